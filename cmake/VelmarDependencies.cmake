@@ -22,6 +22,3 @@ find_path(CONCURRENTQUEUE_INCLUDE_DIR concurrentqueue.h PATH_SUFFIXES concurrent
 add_library(concurrentqueue INTERFACE)
 target_include_directories(concurrentqueue SYSTEM INTERFACE ${CONCURRENTQUEUE_INCLUDE_DIR})
 
-# Code of our own that does not depend on any subsystem (TinyXML wants this define
-# for its std::string interface).
-target_compile_definitions(PkgConfig::TINYXML INTERFACE TIXML_USE_STL)

@@ -1,0 +1,48 @@
+#pragma once
+#include <boost/signals2/signal.hpp>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+// The application's name; it names the user data folder.
+extern const char Quelm_AnwendungsName[];
+
+// What the system object learns from the operating system. The default constructor asks
+// the platform; tests hand in their own answers.
+struct Quelm_SystemQuellen {
+  std::optional<std::filesystem::path> ausfuehrbarerPfad;
+  std::optional<std::filesystem::path> anwendungsdaten;
+  std::optional<std::string> benutzerName;
+
+  static Quelm_SystemQuellen VomBetriebssystem();
+};
+
+// The engine's process-wide system object (one global, gSystem).
+class Quelm_System {
+ public:
+  enum Praesenz : std::uint32_t { Fokussiert = 0, Sichtbar = 1, Minimiert = 2 };
+
+  Praesenz praesenz = Fokussiert;
+  bool sichtbar = true;
+  bool fokus = true;
+  bool beenden = false;  // quit flag: goes from false to true only
+  std::filesystem::path benutzerVerzeichnis;
+  std::filesystem::path programmVerzeichnis;
+  std::string benutzerName;
+  std::function<void()> proBild;  // per-frame hook, installed by the screen
+  boost::signals2::signal<void(Praesenz)> praesenzGeaendert;
+
+  Quelm_System();
+  explicit Quelm_System(const Quelm_SystemQuellen& quellen);
+
+  // Handler of the console command "quit".
+  static void BefehlQuit(const std::string& argumente);
+
+  // The folder of the executable; a folder named exactly "bin32" or "bin64" is replaced by
+  // its parent.
+  static std::filesystem::path ProgrammVerzeichnisAus(const std::filesystem::path& ausfuehrbar);
+};
+
+extern Quelm_System gSystem;

@@ -1,0 +1,45 @@
+#pragma once
+// Base services of the operating system as the engine needs them: the executable's
+// path, the per-user data folder, the login name, the performance counter, thread ids,
+// and opening files by path.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace Plattform {
+
+// The engine's path type: folder and file paths are kept as filesystem paths and
+// stored on disk as UTF-8.
+using Pfad = std::filesystem::path;
+
+// Full path of the running executable; empty optional when it cannot be read.
+std::optional<Pfad> AusfuehrbarerPfad();
+
+// The per-user application-data folder: $XDG_DATA_HOME, else $HOME/.local/share,
+// else the home folder from the password database with ".local/share".
+std::optional<Pfad> AnwendungsdatenVerzeichnis();
+
+// The login name of the effective user, else $USER.
+std::optional<std::string> Benutzername();
+
+// Monotonic performance counter in ticks, and its ticks per second.
+std::int64_t Zaehlerstand();
+std::int64_t ZaehlerFrequenz();
+
+// The calling thread's operating-system id.
+std::uint32_t ThreadId();
+// Number of hardware threads this process may run on (at least 1).
+unsigned HardwareThreads();
+
+void Schlafe(unsigned millisekunden);
+// Stops in an attached debugger (raises SIGTRAP).
+void Haltepunkt();
+
+// Opens a file by path with an fopen mode. Refuses folders (returns null with
+// errno EISDIR). A text-mode read ("r" or "rt", without "b" and without "+") drops the
+// carriage return of every CR LF pair, as the Windows runtime does; writes are unchanged.
+std::FILE* OeffneDatei(const Pfad& pfad, const char* modus);
+
+}  // namespace Plattform

@@ -1,0 +1,189 @@
+#include "Quelm_Konsole.h"
+#include "Quelm_Protokoll.h"
+#include "TestHilfen.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Quelm_Konsole::ZerlegeZeile;
+using V = Quelm_KonsolenVariable;
+
+// Test variables, registered like the engine's own.
+V testText("test_text", V::String, V::Dauerhaft, "anfang");
+V testVektor3("test_v3", V::Vektor3, 0, "0 0 0");
+V testVektor4("test_v4", V::Vektor4, 0, "0 0 0 0");
+V testFloat("test_float", V::Float, 0, "0");
+V testSchalter("test_schalter", V::Bool, V::Dauerhaft, false);
+
+bool verweigere(V*, int phase, const std::string&) { return phase != 0; }
+V testVerweigert("test_verweigert", V::Int, 0, std::int32_t{7}, &verweigere);
+
+std::vector<std::string> Woerter(const std::string& zeile) { return ZerlegeZeile(zeile).woerter; }
+
+TEST(ZerlegeZeile, LeerzeichenKommasUndAnfuehrungszeichen) {
+  using W = std::vector<std::string>;
+  EXPECT_EQ(Woerter("a  b"), (W{"a", "b"}));
+  EXPECT_EQ(Woerter("a , b"), (W{"a", "", "b"}));
+  EXPECT_EQ(Woerter("\"x y\",z"), (W{"x y", "z"}));
+  EXPECT_EQ(Woerter("\"x y\", z"), (W{"x y", "z"}));
+  EXPECT_EQ(Woerter("ab\"cd\""), (W{"cd"}));
+  EXPECT_EQ(Woerter("\"\""), (W{""}));
+  EXPECT_EQ(Woerter("\"offen bis zum ende"), (W{"offen bis zum ende"}));
+  EXPECT_EQ(Woerter("   "), (W{}));
+  EXPECT_EQ(Woerter("1,2,3"), (W{"1", "2", "3"}));
+  auto liste = ZerlegeZeile("1.5 x 2");
+  EXPECT_EQ(liste.werte, (std::vector<float>{1.5f, 0.0f, 2.0f}));
+}
+
+TEST(KonsolenVariable, BoolAusTexten) {
+  V v;
+  v.typ = V::Bool;
+  for (const char* wahr : {"on", "an", "true", "ja", "5"}) {
+    v.SetzeText(wahr);
+    EXPECT_TRUE(v.wertBool) << wahr;
+    EXPECT_EQ(v.text, "ja");
+  }
+  for (const char* falsch : {"On", "yes", "0", "-3", ""}) {
+    v.SetzeText(falsch);
+    EXPECT_FALSE(v.wertBool) << falsch;
+    EXPECT_EQ(v.text, "nein");
+  }
+}
+
+TEST(KonsolenVariable, AlleFormenImGleichschritt) {
+  V v;
+  v.typ = V::Vektor4;
+  v.SetzeText("1 2");
+  EXPECT_EQ(v.wertV4[0], 1.0f);
+  EXPECT_EQ(v.wertV4[1], 2.0f);
+  EXPECT_EQ(v.wertV4[2], 0.0f);
+  EXPECT_EQ(v.wertV4[3], 1.0f);
+  EXPECT_EQ(v.text, "1.000000, 2.000000, 0.000000, 1.000000");
+  EXPECT_EQ(v.wertInt, 1);
+
+  v.typ = V::Float;
+  v.SetzeText("0.1");
+  EXPECT_EQ(v.text, "0.100000001");
+
+  v.typ = V::Int;
+  v.SetzeText("42abc");
+  EXPECT_EQ(v.wertInt, 42);
+  EXPECT_EQ(v.text, "42");
+
+  v.typ = V::Bool;
+  v.SetzeBool(true);
+  EXPECT_EQ(v.wertInt, 1);
+  EXPECT_EQ(v.wertV4[0], 1.0f);
+  EXPECT_EQ(v.wertV4[3], 1.0f);
+  EXPECT_EQ(v.text, "ja");
+
+  v.typ = V::Int;
+  v.SetzeInt(-5);
+  EXPECT_FALSE(v.wertBool);
+  EXPECT_EQ(v.wertFloat, -5.0f);
+  EXPECT_EQ(v.text, "-5");
+}
+
+TEST(KonsolenVariable, VerweigerteAenderungLaesstAllesStehen) {
+  testVerweigert.SetzeText("99");
+  testVerweigert.SetzeInt(3);
+  testVerweigert.SetzeBool(false);
+  EXPECT_EQ(testVerweigert.wertInt, 7);
+  EXPECT_EQ(testVerweigert.text, "7");
+  EXPECT_TRUE(testVerweigert.wertBool);
+}
+
+TEST(KonsolenVariable, RueckrufSiehtNichtDenStandardwert) {
+  // Static: the registry keeps pointing at registered variables.
+  static int aufrufe = 0;
+  static V v("test_rueckruf", V::Int, 0, std::int32_t{1}, [](V*, int, const std::string&) {
+    ++aufrufe;
+    return true;
+  });
+  EXPECT_EQ(aufrufe, 0);
+  v.SetzeInt(2);
+  EXPECT_EQ(aufrufe, 2);  // both phases
+}
+
+TEST(KonsolenBefehl, ZweiterBefehlGleichenNamensErsetztDenErsten) {
+  static int welcher = 0;
+  static Quelm_KonsolenBefehl a("test_doppelt", [](const std::string&) { welcher = 1; });
+  static Quelm_KonsolenBefehl b("test_doppelt", [](const std::string&) { welcher = 2; });
+  Quelm_KonsolenBefehl::Finde("test_doppelt")->ausfuehren("");
+  EXPECT_EQ(welcher, 2);
+}
+
+class Konsole : public ::testing::Test {
+ protected:
+  void SetUp() override { AktiviereProtokoll(ordner.pfad()); }
+  std::vector<std::string> Fuehre(const std::string& zeile) {
+    ZeilenSammler sammler;
+    sammler.FuehreKonsolenBefehlAus(zeile);
+    return sammler.Texte();
+  }
+  TempOrdner ordner;
+};
+
+using Zeilen = std::vector<std::string>;
+
+TEST_F(Konsole, ZeileMitLeerzeichenAmAnfangWirdNurWiederholt) {
+  EXPECT_EQ(Fuehre(" quit"), Zeilen{"> quit"});
+  EXPECT_EQ(Fuehre(""), (Zeilen{">", "!Unbekannter Befehl \"\""}));
+  EXPECT_EQ(Fuehre("gibtsnicht a b"), (Zeilen{">gibtsnicht a b", "!Unbekannter Befehl \"gibtsnicht\""}));
+}
+
+TEST_F(Konsole, SetOhneArgumentListetAlleVariablenInBytefolge) {
+  auto zeilen = Fuehre("set");
+  ASSERT_GE(zeilen.size(), 3u);
+  EXPECT_EQ(zeilen[1], "Definierte Variablen sind:");
+  EXPECT_NE(std::find(zeilen.begin(), zeilen.end(), "b - dn* - t_debug: ja"), zeilen.end());
+  EXPECT_NE(std::find(zeilen.begin(), zeilen.end(), "i - **f - test_verweigert: 7"), zeilen.end());
+  EXPECT_NE(std::find(zeilen.begin(), zeilen.end(), "s - *n* - t_konfig: programm.cfg"), zeilen.end());
+  std::vector<std::string> namen;
+  for (std::size_t i = 2; i < zeilen.size(); ++i) namen.push_back(zeilen[i].substr(zeilen[i].find(" - ", 4) + 3));
+  EXPECT_TRUE(std::is_sorted(namen.begin(), namen.end()));
+}
+
+TEST_F(Konsole, SetZeigtUndSetztWerte) {
+  EXPECT_EQ(Fuehre("set sprache"), (Zeilen{">set sprache", "sprache = -1"}));
+  EXPECT_EQ(Fuehre("set nix"), (Zeilen{">set nix", "!Variable nix ist nicht definiert."}));
+  EXPECT_EQ(Fuehre("set nix 1"), (Zeilen{">set nix 1", "!Variable nix ist nicht definiert."}));
+  EXPECT_EQ(Fuehre("set test_schalter 0").back(), "Variable \"test_schalter\" auf Wert \"nein\" gesetzt.");
+  EXPECT_EQ(Fuehre("set test_v3 1 2 3").back(),
+            "Variable \"test_v3\" auf Wert \"1.000000, 2.000000, 3.000000\" gesetzt.");
+  EXPECT_EQ(testVektor3.wertV3[2], 3.0f);
+  // A refused change reports the old text.
+  EXPECT_EQ(Fuehre("set test_verweigert 5").back(), "Variable \"test_verweigert\" auf Wert \"7\" gesetzt.");
+}
+
+TEST_F(Konsole, SetAufTextvariableNimmtDenTextWieGeschrieben) {
+  Fuehre("set test_text Hallo  Welt, du");
+  EXPECT_EQ(testText.text, "Hallo  Welt, du");
+  Fuehre("set test_text \"in Anfuehrung\"");
+  EXPECT_EQ(testText.text, "in Anfuehrung");
+  Fuehre("set test_text, komma");
+  EXPECT_EQ(testText.text, "komma");
+}
+
+TEST_F(Konsole, SchreibgeschuetztNurImDebugModus) {
+  bool* debug = const_cast<bool*>(gProtokoll.debugSchalter);
+  *debug = false;
+  EXPECT_EQ(Fuehre("set t_konfig x").back(), "!Zuweisung unmöglich: Variable \"t_konfig\" ist schreibgeschützt.");
+  EXPECT_EQ(V::Finde("t_konfig")->text, "programm.cfg");
+  *debug = true;
+  auto zeilen = Fuehre("set t_konfig x");
+  EXPECT_EQ(zeilen[1], "?Debug-Modus: schreibgeschützte Variable \"t_konfig\" geändert.");
+  EXPECT_EQ(V::Finde("t_konfig")->text, "x");
+}
+
+TEST_F(Konsole, HelpListetBefehleUndQuitSetztDasEndeflag) {
+  auto zeilen = Fuehre("help egal");
+  EXPECT_EQ(zeilen[1], "Definierte Konsolenbefehle sind:");
+  EXPECT_NE(std::find(zeilen.begin(), zeilen.end(), " - help"), zeilen.end());
+  EXPECT_NE(std::find(zeilen.begin(), zeilen.end(), " - quit"), zeilen.end());
+  EXPECT_NE(std::find(zeilen.begin(), zeilen.end(), " - set"), zeilen.end());
+  Fuehre("quit jetzt");
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+#include "Basisdienste.h"
+#include "Quelm_Ausnahme.h"
+#include "Quelm_Protokoll.h"
+#include "Quelm_Zeitbasis.h"
+#include "TestHilfen.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <regex>
+#include <thread>
+
+namespace {
+
+class Protokoll : public ::testing::Test {
+ protected:
+  void SetUp() override { AktiviereProtokoll(ordner.pfad()); }
+  TempOrdner ordner;
+};
+
+TEST(ProtokollInaktiv, VerwirftZeilenVorDerAktivierung) {
+  ASSERT_FALSE(gProtokoll.aktiv);
+  ZeilenSammler sammler;
+  Protokolliere("vorher %d", 1);
+  EXPECT_TRUE(sammler.zeilen.empty());
+}
+
+TEST_F(Protokoll, AktivierungLeertDieDateiUndSchreibtLogStart) {
+  SchreibeDatei(ordner.pfad() / "tool.log", "alter Inhalt\n");
+  AktiviereProtokoll(ordner.pfad());
+  const std::string inhalt = LeseDatei(ordner.pfad() / "tool.log");
+  EXPECT_EQ(inhalt.find("alter Inhalt"), std::string::npos);
+  EXPECT_NE(inhalt.find("): Log-Start\n"), std::string::npos);
+}
+
+TEST_F(Protokoll, ZeilenformatMitZeitUndThreadKennung) {
+  ZeilenSammler sammler;
+  // 1.5 seconds since activation.
+  gProtokoll.startZeit = Quelm_Zaehlerstand() - Quelm_ZaehlerFrequenz * 3 / 2;
+  Protokolliere("abc");
+  Protokolliere("abc\n");
+  ASSERT_EQ(sammler.zeilen.size(), 2u);
+  char kennung[8];
+  std::snprintf(kennung, sizeof kennung, "%04x", Quelm_Protokoll::ThreadKennung(Plattform::ThreadId()));
+  const std::regex muster(std::string("0001:5\\d{5} \\(t") + kennung + "\\): abc\n");
+  for (const auto& zeile : sammler.zeilen) EXPECT_TRUE(std::regex_match(zeile, muster)) << zeile;
+  // Both reach the file, each ending in exactly one newline.
+  const std::string datei = LeseDatei(ordner.pfad() / "tool.log");
+  EXPECT_EQ(datei.find("abc\n\n"), std::string::npos);
+  EXPECT_NE(datei.find("abc\n"), std::string::npos);
+}
+
+TEST(ProtokollThreadKennung, IstDasNiedrigeWortDesFnv1aHashs) {
+  // FNV-1a 64 over the bytes 01 00 00 00, computed by hand.
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  for (std::uint8_t b : {1, 0, 0, 0}) h = (h ^ b) * 0x100000001b3ull;
+  EXPECT_EQ(Quelm_Protokoll::ThreadKennung(1), h & 0xFFFF);
+  EXPECT_NE(Quelm_Protokoll::ThreadKennung(1), Quelm_Protokoll::ThreadKennung(256));
+}
+
+TEST_F(Protokoll, LangeZeilenWerdenAuf1997ZeichenUndNewlineGekuerzt) {
+  ZeilenSammler sammler;
+  const std::string lang(3000, 'x');
+  Protokolliere("%s", lang.c_str());
+  // The prefix "0000:000000 (tabcd): " has 21 characters; a message that just fits keeps
+  // its own newline and gets no second one.
+  const std::string passt = std::string(1997 - 21 - 1, 'y') + "\n";
+  Protokolliere("%s", passt.c_str());
+  ASSERT_EQ(sammler.zeilen.size(), 2u);
+  EXPECT_EQ(sammler.zeilen[0].size(), 1998u);
+  EXPECT_EQ(sammler.zeilen[0].back(), '\n');
+  EXPECT_EQ(sammler.zeilen[0][1996], 'x');
+  EXPECT_EQ(sammler.zeilen[1].size(), 1997u);
+  EXPECT_EQ(sammler.zeilen[1].substr(1994), "yy\n");
+}
+
+TEST_F(Protokoll, ZeilenAndererThreadsErstNachDemLeerenMitIhrerZeit) {
+  ZeilenSammler sammler;
+  std::thread([] { Protokolliere("vom Arbeiter"); }).join();
+  EXPECT_TRUE(sammler.zeilen.empty());
+  EXPECT_EQ(LeseDatei(ordner.pfad() / "tool.log").find("vom Arbeiter"), std::string::npos);
+
+  // The line keeps the time of logging, not of the drain.
+  gProtokoll.startZeit -= Quelm_ZaehlerFrequenz * 5;
+  gProtokoll.LeereProtokollWarteschlange();
+  ASSERT_EQ(sammler.zeilen.size(), 1u);
+  EXPECT_EQ(sammler.zeilen[0].substr(0, 4), "0000");
+  EXPECT_NE(LeseDatei(ordner.pfad() / "tool.log").find("vom Arbeiter"), std::string::npos);
+  // The worker's tag differs from the owner's line prefix only by thread, not by format.
+  EXPECT_TRUE(std::regex_match(sammler.zeilen[0], std::regex("\\d{4}:\\d{6} \\(t[0-9a-f]{4}\\): vom Arbeiter\n")));
+}
+
+TEST_F(Protokoll, LeerenVonFremdemThreadLaesstDieZeilenLiegen) {
+  ZeilenSammler sammler;
+  std::thread([] {
+    Protokolliere("eins");
+    gProtokoll.LeereProtokollWarteschlange();
+  }).join();
+  EXPECT_TRUE(sammler.zeilen.empty());
+  EXPECT_EQ(gProtokoll.warteschlange.size_approx(), 1u);
+  gProtokoll.LeereProtokollWarteschlange();
+  EXPECT_EQ(sammler.Texte(), std::vector<std::string>{"eins"});
+}
+
+TEST_F(Protokoll, LeerenEndetTrotzStaendigNeuerZeilen) {
+  ZeilenSammler sammler;
+  std::atomic<bool> stop{false};
+  for (int i = 0; i < 100; ++i) std::thread([] { Protokolliere("vorab"); }).join();
+  std::thread erzeuger([&] {
+    while (!stop) Protokolliere("nachschub");
+  });
+  const auto anfang = std::chrono::steady_clock::now();
+  gProtokoll.LeereProtokollWarteschlange();
+  const auto dauer = std::chrono::steady_clock::now() - anfang;
+  stop = true;
+  erzeuger.join();
+  EXPECT_LT(dauer, std::chrono::seconds(5));
+  EXPECT_GE(sammler.zeilen.size(), 100u);
+}
+
+TEST_F(Protokoll, ZeilenEinesThreadsBleibenInReihenfolge) {
+  ZeilenSammler sammler;
+  std::thread([] {
+    for (int i = 0; i < 50; ++i) Protokolliere("%d", i);
+  }).join();
+  gProtokoll.LeereProtokollWarteschlange();
+  auto texte = sammler.Texte();
+  ASSERT_EQ(texte.size(), 50u);
+  for (int i = 0; i < 50; ++i) EXPECT_EQ(texte[i], std::to_string(i));
+}
+
+TEST_F(Protokoll, AusfuehrlichNurMitDebugSchalter) {
+  ZeilenSammler sammler;
+  ASSERT_TRUE(gProtokoll.Ausfuehrlich());  // "t_debug" defaults to true
+  ProtokolliereAusfuehrlich("mit");
+  bool* schalter = const_cast<bool*>(gProtokoll.debugSchalter);
+  *schalter = false;
+  ProtokolliereAusfuehrlich("ohne");
+  *schalter = true;
+  EXPECT_EQ(sammler.Texte(), std::vector<std::string>{"mit"});
+}
+
+TEST_F(Protokoll, NachDemAbhaengenDerAnzeigeNurNochDatei) {
+  {
+    ZeilenSammler sammler;
+    Protokolliere("mit Anzeige");
+    EXPECT_EQ(sammler.zeilen.size(), 1u);
+  }
+  EXPECT_EQ(gProtokoll.anzeige, nullptr);
+  Protokolliere("ohne Anzeige");
+  EXPECT_NE(LeseDatei(ordner.pfad() / "tool.log").find("ohne Anzeige"), std::string::npos);
+}
+
+TEST_F(Protokoll, MeldeAusnahmeSchreibtGenauEineZeileUndKehrtZurueck) {
+  ZeilenSammler sammler;
+  MeldeAusnahme("kaputt", "Quelm_Test::Tu", "test.cpp", 42);
+  EXPECT_EQ(sammler.Texte(),
+            std::vector<std::string>{"!Ausnahme \"kaputt\" aufgetreten in Funktion Quelm_Test::Tu (test.cpp:42)."});
+}
+
+TEST(ProtokollAusnahme, WirfTraegtAlleVierFelder) {
+  try {
+    Quelm_Ausnahme::Wirf("Text", "Klasse::Methode", "datei.cpp", 28);
+    FAIL() << "nicht geworfen";
+  } catch (const Quelm_Ausnahme& a) {
+    Quelm_Ausnahme kopie = a;
+    EXPECT_EQ(kopie.text, "Text");
+    EXPECT_EQ(kopie.funktion, "Klasse::Methode");
+    EXPECT_EQ(kopie.datei, "datei.cpp");
+    EXPECT_EQ(kopie.zeile, 28);
+  }
+}
+
+}  // namespace

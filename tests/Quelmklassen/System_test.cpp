@@ -1,0 +1,99 @@
+#include "Quelm_Ausnahme.h"
+#include "Quelm_Konsole.h"
+#include "Quelm_ProfilManager.h"
+#include "Quelm_System.h"
+#include "Quelm_Zeitbasis.h"
+#include "TestHilfen.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ProgrammVerzeichnis, Bin32UndBin64FuehrenZumElternordner) {
+  EXPECT_EQ(Quelm_System::ProgrammVerzeichnisAus("/opt/tool/bin64/ToolVelmar"), fs::path("/opt/tool"));
+  EXPECT_EQ(Quelm_System::ProgrammVerzeichnisAus("/opt/tool/bin32/ToolVelmar"), fs::path("/opt/tool"));
+  EXPECT_EQ(Quelm_System::ProgrammVerzeichnisAus("/opt/tool/Bin64/ToolVelmar"), fs::path("/opt/tool/Bin64/"));
+  EXPECT_EQ(Quelm_System::ProgrammVerzeichnisAus("/opt/tool/bin640/ToolVelmar"), fs::path("/opt/tool/bin640/"));
+  EXPECT_EQ(Quelm_System::ProgrammVerzeichnisAus("/opt/tool/ToolVelmar"), fs::path("/opt/tool/"));
+  EXPECT_EQ(Quelm_System::ProgrammVerzeichnisAus("/ToolVelmar"), fs::path("/"));
+  EXPECT_EQ(Quelm_System::ProgrammVerzeichnisAus("ToolVelmar"), fs::path(""));
+}
+
+TEST(SystemObjekt, LegtDasBenutzerverzeichnisMitElternAn) {
+  TempOrdner ordner;
+  Quelm_SystemQuellen quellen{ordner.pfad() / "bin64" / "ToolVelmar", ordner.pfad() / "a" / "b", "anna"};
+  Quelm_System system(quellen);
+  EXPECT_EQ(system.programmVerzeichnis, ordner.pfad());
+  EXPECT_EQ(system.benutzerVerzeichnis, ordner.pfad() / "a" / "b" / "ToolVelmar");
+  EXPECT_TRUE(fs::is_directory(system.benutzerVerzeichnis));
+  EXPECT_EQ(system.benutzerName, "anna");
+  EXPECT_EQ(system.praesenz, Quelm_System::Fokussiert);
+  EXPECT_TRUE(system.sichtbar && system.fokus);
+  EXPECT_FALSE(system.beenden);
+}
+
+TEST(SystemObjekt, OhneAnwendungsdatenUndNameGiltDasProgrammverzeichnisUndUser) {
+  TempOrdner ordner;
+  Quelm_SystemQuellen quellen{ordner.pfad() / "ToolVelmar", std::nullopt, std::string()};
+  Quelm_System system(quellen);
+  EXPECT_EQ(system.benutzerVerzeichnis, ordner.pfad() / "ToolVelmar");
+  EXPECT_EQ(system.benutzerName, "user");
+}
+
+TEST(SystemObjekt, OhnePfadZurProgrammdateiWirdGeworfen) {
+  try {
+    Quelm_System system(Quelm_SystemQuellen{std::nullopt, std::nullopt, std::nullopt});
+    FAIL();
+  } catch (const Quelm_Ausnahme& a) {
+    EXPECT_EQ(a.text, "Unable to obtain path to game executable.");
+    EXPECT_EQ(a.funktion, "Quelm_System::Quelm_System");
+    EXPECT_EQ(a.zeile, 28);
+  }
+}
+
+TEST(SystemObjekt, BenutzerverzeichnisUnterEinemTemporaerenHome) {
+  // The global system object asks the platform; run a fresh process with another HOME.
+  TempOrdner home;
+  pid_t kind = fork();
+  if (kind == 0) {
+    unsetenv("XDG_DATA_HOME");
+    setenv("HOME", home.pfad().c_str(), 1);
+    Quelm_System system;
+    bool gut = system.benutzerVerzeichnis == home.pfad() / ".local" / "share" / "ToolVelmar" &&
+               fs::is_directory(system.benutzerVerzeichnis);
+    setenv("XDG_DATA_HOME", (home.pfad() / "xdg").c_str(), 1);
+    Quelm_System mitXdg;
+    gut = gut && mitXdg.benutzerVerzeichnis == home.pfad() / "xdg" / "ToolVelmar";
+    _exit(gut ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(kind, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(StatischeInitialisierung, AllesIstVorMainGebaut) {
+  EXPECT_FALSE(gSystem.programmVerzeichnis.empty());
+  EXPECT_GT(Quelm_ZaehlerFrequenz, 0);
+  EXPECT_DOUBLE_EQ(Quelm_SekundenProTickD * Quelm_TicksProSekundeD, 1.0);
+  ASSERT_NE(gProfilManager.registry, nullptr);
+  EXPECT_EQ(gProfilManager.wurzel.name, "Gesamt");
+  EXPECT_EQ(gProfilManager.wurzel.id, 0u);
+  EXPECT_EQ(gProfilManager.stapel.back(), &gProfilManager.wurzel);
+  for (const char* befehl : {"quit", "set", "help"}) EXPECT_NE(Quelm_KonsolenBefehl::Finde(befehl), nullptr) << befehl;
+  for (const char* variable : {"t_konfig", "t_debug", "t_logfile", "sprache"})
+    EXPECT_NE(Quelm_KonsolenVariable::Finde(variable), nullptr) << variable;
+  EXPECT_EQ(Quelm_KonsolenVariable::Finde("sprache")->wertInt, -1);
+}
+
+TEST(StatischeInitialisierung, QuitSetztDasEndeflag) {
+  ASSERT_FALSE(gSystem.beenden);
+  Quelm_KonsolenBefehl::Finde("quit")->ausfuehren("egal");
+  EXPECT_TRUE(gSystem.beenden);
+}
+
+}  // namespace

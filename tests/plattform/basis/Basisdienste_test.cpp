@@ -1,0 +1,84 @@
+#include "Basisdienste.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Ordner {
+  Ordner() {
+    std::string muster = (fs::temp_directory_path() / "basis-XXXXXX").string();
+    pfad = mkdtemp(muster.data());
+  }
+  ~Ordner() { fs::remove_all(pfad); }
+  fs::path pfad;
+};
+
+std::string LiesAlles(std::FILE* f) {
+  std::string s;
+  char puffer[7];  // small on purpose: CR LF pairs straddle reads
+  std::size_t n;
+  while ((n = std::fread(puffer, 1, sizeof puffer, f)) > 0) s.append(puffer, n);
+  return s;
+}
+
+TEST(Basisdienste, TextmodusLaesstCrVorLfFallen) {
+  Ordner o;
+  const std::string roh = "a\r\nbb\r\r\nccccc\r\ndd\rx\r";
+  std::ofstream(o.pfad / "t.txt", std::ios::binary) << roh;
+  std::FILE* text = Plattform::OeffneDatei(o.pfad / "t.txt", "r");
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(LiesAlles(text), "a\nbb\r\nccccc\ndd\rx\r");
+  std::fclose(text);
+  std::FILE* bin = Plattform::OeffneDatei(o.pfad / "t.txt", "rb");
+  EXPECT_EQ(LiesAlles(bin), roh);
+  std::fclose(bin);
+}
+
+TEST(Basisdienste, OrdnerWerdenNichtAlsDateiGeoeffnet) {
+  Ordner o;
+  EXPECT_EQ(Plattform::OeffneDatei(o.pfad, "rb"), nullptr);
+  EXPECT_EQ(Plattform::OeffneDatei(o.pfad / "fehlt", "rb"), nullptr);
+}
+
+TEST(Basisdienste, ProgrammpfadZaehlerUndThreads) {
+  auto exe = Plattform::AusfuehrbarerPfad();
+  ASSERT_TRUE(exe);
+  EXPECT_EQ(exe->filename(), "basis_tests");
+  EXPECT_EQ(Plattform::ZaehlerFrequenz(), 1000000000);
+  auto a = Plattform::Zaehlerstand();
+  Plattform::Schlafe(5);
+  EXPECT_GE(Plattform::Zaehlerstand() - a, 5000000);
+  EXPECT_GE(Plattform::HardwareThreads(), 1u);
+  std::uint32_t anderer = 0;
+  std::thread([&] { anderer = Plattform::ThreadId(); }).join();
+  EXPECT_NE(anderer, Plattform::ThreadId());
+  EXPECT_EQ(Plattform::ThreadId(), static_cast<std::uint32_t>(getpid()));
+}
+
+TEST(Basisdienste, AnwendungsdatenNachXdgDannHome) {
+  const char* altXdg = std::getenv("XDG_DATA_HOME");
+  const char* altHome = std::getenv("HOME");
+  std::string xdgKopie = altXdg ? altXdg : "", homeKopie = altHome ? altHome : "";
+  setenv("XDG_DATA_HOME", "/x/daten", 1);
+  setenv("HOME", "/h", 1);
+  EXPECT_EQ(*Plattform::AnwendungsdatenVerzeichnis(), fs::path("/x/daten"));
+  setenv("XDG_DATA_HOME", "", 1);
+  EXPECT_EQ(*Plattform::AnwendungsdatenVerzeichnis(), fs::path("/h/.local/share"));
+  unsetenv("HOME");
+  unsetenv("XDG_DATA_HOME");
+  auto ausPasswd = Plattform::AnwendungsdatenVerzeichnis();
+  EXPECT_TRUE(ausPasswd && ausPasswd->string().ends_with(".local/share"));
+  if (altXdg) setenv("XDG_DATA_HOME", xdgKopie.c_str(), 1);
+  if (altHome) setenv("HOME", homeKopie.c_str(), 1);
+  EXPECT_TRUE(Plattform::Benutzername().has_value());
+}
+
+}  // namespace
