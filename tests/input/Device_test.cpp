@@ -1,0 +1,242 @@
+// The device model: base answers, key-code forwarding, numbering per kind, and the swap
+// that makes the first-used mouse or keyboard number 0.
+#include <cstdint>
+#include <limits>
+
+#include "TestHelpers.h"
+
+namespace {
+
+using namespace inputtest;
+using ::testing::ElementsAre;
+
+// ---- Base answers and forwarding ----
+
+TEST(DeviceBase, AnswersNothingThereForEveryControl) {
+  DRENO::Device device(nullptr, 4);
+  EXPECT_EQ(device.id, 4u);
+  EXPECT_EQ(device.index, 0u);
+  EXPECT_TRUE(device.firstFrame);
+  EXPECT_FALSE(device.hadActivity);
+  for (std::uint64_t i : {std::uint64_t{0}, std::uint64_t{7}, std::numeric_limits<std::uint64_t>::max()}) {
+    EXPECT_FALSE(device.IsButtonDown(i));
+    EXPECT_FALSE(device.WasButtonPressed(i));
+    EXPECT_FALSE(device.WasButtonReleased(i));
+    EXPECT_EQ(device.GetAnalogueAbs(i), 0.0f);
+    EXPECT_EQ(device.GetAnalogueRel(i), 0.0f);
+    EXPECT_EQ(device.GetButtonText(i), "");
+    EXPECT_EQ(device.GetAnalogueText(i), "");
+  }
+  EXPECT_EQ(device.GetNumButtons(), 0u);
+  EXPECT_EQ(device.GetNumAnalogues(), 0u);
+
+  DRENO::Mouse mouse(nullptr, 0);
+  EXPECT_EQ(mouse.GetMouseX(), 0.0f);
+  EXPECT_EQ(mouse.GetRelMouseY(), 0.0f);
+}
+
+// A keyboard whose keys 0..255 are all down, and which notes the index it was asked for.
+class AllDownKeyboard : public DRENO::Keyboard {
+ public:
+  AllDownKeyboard() : Keyboard(nullptr, 0) {}
+  bool IsButtonDown(std::uint64_t i) const override { return Ask('d', i); }
+  bool WasButtonPressed(std::uint64_t i) const override { return Ask('p', i); }
+  bool WasButtonReleased(std::uint64_t i) const override { return Ask('r', i); }
+  mutable char slot = 0;
+  mutable std::uint64_t asked = 0;
+
+ private:
+  bool Ask(char s, std::uint64_t i) const {
+    slot = s;
+    asked = i;
+    return i < 256;
+  }
+};
+
+TEST(KeyboardKeys, ForwardToTheButtonQueriesWithTheSignKept) {
+  AllDownKeyboard keyboard;
+  EXPECT_TRUE(keyboard.IsKeyDown(42));
+  EXPECT_EQ(keyboard.slot, 'd');
+  EXPECT_EQ(keyboard.asked, 42u);
+  EXPECT_TRUE(keyboard.WasKeyPressed(255));
+  EXPECT_EQ(keyboard.slot, 'p');
+  EXPECT_TRUE(keyboard.WasKeyReleased(0));
+  EXPECT_EQ(keyboard.slot, 'r');
+
+  // A negative key widens to a huge index, past every key.
+  EXPECT_FALSE(keyboard.IsKeyDown(-1));
+  EXPECT_EQ(keyboard.asked, std::numeric_limits<std::uint64_t>::max());
+  EXPECT_FALSE(keyboard.WasKeyPressed(-200));
+  EXPECT_FALSE(keyboard.WasKeyReleased(std::numeric_limits<std::int32_t>::min()));
+  EXPECT_FALSE(keyboard.IsKeyDown(256));
+}
+
+// ---- Numbering ----
+
+using Numbering = InputTest;
+
+TEST_F(Numbering, EachKindCountsOnItsOwnAndTheFirstOfAKindIsRemembered) {
+  TestSystem system;
+  auto* pad = system.Add<TestJoystick>("pad");
+  auto* mouse0 = system.Add<TestMouse>("mouse0");
+  auto* keyboard0 = system.Add<TestKeyboard>("keyboard0");
+  auto* mouse1 = system.Add<TestMouse>("mouse1");
+  auto* pad1 = system.Add<TestJoystick>("pad1");
+  auto* keyboard1 = system.Add<TestKeyboard>("keyboard1");
+  system.AddDevice(nullptr);  // ignored
+
+  ASSERT_EQ(system.devices_.size(), 6u);
+  EXPECT_EQ(pad->index, 0u);
+  EXPECT_EQ(pad1->index, 1u);
+  EXPECT_EQ(mouse0->index, 0u);
+  EXPECT_EQ(mouse1->index, 1u);
+  EXPECT_EQ(keyboard0->index, 0u);
+  EXPECT_EQ(keyboard1->index, 1u);
+  EXPECT_EQ(keyboard1->id, 5u);
+  EXPECT_EQ(system.mouseCount_, 2u);
+  EXPECT_EQ(system.keyboardCount_, 2u);
+  EXPECT_EQ(system.joystickCount_, 2u);
+
+  EXPECT_EQ(system.GetFirstMouse(), mouse0);
+  EXPECT_EQ(system.GetFirstKeyboard(), keyboard0);
+  EXPECT_EQ(system.GetFirstJoystick(), pad);
+
+  EXPECT_EQ(system.GetMouseByIndex(0), mouse0);
+  EXPECT_EQ(system.GetMouseByIndex(1), mouse1);
+  EXPECT_EQ(system.GetMouseByIndex(2), nullptr);
+  EXPECT_EQ(system.GetKeyboardByIndex(0), keyboard0);
+  EXPECT_EQ(system.GetKeyboardByIndex(1), keyboard1);
+  EXPECT_EQ(system.GetKeyboardByIndex(2), nullptr);
+  EXPECT_EQ(system.GetKeyboardByIndex(std::numeric_limits<std::uint64_t>::max()), nullptr);
+}
+
+// ---- Activity swap ----
+
+class Swap : public InputTest {
+ protected:
+  void SetUp() override {
+    InputTest::SetUp();
+    system = std::make_unique<TestSystem>();
+    // A controller first, so that ids and per-kind indices differ.
+    system->Add<TestJoystick>("pad");
+  }
+  void TearDown() override {
+    system.reset();
+    InputTest::TearDown();
+  }
+  std::vector<std::string> SwapLines() const {
+    std::vector<std::string> lines;
+    for (const auto& line : journal)
+      if (line.rfind("log: Swap", 0) == 0) lines.push_back(line);
+    return lines;
+  }
+  LogCapture log;
+  std::unique_ptr<TestSystem> system;
+};
+
+TEST_F(Swap, TheSecondMouseUsedFirstBecomesMouseZero) {
+  auto* a = system->Add<TestMouse>("a");  // id 1, index 0
+  auto* b = system->Add<TestMouse>("b");  // id 2, index 1
+  system->Update();
+  journal.clear();
+
+  system->SwapMiceOnActivity(b);
+  EXPECT_THAT(journal, ElementsAre("log: Swap mice due to activity: 2,1 and 1,0"));
+  EXPECT_EQ(b->index, 0u);
+  EXPECT_EQ(b->id, 1u);
+  EXPECT_EQ(a->index, 1u);
+  EXPECT_EQ(a->id, 2u);
+  EXPECT_EQ(system->devices_[1].get(), b);
+  EXPECT_EQ(system->devices_[2].get(), a);
+  EXPECT_EQ(system->GetFirstMouse(), b);
+  EXPECT_EQ(system->GetMouseByIndex(0), b);
+  EXPECT_EQ(system->GetMouseByIndex(1), a);
+  EXPECT_TRUE(b->hadActivity);
+  EXPECT_FALSE(a->hadActivity);
+
+  // Further input from either: no more swaps.
+  system->SwapMiceOnActivity(b);
+  system->SwapMiceOnActivity(a);  // index 1, but mouse 0 has been used
+  EXPECT_EQ(SwapLines().size(), 1u);
+  EXPECT_EQ(system->GetFirstMouse(), b);
+  EXPECT_EQ(a->index, 1u);
+}
+
+TEST_F(Swap, InputInTheFirstFrameNeitherSwapsNorUsesUpTheSwap) {
+  auto* a = system->Add<TestMouse>("a");
+  auto* b = system->Add<TestMouse>("b");
+  system->SwapMiceOnActivity(b);
+  EXPECT_FALSE(b->hadActivity);
+  EXPECT_EQ(b->index, 1u);
+  EXPECT_EQ(system->GetFirstMouse(), a);
+  EXPECT_TRUE(SwapLines().empty());
+
+  system->Update();
+  system->SwapMiceOnActivity(b);
+  EXPECT_EQ(b->index, 0u);
+  EXPECT_EQ(system->GetFirstMouse(), b);
+}
+
+TEST_F(Swap, MouseZeroUsedFirstKeepsTheOrder) {
+  auto* a = system->Add<TestMouse>("a");
+  auto* b = system->Add<TestMouse>("b");
+  system->Update();
+  system->SwapMiceOnActivity(a);
+  EXPECT_TRUE(a->hadActivity);
+  system->SwapMiceOnActivity(b);
+  EXPECT_TRUE(b->hadActivity);
+  EXPECT_TRUE(SwapLines().empty());
+  EXPECT_EQ(a->index, 0u);
+  EXPECT_EQ(b->index, 1u);
+  EXPECT_EQ(system->GetFirstMouse(), a);
+}
+
+// Each device starts at most one swap, with the lowest unused number below its own; it may
+// still be moved later as the other party.
+TEST_F(Swap, ThreeMiceEachSwapAtMostOnce) {
+  auto* a = system->Add<TestMouse>("a");  // id 1
+  auto* b = system->Add<TestMouse>("b");  // id 2
+  auto* c = system->Add<TestMouse>("c");  // id 3
+  system->Update();
+
+  system->SwapMiceOnActivity(c);  // takes number 0 from a
+  EXPECT_EQ(c->index, 0u);
+  EXPECT_EQ(a->index, 2u);
+  EXPECT_EQ(system->GetFirstMouse(), c);
+
+  system->SwapMiceOnActivity(a);  // number 0 is used, number 1 (b) is not
+  EXPECT_EQ(a->index, 1u);
+  EXPECT_EQ(b->index, 2u);
+  EXPECT_EQ(system->GetFirstMouse(), c) << "a did not become number 0";
+
+  system->SwapMiceOnActivity(b);  // all below it used
+  system->SwapMiceOnActivity(c);  // already used
+  EXPECT_THAT(SwapLines(), ElementsAre("log: Swap mice due to activity: 3,2 and 1,0",
+                                       "log: Swap mice due to activity: 3,2 and 2,1"));
+  EXPECT_EQ(system->GetMouseByIndex(0), c);
+  EXPECT_EQ(system->GetMouseByIndex(1), a);
+  EXPECT_EQ(system->GetMouseByIndex(2), b);
+  for (std::uint64_t id = 0; id < system->devices_.size(); ++id)
+    EXPECT_EQ(system->devices_[id]->id, id) << "ids stay array positions";
+}
+
+TEST_F(Swap, KeyboardsSwapWithoutALogLineAndMiceAreLeftAlone) {
+  auto* mouse = system->Add<TestMouse>("mouse");
+  auto* k0 = system->Add<TestKeyboard>("k0");  // id 2
+  auto* k1 = system->Add<TestKeyboard>("k1");  // id 3
+  system->Update();
+  journal.clear();
+
+  system->SwapKeyboardsOnActivity(k1);
+  EXPECT_TRUE(journal.empty());
+  EXPECT_EQ(k1->index, 0u);
+  EXPECT_EQ(k1->id, 2u);
+  EXPECT_EQ(k0->index, 1u);
+  EXPECT_EQ(k0->id, 3u);
+  EXPECT_EQ(system->devices_[2].get(), k1);
+  EXPECT_EQ(system->GetFirstKeyboard(), k1);
+  EXPECT_EQ(system->GetFirstMouse(), mouse);
+  EXPECT_FALSE(mouse->hadActivity);
+}
+
+}  // namespace

@@ -1,0 +1,209 @@
+// Life of the process's one input system: creation through DRENO::Initialize, the refused
+// second start, failed creation, shutdown, the frame's bookkeeping and the log.
+#include <algorithm>
+#include <string>
+
+#include "TestHelpers.h"
+#include "WinInput.h"
+
+namespace {
+
+using namespace inputtest;
+using ::testing::ElementsAre;
+
+using Lifecycle = InputTest;
+
+TEST_F(Lifecycle, InitializeCreatesTheInstanceOverTheWindow) {
+  LogCapture log;
+  ASSERT_TRUE(DRENO::Initialize(FakeWindow()));
+  auto* system = dynamic_cast<WinInput*>(DRENO::GetInstance());
+  ASSERT_NE(system, nullptr);
+  EXPECT_EQ(system->GetWindow(), FakeWindow());
+  EXPECT_THAT(journal, ElementsAre("log: DRENO instance created."));
+
+  EXPECT_TRUE(system->HasFocus());
+  EXPECT_FALSE(system->IsGrabbed());
+  EXPECT_FALSE(system->GetSeparateDevices());
+  EXPECT_FALSE(system->GetGrabWanted());
+  EXPECT_EQ(system->GetInputHandler(), nullptr);
+  EXPECT_EQ(system->GetFirstMouse(), nullptr);
+  EXPECT_EQ(system->GetFirstKeyboard(), nullptr);
+  EXPECT_EQ(system->GetMouseByIndex(0), nullptr);
+  system->Update();  // a frame without devices
+}
+
+// The live system must survive a second start untouched: still the instance, still bound
+// to its window, still holding its devices, still reached by focus notices, and still the
+// one that Shutdown destroys.
+TEST_F(Lifecycle, SecondInitializeIsRefusedAndTheLiveSystemKeepsWorking) {
+  LogCapture log;
+  ASSERT_TRUE(DRENO::Initialize(FakeWindow(0)));
+  DRENO::InputSystem* live = DRENO::GetInstance();
+  auto mouse = std::make_unique<TestMouse>(live, 0, "mouse");
+  TestMouse* mousePtr = mouse.get();
+  live->AddDevice(std::move(mouse));
+  journal.clear();
+
+  EXPECT_FALSE(DRENO::Initialize(FakeWindow(1)));
+  EXPECT_THAT(journal,
+              ElementsAre("log: Exception while creating DRENO instance: Input already initialized"));
+  ASSERT_EQ(DRENO::GetInstance(), live);
+  EXPECT_EQ(static_cast<WinInput*>(live)->GetWindow(), FakeWindow(0));
+  EXPECT_EQ(live->GetFirstMouse(), mousePtr);
+
+  journal.clear();
+  live->Update();
+  EXPECT_FALSE(mousePtr->firstFrame);
+  DRENO::GetInstance()->SetFocus(false);
+  EXPECT_THAT(journal, ElementsAre("log: DRENO: lost focus"));
+
+  journal.clear();
+  DRENO::Shutdown();
+  EXPECT_THAT(journal, ElementsAre("~mouse", "log: DRENO instance going down."));
+  EXPECT_EQ(DRENO::GetInstance(), nullptr);
+
+  // With the first one gone, a start succeeds again.
+  EXPECT_TRUE(DRENO::Initialize(FakeWindow(1)));
+}
+
+// The same guard holds for a system built without Initialize.
+TEST_F(Lifecycle, ASecondSystemCannotBeBuiltBesideTheLiveOne) {
+  LogCapture log;
+  TestSystem first;
+  journal.clear();
+  EXPECT_THROW(
+      {
+        try {
+          TestSystem second;
+        } catch (const std::runtime_error& error) {
+          EXPECT_STREQ(error.what(), "Input already initialized");
+          throw;
+        }
+      },
+      std::runtime_error);
+  EXPECT_EQ(DRENO::GetInstance(), &first);
+  EXPECT_TRUE(journal.empty()) << "the refused system neither announced nor took down anything";
+}
+
+TEST_F(Lifecycle, AWindowHandleThatIsNoWindowFailsCleanly) {
+  LogCapture log;
+  EXPECT_FALSE(DRENO::Initialize(nullptr));
+  EXPECT_EQ(DRENO::GetInstance(), nullptr);
+  ASSERT_FALSE(journal.empty());
+  EXPECT_EQ(journal.back(), "log: Exception while creating DRENO instance: HWND is not valid");
+  EXPECT_EQ(std::count_if(journal.begin(), journal.end(),
+                          [](const std::string& line) { return line.find("Exception") != std::string::npos; }),
+            1);
+
+  EXPECT_TRUE(DRENO::Initialize(FakeWindow()));
+  EXPECT_NE(DRENO::GetInstance(), nullptr);
+}
+
+TEST_F(Lifecycle, WithoutLogCallbackNothingIsSeenAndAllStillWorks) {
+  ASSERT_EQ(DRENO::LogCallback, nullptr);
+  EXPECT_TRUE(DRENO::Initialize(FakeWindow()));
+  EXPECT_FALSE(DRENO::Initialize(FakeWindow()));
+  EXPECT_FALSE(DRENO::Initialize(nullptr));
+  DRENO::GetInstance()->SetFocus(false);
+  DRENO::Shutdown();
+  EXPECT_EQ(DRENO::GetInstance(), nullptr);
+}
+
+TEST_F(Lifecycle, ShutdownDestroysDevicesInArrayOrderAndClearsTheInstance) {
+  LogCapture log;
+  ASSERT_TRUE(DRENO::Initialize(FakeWindow()));
+  DRENO::InputSystem* system = DRENO::GetInstance();
+  system->AddDevice(std::make_unique<TestJoystick>(system, 0, "pad"));
+  system->AddDevice(std::make_unique<TestMouse>(system, 1, "mouse"));
+  system->AddDevice(std::make_unique<TestKeyboard>(system, 2, "keyboard"));
+  journal.clear();
+
+  DRENO::Shutdown();
+  EXPECT_THAT(journal, ElementsAre("~pad", "~mouse", "~keyboard", "log: DRENO instance going down."));
+  EXPECT_EQ(DRENO::GetInstance(), nullptr);
+
+  journal.clear();
+  DRENO::Shutdown();  // nothing left to destroy
+  EXPECT_TRUE(journal.empty());
+}
+
+TEST_F(Lifecycle, TheBaseDestructorLogsAndFreesWhatThePlatformLeft) {
+  LogCapture log;
+  {
+    TestSystem system;
+    system.Add<TestMouse>("mouse");
+    journal.clear();
+  }
+  EXPECT_THAT(journal, ElementsAre("log: DRENO instance going down.", "~mouse"));
+  EXPECT_EQ(DRENO::GetInstance(), nullptr);
+}
+
+// ---- The frame ----
+
+using Frame = InputTest;
+
+TEST_F(Frame, EndsTheFirstFrameOfEveryDeviceOnlyAtItsEnd) {
+  ASSERT_TRUE(DRENO::Initialize(FakeWindow()));
+  DRENO::InputSystem* system = DRENO::GetInstance();
+  auto mouse = std::make_unique<TestMouse>(system, 0, "mouse");
+  auto keyboard = std::make_unique<TestKeyboard>(system, 1, "keyboard");
+  TestMouse* m = mouse.get();
+  TestKeyboard* k = keyboard.get();
+  system->AddDevice(std::move(mouse));
+  system->AddDevice(std::move(keyboard));
+  EXPECT_TRUE(m->firstFrame);
+  EXPECT_TRUE(k->firstFrame);
+  system->Update();
+  EXPECT_FALSE(m->firstFrame);
+  EXPECT_FALSE(k->firstFrame);
+}
+
+TEST_F(Frame, StartsTheChannelsFrameAndKeepsTheirState) {
+  TestSystem system;
+  auto& digital = system.digitalChannels_[7];
+  digital.bindings.push_back({0, 3, 0, 0.0f});
+  digital.state = 1;
+  digital.changed = 1;
+  auto& analogue = system.analogueChannels_[2];
+  analogue.bindings.push_back({0, 1, DRENO::AnalogueBinding::Axis, 0.0f, 0.0f});
+  analogue.value = 0.5f;
+  analogue.accumulatedChange = -1.25f;
+
+  system.Update();
+  EXPECT_EQ(digital.changed, 0);
+  EXPECT_EQ(digital.state, 1);
+  EXPECT_EQ(digital.bindings.size(), 1u);
+  EXPECT_EQ(analogue.accumulatedChange, 0.0f);
+  EXPECT_EQ(analogue.value, 0.5f);
+  EXPECT_EQ(analogue.bindings.size(), 1u);
+}
+
+// ---- The log ----
+
+using Log = InputTest;
+
+TEST_F(Log, FormatsLikePrintf) {
+  LogCapture log;
+  DRENO::InputSystem::Log("Swap %d,%d and %s", 3, -1, "x");
+  EXPECT_THAT(journal, ElementsAre("log: Swap 3,-1 and x"));
+}
+
+TEST_F(Log, CutsAt1023Characters) {
+  LogCapture log;
+  const std::string exact(1023, 'a');
+  const std::string longer = std::string(1023, 'b') + "cdef";
+  DRENO::InputSystem::Log("%s", exact.c_str());
+  DRENO::InputSystem::Log("%s", longer.c_str());
+  DRENO::InputSystem::Log("%s%s", std::string(1020, 'c').c_str(), "12345");
+  ASSERT_EQ(journal.size(), 3u);
+  EXPECT_EQ(journal[0], "log: " + exact);
+  EXPECT_EQ(journal[1], "log: " + std::string(1023, 'b'));
+  EXPECT_EQ(journal[2], "log: " + std::string(1020, 'c') + "123");
+}
+
+TEST_F(Log, WithoutCallbackIsSilent) {
+  ASSERT_EQ(DRENO::LogCallback, nullptr);
+  DRENO::InputSystem::Log("%s", std::string(5000, 'x').c_str());
+}
+
+}  // namespace
