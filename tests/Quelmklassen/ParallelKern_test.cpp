@@ -1,0 +1,484 @@
+#include "Quelm_Ausnahme.h"
+#include "Quelm_ParallelKern.h"
+#include "TestHilfen.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::uint32_t kHaupt = Quelm_Faser::Hauptthread;
+constexpr std::uint32_t kParallel = Quelm_Faser::Parallel;
+constexpr std::uint32_t kEinAusgabe = Quelm_Faser::EinAusgabe;
+
+// The thread ids of the started threads, in start order (workers first, then I/O).
+struct ThreadListe {
+  std::mutex sperre;
+  std::vector<std::thread::id> ids;
+};
+
+Quelm_KernUmgebung Umgebung(unsigned hardwareThreads, ThreadListe* liste = nullptr) {
+  Quelm_KernUmgebung umgebung = Quelm_KernUmgebung::VomBetriebssystem();
+  umgebung.hardwareThreads = hardwareThreads;
+  if (liste) {
+    umgebung.starteThread = [liste](std::function<void()> koerper) {
+      std::thread t(std::move(koerper));
+      std::lock_guard<std::mutex> halt(liste->sperre);
+      liste->ids.push_back(t.get_id());
+      return t;
+    };
+  }
+  return umgebung;
+}
+
+// The main thread's turn, as the main loop takes it.
+void HauptZug(Quelm_ParallelKern& kern) {
+  Quelm_ArbeiterInfo& info = kern.hauptInfos.front();
+  Quelm_ParallelKern::NeueFaser(kHaupt, [&info] { info.stop = true; });
+  kern.ArbeiterSchleife(info);
+  info.stop = false;
+}
+
+template <typename Bedingung>
+bool WarteBis(Bedingung bedingung, std::chrono::milliseconds frist = 10s) {
+  const auto ende = std::chrono::steady_clock::now() + frist;
+  while (!bedingung()) {
+    if (std::chrono::steady_clock::now() > ende) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+bool Enthaelt(const std::vector<std::string>& texte, const std::string& text) {
+  return std::find(texte.begin(), texte.end(), text) != texte.end();
+}
+
+class ParallelKern : public ::testing::Test {
+ protected:
+  void SetUp() override { AktiviereProtokoll(ordner.pfad()); }
+  // Lines logged by other threads reach the sink once drained on this thread.
+  std::vector<std::string> Texte() {
+    gProtokoll.LeereProtokollWarteschlange();
+    return sammler.Texte();
+  }
+  TempOrdner ordner;
+  ZeilenSammler sammler;
+};
+
+TEST(Planer, HoehererVorrangZuerstVorneEingereihteVorDenAnderenStopAlsNull) {
+  Quelm_Planer planer;
+  Quelm_Faser a, b, c, d;
+  a.prioritaet = 0;
+  b.prioritaet = 2;
+  c.prioritaet = 0;
+  d.prioritaet = 1;
+  planer.Einreihen(&a, false);
+  planer.Einreihen(nullptr, false);
+  planer.Einreihen(&b, false);
+  planer.Einreihen(&c, true);
+  planer.Einreihen(&d, false);
+  EXPECT_EQ(planer.Entnehmen(), &b);
+  EXPECT_EQ(planer.Entnehmen(), &d);
+  EXPECT_EQ(planer.Entnehmen(), &c);
+  EXPECT_EQ(planer.Entnehmen(), &a);
+  EXPECT_EQ(planer.Entnehmen(), nullptr);
+}
+
+TEST_F(ParallelKern, StartUndAbbauMeldenThreadsUndAlloks) {
+  {
+    Quelm_ParallelKern kern(Umgebung(3));
+    EXPECT_EQ(Quelm_ParallelKern::Aktueller(), &kern);
+    EXPECT_EQ(kern.hauptInfos.size(), 1u);
+    EXPECT_EQ(kern.parallelInfos.size(), 3u);
+    EXPECT_EQ(kern.ioInfos.size(), 1u);
+    EXPECT_EQ(kern.parallelThreads.size(), 3u);
+    EXPECT_EQ(kern.ioThreads.size(), 1u);
+    EXPECT_EQ(kern.alloks.load(), 1024u);
+  }
+  EXPECT_EQ(Quelm_ParallelKern::Aktueller(), nullptr);
+  const auto texte = Texte();
+  EXPECT_TRUE(Enthaelt(texte, "Starting parallel execution core: 3 parallel threads, 1 I/O threads"));
+  EXPECT_TRUE(Enthaelt(texte, "Am Ende waren es 1024 Alloks"));
+}
+
+TEST_F(ParallelKern, NullGemeldeteHardwareThreadsGebenEinenArbeiter) {
+  Quelm_ParallelKern kern(Umgebung(0));
+  EXPECT_EQ(kern.parallelThreads.size(), 1u);
+  std::atomic<bool> gelaufen{false};
+  Quelm_ParallelKern::NeueFaser(kParallel, [&] { gelaufen = true; });
+  EXPECT_TRUE(WarteBis([&] { return gelaufen.load(); }));
+  EXPECT_TRUE(Enthaelt(Texte(), "Starting parallel execution core: 1 parallel threads, 1 I/O threads"));
+}
+
+TEST_F(ParallelKern, JedeArtLaeuftAufIhremThread) {
+  ThreadListe liste;
+  std::mutex sperre;
+  std::vector<std::thread::id> haupt, parallel, io;
+  std::vector<int> ioFolge;
+  {
+    Quelm_ParallelKern kern(Umgebung(3, &liste));
+    for (int i = 0; i < 200; ++i) {
+      Quelm_ParallelKern::NeueFaser(kParallel, [&] {
+        std::this_thread::sleep_for(100us);
+        std::lock_guard<std::mutex> halt(sperre);
+        parallel.push_back(std::this_thread::get_id());
+      });
+      Quelm_ParallelKern::NeueFaser(kEinAusgabe, [&, i] {
+        std::lock_guard<std::mutex> halt(sperre);
+        io.push_back(std::this_thread::get_id());
+        ioFolge.push_back(i);
+      });
+    }
+    for (int i = 0; i < 3; ++i)
+      Quelm_ParallelKern::NeueFaser(kHaupt, [&] { haupt.push_back(std::this_thread::get_id()); });
+    EXPECT_TRUE(haupt.empty());  // only in the main thread's turn
+    HauptZug(kern);
+  }  // shutdown runs what is still queued
+
+  ASSERT_EQ(liste.ids.size(), 4u);
+  const std::set<std::thread::id> arbeiter(liste.ids.begin(), liste.ids.begin() + 3);
+  const std::thread::id ioThread = liste.ids[3];
+
+  ASSERT_EQ(haupt.size(), 3u);
+  for (auto id : haupt) EXPECT_EQ(id, std::this_thread::get_id());
+  ASSERT_EQ(parallel.size(), 200u);
+  for (auto id : parallel) EXPECT_TRUE(arbeiter.count(id));
+  ASSERT_EQ(io.size(), 200u);
+  for (auto id : io) EXPECT_EQ(id, ioThread);
+  std::vector<int> erwartet(200);
+  for (int i = 0; i < 200; ++i) erwartet[i] = i;
+  EXPECT_EQ(ioFolge, erwartet);  // one thread: submission order
+}
+
+TEST_F(ParallelKern, EinreichenAusVielenThreadsGleichzeitig) {
+  constexpr int kThreads = 4, kJeThread = 400;  // more than the 1024 pooled blocks
+  std::atomic<int> gelaufen{0};
+  std::vector<std::uint64_t> ids[kThreads];
+  {
+    Quelm_ParallelKern kern(Umgebung(3));
+    std::vector<std::thread> einreicher;
+    for (int t = 0; t < kThreads; ++t)
+      einreicher.emplace_back([&, t] {
+        for (int i = 0; i < kJeThread; ++i) {
+          const auto art = i % 2 ? kParallel : kEinAusgabe;
+          ids[t].push_back(Quelm_ParallelKern::NeueFaser(art, [&] { ++gelaufen; }).id);
+        }
+      });
+    for (auto& t : einreicher) t.join();
+  }
+  EXPECT_EQ(gelaufen.load(), kThreads * kJeThread);
+  std::set<std::uint64_t> alle;
+  for (auto& liste : ids) alle.insert(liste.begin(), liste.end());
+  EXPECT_EQ(alle.size(), static_cast<std::size_t>(kThreads * kJeThread));
+  EXPECT_EQ(alle.count(Quelm_Faser::kKeineId), 0u);
+}
+
+TEST_F(ParallelKern, JobLaeuftAufDemStapelSeinesBlocksMitSichtbaremJobZeiger) {
+  Quelm_ParallelKern kern(Umgebung(1));
+  EXPECT_EQ(Quelm_Faser::Aktuelle(), nullptr);
+  Quelm_Faser* gesehen = nullptr;
+  char* rahmen = nullptr;
+  const auto handle = Quelm_ParallelKern::NeueFaser(kHaupt, [&] {
+    gesehen = Quelm_Faser::Aktuelle();
+    rahmen = static_cast<char*>(__builtin_frame_address(0));
+  });
+  ASSERT_NE(handle.faser, nullptr);
+  EXPECT_EQ(handle.faser->zustand.load(), Quelm_Faser::Eingereiht);
+  HauptZug(kern);
+  EXPECT_EQ(gesehen, handle.faser);
+  EXPECT_GE(rahmen, handle.faser->Stapel());
+  EXPECT_LT(rahmen, reinterpret_cast<char*>(handle.faser) + Quelm_Faser::kBlockGroesse);
+  EXPECT_EQ(Quelm_Faser::Aktuelle(), nullptr);
+  // Recycled: free again.
+  EXPECT_EQ(handle.faser->zustand.load(), Quelm_Faser::ZustandFrei);
+  EXPECT_EQ(handle.faser->id.load(), Quelm_Faser::kKeineId);
+}
+
+TEST_F(ParallelKern, HauptZugFuehrtVorherEingereihteInReihenfolgeAusUndSpaetereImNaechstenZug) {
+  Quelm_ParallelKern kern(Umgebung(1));
+  std::vector<int> folge;
+  for (int i = 1; i <= 3; ++i)
+    Quelm_ParallelKern::NeueFaser(kHaupt, [&, i] {
+      folge.push_back(i);
+      if (i == 2) Quelm_ParallelKern::NeueFaser(kHaupt, [&] { folge.push_back(99); });
+    });
+  HauptZug(kern);
+  EXPECT_EQ(folge, (std::vector<int>{1, 2, 3}));
+  HauptZug(kern);
+  EXPECT_EQ(folge, (std::vector<int>{1, 2, 3, 99}));
+  HauptZug(kern);  // an empty turn returns too
+  EXPECT_EQ(folge.size(), 4u);
+}
+
+TEST_F(ParallelKern, VomArbeiterWaehrendDesZugesEingereihterJobWartetAufDenNaechstenZug) {
+  Quelm_ParallelKern kern(Umgebung(2));
+  std::atomic<bool> uebergeben{false};
+  bool ergebnisDa = false;
+  Quelm_ParallelKern::NeueFaser(kHaupt, [&] {
+    // Inside the turn: a worker hands a result back while this turn still runs.
+    Quelm_ParallelKern::NeueFaser(kParallel, [&] {
+      Quelm_ParallelKern::NeueFaser(kHaupt, [&] { ergebnisDa = true; });
+      uebergeben = true;
+    });
+    ASSERT_TRUE(WarteBis([&] { return uebergeben.load(); }));
+  });
+  HauptZug(kern);
+  EXPECT_TRUE(uebergeben.load());
+  EXPECT_FALSE(ergebnisDa);
+  HauptZug(kern);
+  EXPECT_TRUE(ergebnisDa);
+}
+
+TEST_F(ParallelKern, ErgebnisDesArbeitersKommtUeberDenHauptthreadZurueck) {
+  Quelm_ParallelKern kern(Umgebung(2));
+  std::vector<int> daten(1000);
+  for (int i = 0; i < 1000; ++i) daten[i] = i;
+  long long ergebnis = -1;
+  std::thread::id ergebnisThread;
+  Quelm_ParallelKern::NeueFaser(kParallel, [&, kopie = daten] {
+    long long summe = 0;
+    for (int x : kopie) summe += x;
+    Quelm_ParallelKern::NeueFaser(kHaupt, [&, summe] {
+      ergebnis = summe;
+      ergebnisThread = std::this_thread::get_id();
+    });
+  });
+  // The main loop: one turn per frame until the result is there.
+  EXPECT_TRUE(WarteBis([&] {
+    HauptZug(kern);
+    return ergebnis != -1;
+  }));
+  EXPECT_EQ(ergebnis, 499500);
+  EXPECT_EQ(ergebnisThread, std::this_thread::get_id());
+}
+
+TEST_F(ParallelKern, WerfenderJobWirdGemeldetUndDerNaechsteLaeuft) {
+  bool danach = false;
+  std::atomic<bool> ioDanach{false};
+  {
+    Quelm_ParallelKern kern(Umgebung(1));
+    Quelm_ParallelKern::NeueFaser(kHaupt, [] { throw std::runtime_error("kaputt"); });
+    Quelm_ParallelKern::NeueFaser(kHaupt, [] { Quelm_Ausnahme::Wirf("engine", "f", "d", 1); });
+    Quelm_ParallelKern::NeueFaser(kHaupt, [&] { danach = true; });
+    HauptZug(kern);
+    // Same on the single I/O thread.
+    Quelm_ParallelKern::NeueFaser(kEinAusgabe, [] { throw std::logic_error("io kaputt"); });
+    Quelm_ParallelKern::NeueFaser(kEinAusgabe, [&] { ioDanach = true; });
+  }
+  EXPECT_TRUE(danach);
+  EXPECT_TRUE(ioDanach.load());
+  const auto texte = Texte();
+  EXPECT_TRUE(Enthaelt(texte, "Unbehandelte Ausnahme std::runtime_error wegen \"kaputt\" bei Faser-Ausführung."));
+  EXPECT_TRUE(Enthaelt(texte, "Unbehandelte sonstige Ausnahme bei Faser-Ausführung."));
+  EXPECT_TRUE(Enthaelt(texte, "Unbehandelte Ausnahme std::logic_error wegen \"io kaputt\" bei Faser-Ausführung."));
+}
+
+TEST_F(ParallelKern, AbbauFuehrtEingereihteJobsNochAusUndGibtUnbediensteHauptJobsFrei) {
+  std::atomic<int> parallel{0}, io{0};
+  auto gehalten = std::make_shared<int>(7);
+  {
+    Quelm_ParallelKern kern(Umgebung(2));
+    for (int i = 0; i < 300; ++i) {
+      Quelm_ParallelKern::NeueFaser(kParallel, [&] {
+        std::this_thread::sleep_for(50us);
+        ++parallel;
+      });
+      Quelm_ParallelKern::NeueFaser(kEinAusgabe, [&] { ++io; });
+    }
+    // Kind 1 is served only in a turn: never, here.
+    Quelm_ParallelKern::NeueFaser(kHaupt, [gehalten] { ADD_FAILURE() << "never served"; });
+    EXPECT_EQ(gehalten.use_count(), 2);
+  }
+  EXPECT_EQ(parallel.load(), 300);
+  EXPECT_EQ(io.load(), 300);
+  EXPECT_EQ(gehalten.use_count(), 1);  // the unserved job's callable was released
+}
+
+TEST_F(ParallelKern, Der1025teGleichzeitigeJobHoltEinenNeuenBlock) {
+  {
+    Quelm_ParallelKern kern(Umgebung(1));
+    std::set<Quelm_Faser*> bloecke;
+    for (int i = 0; i < 1025; ++i) bloecke.insert(Quelm_ParallelKern::NeueFaser(kHaupt, [] {}).faser);
+    EXPECT_EQ(bloecke.size(), 1025u);
+    EXPECT_EQ(bloecke.count(nullptr), 0u);
+    EXPECT_EQ(kern.alloks.load(), 1025u);
+  }
+  EXPECT_TRUE(Enthaelt(Texte(), "Am Ende waren es 1025 Alloks"));
+}
+
+TEST_F(ParallelKern, HandleEinesWiederverwendetenBlocksPasstNichtMehrZurId) {
+  Quelm_ParallelKern kern(Umgebung(1));
+  const auto erster = Quelm_ParallelKern::NeueFaser(kHaupt, [] {});
+  HauptZug(kern);
+  // Every block of the pool in use again: one of them is the recycled one.
+  Quelm_FaserHandle wieder;
+  for (int i = 0; i < 1024; ++i) {
+    const auto h = Quelm_ParallelKern::NeueFaser(kHaupt, [] {});
+    if (h.faser == erster.faser) wieder = h;
+  }
+  ASSERT_EQ(wieder.faser, erster.faser);
+  EXPECT_EQ(kern.alloks.load(), 1024u);
+  EXPECT_NE(erster.id, wieder.id);
+  EXPECT_EQ(erster.faser->id.load(), wieder.id);
+  EXPECT_NE(erster.faser->id.load(), erster.id);
+}
+
+TEST_F(ParallelKern, AufeinanderfolgendeIdsUndOhneKernOderMitFremderArtKeinJob) {
+  const auto ohneKern = Quelm_ParallelKern::NeueFaser(kParallel, [] {});
+  EXPECT_EQ(ohneKern.faser, nullptr);
+  EXPECT_EQ(ohneKern.id, Quelm_Faser::kKeineId);
+
+  Quelm_ParallelKern kern(Umgebung(1));
+  const auto a = Quelm_ParallelKern::NeueFaser(kHaupt, [] {});
+  const auto fremd = Quelm_ParallelKern::NeueFaser(7, [] {});
+  const auto keine = Quelm_ParallelKern::NeueFaser(Quelm_Faser::Frei, [] {});
+  const auto b = Quelm_ParallelKern::NeueFaser(kHaupt, [] {});
+  EXPECT_EQ(fremd.faser, nullptr);
+  EXPECT_EQ(keine.faser, nullptr);
+  EXPECT_EQ(b.id, a.id + 1);
+  // No block went astray: the two queued jobs hold two, the rest is in the pool.
+  EXPECT_EQ(kern.pool.size_approx(), 1022u);
+  HauptZug(kern);
+  const auto texte = Texte();
+  EXPECT_EQ(std::count_if(texte.begin(), texte.end(),
+                          [](const std::string& t) { return t.rfind("!Ausnahme \"Unbekannte Faser-Art", 0) == 0; }),
+            2);
+  EXPECT_TRUE(std::any_of(texte.begin(), texte.end(), [](const std::string& t) {
+    return t.rfind("!Ausnahme \"Kein paralleler Kern gestartet\" aufgetreten in Funktion Quelm_ParallelKern::NeueFaser",
+                   0) == 0;
+  }));
+}
+
+// Thread starts that fail at the n-th call; counts the started threads that ended.
+struct ScheiternderStart {
+  int scheitertBei;
+  int aufrufe = 0;
+  std::atomic<int> beendet{0};
+
+  Quelm_KernUmgebung Umgebung(unsigned hardwareThreads) {
+    Quelm_KernUmgebung umgebung;
+    umgebung.hardwareThreads = hardwareThreads;
+    umgebung.starteThread = [this](std::function<void()> koerper) {
+      if (++aufrufe == scheitertBei)
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "kein Thread");
+      return std::thread([this, koerper = std::move(koerper)] {
+        koerper();
+        ++beendet;
+      });
+    };
+    return umgebung;
+  }
+};
+
+TEST_F(ParallelKern, ScheiternderThreadStartStopptUndVerbindetDieGestartetenThreads) {
+  ScheiternderStart start{3};
+  EXPECT_THROW(Quelm_ParallelKern kern(start.Umgebung(4)), std::system_error);
+  // Reaching this line at all means no joinable thread was destroyed.
+  EXPECT_EQ(start.beendet.load(), 2);
+  EXPECT_EQ(Quelm_ParallelKern::Aktueller(), nullptr);
+  const auto texte = Texte();
+  EXPECT_TRUE(std::any_of(texte.begin(), texte.end(), [](const std::string& t) {
+    return t.rfind("Ausnahme bei Thread-Erstellung vom Typ \"std::system_error\" mit Text \"kein Thread", 0) == 0;
+  }));
+}
+
+TEST_F(ParallelKern, ScheiternderStartDesEinAusgabeThreadsStopptAlleArbeiter) {
+  ScheiternderStart start{5};
+  EXPECT_THROW(Quelm_ParallelKern kern(start.Umgebung(4)), std::system_error);
+  EXPECT_EQ(start.beendet.load(), 4);
+  // A later core starts normally.
+  Quelm_ParallelKern kern(Umgebung(1));
+  EXPECT_EQ(Quelm_ParallelKern::Aktueller(), &kern);
+}
+
+// Stack use of `tiefe` KiB and a bit.
+__attribute__((noinline)) int Tief(int tiefe) {
+  volatile char puffer[1024];
+  puffer[0] = static_cast<char>(tiefe);
+  if (tiefe <= 0) return puffer[0];
+  return Tief(tiefe - 1) + puffer[0];
+}
+
+// Whether the process may read the byte at `adresse`: the kernel answers EFAULT instead
+// of the process faulting.
+bool Lesbar(const void* adresse) {
+  int rohr[2];
+  if (pipe(rohr) != 0) return false;
+  const bool ok = write(rohr[1], adresse, 1) == 1;
+  const int fehler = errno;
+  close(rohr[0]);
+  close(rohr[1]);
+  if (!ok) {
+    EXPECT_EQ(fehler, EFAULT);
+  }
+  return ok;
+}
+
+TEST_F(ParallelKern, ZwischenKopfUndStapelLiegtEineGesperrteWaechterseite) {
+  Quelm_ParallelKern kern(Umgebung(1));
+  int ergebnis = -1;
+  // Most of the stack is usable.
+  const auto handle = Quelm_ParallelKern::NeueFaser(kHaupt, [&] { ergebnis = Tief(80); });
+  char* block = reinterpret_cast<char*>(handle.faser);
+  HauptZug(kern);
+  EXPECT_NE(ergebnis, -1);
+  EXPECT_TRUE(Lesbar(block));
+  EXPECT_TRUE(Lesbar(block + Quelm_Faser::kWaechterAbstand - 1));
+  EXPECT_FALSE(Lesbar(block + Quelm_Faser::kWaechterAbstand));
+  EXPECT_FALSE(Lesbar(block + Quelm_Faser::kStapelAbstand - 1));
+  EXPECT_TRUE(Lesbar(block + Quelm_Faser::kStapelAbstand));
+  EXPECT_TRUE(Lesbar(block + Quelm_Faser::kBlockGroesse - 1));
+}
+
+// The guard page of the job that overflows; read by the signal handler.
+std::atomic<char*> gWaechterseite{nullptr};
+
+void BeiSpeicherzugriffsfehler(int, siginfo_t* info, void*) {
+  char* adresse = static_cast<char*>(info->si_addr);
+  char* waechter = gWaechterseite.load();
+  _exit(adresse >= waechter && adresse < waechter + Quelm_Faser::kSeitenGroesse ? 42 : 43);
+}
+
+void UeberlaufeDenStapel() {
+  // The handler runs on a stack of its own: the fiber's stack is used up.
+  static char signalStapel[256 * 1024];
+  stack_t stapel{};
+  stapel.ss_sp = signalStapel;
+  stapel.ss_size = sizeof signalStapel;
+  sigaltstack(&stapel, nullptr);
+  struct sigaction aktion {};
+  aktion.sa_sigaction = BeiSpeicherzugriffsfehler;
+  aktion.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  sigaction(SIGSEGV, &aktion, nullptr);
+
+  Quelm_ParallelKern kern(Umgebung(1));
+  Quelm_ParallelKern::NeueFaser(kHaupt, [] {
+    gWaechterseite = Quelm_Faser::Aktuelle()->Waechterseite();
+    Tief(1000);
+  });
+  HauptZug(kern);
+}
+
+TEST(ParallelKernTod, StapelueberlaufFaultInDerWaechterseiteStattDenNachbarnZuUeberschreiben) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // 42: the first access past the stack's end hit the guard page.
+  EXPECT_EXIT(UeberlaufeDenStapel(), ::testing::ExitedWithCode(42), "");
+}
+
+}  // namespace

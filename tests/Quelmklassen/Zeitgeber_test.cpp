@@ -1,0 +1,235 @@
+#include "Quelm_Zeitgeber.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A clock at a known time 0 (the constructor's 20 ms start taken back out).
+TZeitgeber NeueUhr() {
+  TZeitgeber uhr;
+  uhr.zeit = 0;
+  return uhr;
+}
+
+const TZeit kSekunde = Quelm_ZaehlerFrequenz;
+
+TEST(GlobalerZeitgeber, StehtVorDemErstenBildBeiNull) {
+  // Built before the time base, so its first advance is 0 ticks.
+  EXPECT_EQ(gZeitgeber.zeit, 0);
+  EXPECT_EQ(gZeitgeber.schritt, 0);
+  EXPECT_EQ(gZeitgeber.tempo, 1.0);
+  EXPECT_GT(Quelm_ZaehlerFrequenz, 0);
+}
+
+TEST(Zeitgeber, NeueUhrStehtBei20Millisekunden) {
+  TZeitgeber uhr;
+  EXPECT_EQ(uhr.zeit, static_cast<TZeit>(Quelm_TicksProSekunde * 0.02f));
+  EXPECT_EQ(uhr.schritt, uhr.zeit);
+  EXPECT_FALSE(uhr.feuert);
+  EXPECT_EQ(uhr.naechsteId, 0u);
+}
+
+TEST(Zeitgeber, FaelligeEintraegeFeuernNachFaelligkeitUndGleicheInEinfuegeReihenfolge) {
+  TZeitgeber uhr = NeueUhr();
+  std::vector<std::string> folge;
+  uhr.FuegeHinzu(30, [&] { folge.push_back("c30"); });
+  uhr.FuegeHinzu(10, [&] { folge.push_back("a10"); });
+  uhr.FuegeHinzu(10, [&] { folge.push_back("b10"); });
+  uhr.FuegeHinzu(50, [&] { folge.push_back("d50"); });
+
+  uhr.FeuereFaellige(10);  // due 10 is not strictly before 10
+  EXPECT_TRUE(folge.empty());
+  uhr.FeuereFaellige(1);
+  EXPECT_EQ(folge, (std::vector<std::string>{"a10", "b10"}));
+  uhr.FeuereFaellige(39);  // now 50: due 50 waits
+  EXPECT_EQ(folge, (std::vector<std::string>{"a10", "b10", "c30"}));
+  ASSERT_EQ(uhr.eintraege.size(), 1u);
+  EXPECT_EQ(uhr.eintraege[0].faellig, 50);
+}
+
+TEST(Zeitgeber, IdsSteigenUndEntfernenAusserhalbDesFeuernsWirktSofort) {
+  TZeitgeber uhr = NeueUhr();
+  int gerufen = 0;
+  const auto a = uhr.FuegeHinzu(0, [&] { ++gerufen; });
+  const auto b = uhr.FuegeHinzu(0, [&] { ++gerufen; });
+  EXPECT_EQ(b, a + 1);
+  uhr.Entferne(a);
+  uhr.Entferne(a);      // no longer present: nothing
+  uhr.Entferne(12345);  // never present: nothing
+  ASSERT_EQ(uhr.eintraege.size(), 1u);
+  EXPECT_EQ(uhr.eintraege[0].id, b);
+  uhr.FeuereFaellige(1);
+  EXPECT_EQ(gerufen, 1);
+}
+
+TEST(Zeitgeber, VerzoegerungNullFeuertErstImNaechstenPositivenSchritt) {
+  TZeitgeber uhr = NeueUhr();
+  int aussen = 0, innen = 0;
+  uhr.FuegeHinzu(0, [&] {
+    ++aussen;
+    uhr.FuegeHinzu(0, [&] { ++innen; });
+  });
+  uhr.FeuereFaellige(0);
+  EXPECT_EQ(aussen, 0);
+  uhr.FeuereFaellige(5);
+  EXPECT_EQ(aussen, 1);
+  EXPECT_EQ(innen, 0);  // added during this walk with due = now: not yet
+  uhr.FeuereFaellige(0);
+  EXPECT_EQ(innen, 0);
+  uhr.FeuereFaellige(1);
+  EXPECT_EQ(innen, 1);
+  EXPECT_TRUE(uhr.eintraege.empty());
+}
+
+TEST(Zeitgeber, WaehrendDesLaufsHinzugefuegteFaelligeEintraegeFeuernImSelbenLauf) {
+  TZeitgeber uhr = NeueUhr();
+  std::vector<int> folge;
+  uhr.FuegeHinzu(0, [&] {
+    folge.push_back(1);
+    uhr.FuegeHinzu(-5, [&] { folge.push_back(3); });  // already overdue
+  });
+  uhr.FuegeHinzu(0, [&] { folge.push_back(2); });
+  uhr.FeuereFaellige(1);
+  EXPECT_EQ(folge, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(Zeitgeber, WaehrendDesFeuernsEntfernteEintraegeWerdenNichtGerufenUndSindDanachWeg) {
+  TZeitgeber uhr = NeueUhr();
+  std::vector<std::string> folge;
+  std::uint64_t spaeter = 0, nichtFaellig = 0;
+  uhr.FuegeHinzu(0, [&] {
+    folge.push_back("erster");
+    uhr.Entferne(spaeter);
+    uhr.Entferne(spaeter);  // twice: the second request finds nothing
+    uhr.Entferne(nichtFaellig);
+    // Removals wait for the end of the walk.
+    EXPECT_EQ(std::count_if(uhr.eintraege.begin(), uhr.eintraege.end(),
+                            [&](const TZeitgeber::Eintrag& e) { return e.id == spaeter || e.id == nichtFaellig; }),
+              2);
+  });
+  spaeter = uhr.FuegeHinzu(0, [&] { folge.push_back("spaeter"); });
+  nichtFaellig = uhr.FuegeHinzu(1000, [&] { folge.push_back("nichtFaellig"); });
+  const auto bleibt = uhr.FuegeHinzu(1000, [] {});
+
+  uhr.FeuereFaellige(1);
+  EXPECT_EQ(folge, (std::vector<std::string>{"erster"}));
+  EXPECT_FALSE(uhr.feuert);
+  EXPECT_TRUE(uhr.zuEntfernen.empty());
+  ASSERT_EQ(uhr.eintraege.size(), 1u);
+  EXPECT_EQ(uhr.eintraege[0].id, bleibt);
+}
+
+// Counts its live copies by address, so a callable can check that its own captured
+// state still exists without reading possibly freed memory.
+struct Waechter {
+  static std::set<const Waechter*>& Lebende() {
+    static std::set<const Waechter*> lebende;
+    return lebende;
+  }
+  Waechter() { Lebende().insert(this); }
+  Waechter(const Waechter&) { Lebende().insert(this); }
+  ~Waechter() { Lebende().erase(this); }
+  static bool Lebt(const Waechter* w) { return Lebende().count(w) != 0; }
+  std::string nutzlast = std::string(64, 'x');  // on the heap: ASan sees a freed read
+};
+
+TEST(Zeitgeber, EinEintragDerEintraegeHinzufuegtUeberlebtDasWachsenDerListe) {
+  TZeitgeber uhr = NeueUhr();
+  uhr.eintraege.shrink_to_fit();
+  int nachzuegler = 0;
+  bool lebteNachher = false;
+  std::size_t laenge = 0;
+  uhr.FuegeHinzu(0, [&, w = Waechter()] {
+    // Enough additions to move the list's storage several times.
+    for (int i = 0; i < 100; ++i) uhr.FuegeHinzu(1000, [&] { ++nachzuegler; });
+    lebteNachher = Waechter::Lebt(&w);
+    laenge = w.nutzlast.size();
+  });
+  uhr.FeuereFaellige(1);
+  EXPECT_TRUE(lebteNachher);
+  EXPECT_EQ(laenge, 64u);
+  EXPECT_EQ(uhr.eintraege.size(), 100u);
+  uhr.FeuereFaellige(2000);
+  EXPECT_EQ(nachzuegler, 100);
+  EXPECT_TRUE(Waechter::Lebende().empty());
+}
+
+TEST(Zeitgeber, EinWerfenderEintragBeendetDasFeuernUndDieAngefragtenEntfernungen) {
+  TZeitgeber uhr = NeueUhr();
+  std::uint64_t opfer = 0;
+  uhr.FuegeHinzu(0, [&] {
+    uhr.Entferne(opfer);
+    throw std::runtime_error("kaputt");
+  });
+  opfer = uhr.FuegeHinzu(1000, [] {});
+  EXPECT_THROW(uhr.FeuereFaellige(1), std::runtime_error);
+  EXPECT_FALSE(uhr.feuert);
+  EXPECT_TRUE(uhr.eintraege.empty());
+  // Later removals act at once again.
+  const auto id = uhr.FuegeHinzu(1000, [] {});
+  uhr.Entferne(id);
+  EXPECT_TRUE(uhr.eintraege.empty());
+}
+
+// Aktualisiere with a frame history set by hand: the counter of the update before was
+// `abstand` ago, the one before that 2 * `abstand` ago, so the mean frame is `abstand`.
+void SetzeVerlauf(TZeitgeber& uhr, TZeit abstand) {
+  uhr.jetzt = Quelm_Zaehlerstand() - abstand;
+  uhr.vorher = uhr.jetzt - abstand;
+}
+
+TEST(Zeitgeber, PauseHaeltDieZeitAnUndFeuertNichts) {
+  TZeitgeber uhr = NeueUhr();
+  int gerufen = 0;
+  uhr.FuegeHinzu(-100, [&] { ++gerufen; });
+  uhr.pausiert = true;
+  SetzeVerlauf(uhr, kSekunde);
+  uhr.Aktualisiere();
+  EXPECT_EQ(uhr.zeit, 0);
+  EXPECT_EQ(uhr.schritt, 0);
+  EXPECT_EQ(gerufen, 0);
+  uhr.pausiert = false;
+  uhr.Aktualisiere();
+  EXPECT_GT(uhr.zeit, 0);
+  EXPECT_EQ(gerufen, 1);
+}
+
+TEST(Zeitgeber, MaxSchrittBegrenztEinenZweiSekundenFrameAuf100Millisekunden) {
+  TZeitgeber uhr = NeueUhr();
+  const TZeit max = static_cast<TZeit>(Quelm_TicksProSekunde * 0.1f);
+  uhr.maxSchritt = max;
+  SetzeVerlauf(uhr, 2 * kSekunde);
+  uhr.Aktualisiere();
+  EXPECT_EQ(uhr.schritt, max);
+  EXPECT_EQ(uhr.zeit, max);
+}
+
+TEST(Zeitgeber, SchrittIstDasMittelDerLetztenZweiFrameAbstaendeMalTempo) {
+  TZeitgeber uhr = NeueUhr();
+  // Frames of 3 s and 1 s: mean 2 s.
+  uhr.jetzt = Quelm_Zaehlerstand() - kSekunde;
+  uhr.vorher = uhr.jetzt - 3 * kSekunde;
+  uhr.tempo = 0.5;
+  uhr.Aktualisiere();
+  const TZeit toleranz = kSekunde / 20;  // the time this test itself takes
+  EXPECT_NEAR(static_cast<double>(uhr.schritt), static_cast<double>(kSekunde), static_cast<double>(toleranz));
+  EXPECT_EQ(uhr.zeit, uhr.schritt);
+}
+
+TEST(Zeitgeber, ErsteAktualisierungMitMaxSchrittIstGenauDasMaximum) {
+  // Before the second update the counter two updates back is 0: the raw step is half
+  // the counter, far above any limit.
+  TZeitgeber uhr = NeueUhr();
+  uhr.vorher = 0;
+  uhr.maxSchritt = 12345;
+  uhr.Aktualisiere();
+  EXPECT_EQ(uhr.schritt, 12345);
+}
+
+}  // namespace
