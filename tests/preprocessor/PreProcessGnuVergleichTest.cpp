@@ -1,0 +1,433 @@
+// Agreement with the GNU C preprocessor ("cpp -P", run as a reference) on standard
+// input where both define the same result: the token sequences must be equal, white
+// space aside.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "PreProcess.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Splits C text into tokens, ignoring white space.
+std::vector<std::string> Tokens(const std::string& s) {
+  static const char* const kLang[] = {"<<=", ">>=", "...", "->", "++", "--", "<<", ">>", "<=",
+                                      ">=",  "==",  "!=",  "&&", "||", "*=", "/=", "%=", "+=",
+                                      "-=",  "&=",  "^=",  "|=", "##"};
+  std::vector<std::string> t;
+  std::size_t i = 0;
+  auto name = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$'; };
+  while (i < s.size()) {
+    char c = s[i];
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      ++i;
+      continue;
+    }
+    std::size_t a = i;
+    if (name(c) || (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+      while (i < s.size() && (name(s[i]) || s[i] == '.' ||
+                              ((s[i] == '+' || s[i] == '-') && std::strchr("eEpP", s[i - 1]) &&
+                               std::isdigit(static_cast<unsigned char>(s[a])))))
+        ++i;
+    } else if (c == '"' || c == '\'') {
+      ++i;
+      while (i < s.size() && s[i] != c && s[i] != '\n') i += s[i] == '\\' ? 2 : 1;
+      ++i;
+    } else {
+      ++i;
+      for (const char* l : kLang)
+        if (s.compare(a, std::strlen(l), l) == 0) {
+          i = a + std::strlen(l);
+          break;
+        }
+    }
+    t.push_back(s.substr(a, i - a));
+  }
+  return t;
+}
+
+class Verzeichnis {
+ public:
+  Verzeichnis() {
+    char muster[] = "/tmp/ppvergleichXXXXXX";
+    pfad_ = mkdtemp(muster);
+  }
+  ~Verzeichnis() {
+    std::error_code f;
+    fs::remove_all(pfad_, f);
+  }
+  void Schreibe(const std::string& name, const std::string& inhalt) {
+    fs::path p = fs::path(pfad_) / name;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << inhalt;
+  }
+  const std::string& Pfad() const { return pfad_; }
+
+ private:
+  std::string pfad_;
+};
+
+std::string GnuCpp(const Verzeichnis& v) {
+  std::string befehl = "cpp -P -undef -I '" + v.Pfad() + "/inc' '" + v.Pfad() + "/main.c' 2>/dev/null";
+  FILE* rohr = popen(befehl.c_str(), "r");
+  if (rohr == nullptr) return {};
+  std::string aus;
+  char puffer[4096];
+  std::size_t n;
+  while ((n = std::fread(puffer, 1, sizeof puffer, rohr)) > 0) aus.append(puffer, n);
+  pclose(rohr);
+  return aus;
+}
+
+struct Eigen {
+  std::string text;
+  std::size_t pos = 0;
+  std::string aus;
+  std::string meldungen;
+};
+
+std::string Unser(const Verzeichnis& v, const std::string& haupt, std::string* meldungen) {
+  Eigen e;
+  e.text = haupt;
+  const std::string name = v.Pfad() + "/main.c";
+  const std::string inc = v.Pfad() + "/inc";
+  PreProcessTag tags[] = {
+      PpTagText(PPTAG_INPUT_NAME, name.c_str()),
+      PpTagFunktion(PPTAG_INPUT, +[](char* b, int n, void* u) -> char* {
+        auto* e = static_cast<Eigen*>(u);
+        if (e->pos >= e->text.size()) return nullptr;
+        std::size_t k = std::min<std::size_t>(static_cast<std::size_t>(n - 1), e->text.size() - e->pos);
+        std::memcpy(b, e->text.data() + e->pos, k);
+        b[k] = 0;
+        e->pos += k;
+        return b;
+      }),
+      PpTagFunktion(PPTAG_OUTPUT, +[](int c, void* u) { static_cast<Eigen*>(u)->aus += static_cast<char>(c); }),
+      PpTagFunktion(PPTAG_ERROR, +[](void* u, const char* f, va_list a) {
+        char t[2048];
+        std::vsnprintf(t, sizeof t, f, a);
+        static_cast<Eigen*>(u)->meldungen += t;
+      }),
+      PpTagZeiger(PPTAG_USERDATA, &e),
+      PpTagWert(PPTAG_LINE_MARKERS, 0),
+      PpTagWert(PPTAG_SHOW_BANNER, 0),
+      PpTagText(PPTAG_INCLUDE_DIR, inc.c_str()),
+      {PPTAG_END, 0}};
+  PreProcessState zustand;
+  PreProcess(tags, &zustand);
+  if (meldungen) *meldungen = e.meldungen;
+  return e.aus;
+}
+
+bool CppVorhanden() { return std::system("cpp --version > /dev/null 2>&1") == 0; }
+
+// Runs both over main.c (and the other files) and compares.
+void Vergleiche(const std::map<std::string, std::string>& dateien) {
+  Verzeichnis v;
+  for (const auto& [name, inhalt] : dateien) v.Schreibe(name, inhalt);
+  const std::string gnu = GnuCpp(v);
+  std::string meldungen;
+  const std::string unser = Unser(v, dateien.at("main.c"), &meldungen);
+  const auto g = Tokens(gnu);
+  const auto u = Tokens(unser);
+  ASSERT_FALSE(g.empty()) << "cpp gave no output";
+  std::size_t i = 0;
+  while (i < g.size() && i < u.size() && g[i] == u[i]) ++i;
+  if (i < g.size() || i < u.size()) {
+    ADD_FAILURE() << "token " << i << ": cpp \"" << (i < g.size() ? g[i] : "<end>") << "\", ours \""
+                  << (i < u.size() ? u[i] : "<end>") << "\"\n--- cpp ---\n"
+                  << gnu << "--- ours ---\n" << unser << "--- messages ---\n" << meldungen;
+  }
+}
+
+}  // namespace
+
+class PreProcessGnuVergleich : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!CppVorhanden()) GTEST_SKIP() << "cpp is not installed";
+  }
+};
+
+TEST_F(PreProcessGnuVergleich, Makros) {
+  Vergleiche({{"main.c",
+               "#define A 1\n"
+               "#define B (A + 2)\n"
+               "#define f(x, y) ((x) * (y) + B)\n"
+               "#define g(x) f(x, x)\n"
+               "#define EMPTY\n"
+               "#define h() EMPTY done\n"
+               "#define call f\n"
+               "int a = f(1, 2);\n"
+               "int b = g(A) + g(f(1, 2));\n"
+               "int c = h() + f((1, 2), (3, 4)) + call(5, 6);\n"
+               "EMPTY int d EMPTY = EMPTY 3;\n"
+               "int e = f(\n"
+               "   10,\n"
+               "   20) + B;\n"
+               "char s[] = \"A B f(1,2)\"; char t = 'A';\n"
+               "#undef B\n"
+               "#define B 99\n"
+               "int u = B + f(0, 0) - -A - - A;\n"
+               "#define NEG -1\n"
+               "int v = -NEG + +A;\n"
+               "#define $dollar 7\n"
+               "int w = $dollar;\n"}});
+}
+
+TEST_F(PreProcessGnuVergleich, ZeichenketteUndVerbinden) {
+  Vergleiche({{"main.c",
+               "#define str(x) #x\n"
+               "#define cat(a, b) a ## b\n"
+               "#define t(x,y,z) x ## y ## z\n"
+               "const char* s1 = str(hello   world);\n"
+               "const char* s2 = str( \"quoted \\\"x\\\" \\\\ \" 'c' '\\'' );\n"
+               "const char* s3 = str(VER) str() str( a  +  b ) ;\n"
+               "int cat(var, 1) = cat(1, 2) + cat(0x, 1F) + cat(1e, +5) + cat(.5, e3);\n"
+               "int cat(, empty) = cat(empty, ) cat(-, =) cat(<<, =) cat(#, #);\n"
+               "int j[] = { t(1,2,3), t(,4,5), t(6,,7), t(8,9,),\n"
+               " t(10,,), t(,11,), t(,,12), t(,,) };\n"
+               "#define debug(s, t) printf(\"x\" # s \"= %d, x\" # t \"= %s\", \\\n"
+               " x ## s, x ## t)\n"
+               "#define glue(a, b) a ## b\n"
+               "#define HIGHLOW \"hello\"\n"
+               "#define LOW LOW \", world\"\n"
+               "debug(1, 2);\n"
+               "fputs(str(strncmp(\"abc\\0d\", \"abc\", '\\4') // this goes away\n"
+               " == 0) str(: @\\n), s);\n"
+               "glue(HIGH, LOW);\n"}});
+}
+
+TEST_F(PreProcessGnuVergleich, KlassischeBeispiele) {
+  Vergleiche({{"main.c",
+               "#define x 3\n"
+               "#define f(a) f(x * (a))\n"
+               "#undef x\n"
+               "#define x 2\n"
+               "#define g f\n"
+               "#define z z[0]\n"
+               "#define h g(~\n"
+               "#define m(a) a(w)\n"
+               "#define w 0,1\n"
+               "#define t(a) a\n"
+               "#define p() int\n"
+               "#define q(x) x\n"
+               "#define r(x,y) x ## y\n"
+               "#define str(x) # x\n"
+               "f(y+1) + f(f(z)) % t(t(2));\n"
+               "g(x+(3,4)-w) | h 5) & m\n"
+               " (f)^m(f);\n"
+               "p() i[q()] = { q(1), r(2,3), r(4,), r(,5), r(,) };\n"
+               "char c[2][6] = { str(hello), str() };\n"
+               "#define foo foo\n"
+               "#define bar (4 + bar)\n"
+               "#define self(x) (x + self)\n"
+               "foo bar self(2) self(self(3))\n"}});
+}
+
+TEST_F(PreProcessGnuVergleich, Bedingungen) {
+  Vergleiche({{"main.c",
+               "#define ONE 1\n"
+               "#define TWO (ONE + ONE)\n"
+               "#if TWO == 2 && defined(ONE) && !defined THREE\n"
+               "yes1\n"
+               "#endif\n"
+               "#if (TWO * 3 - 1) / 5 == 1 && 7 % 3 == 1 && 1 << 4 == 16 && -8 >> 1 == -4\n"
+               "yes2\n"
+               "#elif 1\n"
+               "no2\n"
+               "#endif\n"
+               "#ifdef THREE\n"
+               "no3\n"
+               "#elif TWO > ONE ? 1 : 0\n"
+               "yes3\n"
+               "#else\n"
+               "no3b\n"
+               "#endif\n"
+               "#ifndef ONE\n"
+               "no4\n"
+               "#else\n"
+               "# if 0\n"
+               "no5\n"
+               "# elif ~0 == -1 && !0 && (0x10 | 3) == 19 && (6 ^ 3) == 5 && 'a' == 97 && '\\n' == 10\n"
+               "yes5\n"
+               "# endif\n"
+               "#endif\n"
+               "#if 0\n"
+               "#error not reached\n"
+               "garbage ' here\n"
+               "#endif\n"
+               "#define F(x) ((x) * 2)\n"
+               "#if F(3) == 6 && F(F(1)) == 4 && 010 == 8 && 0x1f == 31 && 100L == 100\n"
+               "yes6\n"
+               "#endif\n"
+               "#if 1 + 2 * 3 - 4 / 2 == 5 && 1 | 2 ^ 3 & 4 && 2 + 3 << 1 == 10 && 1 < 2 == 1\n"
+               "yes7\n"
+               "#endif\n"
+               "#if 0 && (1 / 0) || 5 > 3 ? 0 ? 1 : 2 : 3\n"
+               "yes8\n"
+               "#endif\n"}});
+}
+
+TEST_F(PreProcessGnuVergleich, IncludesKommentareUndZeilen) {
+  Vergleiche({{"main.c",
+               "#include \"local.h\"\n"
+               "#include <sys.h>\n"
+               "#include \"local.h\"\n"
+               "LOCAL_VALUE SYS_VALUE\n"
+               "#define HEADER \"sub/inner.h\"\n"
+               "#include HEADER\n"
+               "INNER\n"
+               "/* a comment */ int /* in the middle */ x; // trailing\n"
+               "#define LONG_MACRO(a, b) \\\n"
+               "   ((a) + \\\n"
+               "    (b))\n"
+               "int y = LONG_MACRO(1,\n"
+               "                   2);\n"
+               "int z = LONG_MA\\\n"
+               "CRO(3, 4);\n"
+               "/* multi\n"
+               "   line */ int w;\n"
+               "  # define INDENTED 5\n"
+               "INDENTED\n"
+               "char* s = \"string with // and /* */ inside\";\n"
+               "__LINE__\n"
+               "#line 100\n"
+               "__LINE__\n"
+               "#line 200 \"renamed.c\"\n"
+               "__LINE__ __FILE__\n"},
+              {"local.h", "#ifndef LOCAL_H\n#define LOCAL_H\n#define LOCAL_VALUE 11\nint local_decl;\n#endif\n"},
+              {"inc/sys.h", "#define SYS_VALUE 22\nint sys_decl;\n"},
+              {"sub/inner.h", "#include \"deeper.h\"\n#define INNER inner DEEPER\n"},
+              {"sub/deeper.h", "#define DEEPER 33\n"}});
+}
+
+namespace {
+
+// A random #if expression, fully parenthesised, with its value; rejected (false) when
+// any part would leave 32 bits, divide by zero or shift out of range, where the two
+// preprocessors are not meant to agree.
+struct Zufall {
+  std::mt19937 gen{20240611};
+  int Zahl(int n) { return std::uniform_int_distribution<int>(0, n - 1)(gen); }
+
+  bool Baue(int tiefe, std::string& text, std::int64_t& wert) {
+    if (tiefe == 0 || Zahl(4) == 0) {
+      int v = Zahl(200);
+      switch (Zahl(5)) {
+        case 0: text = "0x" + std::to_string(v / 10) ; wert = std::stoll(text, nullptr, 16); break;
+        case 1: {
+          char t[16];
+          std::snprintf(t, sizeof t, "0%o", v);
+          text = t;
+          wert = v;
+          break;
+        }
+        case 2: text = "'" + std::string(1, static_cast<char>('a' + v % 26)) + "'"; wert = 'a' + v % 26; break;
+        default: text = std::to_string(v); wert = v;
+      }
+      return true;
+    }
+    static const char* const kUnaer[] = {"-", "~", "!"};
+    static const char* const kBinaer[] = {"+", "-", "*", "/", "%", "<<", ">>", "<", "<=", ">",
+                                          ">=", "==", "!=", "&", "^", "|", "&&", "||"};
+    std::string a, b, c;
+    std::int64_t x, y, z;
+    const int art = Zahl(10);
+    if (art == 0) {
+      const char* op = kUnaer[Zahl(3)];
+      if (!Baue(tiefe - 1, a, x)) return false;
+      text = std::string("(") + op + a + ")";
+      wert = op[0] == '-' ? -x : op[0] == '~' ? ~x : !x;
+    } else if (art == 1) {
+      if (!Baue(tiefe - 1, a, x) || !Baue(tiefe - 1, b, y) || !Baue(tiefe - 1, c, z)) return false;
+      text = "(" + a + " ? " + b + " : " + c + ")";
+      wert = x ? y : z;
+    } else {
+      const std::string op = kBinaer[Zahl(18)];
+      if (!Baue(tiefe - 1, a, x) || !Baue(tiefe - 1, b, y)) return false;
+      text = "(" + a + " " + op + " " + b + ")";
+      if ((op == "/" || op == "%") && y == 0) return false;
+      if ((op == "<<" || op == ">>") && (y < 0 || y > 30)) return false;
+      if (op == "<<" && (x < 0 || (x << y) > INT32_MAX)) return false;
+      if (op == "+") wert = x + y;
+      else if (op == "-") wert = x - y;
+      else if (op == "*") wert = x * y;
+      else if (op == "/") wert = x / y;
+      else if (op == "%") wert = x % y;
+      else if (op == "<<") wert = x << y;
+      else if (op == ">>") wert = x >> y;
+      else if (op == "<") wert = x < y;
+      else if (op == "<=") wert = x <= y;
+      else if (op == ">") wert = x > y;
+      else if (op == ">=") wert = x >= y;
+      else if (op == "==") wert = x == y;
+      else if (op == "!=") wert = x != y;
+      else if (op == "&") wert = x & y;
+      else if (op == "^") wert = x ^ y;
+      else if (op == "|") wert = x | y;
+      else if (op == "&&") wert = x && y;
+      else wert = x || y;
+    }
+    return wert >= INT32_MIN && wert <= INT32_MAX;
+  }
+};
+
+}  // namespace
+
+TEST_F(PreProcessGnuVergleich, ZufaelligeAusdruecke) {
+  // Every bit of every value is read back through a conditional.
+  Zufall z;
+  std::string text;
+  int anzahl = 0;
+  while (anzahl < 150) {
+    std::string a;
+    std::int64_t w;
+    if (!z.Baue(5, a, w)) continue;
+    ++anzahl;
+    text += "v" + std::to_string(anzahl) + ":\n";
+    for (int bit = 0; bit < 32; ++bit)
+      text += "#if ((" + a + ") >> " + std::to_string(bit) + ") & 1\n1\n#else\n0\n#endif\n";
+  }
+  Vergleiche({{"main.c", text}});
+}
+
+TEST_F(PreProcessGnuVergleich, ErzeugtesProgramm) {
+  // Many macros over several headers, used in nested calls.
+  std::map<std::string, std::string> dateien;
+  std::string haupt;
+  for (int h = 0; h < 8; ++h) {
+    std::string kopf = "#ifndef H" + std::to_string(h) + "\n#define H" + std::to_string(h) + "\n";
+    for (int i = 0; i < 40; ++i) {
+      const std::string n = std::to_string(h * 40 + i);
+      kopf += "#define K" + n + " (" + n + " + K" + std::to_string(h * 40 + i / 2) + "x)\n";
+      kopf += "#define F" + n + "(a, b) ((a) * " + n + " + (b) - F" + std::to_string(h * 40 + i / 3) + "z)\n";
+      kopf += "#define S" + n + "(a) #a \"_" + n + "\"\n";
+      kopf += "#define C" + n + "(a, b) a ## b ## _" + n + "\n";
+    }
+    kopf += "#endif\n";
+    dateien["inc/h" + std::to_string(h) + ".h"] = kopf;
+    haupt += "#include <h" + std::to_string(h) + ".h>\n#include \"inc/h" + std::to_string(h) + ".h\"\n";
+  }
+  std::mt19937 gen(7);
+  auto zahl = [&](int n) { return std::to_string(std::uniform_int_distribution<int>(0, n - 1)(gen)); };
+  for (int zeile = 0; zeile < 400; ++zeile) {
+    haupt += "int v" + std::to_string(zeile) + " = F" + zahl(320) + "(K" + zahl(320) + ", F" + zahl(320) +
+             "(" + zahl(9) + ", K" + zahl(320) + ")) + C" + zahl(320) + "(x, " + zahl(50) + ");\n";
+    haupt += "const char* s" + std::to_string(zeile) + " = S" + zahl(320) + "(K" + zahl(320) + " + y);\n";
+    if (zeile % 50 == 0) haupt += "#if K1 && defined(F" + zahl(320) + ")\nint ok" + std::to_string(zeile) + ";\n#endif\n";
+  }
+  dateien["main.c"] = haupt;
+  Vergleiche(dateien);
+}
