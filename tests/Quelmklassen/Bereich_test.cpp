@@ -1,0 +1,324 @@
+#include "Quelm_Bild.h"
+#include "TBereich.h"
+#include "TestHilfen.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::uint32_t Pixel(const TBereich& b, std::uint64_t x, std::uint64_t y) {
+  std::uint32_t v;
+  std::memcpy(&v, b.daten + y * b.pitch + x * 4, 4);
+  return v;
+}
+
+void SetzePixel(const TBereich& b, std::uint64_t x, std::uint64_t y, std::uint32_t v) {
+  std::memcpy(b.daten + y * b.pitch + x * 4, &v, 4);
+}
+
+void Fuelle(const Quelm_Bild& bild, unsigned saat) {
+  std::mt19937 zufall(saat);
+  std::uint64_t groesse = 0;
+  Quelm_Datengroesse(bild.format, bild.breite, bild.hoehe, groesse);
+  for (std::uint64_t i = 0; i < groesse; ++i) bild.daten[i] = std::uint8_t(zufall());
+}
+
+// A smooth picture that block compression keeps close: colours on one line, alpha
+// falling downwards but staying above DXT1's transparency threshold.
+void Verlauf(const Quelm_Bild& bild) {
+  for (std::uint64_t y = 0; y < bild.hoehe; ++y)
+    for (std::uint64_t x = 0; x < bild.breite; ++x)
+      SetzePixel(bild, x, y,
+                 std::uint32_t(255 - y * 4) << 24 | std::uint32_t(x * 8) << 16 | std::uint32_t(x * 4) << 8 | 0x40);
+}
+
+int Abstand(std::uint32_t a, std::uint32_t b, int kanal) {
+  return std::abs(int((a >> (8 * kanal)) & 0xFF) - int((b >> (8 * kanal)) & 0xFF));
+}
+
+class Bereich : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AktiviereProtokoll(ordner.pfad());
+    sammler = std::make_unique<ZeilenSammler>();
+  }
+  bool Gemeldet(const std::string& text) const {
+    for (const auto& z : sammler->zeilen)
+      if (z.find(text) != std::string::npos) return true;
+    return false;
+  }
+  TempOrdner ordner;
+  std::unique_ptr<ZeilenSammler> sammler;
+};
+
+TEST_F(Bereich, UnterbereicheVersetzenDenDatenzeiger) {
+  Quelm_Bild a(16, 16, PXFMT_A16B16G16R16F);
+  const TBereich t = a.LockSubBereich(3, 2, 100, 1);
+  EXPECT_EQ(t.daten, a.daten + 2 * a.pitch + 3 * 8);
+  EXPECT_EQ(t.breite, 100u) << "the parent's size does not limit the region";
+  EXPECT_EQ(t.pitch, a.pitch);
+  EXPECT_EQ(t.format, PXFMT_A16B16G16R16F);
+
+  Quelm_Bild dxt5(16, 16, PXFMT_DXT5);
+  EXPECT_EQ(dxt5.LockSubBereich(4, 8, 4, 4).daten, dxt5.daten + 8 * dxt5.pitch + 16);
+  Quelm_Bild dxt1(16, 16, PXFMT_DXT1);
+  EXPECT_EQ(dxt1.LockSubBereich(8, 4, 4, 4).daten, dxt1.daten + 4 * dxt1.pitch + 16);
+
+  const TBereich schief = dxt1.LockSubBereich(2, 4, 4, 4);
+  EXPECT_TRUE(Gemeldet("!TBereich::LockSubBereich( 2, 4, 4, 4): Unterbereiche in einem DXT-komprimierten Bereich "
+                       "müssen durch 4 teilbare Position haben."));
+  EXPECT_EQ(schief.daten, nullptr);
+  EXPECT_EQ(schief.breite, 0u);
+}
+
+TEST_F(Bereich, SchreibeInBereichSchneidetAmRandAb) {
+  Quelm_Bild ziel(6, 6, PXFMT_A8R8G8B8), quelle(4, 4, PXFMT_A8R8G8B8);
+  std::memset(ziel.daten, 0, 6 * 6 * 4);
+  for (std::uint64_t i = 0; i < 16; ++i) SetzePixel(quelle, i % 4, i / 4, 0x1000 + std::uint32_t(i));
+  ziel.SchreibeInBereich(quelle, 4, 3);
+  for (std::uint64_t y = 0; y < 6; ++y)
+    for (std::uint64_t x = 0; x < 6; ++x) {
+      const std::uint32_t erwartet = x >= 4 && y >= 3 ? 0x1000 + std::uint32_t((y - 3) * 4 + x - 4) : 0;
+      EXPECT_EQ(Pixel(ziel, x, y), erwartet) << x << "," << y;
+    }
+  ziel.SchreibeInBereich(quelle, 6, 0);
+  EXPECT_TRUE(Gemeldet("!TBereich::SchreibeInBereich( ..., 6, 0): Kopierbereich liegt außerhalb des Quellbereiches"));
+}
+
+TEST(BereichKopie, GleichesFormatKopiertZeilenUndBlockzeilen) {
+  Quelm_Bild quelle(5, 3, PXFMT_G32R32F), ziel(9, 7, PXFMT_G32R32F);
+  Fuelle(quelle, 1);
+  std::memset(ziel.daten, 0xEE, ziel.pitch * 7);
+  TBereich::KonvertiereFormat(quelle, ziel);
+  for (std::uint64_t y = 0; y < 7; ++y) {
+    for (std::uint64_t i = 0; i < ziel.pitch; ++i) {
+      const std::uint8_t erwartet = y < 3 && i < 40 ? quelle.daten[y * quelle.pitch + i] : 0xEE;
+      ASSERT_EQ(ziel.daten[y * ziel.pitch + i], erwartet) << y << " " << i;
+    }
+  }
+
+  // A 6 x 6 DXT1 region: two block rows of two blocks each.
+  Quelm_Bild dq(6, 6, PXFMT_DXT1), dz(16, 16, PXFMT_DXT1);
+  Fuelle(dq, 2);
+  std::memset(dz.daten, 0, 16 * 16 / 2);
+  TBereich::KonvertiereFormat(dq, dz);
+  for (std::uint64_t by = 0; by < 4; ++by)
+    for (std::uint64_t bx = 0; bx < 4; ++bx) {
+      const std::uint8_t* block = dz.daten + by * 4 * dz.pitch + bx * 8;
+      if (by < 2 && bx < 2) {
+        EXPECT_EQ(std::memcmp(block, dq.daten + by * 4 * dq.pitch + bx * 8, 8), 0) << bx << "," << by;
+      } else {
+        EXPECT_EQ(block[0] | block[7], 0) << bx << "," << by;
+      }
+    }
+}
+
+TEST(BereichPixel, AusserhalbUndA8) {
+  Quelm_Bild a8(2, 1, PXFMT_A8);
+  a8.daten[0] = 255;
+  const TFarbe f = a8.LiesPixel(0, 0);
+  EXPECT_EQ(f.r, 1.0f);
+  EXPECT_EQ(f.g, 0.0f);
+  EXPECT_EQ(f.a, 1.0f);
+  const TFarbe aussen = a8.LiesPixel(2, 0);
+  EXPECT_EQ(aussen.r, 0.0f);
+  EXPECT_EQ(aussen.a, 1.0f);
+  a8.SchreibePixel(1, 0, {0.999f, 0, 0, 0});
+  EXPECT_EQ(a8.daten[1], 254);
+  a8.SchreibePixel(0, 1, {0, 0, 0, 0});  // below the region: nothing
+  a8.SchreibePixel(2, 0, {0, 0, 0, 0});
+  EXPECT_EQ(a8.daten[0], 255);
+}
+
+TEST(BereichPixel, JedesFormatSchreibenUndLesen) {
+  const TFarbe farbe{0.25f, 0.5f, 0.75f, 0.125f};
+  struct Fall {
+    std::int32_t format;
+    float toleranz;
+    bool g, b, a;  // which channels the format keeps
+  };
+  const Fall faelle[] = {
+      {PXFMT_A8R8G8B8, 1 / 255.0f, true, true, true}, {PXFMT_R16F, 0, false, false, false},
+      {PXFMT_G16R16F, 0, true, false, false},           {PXFMT_A16B16G16R16F, 0, true, true, true},
+      {PXFMT_R32F, 0, false, false, false},             {PXFMT_G32R32F, 0, true, false, false},
+      {PXFMT_A32B32G32R32F, 0, true, true, true},       {PXFMT_G16R16, 1 / 65535.0f, true, false, false},
+      {PXFMT_A16B16G16R16, 1 / 65535.0f, true, true, true}, {PXFMT_A8, 1 / 255.0f, false, false, false},
+  };
+  for (const Fall& fall : faelle) {
+    Quelm_Bild bild(3, 2, fall.format);
+    bild.SchreibePixel(2, 1, farbe);
+    const TFarbe f = bild.LiesPixel(2, 1);
+    EXPECT_NEAR(f.r, farbe.r, fall.toleranz) << fall.format;
+    EXPECT_NEAR(f.g, fall.g ? farbe.g : 0.0f, fall.toleranz) << fall.format;
+    EXPECT_NEAR(f.b, fall.b ? farbe.b : 0.0f, fall.toleranz) << fall.format;
+    EXPECT_NEAR(f.a, fall.a ? farbe.a : 1.0f, fall.toleranz) << fall.format;
+  }
+}
+
+TEST(BereichPixel, PackeFarbeRundetMit051UndSaettigt) {
+  EXPECT_EQ(PackeFarbe({1, 0.5f, 0, 1}), 0xFFFF8000u);
+  EXPECT_EQ(PackeFarbe({0.2f, 0.4f, 0.6f, 0.8f}), 0xCC336699u);
+  // Out of range values stay in their own channel.
+  EXPECT_EQ(PackeFarbe({2.0f, -1.0f, std::nanf(""), 1.5f}), 0xFFFF0000u);
+  EXPECT_EQ(PackeFarbe({1e30f, 0, -1e30f, 0}), 0x00FF0000u);
+}
+
+TEST(BereichPixel, SechzehnBitKanaeleLaufenNichtUeber) {
+  Quelm_Bild g16r16(1, 1, PXFMT_G16R16);
+  g16r16.SchreibePixel(0, 0, {1.5f, 0.25f, 0, 0});
+  std::uint32_t v;
+  std::memcpy(&v, g16r16.daten, 4);
+  EXPECT_EQ(v & 0xFFFF, 0xFFFFu);
+  EXPECT_EQ(v >> 16, 16383u);
+  Quelm_Bild voll(1, 1, PXFMT_A16B16G16R16);
+  voll.SchreibePixel(0, 0, {-0.5f, 2.0f, 0.5f, 1.0f});
+  std::uint64_t w;
+  std::memcpy(&w, voll.daten, 8);
+  EXPECT_EQ(w, 0xFFFF7FFFFFFF0000ull);
+}
+
+TEST(Halbfloat, LesenUndSchreiben) {
+  EXPECT_EQ(HalbZuFloat(0x3C00), 1.0f);
+  EXPECT_EQ(HalbZuFloat(0xC000), -2.0f);
+  EXPECT_EQ(HalbZuFloat(0x7BFF), 65504.0f);
+  EXPECT_EQ(HalbZuFloat(0x0001), 0.0f) << "subnormal halves read as zero";
+  EXPECT_TRUE(std::signbit(HalbZuFloat(0x8001)));
+  EXPECT_EQ(FloatZuHalb(1.0f), 0x3C00);
+  EXPECT_EQ(FloatZuHalb(-2.0f), 0xC000);
+  EXPECT_EQ(FloatZuHalb(65504.0f), 0x7BFF);
+  EXPECT_EQ(FloatZuHalb(0.0f), 0x0000);
+  EXPECT_EQ(FloatZuHalb(-0.0f), 0x8000);
+  // Every normal half survives the round trip.
+  for (std::uint32_t h = 0x0400; h < 0x7C00; ++h) {
+    ASSERT_EQ(FloatZuHalb(HalbZuFloat(std::uint16_t(h))), h);
+    ASSERT_EQ(FloatZuHalb(HalbZuFloat(std::uint16_t(h | 0x8000))), h | 0x8000);
+  }
+}
+
+TEST(Halbfloat, UnterlaufWirdNullUndUeberlaufSaettigt) {
+  // Below 2^-14 there is no normal half: zero with the sign, not a wrapped exponent.
+  EXPECT_EQ(FloatZuHalb(6.0e-5f), 0x0000);
+  EXPECT_EQ(FloatZuHalb(1e-6f), 0x0000);
+  EXPECT_EQ(FloatZuHalb(-1e-20f), 0x8000);
+  EXPECT_EQ(FloatZuHalb(std::numeric_limits<float>::denorm_min()), 0x0000);
+  EXPECT_EQ(FloatZuHalb(6.104e-5f), 0x0400);
+  // Above 65504 (and infinity) the largest finite half.
+  EXPECT_EQ(FloatZuHalb(65536.0f), 0x7BFF);
+  EXPECT_EQ(FloatZuHalb(1e6f), 0x7BFF);
+  EXPECT_EQ(FloatZuHalb(-1e30f), 0xFBFF);
+  EXPECT_EQ(FloatZuHalb(std::numeric_limits<float>::infinity()), 0x7BFF);
+  EXPECT_EQ(FloatZuHalb(std::nanf("")) & 0x7C00, 0x7C00);
+}
+
+TEST(BereichKonvertierung, ZwischenFormatenHinUndZurueck) {
+  Quelm_Bild quelle(7, 5, PXFMT_A8R8G8B8), gleit(7, 5, PXFMT_A32B32G32R32F), halb(9, 9, PXFMT_A16B16G16R16F),
+      breit(7, 5, PXFMT_A16B16G16R16), zurueck(7, 5, PXFMT_A8R8G8B8);
+  Fuelle(quelle, 4);
+  TBereich::KonvertiereFormat(quelle, gleit);
+  EXPECT_FLOAT_EQ(gleit.LiesPixel(3, 2).g, ((Pixel(quelle, 3, 2) >> 8) & 0xFF) / 255.0f);
+  TBereich::KonvertiereFormat(gleit, halb);
+  TBereich::KonvertiereFormat(halb, breit);
+  TBereich::KonvertiereFormat(breit, zurueck);
+  for (std::uint64_t y = 0; y < 5; ++y)
+    for (std::uint64_t x = 0; x < 7; ++x) ASSERT_EQ(Pixel(zurueck, x, y), Pixel(quelle, x, y)) << x << "," << y;
+
+  // Into a part of a larger float image, the rest untouched.
+  Quelm_Bild r32(4, 4, PXFMT_R32F);
+  std::memset(r32.daten, 0, 64);
+  r32.SchreibeInBereich(quelle, 2, 3);
+  EXPECT_FLOAT_EQ(r32.LiesPixel(3, 3).r, ((Pixel(quelle, 1, 0) >> 16) & 0xFF) / 255.0f);
+  EXPECT_EQ(r32.LiesPixel(1, 3).r, 0.0f);
+}
+
+TEST(BereichDxt, KleinerBereichWiederholtSichImBlock) {
+  Quelm_Bild quelle(2, 2, PXFMT_A8R8G8B8), dxt(4, 4, PXFMT_DXT1), zurueck(4, 4, PXFMT_A8R8G8B8);
+  SetzePixel(quelle, 0, 0, 0xFFFFFFFF);
+  SetzePixel(quelle, 1, 0, 0xFF000000);
+  SetzePixel(quelle, 0, 1, 0xFF000000);
+  SetzePixel(quelle, 1, 1, 0xFFFFFFFF);
+  TBereich::KonvertiereFormat(quelle, dxt);  // one block
+  dxt.breite = dxt.hoehe = 4;
+  TBereich::KonvertiereFormat(dxt, zurueck);
+  for (std::uint64_t y = 0; y < 4; ++y)
+    for (std::uint64_t x = 0; x < 4; ++x)
+      EXPECT_EQ(Pixel(zurueck, x, y), Pixel(quelle, x % 2, y % 2)) << x << "," << y;
+}
+
+TEST(BereichDxt, KomprimierenUndDekodierenAllerDreiFormate) {
+  Quelm_Bild quelle(32, 32, PXFMT_A8R8G8B8);
+  Verlauf(quelle);
+  for (std::int32_t format : {PXFMT_DXT1, PXFMT_DXT3, PXFMT_DXT5}) {
+    Quelm_Bild dxt(32, 32, format), zurueck(32, 32, PXFMT_A8R8G8B8);
+    TBereich::KonvertiereFormat(quelle, dxt);
+    TBereich::KonvertiereFormat(dxt, zurueck);
+    int farbFehler = 0, alphaFehler = 0;
+    for (std::uint64_t y = 0; y < 32; ++y)
+      for (std::uint64_t x = 0; x < 32; ++x) {
+        const std::uint32_t a = Pixel(quelle, x, y), b = Pixel(zurueck, x, y);
+        for (int k = 0; k < 3; ++k) farbFehler = std::max(farbFehler, Abstand(a, b, k));
+        alphaFehler = std::max(alphaFehler, Abstand(a, b, 3));
+      }
+    EXPECT_LE(farbFehler, 12) << format;
+    if (format == PXFMT_DXT1) {
+      EXPECT_EQ(Pixel(zurueck, 5, 5) >> 24, 255u) << "DXT1 keeps no alpha gradient";
+      (void)alphaFehler;
+    } else {
+      EXPECT_LE(alphaFehler, format == PXFMT_DXT3 ? 9 : 4) << format;
+    }
+    // Reading one pixel from the block format directly.
+    const TFarbe f = dxt.LiesPixel(9, 6);
+    EXPECT_NEAR(f.r, ((Pixel(quelle, 9, 6) >> 16) & 0xFF) / 255.0f, 0.05f);
+  }
+}
+
+TEST(BereichDxt, UnterbereichEinesBlockbildesBeschreiben) {
+  Quelm_Bild quelle(4, 4, PXFMT_A8R8G8B8), dxt(12, 8, PXFMT_DXT5), zurueck(12, 8, PXFMT_A8R8G8B8);
+  for (std::uint64_t i = 0; i < 16; ++i) SetzePixel(quelle, i % 4, i / 4, 0xFF00FF00);
+  std::memset(dxt.daten, 0, 3 * 2 * 16);
+  dxt.SchreibeInBereich(quelle, 8, 4);
+  TBereich::KonvertiereFormat(dxt, zurueck);
+  EXPECT_EQ(Pixel(zurueck, 9, 5), 0xFF00FF00u);
+  EXPECT_EQ(Pixel(zurueck, 5, 5), 0u);
+  EXPECT_EQ(Pixel(zurueck, 9, 1), 0u);
+}
+
+TEST(BereichDxt, GleichzeitigAufMehrerenThreads) {
+  // Landscape jobs convert on worker threads at the same time; every result must equal the
+  // one computed alone.
+  constexpr int kThreads = 8;
+  std::vector<std::unique_ptr<Quelm_Bild>> quellen;
+  std::vector<std::vector<std::uint8_t>> erwartet;
+  for (int t = 0; t < kThreads; ++t) {
+    quellen.push_back(std::make_unique<Quelm_Bild>(32, 32, PXFMT_A8R8G8B8));
+    Fuelle(*quellen.back(), 100 + t);
+    Quelm_Bild dxt(32, 32, PXFMT_DXT5), zurueck(32, 32, PXFMT_A8R8G8B8);
+    TBereich::KonvertiereFormat(*quellen.back(), dxt);
+    TBereich::KonvertiereFormat(dxt, zurueck);
+    erwartet.emplace_back(zurueck.daten, zurueck.daten + 32 * 32 * 4);
+  }
+  std::vector<int> fehler(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int runde = 0; runde < 6; ++runde) {
+        Quelm_Bild dxt(32, 32, PXFMT_DXT5), zurueck(32, 32, PXFMT_A8R8G8B8);
+        TBereich::KonvertiereFormat(*quellen[t], dxt);
+        TBereich::KonvertiereFormat(dxt, zurueck);
+        if (std::memcmp(zurueck.daten, erwartet[t].data(), erwartet[t].size()) != 0) ++fehler[t];
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(fehler[t], 0) << "thread " << t;
+}
+
+}  // namespace

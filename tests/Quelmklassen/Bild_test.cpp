@@ -1,0 +1,159 @@
+#include "Quelm_Bild.h"
+#include "TestHilfen.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+
+namespace {
+
+class Bild : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AktiviereProtokoll(ordner.pfad());
+    sammler = std::make_unique<ZeilenSammler>();
+  }
+  bool Gemeldet(const std::string& text) const {
+    for (const auto& z : sammler->zeilen)
+      if (z.find(text) != std::string::npos) return true;
+    return false;
+  }
+  TempOrdner ordner;
+  std::unique_ptr<ZeilenSammler> sammler;
+};
+
+TEST(PixelFormat, PitchUndGroesseNachDerRegel) {
+  // Width 5: bits per pixel x 5 / 8, block formats on width 8.
+  const std::uint64_t pitch[PXFMT_ANZAHL] = {20, 10, 20, 10, 20, 40, 20, 40, 80, 20, 40, 4, 8, 8, 5};
+  for (std::int32_t f = 0; f < PXFMT_ANZAHL; ++f) {
+    EXPECT_EQ(Quelm_Pitch(f, 5), pitch[f]) << f;
+    EXPECT_EQ(Quelm_Pitch(f, 0), 0u) << f;
+  }
+  EXPECT_EQ(Quelm_Pitch(15, 5), 0u);
+  EXPECT_EQ(Quelm_Pitch(-1, 5), 0u);
+
+  Quelm_Bild dxt(5, 5, PXFMT_DXT1);
+  EXPECT_EQ(dxt.pitch, 4u);
+  std::uint64_t groesse = 0;
+  ASSERT_TRUE(Quelm_Datengroesse(PXFMT_DXT1, 5, 5, groesse));
+  EXPECT_EQ(groesse, 32u) << "two block rows of two blocks";
+  ASSERT_TRUE(Quelm_Datengroesse(PXFMT_DXT5, 4, 1, groesse));
+  EXPECT_EQ(groesse, 16u);
+  EXPECT_FALSE(Quelm_Datengroesse(PXFMT_A32B32G32R32F, 1ull << 40, 1ull << 40, groesse));
+}
+
+TEST(BildGroesse, LeeresBildUndVolleKette) {
+  Quelm_Bild leer(0, 0, PXFMT_A8R8G8B8, 0);
+  EXPECT_EQ(leer.pitch, 0u);
+  EXPECT_EQ(leer.mipAnzahl, 1u);
+  EXPECT_EQ(leer.naechsteStufe, nullptr);
+
+  Quelm_Bild bild(256, 64, PXFMT_R32F, 0);
+  ASSERT_EQ(bild.mipAnzahl, 9u);
+  EXPECT_EQ(bild.GibMipStufe(0), &bild);
+  EXPECT_EQ(bild.GibMipStufe(9), nullptr);
+  EXPECT_FALSE(bild.istUnterStufe);
+  const std::uint64_t seiten[9][2] = {{256, 64}, {128, 32}, {64, 16}, {32, 8}, {16, 4},
+                                      {8, 2},    {4, 1},    {2, 1},   {1, 1}};
+  for (std::uint64_t k = 0; k < 9; ++k) {
+    const Quelm_Bild* stufe = bild.GibMipStufe(k);
+    ASSERT_NE(stufe, nullptr);
+    EXPECT_EQ(stufe->breite, seiten[k][0]) << k;
+    EXPECT_EQ(stufe->hoehe, seiten[k][1]) << k;
+    EXPECT_EQ(stufe->mipAnzahl, 9 - k);
+    EXPECT_EQ(stufe->format, PXFMT_R32F);
+    EXPECT_EQ(stufe->pitch, seiten[k][0] * 4);
+    EXPECT_EQ(stufe->istUnterStufe, k > 0);
+  }
+  EXPECT_EQ(Quelm_Bild(1, 1, PXFMT_A8, 0).mipAnzahl, 1u);
+}
+
+TEST(BildGroesse, KetteKuerzenUndVerlaengern) {
+  Quelm_Bild bild(64, 64, PXFMT_A8R8G8B8, 5);
+  Quelm_Bild* dritte = bild.GibMipStufe(2);
+  bild.ErzeugeMipKette(3);
+  EXPECT_EQ(bild.mipAnzahl, 3u);
+  EXPECT_EQ(bild.GibMipStufe(2), dritte) << "levels that stay are kept";
+  EXPECT_EQ(bild.GibMipStufe(2)->mipAnzahl, 1u);
+  EXPECT_EQ(bild.GibMipStufe(3), nullptr);
+  bild.ErzeugeMipKette(0);
+  EXPECT_EQ(bild.mipAnzahl, 7u);
+  EXPECT_EQ(bild.GibMipStufe(6)->breite, 1u);
+  bild.ErzeugeMipKette(1);
+  EXPECT_EQ(bild.naechsteStufe, nullptr);
+  // Resizing drops the old chain.
+  bild.SetGroesse(10, 6, PXFMT_DXT3, 2);
+  EXPECT_EQ(bild.pitch, 12u);
+  EXPECT_EQ(bild.GibMipStufe(1)->breite, 5u);
+  EXPECT_EQ(bild.GibMipStufe(1)->hoehe, 3u);
+}
+
+TEST_F(Bild, UnterstufenLassenSichNichtUmdimensionieren) {
+  Quelm_Bild bild(16, 16, PXFMT_A8R8G8B8, 3);
+  Quelm_Bild* stufe = bild.GibMipStufe(1);
+  stufe->SetGroesse(4, 4, PXFMT_A8, 1);
+  EXPECT_TRUE(Gemeldet("!Quelm_Bild::SetGroesse( 4, 4, 14, 1):  Umdimensionierung ist für MipMaps nicht zulässig."));
+  stufe->SetCubeMapGroesse(4, PXFMT_A8, 1);
+  EXPECT_TRUE(Gemeldet("!Quelm_Bild::SetCubeMapGroesse( 4, 14, 1):  Umdimensionierung ist für MipMaps nicht zulässig."));
+  EXPECT_EQ(stufe->breite, 8u);
+  EXPECT_EQ(stufe->format, PXFMT_A8R8G8B8);
+  EXPECT_EQ(stufe->mipAnzahl, 2u);
+  EXPECT_FALSE(stufe->istCubeSeite);
+}
+
+TEST_F(Bild, CubeMapSeitenSindVerknuepft) {
+  Quelm_Bild bild;
+  bild.SetCubeMapGroesse(16, PXFMT_A16B16G16R16F, 3);
+  EXPECT_TRUE(bild.istCubeSeite);
+  EXPECT_TRUE(bild.IstBasisSeite());
+  std::set<Quelm_Bild*> verschieden(std::begin(bild.seiten), std::end(bild.seiten));
+  EXPECT_EQ(verschieden.size(), 6u);
+  for (Quelm_Bild* seite : bild.seiten) {
+    ASSERT_NE(seite, nullptr);
+    EXPECT_EQ(seite->breite, 16u);
+    EXPECT_EQ(seite->hoehe, 16u);
+    EXPECT_EQ(seite->format, PXFMT_A16B16G16R16F);
+    EXPECT_EQ(seite->mipAnzahl, 3u);
+    // Every face at every level carries the six faces of that level.
+    for (std::uint64_t k = 0; k < 3; ++k) {
+      Quelm_Bild* stufe = seite->GibMipStufe(k);
+      ASSERT_NE(stufe, nullptr);
+      EXPECT_TRUE(stufe->istCubeSeite);
+      EXPECT_EQ(stufe->breite, 16u >> k);
+      for (int s = 0; s < 6; ++s) EXPECT_EQ(stufe->seiten[s], bild.seiten[s]->GibMipStufe(k)) << k << " " << s;
+    }
+  }
+  EXPECT_EQ(bild.GibMipStufe(1)->seiten[3], bild.GibMipStufe(1));
+
+  // A longer chain later is linked as well.
+  bild.ErzeugeMipKette(0);
+  EXPECT_EQ(bild.seiten[4]->mipAnzahl, 5u);
+  EXPECT_EQ(bild.seiten[0]->GibMipStufe(4)->seiten[5], bild.seiten[5]->GibMipStufe(4));
+
+  // Only the base face turns the cube map back into a plain image.
+  bild.seiten[0]->SetGroesse(8, 8, PXFMT_A8, 1);
+  EXPECT_TRUE(Gemeldet("!Quelm_Bild::SetGroesse( 8, 8, 14, 1):  Umbau einer CubeMap zu einem 2D-Bild darf nur von "
+                       "der Basisseite (Links) ausgehen."));
+  EXPECT_EQ(bild.seiten[0]->breite, 16u);
+  bild.SetGroesse(8, 4, PXFMT_A8, 2);
+  EXPECT_FALSE(bild.istCubeSeite);
+  for (Quelm_Bild* seite : bild.seiten) EXPECT_EQ(seite, nullptr);
+  EXPECT_EQ(bild.GibMipStufe(1)->breite, 4u);
+  // Once more a cube map, then destroyed as one (the leak checker watches the faces).
+  bild.SetCubeMapGroesse(4, PXFMT_DXT1, 0);
+  EXPECT_EQ(bild.seiten[2]->mipAnzahl, 3u);
+}
+
+TEST(BildAlsBereich, DasBildIstSeinEigenerBereich) {
+  Quelm_Bild bild(6, 3, PXFMT_A8R8G8B8);
+  const TBereich& bereich = bild;
+  EXPECT_EQ(bereich.daten, bild.daten);
+  EXPECT_EQ(bereich.breite, 6u);
+  EXPECT_EQ(bereich.pitch, 24u);
+  const TBereich teil = bild.LockSubBereich(2, 1, 2, 2);
+  EXPECT_EQ(teil.daten, bild.daten + 24 + 8);
+}
+
+}  // namespace

@@ -1,0 +1,399 @@
+#include "Quelm_Bild.h"
+#include "Quelm_PNG.h"
+#include "TSpeicher.h"
+#include "TestHilfen.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void BE(Bytes& b, std::uint32_t v) {
+  for (int s = 24; s >= 0; s -= 8) b.push_back(std::uint8_t(v >> s));
+}
+
+// One chunk with its CRC computed by zlib, independently of the code under test.
+void Chunk(Bytes& datei, const char* typ, const Bytes& inhalt) {
+  BE(datei, static_cast<std::uint32_t>(inhalt.size()));
+  const std::size_t start = datei.size();
+  datei.insert(datei.end(), typ, typ + 4);
+  datei.insert(datei.end(), inhalt.begin(), inhalt.end());
+  BE(datei, static_cast<std::uint32_t>(crc32(0, datei.data() + start, static_cast<uInt>(datei.size() - start))));
+}
+
+Bytes Kopf(std::uint32_t breite, std::uint32_t hoehe, std::uint8_t tiefe, std::uint8_t farbTyp,
+           std::uint8_t interlace = 0) {
+  Bytes k;
+  BE(k, breite);
+  BE(k, hoehe);
+  k.insert(k.end(), {tiefe, farbTyp, 0, 0, interlace});
+  return k;
+}
+
+Bytes Packe(const Bytes& roh) {
+  uLongf laenge = compressBound(static_cast<uLong>(roh.size()));
+  Bytes aus(laenge);
+  EXPECT_EQ(compress2(aus.data(), &laenge, roh.data(), static_cast<uLong>(roh.size()), 6), Z_OK);
+  aus.resize(laenge);
+  return aus;
+}
+
+int PaethVorhersage(int a, int b, int c) {
+  const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+  return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+}
+
+// Filters the rows of `pixel` (b bytes a pixel) with the given filter per row, as an
+// encoder would.
+Bytes Filtere(const Bytes& pixel, std::size_t breite, std::size_t hoehe, std::size_t b,
+              const std::vector<int>& filter) {
+  const std::size_t zeile = breite * b;
+  Bytes roh;
+  for (std::size_t y = 0; y < hoehe; ++y) {
+    const int f = filter[y % filter.size()];
+    roh.push_back(std::uint8_t(f));
+    for (std::size_t i = 0; i < zeile; ++i) {
+      const int x = pixel[y * zeile + i];
+      const int a = i >= b ? pixel[y * zeile + i - b] : 0;
+      const int u = y > 0 ? pixel[(y - 1) * zeile + i] : 0;
+      const int ul = y > 0 && i >= b ? pixel[(y - 1) * zeile + i - b] : 0;
+      int v = x;
+      switch (f) {
+        case 1: v = x - a; break;
+        case 2: v = x - u; break;
+        case 3: v = x - (a + u) / 2; break;
+        case 4: v = x - PaethVorhersage(a, u, ul); break;
+      }
+      roh.push_back(std::uint8_t(v));
+    }
+  }
+  return roh;
+}
+
+Bytes ZufallsBytes(std::size_t n, unsigned saat) {
+  std::mt19937 zufall(saat);
+  Bytes b(n);
+  for (auto& x : b) x = std::uint8_t(zufall());
+  return b;
+}
+
+// A complete PNG; the compressed stream is split over `teile` IDAT chunks with a text
+// chunk between each two.
+Bytes BaueDatei(const Bytes& kopf, const Bytes& strom, int teile = 1) {
+  Bytes d = {137, 80, 78, 71, 13, 10, 26, 10};
+  Chunk(d, "IHDR", kopf);
+  const std::size_t stueck = (strom.size() + teile - 1) / teile;
+  for (std::size_t versatz = 0; versatz < strom.size(); versatz += stueck) {
+    if (versatz) Chunk(d, "tEXt", Bytes{'a', 0, 'b'});
+    Chunk(d, "IDAT", Bytes(strom.begin() + versatz, strom.begin() + std::min(strom.size(), versatz + stueck)));
+  }
+  Chunk(d, "IEND", {});
+  return d;
+}
+
+void Fuelle(TSpeicher& s, const Bytes& b) {
+  s.SetKapazitaet(b.size() + 1);
+  if (!b.empty()) std::memcpy(s.daten, b.data(), b.size());
+  s.groesse = b.size();
+  s.position = 0;
+}
+
+std::uint32_t Pixel(const Quelm_Bild& bild, std::uint64_t x, std::uint64_t y) {
+  std::uint32_t v;
+  std::memcpy(&v, bild.daten + y * bild.pitch + x * 4, 4);
+  return v;
+}
+
+class PNG : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AktiviereProtokoll(ordner.pfad());
+    sammler = std::make_unique<ZeilenSammler>();
+  }
+  bool Gemeldet(const std::string& text) const {
+    for (const auto& z : sammler->zeilen)
+      if (z.find(text) != std::string::npos) return true;
+    return false;
+  }
+  bool Lade(const Bytes& datei) {
+    TSpeicher s;
+    Fuelle(s, datei);
+    return Quelm_Bild::LadePNG(bild, s);
+  }
+  // Loads `datei` and expects it refused with `meldung`.
+  void ErwarteAbgelehnt(const Bytes& datei, const std::string& meldung) {
+    sammler->zeilen.clear();
+    EXPECT_FALSE(Lade(datei));
+    EXPECT_TRUE(Gemeldet(meldung)) << meldung;
+  }
+
+  TempOrdner ordner;
+  std::unique_ptr<ZeilenSammler> sammler;
+  Quelm_Bild bild;
+};
+
+TEST(Crc32, PruefwertUndUebereinstimmungMitZlib) {
+  EXPECT_EQ(Crc32("123456789", 9), 0xCBF43926u);
+  EXPECT_EQ(Crc32("123456789", 0), 0u);
+  EXPECT_EQ(Crc32("123456789", -5), 0u);
+  const Bytes zufall = ZufallsBytes(10007, 3);
+  const auto erwartet = static_cast<std::uint32_t>(crc32(0, zufall.data(), static_cast<uInt>(zufall.size())));
+  EXPECT_EQ(Crc32(zufall.data(), static_cast<std::int32_t>(zufall.size())), erwartet);
+  EXPECT_EQ(Crc32Weiter(Crc32(zufall.data(), 1000), zufall.data() + 1000, zufall.size() - 1000), erwartet);
+}
+
+TEST_F(PNG, JederFilterTypInRgbUndRgba) {
+  for (std::size_t b : {3u, 4u}) {
+    // Every filter type, and every type after every other one.
+    const std::vector<int> filter = {0, 1, 2, 3, 4, 0, 2, 4, 1, 3, 0, 3, 2, 1, 4, 4, 3, 3, 2, 2, 1, 1, 0};
+    const std::size_t breite = 13, hoehe = filter.size();
+    const Bytes pixel = ZufallsBytes(breite * hoehe * b, static_cast<unsigned>(b));
+    const Bytes datei = BaueDatei(Kopf(breite, hoehe, 8, b == 4 ? 6 : 2), Packe(Filtere(pixel, breite, hoehe, b, filter)));
+    ASSERT_TRUE(Lade(datei)) << b;
+    ASSERT_EQ(bild.breite, breite);
+    ASSERT_EQ(bild.hoehe, hoehe);
+    EXPECT_EQ(bild.format, PXFMT_A8R8G8B8);
+    EXPECT_EQ(bild.pitch, breite * 4);
+    for (std::size_t y = 0; y < hoehe; ++y) {
+      for (std::size_t x = 0; x < breite; ++x) {
+        const std::uint8_t* p = &pixel[(y * breite + x) * b];
+        const std::uint32_t a = b == 4 ? p[3] : 255;
+        ASSERT_EQ(Pixel(bild, x, y), a << 24 | std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2])
+            << "b=" << b << " x=" << x << " y=" << y << " filter " << filter[y];
+      }
+    }
+  }
+}
+
+TEST_F(PNG, GeteilteIdatChunksUndBytesNachIendSindEinStrom) {
+  const std::size_t breite = 40, hoehe = 30;
+  const Bytes pixel = ZufallsBytes(breite * hoehe * 3, 9);
+  Bytes datei = BaueDatei(Kopf(breite, hoehe, 8, 2), Packe(Filtere(pixel, breite, hoehe, 3, {4, 1})), 5);
+  datei.insert(datei.end(), {1, 2, 3, 4, 5});  // trailing bytes after IEND
+  ASSERT_TRUE(Lade(datei));
+  EXPECT_EQ(Pixel(bild, 39, 29), 0xFF000000u | std::uint32_t(pixel.end()[-3]) << 16 |
+                                     std::uint32_t(pixel.end()[-2]) << 8 | pixel.end()[-1]);
+}
+
+TEST_F(PNG, EinPixelRgbaMitPaethNutztNullNachbarn) {
+  // Paeth with a = u = ul = 0 predicts 0, so the bytes are the pixel.
+  ASSERT_TRUE(Lade(BaueDatei(Kopf(1, 1, 8, 6), Packe(Bytes{4, 10, 20, 30, 40}))));
+  EXPECT_EQ(Pixel(bild, 0, 0), 0x280A141Eu);
+}
+
+TEST_F(PNG, AbgelehnteDateienMitIhrerMeldung) {
+  const Bytes strom = Packe(Filtere(ZufallsBytes(4 * 4 * 3, 1), 4, 4, 3, {0}));
+  const Bytes gut = BaueDatei(Kopf(4, 4, 8, 2), strom);
+  ASSERT_TRUE(Lade(gut));
+
+  Bytes falsch = gut;
+  falsch[1] = 'Q';
+  ErwarteAbgelehnt(falsch, "!Quelm_Bild::LadePNG(): Datei ist kein PNG-Bild.");
+  ErwarteAbgelehnt(Bytes(gut.begin(), gut.begin() + 7), "Datei ist kein PNG-Bild.");
+
+  const std::string kopfFehler = "!Quelm_Bild::LadePNG(): PNG-Header ist ungültig.";
+  Bytes ohneKopf = {137, 80, 78, 71, 13, 10, 26, 10};
+  Chunk(ohneKopf, "IDAT", strom);
+  ErwarteAbgelehnt(ohneKopf, kopfFehler);
+  Bytes kurzerKopf = {137, 80, 78, 71, 13, 10, 26, 10};
+  Chunk(kurzerKopf, "IHDR", Bytes(12, 1));
+  ErwarteAbgelehnt(kurzerKopf, kopfFehler);
+  ErwarteAbgelehnt(Bytes(gut.begin(), gut.begin() + 30), kopfFehler);  // header cut off
+  ErwarteAbgelehnt(BaueDatei(Kopf(0, 4, 8, 2), strom), kopfFehler);
+  ErwarteAbgelehnt(BaueDatei(Kopf(4, 0, 8, 2), strom), kopfFehler);
+  ErwarteAbgelehnt(BaueDatei(Kopf(0x80000000u, 4, 8, 2), strom), kopfFehler);
+
+  const std::string merkmale = "!Quelm_Bild::LadePNG(): PNG-Datei enthält nicht unterstützte Merkmale.";
+  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 3), strom), merkmale);      // palette
+  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 16, 2), strom), merkmale);     // 16-bit samples
+  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 0), strom), merkmale);      // greyscale
+  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 4), strom), merkmale);      // grey with alpha
+  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 2, 1), strom), merkmale);   // interlaced
+  // More pixels than the reader takes into memory.
+  ErwarteAbgelehnt(BaueDatei(Kopf(20000, 20000, 8, 6), strom), merkmale);
+  EXPECT_EQ(bild.breite, 4u) << "a refusal before the pixel data keeps the image";
+
+  const std::string passtNicht = "Picture data doesn't fit picture size.";
+  // A few bytes cannot inflate to 4000 x 4000 pixels: refused before anything is allocated.
+  ErwarteAbgelehnt(BaueDatei(Kopf(4000, 4000, 8, 6), strom), passtNicht);
+  EXPECT_EQ(bild.breite, 4u);
+  ErwarteAbgelehnt(BaueDatei(Kopf(4, 5, 8, 2), strom), passtNicht);  // one row short
+  ErwarteAbgelehnt(BaueDatei(Kopf(4, 3, 8, 2), strom), passtNicht);  // one row too many
+  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 6), strom), passtNicht);  // RGBA needs more
+  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 2), Bytes(strom.begin(), strom.end() - 10)), passtNicht);
+  EXPECT_TRUE(Gemeldet("!ZLib_Entpacken(...): Failed to inflate data."));
+  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 2), Packe(Filtere(ZufallsBytes(48, 1), 4, 4, 3, {0, 5}))),
+                   "!Quelm_Bild::LadePNG():\n  Unknown filter type 5.\n");
+}
+
+TEST_F(PNG, ZuLangerStromWirdNachDerErwartetenGroesseAbgebrochen) {
+  // 16 x 16 RGB needs 784 bytes; the stream would inflate to 32 MiB.
+  const Bytes bombe = Packe(Bytes(32u << 20, 0));
+  ErwarteAbgelehnt(BaueDatei(Kopf(16, 16, 8, 2), bombe, 3), "Picture data doesn't fit picture size.");
+  EXPECT_FALSE(Gemeldet("Failed to inflate data.")) << "the stream was stopped, not broken";
+  // The data followed by more data in the same stream.
+  const Bytes pixel = ZufallsBytes(4 * 4 * 3, 2);
+  Bytes roh = Filtere(pixel, 4, 4, 3, {2});
+  roh.push_back(0);
+  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 2), Packe(roh)), "Picture data doesn't fit picture size.");
+}
+
+TEST_F(PNG, AbgeschnitteneDateiWirdAbgelehnt) {
+  const Bytes pixel = ZufallsBytes(16 * 16 * 4, 5);
+  const Bytes gut = BaueDatei(Kopf(16, 16, 8, 6), Packe(Filtere(pixel, 16, 16, 4, {1})), 2);
+  ASSERT_TRUE(Lade(gut));
+  const std::string meldung = "!Quelm_Bild::LadePNG(): PNG-Datei ist unvollständig.";
+  // Cut inside the first IDAT, inside the second, inside the CRC of IEND.
+  for (std::size_t laenge : {std::size_t{60}, gut.size() - 40, gut.size() - 1})
+    ErwarteAbgelehnt(Bytes(gut.begin(), gut.begin() + laenge), meldung);
+  // A chunk announcing more bytes than the file holds.
+  Bytes lang = gut;
+  const std::size_t idat = 33;  // signature and IHDR chunk
+  for (int i = 0; i < 4; ++i) lang[idat + i] = 0x7F;
+  ErwarteAbgelehnt(lang, meldung);
+  for (int i = 0; i < 4; ++i) lang[idat + i] = 0xFF;
+  ErwarteAbgelehnt(lang, meldung);
+  // Without IEND but with all data the image is whole.
+  EXPECT_TRUE(Lade(Bytes(gut.begin(), gut.end() - 12)));
+}
+
+TEST(ZLib, EntpackenHoertBeiDerErwartetenGroesseAuf) {
+  // 64 MiB of zeros in a stream of some 64 KiB: with a limit the target stays small.
+  TSpeicher quelle, ziel;
+  const Bytes strom = Packe(Bytes(64u << 20, 0));
+  Fuelle(quelle, strom);
+  EXPECT_FALSE(ZLib_Entpacken(quelle, ziel, 1000));
+  EXPECT_LE(ziel.kapazitaet, 10000u);
+  EXPECT_EQ(ziel.groesse, 1001u);
+  // Without a limit everything comes out.
+  quelle.position = 0;
+  EXPECT_TRUE(ZLib_Entpacken(quelle, ziel));
+  EXPECT_EQ(ziel.groesse, 64u << 20);
+  EXPECT_EQ(quelle.position, quelle.groesse);
+}
+
+TEST(ZLib, PackenUndEntpackenVonRauschenUndEbenenDaten) {
+  for (const Bytes& daten : {ZufallsBytes(300000, 7), Bytes(300000, 42), ZufallsBytes(100, 8)}) {
+    TSpeicher quelle, gepackt, zurueck;
+    Fuelle(quelle, daten);
+    quelle.SetKapazitaet(daten.size());  // no spare room: noise does not compress
+    gepackt.Reserviere(3);
+    gepackt.groesse = 3;  // the stream is appended behind existing contents
+    std::memcpy(gepackt.daten, "abc", 3);
+    ASSERT_TRUE(ZLib_Packen(quelle, gepackt));
+    EXPECT_EQ(quelle.position, quelle.groesse);
+    EXPECT_EQ(std::memcmp(gepackt.daten, "abc", 3), 0);
+    gepackt.position = 3;
+    ASSERT_TRUE(ZLib_Entpacken(gepackt, zurueck));
+    ASSERT_EQ(zurueck.groesse, daten.size());
+    EXPECT_EQ(std::memcmp(zurueck.daten, daten.data(), daten.size()), 0);
+  }
+}
+
+TEST_F(PNG, EntpackenMeldetLeerenAbgebrochenenUndFalschenStrom) {
+  TSpeicher quelle, ziel;
+  EXPECT_FALSE(ZLib_Entpacken(quelle, ziel));
+  EXPECT_TRUE(Gemeldet("!ZLib_Entpacken(...): Failed to inflate data."));
+  const Bytes strom = Packe(ZufallsBytes(5000, 1));
+  for (const Bytes& falsch : {Bytes(strom.begin(), strom.end() - 20), Bytes{1, 2, 3, 4, 5, 6}}) {
+    sammler->zeilen.clear();
+    Fuelle(quelle, falsch);
+    EXPECT_FALSE(ZLib_Entpacken(quelle, ziel));
+    EXPECT_TRUE(Gemeldet("!ZLib_Entpacken(...): Failed to inflate data."));
+  }
+}
+
+TEST_F(PNG, SchreibenUndWiederLesenAuchVonRauschen) {
+  std::mt19937 zufall(11);
+  for (bool rauschen : {true, false}) {
+    Quelm_Bild quelle(97, 61, PXFMT_A8R8G8B8);
+    for (std::uint64_t y = 0; y < quelle.hoehe; ++y)
+      for (std::uint64_t x = 0; x < quelle.breite; ++x) {
+        const std::uint32_t v = rauschen ? static_cast<std::uint32_t>(zufall()) : 0x80336699u;
+        std::memcpy(quelle.daten + y * quelle.pitch + x * 4, &v, 4);
+      }
+    const auto pfad = ordner.pfad() / (rauschen ? "rauschen.png" : "flach.png");
+    ASSERT_TRUE(Quelm_Bild::SpeicherePNG(quelle, pfad));
+    const std::string datei = LeseDatei(pfad);
+    if (rauschen) {
+      EXPECT_GT(datei.size(), 97u * 61 * 3) << "noise does not compress and is written whole";
+    } else {
+      EXPECT_LT(datei.size(), 200u);
+    }
+    Quelm_Bild gelesen;
+    ASSERT_TRUE(gelesen.LadeBildAusDatei(pfad));
+    ASSERT_EQ(gelesen.breite, 97u);
+    ASSERT_EQ(gelesen.hoehe, 61u);
+    for (std::uint64_t y = 0; y < 61; ++y)
+      for (std::uint64_t x = 0; x < 97; ++x)
+        ASSERT_EQ(Pixel(gelesen, x, y), Pixel(quelle, x, y) | 0xFF000000u) << x << "," << y;
+  }
+}
+
+TEST_F(PNG, GeschriebeneDateiHatDenErwartetenAufbau) {
+  Quelm_Bild quelle(2, 2, PXFMT_A8R8G8B8);
+  const std::uint32_t farben[4] = {0xFF102030, 0x00405060, 0x12708090, 0xFFA0B0C0};
+  std::memcpy(quelle.daten, farben, sizeof farben);
+  const auto pfad = ordner.pfad() / "klein.png";
+  ASSERT_TRUE(Quelm_Bild::SpeicherePNG(quelle, pfad));
+  const std::string s = LeseDatei(pfad);
+  const Bytes d(s.begin(), s.end());
+  ASSERT_GT(d.size(), 57u);
+  const std::uint32_t idatLaenge = std::uint32_t(d[33]) << 24 | d[34] << 16 | d[35] << 8 | d[36];
+  EXPECT_EQ(d.size(), 8 + 25 + (12 + idatLaenge) + 12);
+
+  Bytes erwartet = {137, 80, 78, 71, 13, 10, 26, 10};
+  Chunk(erwartet, "IHDR", Kopf(2, 2, 8, 2));
+  EXPECT_EQ(Bytes(d.begin(), d.begin() + 33), erwartet) << "signature, IHDR and its CRC";
+  Chunk(erwartet, "IDAT", Bytes(d.begin() + 41, d.begin() + 41 + idatLaenge));
+  Chunk(erwartet, "IEND", {});
+  EXPECT_EQ(d, erwartet) << "IDAT and IEND with their CRCs";
+
+  // The stream holds filter byte 0 and r, g, b per pixel.
+  Bytes roh(14);
+  uLongf rohLaenge = roh.size();
+  ASSERT_EQ(uncompress(roh.data(), &rohLaenge, d.data() + 41, idatLaenge), Z_OK);
+  EXPECT_EQ(roh, (Bytes{0, 0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0, 0x70, 0x80, 0x90, 0xA0, 0xB0, 0xC0}));
+}
+
+TEST_F(PNG, SchreibfehlerWerdenGemeldetUndZurueckgegeben) {
+  Quelm_Bild quelle(3, 3, PXFMT_A8R8G8B8);
+  std::memset(quelle.daten, 0, 36);
+  EXPECT_FALSE(Quelm_Bild::SpeicherePNG(quelle, ordner.pfad() / "fehlt" / "x.png"));
+  EXPECT_TRUE(Gemeldet("!Quelm_Bild::SpeicherePNG( \"" + (ordner.pfad() / "fehlt" / "x.png").string() +
+                       "\"): Datei konnte nicht geöffnet werden."));
+  EXPECT_FALSE(Quelm_Bild::SpeicherePNG(quelle, ordner.pfad()));  // a folder
+
+  sammler->zeilen.clear();
+  Quelm_Bild falsch(3, 3, PXFMT_R32F);
+  EXPECT_FALSE(Quelm_Bild::SpeicherePNG(falsch, ordner.pfad() / "f.png"));
+  EXPECT_TRUE(Gemeldet("!Ausnahme \""));
+  EXPECT_FALSE(std::filesystem::exists(ordner.pfad() / "f.png"));
+}
+
+TEST_F(PNG, LadenNachDateiinhalt) {
+  EXPECT_FALSE(bild.LadeBildAusDatei(ordner.pfad() / "gibtsnicht.png"));
+  EXPECT_TRUE(Gemeldet("!Quelm_Bild::LadeBildAusDatei( \"" + (ordner.pfad() / "gibtsnicht.png").string() +
+                       "\"):  Datei konnte nicht geladen werden."));
+  SchreibeDatei(ordner.pfad() / "text.png", "kein Bild");
+  EXPECT_FALSE(bild.LadeBildAusDatei(ordner.pfad() / "text.png"));
+  EXPECT_TRUE(Gemeldet("!Quelm_Bild::LadeBildAusDatei():  Dateiformat nicht erkennbar."));
+  SchreibeDatei(ordner.pfad() / "leer", "");
+  EXPECT_FALSE(bild.LadeBildAusDatei(ordner.pfad() / "leer"));
+
+  // The extension does not matter, the content does.
+  const Bytes datei = BaueDatei(Kopf(2, 1, 8, 2), Packe(Bytes{0, 1, 2, 3, 4, 5, 6}));
+  SchreibeDatei(ordner.pfad() / "bild.dds", std::string(datei.begin(), datei.end()));
+  ASSERT_TRUE(bild.LadeBildAusDatei(ordner.pfad() / "bild.dds"));
+  EXPECT_EQ(Pixel(bild, 1, 0), 0xFF040506u);
+}
+
+}  // namespace
