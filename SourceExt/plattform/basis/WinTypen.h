@@ -56,7 +56,7 @@ struct POINT {
 struct HWND__;
 using HWND = HWND__*;
 
-// COM's reference counting as the Parts use it: AddRef/Release, the object deletes
+// COM's reference counting as the engine uses it: AddRef/Release, the object deletes
 // itself when the count reaches zero.
 struct IUnknown {
   virtual ULONG AddRef() = 0;

@@ -1,0 +1,39 @@
+#pragma once
+// Compiles HLSL through the D3DX layer and unpacks what comes back.
+#include <string>
+#include <vector>
+
+#include "ShaderBlob.h"
+#include "d3dx9.h"
+
+namespace d3dxtest {
+
+struct Ergebnis {
+  HRESULT hr = E_FAIL;
+  std::string meldungen;  // empty when the compiler had nothing to say
+  Plattform::ShaderBlob blob;
+  std::vector<std::uint8_t> code;
+  ID3DXConstantTable* tabelle = nullptr;
+
+  Ergebnis() = default;
+  Ergebnis(const Ergebnis&) = delete;
+  Ergebnis& operator=(const Ergebnis&) = delete;
+  Ergebnis(Ergebnis&& o) noexcept;
+  ~Ergebnis();
+
+  // Description of a top-level constant by name (fails the test when it is absent).
+  D3DXCONSTANT_DESC Konstante(const std::string& name) const;
+  D3DXHANDLE Handle(const std::string& name) const;
+  // The register span that copies register r, or null.
+  const Plattform::RegisterSpanne* Spanne(std::uint32_t r) const;
+};
+
+Ergebnis Uebersetze(const std::string& hlsl, const char* profil,
+                    const D3DXMACRO* makros = nullptr, DWORD flags = 0);
+
+// GLSL 4.50 core through glslang's GLSL front end (with the partner stage: link
+// check across the stages as well). Empty text on success, else glslang's log.
+std::string PruefeGlsl(const std::string& vertex, const std::string& pixel);
+std::string PruefeGlslStufe(const std::string& glsl, bool vertex);
+
+}  // namespace d3dxtest

@@ -1,0 +1,251 @@
+// Stage interface of the translated shaders: vertex inputs by semantic, position and
+// targets as built-ins and outputs, interpolators meeting by TEXCOORD index.
+#include <gtest/gtest.h>
+
+
+#include "D3dxTestHilfe.h"
+
+using d3dxtest::PruefeGlsl;
+using d3dxtest::PruefeGlslStufe;
+using d3dxtest::Uebersetze;
+
+namespace {
+
+constexpr std::uint32_t kPosition = 0, kNormal = 3, kTexcoord = 5, kColor = 10;
+
+// Type of the GLSL interface variable at a location ("in"/"out"), or "".
+std::string AnLocation(const std::string& glsl, const char* richtung, int location) {
+  const std::string kopf =
+      "layout(location = " + std::to_string(location) + ") " + richtung + " ";
+  auto p = glsl.find(kopf);
+  if (p == std::string::npos) return {};
+  p += kopf.size();
+  return glsl.substr(p, glsl.find(' ', p) - p);
+}
+
+// The shaders of the engine's macro-language example, with their generated heads.
+const char* const kBeispielVertex = R"(
+float4x4 gMatrix;
+void main( float3 vpos : POSITION0, float4 vfarbe : TEXCOORD0, out float4 fpos : POSITION0, out float4 ffarbe : TEXCOORD0) {
+  fpos = mul( gMatrix, float4( vpos, 1.0f));
+  ffarbe = vfarbe;
+}
+)";
+const char* const kBeispielPixel = R"(
+void main( float4 ffarbe : TEXCOORD0, out float4 erg : COLOR0) {
+  erg = ffarbe;
+}
+)";
+
+}  // namespace
+
+TEST(Schnittstelle, BeispielDerMakroSpracheErgibtPassendeStufen) {
+  auto vs = Uebersetze(kBeispielVertex, "vs_3_0");
+  auto ps = Uebersetze(kBeispielPixel, "ps_3_0");
+  ASSERT_EQ(vs.hr, S_OK) << vs.meldungen;
+  ASSERT_EQ(ps.hr, S_OK) << ps.meldungen;
+  EXPECT_TRUE(vs.meldungen.empty()) << vs.meldungen;
+  EXPECT_EQ(vs.blob.stufe, Plattform::ShaderStufe::Vertex);
+  EXPECT_EQ(ps.blob.stufe, Plattform::ShaderStufe::Pixel);
+
+  ASSERT_EQ(vs.blob.eingaenge.size(), 2u);
+  EXPECT_EQ(vs.blob.eingaenge[0].usage, kPosition);
+  EXPECT_EQ(vs.blob.eingaenge[0].usageIndex, 0u);
+  EXPECT_EQ(vs.blob.eingaenge[1].usage, kTexcoord);
+  EXPECT_EQ(vs.blob.eingaenge[1].usageIndex, 0u);
+  EXPECT_EQ(AnLocation(vs.blob.glsl, "in", static_cast<int>(vs.blob.eingaenge[0].location)), "vec3");
+  EXPECT_EQ(AnLocation(vs.blob.glsl, "in", static_cast<int>(vs.blob.eingaenge[1].location)), "vec4");
+  EXPECT_NE(vs.blob.eingaenge[0].location, vs.blob.eingaenge[1].location);
+
+  EXPECT_NE(vs.blob.glsl.find("gl_Position ="), std::string::npos) << vs.blob.glsl;
+  EXPECT_EQ(AnLocation(vs.blob.glsl, "out", 0), "vec4") << vs.blob.glsl;
+  EXPECT_EQ(AnLocation(ps.blob.glsl, "in", 0), "vec4") << ps.blob.glsl;
+  EXPECT_EQ(AnLocation(ps.blob.glsl, "out", 0), "vec4") << ps.blob.glsl;
+  EXPECT_TRUE(ps.blob.eingaenge.empty());
+  EXPECT_EQ(ps.blob.uniformBlockBytes, 0u);
+  EXPECT_EQ(vs.blob.uniformBlockBindung, 0u);
+  EXPECT_NE(vs.blob.glsl.find("binding = 0, std140"), std::string::npos) << vs.blob.glsl;
+
+  EXPECT_EQ(PruefeGlsl(vs.blob.glsl, ps.blob.glsl), "");
+}
+
+TEST(Schnittstelle, InterpolatorenTreffenSichTrotzVerschiedenerTypen) {
+  // Direct3D 9 passes float4 registers: each side may declare fewer components,
+  // arrays or matrices over consecutive registers.
+  auto vs = Uebersetze(R"(
+void main(float4 p : POSITION0, out float4 pos : POSITION0, out float2 uv : TEXCOORD1,
+          out float k : TEXCOORD2, out float2 paar[2] : TEXCOORD4, out float4x4 m : TEXCOORD8,
+          out float4 farbe : COLOR0) {
+  pos = p; uv = p.xy; k = p.z; paar[0] = p.zw; paar[1] = p.yx;
+  m = float4x4(p, p * 2, p * 3, p * 4); farbe = p;
+})",
+                       "vs_3_0");
+  auto ps = Uebersetze(R"(
+float4 main(float4 uv : TEXCOORD1, float2 k : TEXCOORD2, float2 a : TEXCOORD4,
+            float3 b : TEXCOORD5, float4 zeile : TEXCOORD10, float4 farbe : COLOR0) : COLOR0 {
+  return uv + k.xyxy + a.xyxy + b.xyzz + zeile + farbe;
+})",
+                       "ps_3_0");
+  ASSERT_EQ(vs.hr, S_OK) << vs.meldungen;
+  ASSERT_EQ(ps.hr, S_OK) << ps.meldungen;
+  for (int location : {1, 2, 4, 5, 8, 9, 10, 11, 16})
+    EXPECT_EQ(AnLocation(vs.blob.glsl, "out", location), "vec4") << location << vs.blob.glsl;
+  for (int location : {1, 2, 4, 5, 10, 16})
+    EXPECT_EQ(AnLocation(ps.blob.glsl, "in", location), "vec4") << location << ps.blob.glsl;
+  EXPECT_EQ(AnLocation(vs.blob.glsl, "out", 3), "");
+  EXPECT_EQ(PruefeGlsl(vs.blob.glsl, ps.blob.glsl), "");
+}
+
+TEST(Schnittstelle, VertexEingaengeNachSemantikUndDeklarationsreihenfolge) {
+  // float3 p, float4x4 m, float2 t: the engine numbers them POSITION0, TEXCOORD0, TEXCOORD4.
+  auto vs = Uebersetze(R"(
+void main(float3 p : POSITION0, float4x4 m : TEXCOORD0, float2 t : TEXCOORD4,
+          float3 n : NORMAL, float4 c : COLOR1, out float4 pos : POSITION0, out float4 o : TEXCOORD0) {
+  pos = mul(m, float4(p, 1));
+  o = float4(t, 0, 0) + float4(n, 0) + c;
+})",
+                       "vs_3_0");
+  ASSERT_EQ(vs.hr, S_OK) << vs.meldungen;
+  struct Erwartet {
+    std::uint32_t usage, index, location;
+  };
+  const Erwartet erwartet[] = {{kPosition, 0, 0}, {kTexcoord, 0, 1}, {kTexcoord, 1, 2},
+                               {kTexcoord, 2, 3}, {kTexcoord, 3, 4}, {kTexcoord, 4, 5},
+                               {kNormal, 0, 6},   {kColor, 1, 7}};
+  ASSERT_EQ(vs.blob.eingaenge.size(), std::size(erwartet));
+  for (std::size_t i = 0; i < std::size(erwartet); ++i) {
+    EXPECT_EQ(vs.blob.eingaenge[i].usage, erwartet[i].usage) << i;
+    EXPECT_EQ(vs.blob.eingaenge[i].usageIndex, erwartet[i].index) << i;
+    EXPECT_EQ(vs.blob.eingaenge[i].location, erwartet[i].location) << i;
+  }
+  EXPECT_EQ(AnLocation(vs.blob.glsl, "in", 1), "mat4") << vs.blob.glsl;
+  EXPECT_EQ(AnLocation(vs.blob.glsl, "in", 5), "vec2") << vs.blob.glsl;
+  EXPECT_EQ(PruefeGlslStufe(vs.blob.glsl, true), "");
+}
+
+TEST(Schnittstelle, StrukturenUndRueckgabewerteAlsEinUndAusgaben) {
+  auto vs = Uebersetze(R"(
+struct VsEin { float3 p : POSITION; float2 uv : TEXCOORD0; };
+struct VsAus { float4 p : POSITION; float2 uv : TEXCOORD3; float4 c : COLOR0; };
+float4x4 gMatrix;
+VsAus main(VsEin ein) {
+  VsAus aus;
+  aus.p = mul(gMatrix, float4(ein.p, 1));
+  aus.uv = ein.uv;
+  aus.c = 1;
+  return aus;
+})",
+                       "vs_3_0");
+  ASSERT_EQ(vs.hr, S_OK) << vs.meldungen;
+  EXPECT_NE(vs.blob.glsl.find("gl_Position ="), std::string::npos) << vs.blob.glsl;
+  EXPECT_EQ(AnLocation(vs.blob.glsl, "out", 3), "vec4") << vs.blob.glsl;
+  EXPECT_EQ(AnLocation(vs.blob.glsl, "out", 16), "vec4") << vs.blob.glsl;
+  ASSERT_EQ(vs.blob.eingaenge.size(), 2u);
+  EXPECT_EQ(vs.blob.eingaenge[1].usage, kTexcoord);
+
+  auto ps = Uebersetze(R"(
+struct PsAus { float4 a : COLOR0; float4 b : COLOR1; float tiefe : DEPTH; };
+PsAus main(float2 uv : TEXCOORD3, float4 c : COLOR0) {
+  PsAus aus;
+  aus.a = c; aus.b = uv.xyxy; aus.tiefe = uv.x;
+  return aus;
+})",
+                       "ps_3_0");
+  ASSERT_EQ(ps.hr, S_OK) << ps.meldungen;
+  EXPECT_EQ(AnLocation(ps.blob.glsl, "out", 0), "vec4") << ps.blob.glsl;
+  EXPECT_EQ(AnLocation(ps.blob.glsl, "out", 1), "vec4") << ps.blob.glsl;
+  EXPECT_NE(ps.blob.glsl.find("gl_FragDepth ="), std::string::npos) << ps.blob.glsl;
+  EXPECT_EQ(PruefeGlsl(vs.blob.glsl, ps.blob.glsl), "");
+}
+
+TEST(Schnittstelle, VorspannDerMakroSpracheUebersetzt) {
+  // What the macro language's prelude expands to, in a vertex and a pixel shader.
+  const std::string vorspann = R"(
+float2 TEXKOORD_RT( float2 tex) { return float2( tex.x, 1.0f - tex.y); }
+float2 TEXKOORD_RTD( float2 texdiff) { return float2( texdiff.x, -texdiff.y); }
+float4x4 MachFloat4x4( float a1, float a2, float a3, float a4, float b1, float b2, float b3, float b4,
+                       float c1, float c2, float c3, float c4, float d1, float d2, float d3, float d4) {
+  return float4x4( a1, a2, a3, a4, b1, b2, b3, b4, c1, c2, c3, c4, d1, d2, d3, d4); }
+float4 MachV4( float x) { return float4( x, x, x, x); }
+)";
+  auto vs = Uebersetze(vorspann + R"(
+sampler2D gHoehe;
+static const float gFaktoren[] = { 0.25f, 0.5f, 0.25f };
+void main( float3 vpos : POSITION0, float2 vtex : TEXCOORD0, out float4 fpos : POSITION0, out float2 ftex : TEXCOORD0) {
+  float h = tex2Dlod( gHoehe, float4( vtex.xy, 0.0f, 0)).x * gFaktoren[1];
+  fpos = mul( MachFloat4x4( 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1), float4( vpos.x, h, vpos.z, 1.0f));
+  ftex = TEXKOORD_RT( vtex) + TEXKOORD_RTD( vtex);
+})",
+                       "vs_3_0");
+  auto ps = Uebersetze(vorspann + R"(
+sampler2D gBild;
+samplerCUBE gWelt;
+float4 main( float2 ftex : TEXCOORD0) : COLOR0 {
+  return tex2D( gBild, ftex) + texCUBE( gWelt, float3( ftex, 1)) +
+         texCUBElod( gWelt, float4( ftex.xyx, 2)) + MachV4( 0.5f);
+})",
+                       "ps_3_0");
+  ASSERT_EQ(vs.hr, S_OK) << vs.meldungen;
+  ASSERT_EQ(ps.hr, S_OK) << ps.meldungen;
+  EXPECT_EQ(PruefeGlsl(vs.blob.glsl, ps.blob.glsl), "");
+  EXPECT_EQ(vs.Konstante("gHoehe").RegisterSet, D3DXRS_SAMPLER);
+  EXPECT_EQ(ps.Konstante("gWelt").Type, D3DXPT_SAMPLERCUBE);
+}
+
+TEST(Schnittstelle, SemantikenOhnePlatzWerdenAbgelehnt) {
+  struct Fall {
+    const char* profil;
+    const char* hlsl;
+    const char* meldung;
+  };
+  const Fall faelle[] = {
+      {"vs_3_0",
+       "void main(float4 p : POSITION0, out float4 o : POSITION0, out float3 n : NORMAL0) { o = p; n = p.xyz; }",
+       "NORMAL0"},
+      {"vs_3_0",
+       "void main(float4 p : POSITION0, out float3 o : POSITION0) { o = p.xyz; }", "float4"},
+      {"vs_3_0",
+       "void main(float4 p : POSITION0, out float4 o : POSITION0, out float4 q : POSITION1) { o = p; q = p; }",
+       "POSITION"},
+      {"vs_3_0",
+       "void main(float4 p : POSITION0, out float4 o : POSITION0, out float4x4 m : TEXCOORD14) { o = p; m = 0; }",
+       "TEXCOORD14"},
+      {"ps_3_0", "void main(float4 c : TEXCOORD0, out float4 o : TEXCOORD1) { o = c; }", "TEXCOORD1"},
+      {"vs_3_0", "void main(float4 p : WIRKLICHNICHTS, out float4 o : POSITION0) { o = p; }",
+       "WIRKLICHNICHTS"},
+  };
+  for (const auto& f : faelle) {
+    auto e = Uebersetze(f.hlsl, f.profil);
+    EXPECT_TRUE(FAILED(e.hr)) << f.hlsl;
+    EXPECT_NE(e.meldungen.find(f.meldung), std::string::npos) << e.meldungen;
+    EXPECT_NE(e.meldungen.find("error"), std::string::npos) << e.meldungen;
+    EXPECT_TRUE(e.code.empty());
+  }
+}
+
+TEST(Schnittstelle, GleicheNamenInBeidenStufenBleibenGetrennt) {
+  // GL links both stages into one program: blocks and samplers carry the stage.
+  const char* const vs = R"(
+float4 gFarbe;
+sampler2D gBild;
+void main(float2 p : POSITION0, out float4 o : POSITION0, out float4 f : COLOR0) {
+  o = float4(p * gFarbe.xy, 0, 1);
+  f = tex2Dlod(gBild, float4(p, 0, 0));
+})";
+  const char* const ps = R"(
+float4 gAnders;
+float4 gFarbe;
+sampler2D gBild;
+float4 main(float4 f : COLOR0) : COLOR0 { return f * gAnders + tex2D(gBild, f.xy) + gFarbe; })";
+  auto v = Uebersetze(vs, "vs_3_0");
+  auto p = Uebersetze(ps, "ps_3_0");
+  ASSERT_EQ(v.hr, S_OK) << v.meldungen;
+  ASSERT_EQ(p.hr, S_OK) << p.meldungen;
+  EXPECT_NE(v.blob.glsl.find("uniform VertexKonstanten"), std::string::npos) << v.blob.glsl;
+  EXPECT_NE(p.blob.glsl.find("uniform PixelKonstanten"), std::string::npos) << p.blob.glsl;
+  EXPECT_NE(v.blob.glsl.find("uniform sampler2D vs_gBild;"), std::string::npos) << v.blob.glsl;
+  EXPECT_NE(p.blob.glsl.find("uniform sampler2D ps_gBild;"), std::string::npos) << p.blob.glsl;
+  EXPECT_EQ(v.blob.glsl.find("ps_"), std::string::npos);
+  EXPECT_EQ(p.blob.glsl.find("vs_"), std::string::npos);
+  EXPECT_EQ(PruefeGlsl(v.blob.glsl, p.blob.glsl), "");
+}

@@ -1,0 +1,225 @@
+// The compile calls themselves: messages, profiles, macros, files and includes.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "D3dxTestHilfe.h"
+#include "HlslUebersetzung.h"
+
+using d3dxtest::Uebersetze;
+
+namespace {
+
+const char* const kPixel = "float4 gFarbe; float4 main() : COLOR0 { return gFarbe * WERT; }";
+
+class TempOrdner {
+ public:
+  TempOrdner() {
+    pfad_ = std::filesystem::temp_directory_path() /
+            ("d3dx_test_" + std::to_string(::getpid()) + "_" + std::to_string(++zaehler_));
+    std::filesystem::create_directories(pfad_);
+  }
+  ~TempOrdner() { std::filesystem::remove_all(pfad_); }
+  std::string Schreibe(const std::string& name, const std::string& inhalt) const {
+    auto p = pfad_ / name;
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream(p) << inhalt;
+    return p.string();
+  }
+
+ private:
+  static inline int zaehler_ = 0;
+  std::filesystem::path pfad_;
+};
+
+std::string Text(ID3DXBuffer* b) {
+  return b ? std::string(static_cast<const char*>(b->GetBufferPointer())) : std::string();
+}
+
+}  // namespace
+
+TEST(Uebersetzung, SyntaxfehlerGibtFehlschlagUndMeldungstext) {
+  ID3DXBuffer* code = reinterpret_cast<ID3DXBuffer*>(1);
+  ID3DXBuffer* meldungen = nullptr;
+  ID3DXConstantTable* tabelle = reinterpret_cast<ID3DXConstantTable*>(1);
+  const std::string quelle = "float4 k;\nfloat4 main() : COLOR0\n{\n  return k +* ;\n}\n";
+  HRESULT hr = D3DXCompileShader(quelle.c_str(), static_cast<UINT>(quelle.size()), nullptr,
+                                 nullptr, "main", "ps_3_0", 0, &code, &meldungen, &tabelle);
+  EXPECT_EQ(hr, E_FAIL);
+  EXPECT_EQ(code, nullptr);
+  EXPECT_EQ(tabelle, nullptr);
+  ASSERT_NE(meldungen, nullptr);
+  const std::string text = Text(meldungen);
+  // Zero-terminated, with the source position as D3DX writes it.
+  EXPECT_EQ(meldungen->GetBufferSize(), text.size() + 1);
+  EXPECT_NE(text.find("memory(4): error"), std::string::npos) << text;
+  EXPECT_EQ(text.find("ERROR:"), std::string::npos) << text;
+  meldungen->Release();
+
+  auto e = Uebersetze("float4 main() : COLOR0 { return unbekannt; }", "ps_3_0");
+  EXPECT_TRUE(FAILED(e.hr));
+  EXPECT_NE(e.meldungen.find("unbekannt"), std::string::npos) << e.meldungen;
+  EXPECT_NE(e.meldungen.find("memory(1): error"), std::string::npos) << e.meldungen;
+}
+
+TEST(Uebersetzung, FehlenderEinstiegUndFalschesProfil) {
+  auto e = Uebersetze("float4 anderer() : COLOR0 { return 1; }", "ps_3_0");
+  EXPECT_TRUE(FAILED(e.hr));
+  EXPECT_NE(e.meldungen.find("'main'"), std::string::npos) << e.meldungen;
+
+  for (const char* profil : {"ps_2_0", "vs_4_0", "fx_2_0", ""}) {
+    auto p = Uebersetze("float4 main() : COLOR0 { return 1; }", profil);
+    EXPECT_EQ(p.hr, E_FAIL) << profil;
+    EXPECT_NE(p.meldungen.find("profile"), std::string::npos) << p.meldungen;
+  }
+
+  ID3DXBuffer* code = nullptr;
+  EXPECT_EQ(D3DXCompileShader(nullptr, 0, nullptr, nullptr, "main", "ps_3_0", 0, &code, nullptr,
+                              nullptr),
+            E_INVALIDARG);
+  EXPECT_EQ(D3DXCompileShader("x", 1, nullptr, nullptr, nullptr, "ps_3_0", 0, &code, nullptr,
+                              nullptr),
+            E_INVALIDARG);
+  EXPECT_EQ(D3DXCompileShader("x", 1, nullptr, nullptr, "main", nullptr, 0, &code, nullptr,
+                              nullptr),
+            E_INVALIDARG);
+  EXPECT_EQ(code, nullptr);
+}
+
+TEST(Uebersetzung, ProfileDesGeraets) {
+  auto* geraet = reinterpret_cast<IDirect3DDevice9*>(0x1000);
+  EXPECT_STREQ(D3DXGetVertexShaderProfile(geraet), "vs_3_0");
+  EXPECT_STREQ(D3DXGetPixelShaderProfile(geraet), "ps_3_0");
+  EXPECT_EQ(D3DXGetVertexShaderProfile(nullptr), nullptr);
+  EXPECT_EQ(D3DXGetPixelShaderProfile(nullptr), nullptr);
+}
+
+TEST(Uebersetzung, MakrosUndQuelllaengeOhneNullbyte) {
+  const D3DXMACRO makros[] = {{"WERT", "0.5f"}, {"LEER", nullptr}, {nullptr, nullptr}};
+  auto e = Uebersetze(std::string(kPixel) + "\n#ifndef LEER\n#error no\n#endif\n", "ps_3_0", makros);
+  ASSERT_EQ(e.hr, S_OK) << e.meldungen;
+  EXPECT_NE(e.blob.glsl.find("0.5"), std::string::npos) << e.blob.glsl;
+
+  auto ohne = Uebersetze(kPixel, "ps_3_0");
+  EXPECT_TRUE(FAILED(ohne.hr));
+  EXPECT_NE(ohne.meldungen.find("WERT"), std::string::npos) << ohne.meldungen;
+
+  // Only SrcDataLen bytes count; what follows is not read.
+  const std::string lang = std::string(kPixel) + "JUNK";
+  ID3DXBuffer* code = nullptr;
+  EXPECT_EQ(D3DXCompileShader(lang.c_str(), static_cast<UINT>(std::strlen(kPixel)), makros,
+                              nullptr, "main", "ps_3_0", 0, &code, nullptr, nullptr),
+            S_OK);
+  ASSERT_NE(code, nullptr);
+  EXPECT_EQ(code->Release(), 0u);
+}
+
+TEST(Uebersetzung, AusDateiMitEinbindungDaneben) {
+  TempOrdner ordner;
+  ordner.Schreibe("teile/farbe.h", "#include \"wert.h\"\nfloat4 gFarbe;\n");
+  ordner.Schreibe("teile/wert.h", "#define WERT 2.0f\n");
+  const std::string datei = ordner.Schreibe(
+      "shader.ps", "#include \"teile/farbe.h\"\nfloat4 main() : COLOR0 { return gFarbe * WERT; }\n");
+
+  ID3DXBuffer* code = nullptr;
+  ID3DXBuffer* meldungen = nullptr;
+  ID3DXConstantTable* tabelle = nullptr;
+  HRESULT hr = D3DXCompileShaderFromFileA(datei.c_str(), nullptr, nullptr, "main", "ps_3_0",
+                                          D3DXSHADER_DEBUG | D3DXSHADER_SKIPOPTIMIZATION, &code,
+                                          &meldungen, &tabelle);
+  ASSERT_EQ(hr, S_OK) << Text(meldungen);
+  ASSERT_NE(tabelle, nullptr);
+  D3DXCONSTANTTABLE_DESC d{};
+  tabelle->GetDesc(&d);
+  EXPECT_EQ(d.Constants, 1u);
+  code->Release();
+  tabelle->Release();
+  if (meldungen) meldungen->Release();
+
+  // Errors name the file.
+  const std::string kaputt = ordner.Schreibe("kaputt.vs", "void main( {\n");
+  meldungen = nullptr;
+  hr = D3DXCompileShaderFromFileA(kaputt.c_str(), nullptr, nullptr, "main", "vs_3_0", 0, nullptr,
+                                  &meldungen, nullptr);
+  EXPECT_EQ(hr, E_FAIL);
+  EXPECT_NE(Text(meldungen).find(kaputt + "("), std::string::npos) << Text(meldungen);
+  if (meldungen) meldungen->Release();
+
+  meldungen = nullptr;
+  hr = D3DXCompileShaderFromFileA((kaputt + ".fehlt").c_str(), nullptr, nullptr, "main", "vs_3_0",
+                                  0, nullptr, &meldungen, nullptr);
+  EXPECT_TRUE(FAILED(hr));
+  EXPECT_NE(Text(meldungen).find(".fehlt"), std::string::npos);
+  if (meldungen) meldungen->Release();
+
+  // From memory, without a handler, nothing can be included.
+  auto e = Uebersetze("#include \"teile/farbe.h\"\nfloat4 main() : COLOR0 { return 1; }", "ps_3_0");
+  EXPECT_TRUE(FAILED(e.hr));
+}
+
+namespace {
+
+// Serves files from a map and records the calls; nested files get their parent's data.
+class MapEinbindung final : public ID3DXInclude {
+ public:
+  std::map<std::string, std::string> dateien;
+  std::vector<std::string> geoeffnet;
+  std::vector<std::string> elternVon;
+  int offen = 0;
+
+  HRESULT Open(D3DXINCLUDE_TYPE, LPCSTR name, LPCVOID eltern, LPCVOID* daten,
+               UINT* bytes) override {
+    auto it = dateien.find(name);
+    if (it == dateien.end()) return E_FAIL;
+    geoeffnet.push_back(name);
+    elternVon.push_back(eltern ? std::string(static_cast<const char*>(eltern), 8) : "");
+    *daten = it->second.data();
+    *bytes = static_cast<UINT>(it->second.size());
+    ++offen;
+    return S_OK;
+  }
+  HRESULT Close(LPCVOID) override {
+    --offen;
+    return S_OK;
+  }
+};
+
+}  // namespace
+
+TEST(Uebersetzung, EinbindungUeberDenHandlerDesAufrufers) {
+  MapEinbindung einbindung;
+  einbindung.dateien["a.h"] = "#include \"b.h\"\nfloat4 gA;\n";
+  einbindung.dateien["b.h"] = "float4 gB;\n";
+  const std::string quelle = "#include \"a.h\"\nfloat4 main() : COLOR0 { return gA + gB; }\n";
+  ID3DXConstantTable* tabelle = nullptr;
+  HRESULT hr = D3DXCompileShader(quelle.c_str(), static_cast<UINT>(quelle.size()), nullptr,
+                                 &einbindung, "main", "ps_3_0", 0, nullptr, nullptr, &tabelle);
+  ASSERT_EQ(hr, S_OK);
+  ASSERT_EQ(einbindung.geoeffnet.size(), 2u);
+  EXPECT_EQ(einbindung.geoeffnet[0], "a.h");
+  EXPECT_EQ(einbindung.elternVon[0], "");
+  EXPECT_EQ(einbindung.elternVon[1], "#include");
+  EXPECT_EQ(einbindung.offen, 0);
+  D3DXCONSTANTTABLE_DESC d{};
+  tabelle->GetDesc(&d);
+  EXPECT_EQ(d.Constants, 2u);
+  tabelle->Release();
+}
+
+TEST(Uebersetzung, MeldungenImStilVonD3DX) {
+  using Plattform::D3dx::FormatiereMeldungen;
+  EXPECT_EQ(FormatiereMeldungen("ERROR: memory:4: 'expression' : Expected \n"
+                                "memory(4): error at column 10, HLSL parsing failed.\n"
+                                "ERROR: 3 compilation errors.  No code generated.\n\n"),
+            "memory(4): error: 'expression' : Expected\n"
+            "memory(4): error at column 10, HLSL parsing failed.\n");
+  EXPECT_EQ(FormatiereMeldungen("WARNING: /a/b.vs:12: 'x' : something odd\n"),
+            "/a/b.vs(12): warning: 'x' : something odd\n");
+  EXPECT_EQ(FormatiereMeldungen("ERROR: Linking fragment stage: Missing entry point\n"),
+            "error: Linking fragment stage: Missing entry point\n");
+  EXPECT_EQ(FormatiereMeldungen(""), "");
+}
