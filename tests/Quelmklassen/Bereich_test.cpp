@@ -45,20 +45,7 @@ int Abstand(std::uint32_t a, std::uint32_t b, int kanal) {
   return std::abs(int((a >> (8 * kanal)) & 0xFF) - int((b >> (8 * kanal)) & 0xFF));
 }
 
-class Bereich : public ::testing::Test {
- protected:
-  void SetUp() override {
-    AktiviereProtokoll(ordner.pfad());
-    sammler = std::make_unique<ZeilenSammler>();
-  }
-  bool Gemeldet(const std::string& text) const {
-    for (const auto& z : sammler->zeilen)
-      if (z.find(text) != std::string::npos) return true;
-    return false;
-  }
-  TempOrdner ordner;
-  std::unique_ptr<ZeilenSammler> sammler;
-};
+using Bereich = ProtokollTest;
 
 TEST_F(Bereich, UnterbereicheVersetzenDenDatenzeiger) {
   Quelm_Bild a(16, 16, PXFMT_A16B16G16R16F);

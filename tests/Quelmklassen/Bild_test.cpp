@@ -9,20 +9,7 @@
 
 namespace {
 
-class Bild : public ::testing::Test {
- protected:
-  void SetUp() override {
-    AktiviereProtokoll(ordner.pfad());
-    sammler = std::make_unique<ZeilenSammler>();
-  }
-  bool Gemeldet(const std::string& text) const {
-    for (const auto& z : sammler->zeilen)
-      if (z.find(text) != std::string::npos) return true;
-    return false;
-  }
-  TempOrdner ordner;
-  std::unique_ptr<ZeilenSammler> sammler;
-};
+using Bild = ProtokollTest;
 
 TEST(PixelFormat, PitchUndGroesseNachDerRegel) {
   // Width 5: bits per pixel x 5 / 8, block formats on width 8.

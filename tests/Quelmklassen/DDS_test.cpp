@@ -94,17 +94,8 @@ std::uint32_t Pixel(const Quelm_Bild& bild, std::uint64_t x, std::uint64_t y) {
   return v;
 }
 
-class DDS : public ::testing::Test {
+class DDS : public ProtokollTest {
  protected:
-  void SetUp() override {
-    AktiviereProtokoll(ordner.pfad());
-    sammler = std::make_unique<ZeilenSammler>();
-  }
-  bool Gemeldet(const std::string& text) const {
-    for (const auto& z : sammler->zeilen)
-      if (z.find(text) != std::string::npos) return true;
-    return false;
-  }
   bool Lade(const Bytes& datei, std::uint64_t* endPosition = nullptr) {
     TSpeicher s;
     s.SetKapazitaet(datei.size() + 1);
@@ -124,8 +115,6 @@ class DDS : public ::testing::Test {
     EXPECT_EQ(bild.format, PXFMT_R32F);
   }
 
-  TempOrdner ordner;
-  std::unique_ptr<ZeilenSammler> sammler;
   Quelm_Bild bild;
 };
 

@@ -112,17 +112,8 @@ std::uint32_t Pixel(const Quelm_Bild& bild, std::uint64_t x, std::uint64_t y) {
   return v;
 }
 
-class PNG : public ::testing::Test {
+class PNG : public ProtokollTest {
  protected:
-  void SetUp() override {
-    AktiviereProtokoll(ordner.pfad());
-    sammler = std::make_unique<ZeilenSammler>();
-  }
-  bool Gemeldet(const std::string& text) const {
-    for (const auto& z : sammler->zeilen)
-      if (z.find(text) != std::string::npos) return true;
-    return false;
-  }
   bool Lade(const Bytes& datei) {
     TSpeicher s;
     Fuelle(s, datei);
@@ -135,8 +126,6 @@ class PNG : public ::testing::Test {
     EXPECT_TRUE(Gemeldet(meldung)) << meldung;
   }
 
-  TempOrdner ordner;
-  std::unique_ptr<ZeilenSammler> sammler;
   Quelm_Bild bild;
 };
 

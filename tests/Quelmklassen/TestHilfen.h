@@ -2,8 +2,11 @@
 // Shared helpers of the engine tests: a temporary folder and a sink that collects log lines.
 #include "Quelm_Protokoll.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -64,3 +67,20 @@ class ZeilenSammler : public Quelm_KonsoleBasisAnzeige {
 
 // Activates the global log on the calling thread, writing into `ordner`.
 inline void AktiviereProtokoll(const std::filesystem::path& ordner) { gProtokoll.Aktiviere(ordner); }
+
+// A test with the log active in a temporary folder and every line collected.
+class ProtokollTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AktiviereProtokoll(ordner.pfad());
+    sammler = std::make_unique<ZeilenSammler>();
+  }
+  // Some collected line contains `text`.
+  bool Gemeldet(const std::string& text) const {
+    for (const auto& z : sammler->zeilen)
+      if (z.find(text) != std::string::npos) return true;
+    return false;
+  }
+  TempOrdner ordner;
+  std::unique_ptr<ZeilenSammler> sammler;
+};
