@@ -1,0 +1,194 @@
+#include "Quelm_Puffer.h"
+
+#include "Quelm_Ausnahme.h"
+#include "Quelm_Protokoll.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Locks the whole device buffer and copies `anzahl` bytes to its start.
+template <class P>
+bool SchreibeGeraetePuffer(P* puffer, std::uint64_t groesse, const std::uint8_t* daten, std::uint64_t anzahl,
+                           bool dynamisch) {
+  void* ziel = nullptr;
+  if (!puffer || FAILED(puffer->Lock(0, static_cast<UINT>(groesse), &ziel, dynamisch ? D3DLOCK_DISCARD : 0)) ||
+      !ziel)
+    return false;
+  std::memcpy(ziel, daten, static_cast<std::size_t>(std::min(anzahl, groesse)));
+  puffer->Unlock();
+  return true;
+}
+
+// The main-memory copy of a new buffer: the handed-over data itself when it fits exactly,
+// otherwise a zero-filled block with the data copied to its start.
+std::uint8_t* BaueKopie(Quelm_PufferDaten& daten, std::uint64_t groesse) {
+  if (daten.daten && daten.uebergabe == 1 && daten.groesse == groesse) {
+    std::uint8_t* kopie = daten.daten;
+    daten.daten = nullptr;
+    return kopie;
+  }
+  if (groesse == 0) return nullptr;
+  auto* kopie = new std::uint8_t[groesse]();
+  if (daten.daten) std::memcpy(kopie, daten.daten, static_cast<std::size_t>(std::min(daten.groesse, groesse)));
+  return kopie;
+}
+
+// What a receiver does with handed-over data it did not adopt.
+void Erledige(Quelm_PufferDaten& daten) {
+  if (daten.uebergabe == 1) daten.GibFrei();
+}
+
+}  // namespace
+
+void Quelm_PufferDaten::GibFrei() {
+  delete[] daten;
+  daten = nullptr;
+  groesse = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+Quelm_VertexBuffer::Quelm_VertexBuffer(std::uint64_t groesse, std::uint64_t flags, Quelm_PufferDaten& daten)
+    : Quelm_BasisObjekt(flags) {
+  this->groesse = groesse ? groesse : daten.groesse;
+  if (this->groesse == 0)
+    MeldeAusnahme("Ungültige Buffergröße", "Quelm_VertexBuffer::Quelm_VertexBuffer", __FILE__, __LINE__);
+  const bool dynamisch = flags & FLAG_DYNAMISCH;
+  if (!dynamisch && daten.groesse != this->groesse) {
+    Protokolliere(
+        "!Quelm_VertexBuffer::Quelm_VertexBuffer( %d, %d, ...): VertexBuffer ohne FLAG_DYNAMISCH kann "
+        "nachträglich nicht mehr beschrieben werden. Vorgabedaten müssen daher den Buffer vollständig ausfüllen.",
+        static_cast<int>(this->groesse), static_cast<int>(flags));
+    MeldeAusnahme("Initialdaten müssen zum Buffer passen", "Quelm_VertexBuffer::Quelm_VertexBuffer", __FILE__,
+                  __LINE__);
+  }
+
+  zustand = ZUSTAND_FREIGEGEBEN;
+  Benutzen();
+  // Data larger than a dynamic buffer is cut to the buffer's size.
+  if (daten.daten && !SchreibeGeraetePuffer(geraetePuffer, this->groesse, daten.daten, daten.groesse, dynamisch))
+    MeldeAusnahme("Schreiben der Initialdaten gescheitert", "Quelm_VertexBuffer::Quelm_VertexBuffer", __FILE__,
+                  __LINE__);
+  if (!(flags & FLAG_FLUECHTIG)) kopie = BaueKopie(daten, this->groesse);
+  Erledige(daten);
+}
+
+Quelm_VertexBuffer::~Quelm_VertexBuffer() {
+  GibGeraeteObjektFrei(geraetePuffer);
+  delete[] kopie;
+}
+
+void Quelm_VertexBuffer::Benutzen() {
+  StempleNutzung();
+  if (zustand != ZUSTAND_FREIGEGEBEN) return;
+  IDirect3DDevice9* geraet = Geraet();
+  const bool dynamisch = flags & FLAG_DYNAMISCH;
+  const DWORD verwendung = D3DUSAGE_WRITEONLY | (dynamisch ? D3DUSAGE_DYNAMIC : 0);
+  const HRESULT hr = geraet ? ErzeugeMitAuslagerung(
+                                  [&] {
+                                    return geraet->CreateVertexBuffer(static_cast<UINT>(groesse), verwendung, 0,
+                                                                      D3DPOOL_DEFAULT, &geraetePuffer, nullptr);
+                                  },
+                                  false)
+                            : D3DERR_INVALIDCALL;
+  if (FAILED(hr)) {
+    geraetePuffer = nullptr;
+    Protokolliere("!Quelm_VertexBuffer::Quelm_VertexBuffer( %d): Failed to create vertex buffer",
+                  static_cast<int>(groesse));
+    MeldeAusnahme("VertexBuffer creation failed", "Quelm_VertexBuffer::Benutzen", __FILE__, __LINE__);
+    return;
+  }
+  zustand = ZUSTAND_RESIDENT;
+  if (kopie && !SchreibeGeraetePuffer(geraetePuffer, groesse, kopie, groesse, dynamisch))
+    MeldeAusnahme("Schreiben des Bufferinhalts gescheitert", "Quelm_VertexBuffer::Benutzen", __FILE__, __LINE__);
+}
+
+void Quelm_VertexBuffer::Freigeben() {
+  GibGeraeteObjektFrei(geraetePuffer);
+  if (zustand == ZUSTAND_RESIDENT) zustand = ZUSTAND_FREIGEGEBEN;
+}
+
+void Quelm_VertexBuffer::SchreibeInhalt(Quelm_PufferDaten& daten) {
+  // Handed-over memory belongs to the buffer from here on, also when the write is refused.
+  struct Abschluss {
+    Quelm_PufferDaten& d;
+    ~Abschluss() { Erledige(d); }
+  } abschluss{daten};
+
+  if (!(flags & FLAG_DYNAMISCH)) {
+    MeldeAusnahme("Nachträgliches Ändern des Inhalts nur bei dynamischer Ressource möglich",
+                  "Quelm_VertexBuffer::SchreibeInhalt", __FILE__, __LINE__);
+    return;
+  }
+  if (daten.groesse > groesse) {
+    MeldeAusnahme("Neuer Inhalt zu groß für Buffer", "Quelm_VertexBuffer::SchreibeInhalt", __FILE__, __LINE__);
+    return;
+  }
+  Benutzen();
+  if (!daten.daten) return;
+  if (!SchreibeGeraetePuffer(geraetePuffer, groesse, daten.daten, daten.groesse, true)) {
+    MeldeAusnahme("Schreiben des Bufferinhalts gescheitert", "Quelm_VertexBuffer::SchreibeInhalt", __FILE__,
+                  __LINE__);
+    return;
+  }
+  if (kopie) std::memcpy(kopie, daten.daten, static_cast<std::size_t>(daten.groesse));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+Quelm_IndexBuffer::Quelm_IndexBuffer(std::uint64_t flags, Quelm_PufferDaten& daten)
+    : Quelm_BasisObjekt(flags & ~std::uint64_t{0xFF}) {
+  indexFormat = static_cast<std::uint32_t>(flags & 0xFF);
+  groesse = daten.groesse;
+  if (groesse == 0)
+    MeldeAusnahme("Ungültige Buffergröße", "Quelm_IndexBuffer::Quelm_IndexBuffer", __FILE__, __LINE__);
+  if (indexFormat == 0)
+    MeldeAusnahme("Ungültiges Indexformat", "Quelm_IndexBuffer::Quelm_IndexBuffer", __FILE__, __LINE__);
+
+  zustand = ZUSTAND_FREIGEGEBEN;
+  Benutzen();
+  if (daten.daten &&
+      !SchreibeGeraetePuffer(geraetePuffer, groesse, daten.daten, daten.groesse, this->flags & FLAG_DYNAMISCH))
+    MeldeAusnahme("Schreiben der Initialdaten gescheitert", "Quelm_IndexBuffer::Quelm_IndexBuffer", __FILE__,
+                  __LINE__);
+  if (!(this->flags & FLAG_FLUECHTIG)) kopie = BaueKopie(daten, groesse);
+  Erledige(daten);
+}
+
+Quelm_IndexBuffer::~Quelm_IndexBuffer() {
+  GibGeraeteObjektFrei(geraetePuffer);
+  delete[] kopie;
+}
+
+void Quelm_IndexBuffer::Benutzen() {
+  StempleNutzung();
+  if (zustand != ZUSTAND_FREIGEGEBEN) return;
+  IDirect3DDevice9* geraet = Geraet();
+  const bool dynamisch = flags & FLAG_DYNAMISCH;
+  const DWORD verwendung = D3DUSAGE_WRITEONLY | (dynamisch ? D3DUSAGE_DYNAMIC : 0);
+  const HRESULT hr = geraet ? ErzeugeMitAuslagerung(
+                                  [&] {
+                                    return geraet->CreateIndexBuffer(static_cast<UINT>(groesse), verwendung,
+                                                                     GeraeteFormat(), D3DPOOL_DEFAULT,
+                                                                     &geraetePuffer, nullptr);
+                                  },
+                                  false)
+                            : D3DERR_INVALIDCALL;
+  if (FAILED(hr)) {
+    geraetePuffer = nullptr;
+    Protokolliere("!Quelm_IndexBuffer::Quelm_IndexBuffer( %d): Failed to create index buffer",
+                  static_cast<int>(groesse));
+    MeldeAusnahme("IndexBuffer creation failed", "Quelm_IndexBuffer::Benutzen", __FILE__, __LINE__);
+    return;
+  }
+  zustand = ZUSTAND_RESIDENT;
+  if (kopie && !SchreibeGeraetePuffer(geraetePuffer, groesse, kopie, groesse, dynamisch))
+    MeldeAusnahme("Schreiben des Bufferinhalts gescheitert", "Quelm_IndexBuffer::Benutzen", __FILE__, __LINE__);
+}
+
+void Quelm_IndexBuffer::Freigeben() {
+  GibGeraeteObjektFrei(geraetePuffer);
+  if (zustand == ZUSTAND_RESIDENT) zustand = ZUSTAND_FREIGEGEBEN;
+}

@@ -1,0 +1,140 @@
+#include "Quelm_Renderziel.h"
+
+#include "Quelm_Ausnahme.h"
+#include "Quelm_Protokoll.h"
+#include "Quelm_Textur.h"
+#include "Quelm_ZeichenKontext.h"
+
+Quelm_ZBuffer::Quelm_ZBuffer(std::uint64_t breite, std::uint64_t hoehe)
+    : Quelm_BasisObjekt(FLAG_FLUECHTIG), breite(breite), hoehe(hoehe) {
+  zustand = ZUSTAND_FREIGEGEBEN;
+  Benutzen();
+}
+
+Quelm_ZBuffer::~Quelm_ZBuffer() { GibGeraeteObjektFrei(flaeche); }
+
+void Quelm_ZBuffer::Benutzen() {
+  StempleNutzung();
+  if (zustand != ZUSTAND_FREIGEGEBEN) return;
+  IDirect3DDevice9* geraet = Geraet();
+  Quelm_ZeichenKontext* kontext = Kontext();
+  const HRESULT hr =
+      geraet && kontext
+          ? ErzeugeMitAuslagerung(
+                [&] {
+                  return geraet->CreateDepthStencilSurface(static_cast<UINT>(breite), static_cast<UINT>(hoehe),
+                                                           kontext->impl.darstellung.AutoDepthStencilFormat, D3DMULTISAMPLE_NONE, 0, TRUE, &flaeche,
+                                                           nullptr);
+                },
+                true)
+          : D3DERR_INVALIDCALL;
+  if (FAILED(hr)) {
+    flaeche = nullptr;
+    Protokolliere("!Quelm_ZBuffer::Benutzen( %d, %d): Failed to create zbuffer of these properties.",
+                  static_cast<int>(breite), static_cast<int>(hoehe));
+    MeldeAusnahme("Failed to create zbuffer.", "Quelm_ZBuffer::Benutzen", __FILE__, __LINE__);
+    return;
+  }
+  zustand = ZUSTAND_RESIDENT;
+}
+
+void Quelm_ZBuffer::Freigeben() {
+  GibGeraeteObjektFrei(flaeche);
+  if (zustand == ZUSTAND_RESIDENT) zustand = ZUSTAND_FREIGEGEBEN;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+Quelm_RenderzielBeschr::Quelm_RenderzielBeschr(Quelm_BasisObjekt* farbTextur, Quelm_ZBuffer* zBuffer)
+    : zBuffer(zBuffer) {
+  farbBufferAnzahl = 1;
+  farbBuffer[0] = farbTextur;
+  if (auto* t = dynamic_cast<Quelm_Textur*>(farbTextur)) {
+    breite = t->breite;
+    hoehe = t->hoehe;
+  } else if (auto* w = dynamic_cast<Quelm_WuerfelTextur*>(farbTextur)) {
+    breite = hoehe = w->kante;
+  }
+  if (zBuffer && farbTextur && (zBuffer->breite < breite || zBuffer->hoehe < hoehe))
+    MeldeAusnahme("ZBuffer zu klein für Renderziel", "Quelm_RenderzielBeschr::Quelm_RenderzielBeschr", __FILE__,
+                  __LINE__);
+}
+
+Quelm_Renderziel::Quelm_Renderziel(const Quelm_RenderzielBeschr& b) : beschr(b) {
+  if (beschr.farbBufferAnzahl > Quelm_RenderzielBeschr::kMaxFarbBuffer)
+    beschr.farbBufferAnzahl = Quelm_RenderzielBeschr::kMaxFarbBuffer;
+  zustand = ZUSTAND_FREIGEGEBEN;
+  ErzeugeDaten();
+}
+
+Quelm_Renderziel::~Quelm_Renderziel() { GibDatenFrei(); }
+
+namespace {
+
+IDirect3DBaseTexture9* GeraeteTextur(Quelm_BasisObjekt* o) {
+  if (auto* t = dynamic_cast<Quelm_Textur*>(o)) return t->geraeteTextur;
+  if (auto* w = dynamic_cast<Quelm_WuerfelTextur*>(o)) return w->geraeteTextur;
+  return nullptr;
+}
+
+}  // namespace
+
+void Quelm_Renderziel::ErzeugeDaten() {
+  bool farbe = false;
+  for (std::uint64_t i = 0; i < beschr.farbBufferAnzahl; ++i) farbe = farbe || beschr.farbBuffer[i];
+  if (!farbe && !beschr.zBuffer) return;
+
+  for (std::uint64_t i = 0; i < beschr.farbBufferAnzahl; ++i) {
+    Quelm_BasisObjekt* puffer = beschr.farbBuffer[i];
+    if (!puffer || farbFlaechen[i]) continue;
+    if (auto* t = dynamic_cast<Quelm_Textur*>(puffer)) {
+      t->Benutzen();
+      if (t->geraeteTextur && FAILED(t->geraeteTextur->GetSurfaceLevel(0, &farbFlaechen[i]))) farbFlaechen[i] = nullptr;
+      quellen_[i] = t->geraeteTextur;
+    } else if (auto* w = dynamic_cast<Quelm_WuerfelTextur*>(puffer)) {
+      w->Benutzen();
+      if (w->geraeteTextur &&
+          FAILED(w->geraeteTextur->GetCubeMapSurface(Quelm::GetD3DSeite(beschr.wuerfelSeiten[i]), 0, &farbFlaechen[i])))
+        farbFlaechen[i] = nullptr;
+      quellen_[i] = w->geraeteTextur;
+    } else {
+      MeldeAusnahme("Renderziel-FarbBuffer ist keine Textur", "Quelm_Renderziel::ErzeugeDaten", __FILE__, __LINE__);
+    }
+  }
+  if (beschr.zBuffer) {
+    beschr.zBuffer->Benutzen();
+    tiefenFlaeche = beschr.zBuffer->flaeche;
+  }
+  zustand = ZUSTAND_RESIDENT;
+}
+
+void Quelm_Renderziel::GibDatenFrei() {
+  for (std::uint64_t i = 0; i < Quelm_RenderzielBeschr::kMaxFarbBuffer; ++i) {
+    GibGeraeteObjektFrei(farbFlaechen[i]);
+    quellen_[i] = nullptr;
+  }
+  if (tiefenFlaeche) VergissGeraeteObjekt(tiefenFlaeche);
+  tiefenFlaeche = nullptr;
+  if (zustand == ZUSTAND_RESIDENT) zustand = ZUSTAND_FREIGEGEBEN;
+}
+
+bool Quelm_Renderziel::Verwendet(const Quelm_BasisObjekt* objekt) const {
+  if (!objekt) return false;
+  if (objekt == beschr.zBuffer) return true;
+  for (std::uint64_t i = 0; i < beschr.farbBufferAnzahl; ++i)
+    if (beschr.farbBuffer[i] == objekt) return true;
+  return false;
+}
+
+bool Quelm_Renderziel::Veraltet() const {
+  for (std::uint64_t i = 0; i < beschr.farbBufferAnzahl; ++i)
+    if (beschr.farbBuffer[i] && GeraeteTextur(beschr.farbBuffer[i]) != quellen_[i]) return true;
+  return beschr.zBuffer && beschr.zBuffer->flaeche != tiefenFlaeche;
+}
+
+void Quelm_Renderziel::Benutzen() {
+  // Surfaces taken from a texture or depth buffer that was evicted since would draw into
+  // the old device object, which nothing samples any more.
+  if (zustand == ZUSTAND_RESIDENT && Veraltet()) GibDatenFrei();
+  if (zustand == ZUSTAND_FREIGEGEBEN) ErzeugeDaten();
+}

@@ -1,0 +1,282 @@
+#include "Quelm_Screen3D.h"
+
+#include "Quelm_Ausnahme.h"
+#include "Quelm_InitReihenfolge.h"
+#include "Quelm_Konsole.h"
+#include "Quelm_Protokoll.h"
+#include "Quelm_System.h"
+#include "Quelm_ZeichenKontext.h"
+
+#include "fenster/Fenster.h"
+#include "InputSystem.h"
+
+#include <GLFW/glfw3.h>
+
+#include <cstdlib>
+
+bool Quelm_Screen3D::glfwGestartet = false;
+Quelm_Anzeigemodus Quelm_Screen3D::modus;
+bool Quelm_Screen3D::initialisiert = false;
+bool Quelm_Screen3D::vollbildJetzt = false;
+bool Quelm_Screen3D::moduswechselLaeuft = false;
+std::uint64_t Quelm_Screen3D::modusFlags = 0;
+GLFWwindow* Quelm_Screen3D::fenster = nullptr;
+bool Quelm_Screen3D::eigenesFenster = false;
+Quelm_ZeichenKontext* Quelm_Screen3D::zeichenKontext = nullptr;
+HWND__* Quelm_Screen3D::nativesFenster = nullptr;
+QUELM_INIT(QUELM_SLOT_SCREEN) boost::signals2::signal<void()> Quelm_Screen3D::ModusGeaendert;
+
+namespace {
+using V = Quelm_KonsolenVariable;
+
+// The display variables accept every value; their callback is there so that the
+// listing of "set" shows them as watched.
+bool NimmAlles(V*, int, const std::string&) { return true; }
+
+struct ScreenZustand {
+  ScreenZustand() { Quelm_Screen3D::eigenesFenster = true; }
+};
+QUELM_INIT(QUELM_SLOT_SCREEN) ScreenZustand screenZustand;
+
+QUELM_INIT(QUELM_SLOT_DISPLAYWIDTH) V displaywidth("displaywidth", V::Int, V::Dauerhaft, std::int32_t{0}, &NimmAlles);
+QUELM_INIT(QUELM_SLOT_DISPLAYHEIGHT) V displayheight("displayheight", V::Int, V::Dauerhaft, std::int32_t{0}, &NimmAlles);
+QUELM_INIT(QUELM_SLOT_DISPLAYDEPTH) V displaydepth("displaydepth", V::Int, V::Dauerhaft, std::int32_t{32}, &NimmAlles);
+QUELM_INIT(QUELM_SLOT_FULLSCREEN) V fullscreen("fullscreen", V::Bool, V::Dauerhaft, true, &NimmAlles);
+QUELM_INIT(QUELM_SLOT_VSYNC) V vsync("vsync", V::Bool, V::Dauerhaft, true, &NimmAlles);
+QUELM_INIT(QUELM_SLOT_BEFEHL_REINITVIDEO)
+Quelm_KonsolenBefehl befehlReinitVideo("reinitvideo", &Quelm_Screen3D::BefehlReinitVideo);
+QUELM_INIT(QUELM_SLOT_BEFEHL_VIDEORAM) Quelm_KonsolenBefehl befehlVideoRam("videoram", &Quelm_Screen3D::BefehlVideoRam);
+
+std::uint32_t Farbbits(const GLFWvidmode& m) { return static_cast<std::uint32_t>(m.redBits + m.greenBits + m.blueBits); }
+
+// The primary monitor's current mode, or null.
+const GLFWvidmode* Desktopmodus() {
+  if (!Quelm_Screen3D::glfwGestartet) return nullptr;
+  GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+  return monitor ? glfwGetVideoMode(monitor) : nullptr;
+}
+
+// Presence from the window's focus and visibility; fires the signal on change.
+void AktualisierePraesenz() {
+  Quelm_System::Praesenz neu = !gSystem.sichtbar ? Quelm_System::Minimiert
+                               : gSystem.fokus   ? Quelm_System::Fokussiert
+                                                 : Quelm_System::Sichtbar;
+  if (neu != gSystem.praesenz) {
+    gSystem.praesenz = neu;
+    gSystem.praesenzGeaendert(neu);
+  }
+}
+}  // namespace
+
+void Quelm_Screen3D::InitGlfw() {
+  if (glfwGestartet) return;
+  if (!glfwInit()) return;
+  gSystem.proBild = [] {
+    if (glfwGestartet) glfwPollEvents();
+  };
+  glfwGestartet = true;
+}
+
+bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
+  Protokolliere("Screen wird initialisiert.");
+  InitGlfw();
+  modus = gewuenscht;
+  modusFlags = flags;
+
+  bool desktopGelesen = false;
+  std::uint32_t desktopFarbbits = 24;
+  if (modus.width == 0 || modus.height == 0) {
+    if (const GLFWvidmode* desktop = Desktopmodus()) {
+      modus.width = static_cast<std::uint64_t>(desktop->width);
+      modus.height = static_cast<std::uint64_t>(desktop->height);
+      desktopFarbbits = Farbbits(*desktop);
+      desktopGelesen = true;
+    } else {
+      Protokolliere("!No monitor found. What the heck is going on here? Starting up windowed.");
+    }
+    if (modus.width == 0 || modus.height == 0) {
+      modusFlags &= ~Vollbild;
+      modus.width = 1280;
+      modus.height = 768;
+      desktopGelesen = false;
+    }
+  }
+
+  const bool vollbild = modusFlags & Vollbild;
+  if (vollbild) {
+    modus = ErmittleModi(modus);
+    vollbildJetzt = true;
+  } else if (desktopGelesen) {
+    modus.bits16 = desktopFarbbits <= 16 ? 1 : 0;
+  }
+  fullscreen.SetzeBool(vollbild);
+  // The chosen size goes back into the variables, so that "reinitvideo" and the saved
+  // configuration see the real size rather than 0 by 0.
+  displaywidth.SetzeInt(static_cast<std::int32_t>(modus.width));
+  displayheight.SetzeInt(static_cast<std::int32_t>(modus.height));
+
+  // An OpenGL context rather than none: the device layer draws with it.
+  if (glfwGestartet) Plattform::Fenster::SetzeOpenGLHinweise(modus.bits16 == 1);
+  fenster = glfwGestartet ? glfwCreateWindow(static_cast<int>(modus.width), static_cast<int>(modus.height),
+                                             "ToolVelmar", vollbild ? glfwGetPrimaryMonitor() : nullptr, nullptr)
+                          : nullptr;
+  if (!fenster) {
+    Protokolliere("!Quelm_Screen3D::Init(...): Couldn't create window.");
+    MeldeAusnahme("Failed to create window", "Quelm_Screen3D::Init", __FILE__, __LINE__);
+    return false;
+  }
+  nativesFenster = Plattform::Fenster::HandleVon(fenster);
+  glfwSetWindowSizeCallback(fenster, &GroesseRueckruf);
+  glfwSetWindowCloseCallback(fenster, &SchliessRueckruf);
+  glfwSetWindowFocusCallback(fenster, &FokusRueckruf);
+  glfwSetWindowIconifyCallback(fenster, &IkonisierRueckruf);
+
+  zeichenKontext = new Quelm_ZeichenKontext();
+  if (!zeichenKontext->HatGeraet()) {
+    // Going on without a device would fail at the first draw; stop start-up instead.
+    delete zeichenKontext;
+    zeichenKontext = nullptr;
+    Plattform::Fenster::Vergiss(fenster);
+    glfwDestroyWindow(fenster);
+    fenster = nullptr;
+    nativesFenster = nullptr;
+    return false;
+  }
+  initialisiert = true;
+  return true;
+}
+
+Quelm_Anzeigemodus Quelm_Screen3D::WaehleModus(const GLFWvidmode* moden, int anzahl, Quelm_Anzeigemodus gewuenscht) {
+  const std::uint32_t w = static_cast<std::uint32_t>(gewuenscht.width);
+  const std::uint32_t h = static_cast<std::uint32_t>(gewuenscht.height);
+  const std::uint32_t r = static_cast<std::uint32_t>(gewuenscht.refresh);
+  auto abstand = [&](std::uint32_t mw, std::uint32_t mh, std::uint32_t mr) {
+    auto diff = [](std::uint32_t a, std::uint32_t b) { return a > b ? a - b : b - a; };
+    std::uint32_t d = diff(mw, w) + diff(mh, h);
+    if (r != 0) d += diff(mr, r);
+    return d;
+  };
+  Quelm_Anzeigemodus ergebnis;
+  std::uint32_t besterAbstand = abstand(0, 0, 0);
+  const std::uint32_t gesuchteBits = gewuenscht.bits16 == 1 ? 16 : 24;
+  for (int i = 0; i < anzahl; ++i) {
+    const GLFWvidmode& m = moden[i];
+    if (Farbbits(m) != gesuchteBits) continue;
+    const std::uint32_t d = abstand(static_cast<std::uint32_t>(m.width), static_cast<std::uint32_t>(m.height),
+                                    static_cast<std::uint32_t>(m.refreshRate));
+    if (d <= besterAbstand) {
+      besterAbstand = d;
+      ergebnis = {static_cast<std::uint64_t>(m.width), static_cast<std::uint64_t>(m.height), gewuenscht.bits16,
+                  static_cast<std::uint64_t>(m.refreshRate)};
+    }
+  }
+  if (gewuenscht.refresh == 0) ergebnis.refresh = 0;
+  return ergebnis;
+}
+
+Quelm_Anzeigemodus Quelm_Screen3D::ErmittleModi(Quelm_Anzeigemodus gewuenscht) {
+  InitGlfw();
+  GLFWmonitor* monitor = glfwGestartet ? glfwGetPrimaryMonitor() : nullptr;
+  if (!monitor) {
+    Protokolliere("!No monitor found. What the heck is going on here?");
+    Quelm_Anzeigemodus leer;
+    return leer;
+  }
+  int anzahl = 0;
+  const GLFWvidmode* moden = glfwGetVideoModes(monitor, &anzahl);
+  return WaehleModus(moden, moden ? anzahl : 0, gewuenscht);
+}
+
+void Quelm_Screen3D::SetzeModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyncAn) {
+  moduswechselLaeuft = true;
+  modus = vollbild ? ErmittleModi(neu) : neu;
+  if (eigenesFenster) {
+    displaywidth.SetzeInt(static_cast<std::int32_t>(modus.width));
+    displayheight.SetzeInt(static_cast<std::int32_t>(modus.height));
+    vsync.SetzeBool(vsyncAn);
+    modusFlags = (modusFlags & ~(Vollbild | VSync)) | (vollbild ? Vollbild : 0) |
+                 (vsyncAn ? VSync : 0);
+    if (fenster) {
+      const int w = static_cast<int>(modus.width), h = static_cast<int>(modus.height);
+      if (!vollbildJetzt && vollbild)
+        glfwSetWindowMonitor(fenster, glfwGetPrimaryMonitor(), 0, 0, w, h,
+                             modus.refresh ? static_cast<int>(modus.refresh) : GLFW_DONT_CARE);
+      else if (vollbildJetzt && !vollbild)
+        glfwSetWindowMonitor(fenster, nullptr, 64, 64, w, h, GLFW_DONT_CARE);
+      int jetztW = 0, jetztH = 0;
+      glfwGetWindowSize(fenster, &jetztW, &jetztH);
+      if (jetztW != w || jetztH != h) glfwSetWindowSize(fenster, w, h);
+    }
+    vollbildJetzt = vollbild;
+    fullscreen.SetzeBool(vollbild);
+  }
+  if (zeichenKontext) zeichenKontext->impl.Zuruecksetzen();
+  moduswechselLaeuft = false;
+  ModusGeaendert();
+}
+
+void Quelm_Screen3D::Beenden() {
+  Protokolliere("Screen wird geschlossen.");
+  initialisiert = false;
+  // The device draws with the window's OpenGL context, so the render context (and every
+  // device object with it) goes before the window.
+  delete zeichenKontext;
+  zeichenKontext = nullptr;
+  if (fenster) {
+    Plattform::Fenster::Vergiss(fenster);
+    glfwDestroyWindow(fenster);
+    fenster = nullptr;
+    nativesFenster = nullptr;
+  }
+  if (glfwGestartet) {
+    glfwTerminate();
+    glfwGestartet = false;
+  }
+}
+
+void Quelm_Screen3D::GroesseRueckruf(GLFWwindow*, int breite, int hoehe) {
+  // Minimising reports 0 by 0: that must never become the device's size.
+  if (breite < 1 || hoehe < 1 || (modusFlags & Vollbild) || moduswechselLaeuft) return;
+  SetzeModus({static_cast<std::uint64_t>(breite), static_cast<std::uint64_t>(hoehe), modus.bits16, modus.refresh},
+             fullscreen.wertBool, vsync.wertBool);
+}
+
+void Quelm_Screen3D::FokusRueckruf(GLFWwindow*, int fokussiert) {
+  gSystem.fokus = fokussiert != 0;
+  AktualisierePraesenz();
+  if (DRENO::InputSystem* eingabe = DRENO::GetInstance()) eingabe->SetFocus(fokussiert != 0);
+}
+
+void Quelm_Screen3D::IkonisierRueckruf(GLFWwindow*, int ikonisiert) {
+  gSystem.sichtbar = ikonisiert == 0;
+  AktualisierePraesenz();
+  if (DRENO::InputSystem* eingabe = DRENO::GetInstance()) eingabe->SetFocus(ikonisiert == 0);
+}
+
+void Quelm_Screen3D::SchliessRueckruf(GLFWwindow*) { Quelm_System::BefehlQuit(std::string()); }
+
+void Quelm_Screen3D::BefehlReinitVideo(const std::string&) {
+  if (!eigenesFenster) {
+    Protokolliere("Geht nicht, ist kein selbsterstelltes Fenster.");
+    return;
+  }
+  Quelm_Anzeigemodus neu{static_cast<std::uint64_t>(std::max(displaywidth.wertInt, 0)),
+                         static_cast<std::uint64_t>(std::max(displayheight.wertInt, 0)), modus.bits16, modus.refresh};
+  // 0 stands for the desktop size, as at start.
+  if (neu.width == 0 || neu.height == 0) {
+    if (const GLFWvidmode* desktop = Desktopmodus()) {
+      neu.width = static_cast<std::uint64_t>(desktop->width);
+      neu.height = static_cast<std::uint64_t>(desktop->height);
+    } else {
+      neu.width = modus.width;
+      neu.height = modus.height;
+    }
+  }
+  Protokolliere("Darstellung wird geändert auf %dx%d, %s.", static_cast<int>(neu.width), static_cast<int>(neu.height),
+                fullscreen.wertBool ? "Vollbild" : "Fenster");
+  SetzeModus(neu, fullscreen.wertBool, vsync.wertBool);
+}
+
+void Quelm_Screen3D::BefehlVideoRam(const std::string&) {
+  if (zeichenKontext) zeichenKontext->GibStatistik();
+}

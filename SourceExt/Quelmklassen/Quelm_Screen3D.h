@@ -1,0 +1,55 @@
+#pragma once
+#include <boost/signals2/signal.hpp>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct GLFWwindow;
+struct GLFWvidmode;
+struct HWND__;
+class Quelm_ZeichenKontext;
+
+// A display mode.
+struct Quelm_Anzeigemodus {
+  std::uint64_t width = 0;
+  std::uint64_t height = 0;
+  std::uint32_t bits16 = 0;   // 1: 16-bit colour, else 24-bit
+  std::uint64_t refresh = 0;  // Hz; 0 = any rate
+};
+
+// The program's one window, its display mode and the render context. Static members only.
+class Quelm_Screen3D {
+ public:
+  // Mode flags: bit 1 is set by the application and has no effect here.
+  static constexpr std::uint64_t Vollbild = 1, Referenzgeraet = 4, VSync = 8;
+
+  static bool glfwGestartet;
+  static Quelm_Anzeigemodus modus;
+  static bool initialisiert;
+  static bool vollbildJetzt;
+  static bool moduswechselLaeuft;
+  static std::uint64_t modusFlags;
+  static GLFWwindow* fenster;
+  static bool eigenesFenster;
+  static Quelm_ZeichenKontext* zeichenKontext;
+  static HWND__* nativesFenster;
+  static boost::signals2::signal<void()> ModusGeaendert;
+
+  static void InitGlfw();
+  static bool Init(Quelm_Anzeigemodus modus, std::uint64_t flags);
+  static Quelm_Anzeigemodus ErmittleModi(Quelm_Anzeigemodus gewuenscht);
+  static void SetzeModus(Quelm_Anzeigemodus modus, bool vollbild, bool vsync);
+  static void Beenden();
+  static void SchaffeVideoRAMPlatz();
+
+  // The mode of `moden` nearest to the wish (the choice rule of ErmittleModi, without GLFW).
+  static Quelm_Anzeigemodus WaehleModus(const GLFWvidmode* moden, int anzahl, Quelm_Anzeigemodus gewuenscht);
+
+  static void GroesseRueckruf(GLFWwindow* fenster, int breite, int hoehe);
+  static void FokusRueckruf(GLFWwindow* fenster, int fokussiert);
+  static void IkonisierRueckruf(GLFWwindow* fenster, int ikonisiert);
+  static void SchliessRueckruf(GLFWwindow* fenster);
+
+  static void BefehlReinitVideo(const std::string& argumente);
+  static void BefehlVideoRam(const std::string& argumente);
+};

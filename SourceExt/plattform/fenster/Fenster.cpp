@@ -1,0 +1,58 @@
+#include "Fenster.h"
+
+#include <GLFW/glfw3.h>
+
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace Plattform::Fenster {
+namespace {
+
+struct Register {
+  std::mutex m;
+  std::unordered_map<GLFWwindow*, std::unique_ptr<HWND__>> eintraege;
+};
+
+Register& Alle() {
+  static Register r;
+  return r;
+}
+
+}  // namespace
+
+HWND HandleVon(GLFWwindow* fenster) {
+  if (!fenster) return nullptr;
+  auto& r = Alle();
+  std::lock_guard<std::mutex> l(r.m);
+  auto& e = r.eintraege[fenster];
+  if (!e) {
+    e = std::make_unique<HWND__>();
+    e->glfw = fenster;
+  }
+  return e.get();
+}
+
+GLFWwindow* GlfwFenster(HWND handle) { return handle ? handle->glfw : nullptr; }
+
+void Vergiss(GLFWwindow* fenster) {
+  auto& r = Alle();
+  std::lock_guard<std::mutex> l(r.m);
+  r.eintraege.erase(fenster);
+}
+
+void SetzeOpenGLHinweise(bool bits16) {
+  glfwWindowHint(GLFW_CLIENT_API, GLFW_OPENGL_API);
+  glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+  glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
+  glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+  glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+  glfwWindowHint(GLFW_DOUBLEBUFFER, GLFW_TRUE);
+  glfwWindowHint(GLFW_RED_BITS, bits16 ? 5 : 8);
+  glfwWindowHint(GLFW_GREEN_BITS, bits16 ? 6 : 8);
+  glfwWindowHint(GLFW_BLUE_BITS, bits16 ? 5 : 8);
+  glfwWindowHint(GLFW_DEPTH_BITS, 0);
+  glfwWindowHint(GLFW_STENCIL_BITS, 0);
+}
+
+}  // namespace Plattform::Fenster

@@ -1,0 +1,30 @@
+#pragma once
+// The window record that stands behind an HWND: a plain struct around the GLFW window,
+// which other layers may extend with fields of their own. The device layer creates its
+// device on the GLFW window of the record.
+#include "basis/WinTypen.h"
+
+struct GLFWwindow;
+
+struct HWND__ {
+  GLFWwindow* glfw = nullptr;
+};
+
+namespace Plattform::Fenster {
+
+// The record of a GLFW window, made on first use (the same record every time); null for
+// a null window.
+HWND HandleVon(GLFWwindow* fenster);
+
+// The GLFW window behind a handle; null for a null handle.
+GLFWwindow* GlfwFenster(HWND handle);
+
+// Drops the record of a window; call it before the GLFW window is destroyed.
+void Vergiss(GLFWwindow* fenster);
+
+// Window hints for the next glfwCreateWindow: an OpenGL 4.5 core context (the device
+// layer draws with it) and colour bits 5/6/5 when bits16 is set, else 8/8/8. The window
+// needs no depth or stencil bits: the device draws into buffers of its own.
+void SetzeOpenGLHinweise(bool bits16);
+
+}  // namespace Plattform::Fenster

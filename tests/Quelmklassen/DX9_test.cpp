@@ -1,0 +1,559 @@
+// The Direct3D 9 backend on the recording device: device creation, the second shadow level,
+// buffered constants, stream frequencies, the scene, reset and read-back.
+#include "RenderTestHilfen.h"
+
+#include <cstring>
+
+namespace {
+
+using DX9 = AufzeichnungsTest;
+
+// Constant handles as a program hands them out: 0xFFF in the field of the shader that lacks the name.
+constexpr std::int32_t VS(std::int32_t r) { return 0xFFF000 | r; }
+constexpr std::int32_t PS(std::int32_t r) { return (r << 12) | 0xFFF; }
+
+// --- Device creation -------------------------------------------------------------------------
+
+TEST_F(DX9, GeraetWirdMitTiefenformatUndFaehigkeitenErzeugt) {
+  EXPECT_TRUE(kontext->HatGeraet());
+  EXPECT_EQ(kontext->maxTexturBreite, 8192u);
+  EXPECT_EQ(kontext->maxAnisotropie, 16u);
+  EXPECT_EQ(kontext->maxRenderziele, 4u);
+  EXPECT_EQ(kontext->impl.vertexProfil, "vs_3_0");
+  EXPECT_EQ(kontext->impl.pixelProfil, "ps_3_0");
+  EXPECT_EQ(kontext->impl.darstellung.AutoDepthStencilFormat, D3DFMT_D32);
+  // Windowed: the device takes the window's size; immediate presentation without vsync.
+  EXPECT_EQ(kontext->impl.darstellung.Windowed, TRUE);
+  EXPECT_EQ(kontext->impl.darstellung.BackBufferWidth, steuerung->fensterBreite);
+  EXPECT_EQ(kontext->impl.darstellung.PresentationInterval, D3DPRESENT_INTERVAL_IMMEDIATE);
+  EXPECT_EQ(kontext->impl.rueckpuffer, kontext->impl.gebundeneFarbe[0]);
+}
+
+class DX9OhneD32 : public AufzeichnungsTest {
+  void VorDemKontext() override {
+    steuerung->fehlendeFormate = {D3DFMT_D32};
+    steuerung->caps.TextureFilterCaps &= ~D3DPTFILTERCAPS_MINFANISOTROPIC;
+    Quelm_Screen3D::modusFlags = Quelm_Screen3D::Referenzgeraet | Quelm_Screen3D::VSync;
+  }
+};
+
+TEST_F(DX9OhneD32, NimmtDas24BitFormatUndDasReferenzgeraet) {
+  EXPECT_EQ(kontext->impl.darstellung.AutoDepthStencilFormat, D3DFMT_D24X8);
+  EXPECT_EQ(kontext->maxAnisotropie, 0u);
+  EXPECT_EQ(kontext->impl.darstellung.PresentationInterval, D3DPRESENT_INTERVAL_ONE);
+  SchliesseKontext();
+  steuerung->LeereProtokoll();
+  sammler->zeilen.clear();
+  kontext = new Quelm_ZeichenKontext();
+  Quelm_Screen3D::zeichenKontext = kontext;
+  EXPECT_TRUE(Geloggt("Quelm_Screen3D::Init(...): 24Bit-ZBuffer gewählt"));
+  const auto erzeugung = Aufrufe("CreateDevice");
+  ASSERT_EQ(erzeugung.size(), 1u);
+  EXPECT_NE(erzeugung[0].find("(0, D3DDEVTYPE_REF, null, 0x52,"), std::string::npos) << erzeugung[0];
+}
+
+class DX9PerfHud : public AufzeichnungsTest {
+  void VorDemKontext() override { steuerung->adapter = {"Irgendein Adapter", "NVIDIA PerfHUD"}; }
+};
+
+TEST_F(DX9PerfHud, ErzeugtDasGeraetAufDemPerfHudAdapter) {
+  SchliesseKontext();
+  sammler->zeilen.clear();
+  steuerung->LeereProtokoll();
+  kontext = new Quelm_ZeichenKontext();
+  Quelm_Screen3D::zeichenKontext = kontext;
+  EXPECT_TRUE(Geloggt("NVPerfHUD gefunden, benutze PerfHUD-Adapter 1"));
+  EXPECT_NE(Aufrufe("CreateDevice")[0].find("(1, D3DDEVTYPE_REF,"), std::string::npos);
+}
+
+class DX9OhneGeraet : public AufzeichnungsTest {
+  void VorDemKontext() override { steuerung->SkriptiereErgebnis("CreateDevice", D3DERR_NOTAVAILABLE); }
+};
+
+TEST_F(DX9OhneGeraet, KontextOhneGeraetMeldetDasUndBleibtBenutzbar) {
+  // The screen asks HatGeraet and fails its start on false.
+  EXPECT_FALSE(kontext->HatGeraet());
+  // Nothing below may touch the missing device.
+  kontext->Leeren(3, 0, 0, 0, 1);
+  kontext->SetRueckseite(1);
+  EXPECT_FALSE(kontext->impl.Zuruecksetzen());
+  SchliesseKontext();
+}
+
+TEST(DX9Erzeugung, GescheiterteErzeugungWirdProtokolliert) {
+  TempOrdner ordner;
+  AktiviereProtokoll(ordner.pfad());
+  ZeilenSammler sammler;
+  auto steuerung = std::make_shared<D3D9::Steuerung>();
+  D3D9::InstalliereSteuerung(steuerung, D3D9::Backend::Aufzeichnung);
+  steuerung->SkriptiereErgebnis("CreateDevice", E_FAIL);
+  {
+    Quelm_ZeichenKontext kontext;
+    EXPECT_FALSE(kontext.HatGeraet());
+  }
+  D3D9::EntferneSteuerung();
+  const auto t = sammler.Texte();
+  EXPECT_NE(std::find(t.begin(), t.end(),
+                      "!Quelm_ZeichenKontextImplDX9::Quelm_ZeichenKontextImplDX9(): Failed to create Direct3D device."),
+            t.end());
+  EXPECT_NE(std::find_if(t.begin(), t.end(),
+                         [](const std::string& z) {
+                           return z.rfind("!Ausnahme \"DirectX device creation failed.\" aufgetreten in Funktion "
+                                          "Quelm_ZeichenKontextImplDX9::Quelm_ZeichenKontextImplDX9 (",
+                                          0) == 0;
+                         }),
+            t.end());
+}
+
+// --- Second shadow level ---------------------------------------------------------------------
+
+TEST_F(DX9, NurGeaenderteRenderzustaendeGehenAnsGeraet) {
+  Quelm_AlphaZustandBeschr additiv(1, 1);
+  Quelm_AlphaZustandBeschr gemischt(2, 4);
+  gemischt.ziele[0].alphaQuelle = 1;
+  gemischt.ziele[0].alphaZiel = 0;
+  Quelm_AlphaZustand* a = kontext->ErzeugeAlphaZustand(additiv);
+  Quelm_AlphaZustand* b = kontext->ErzeugeAlphaZustand(gemischt);
+
+  kontext->SetAlphaZustand(a);
+  const std::vector<std::string> erst = {
+      "SetRenderState(D3DRS_ALPHABLENDENABLE, 1) = D3D_OK", "SetRenderState(D3DRS_BLENDOP, 1) = D3D_OK",
+      "SetRenderState(D3DRS_SRCBLEND, 2) = D3D_OK",          "SetRenderState(D3DRS_DESTBLEND, 2) = D3D_OK",
+      "SetRenderState(D3DRS_SEPARATEALPHABLENDENABLE, 0) = D3D_OK",
+  };
+  EXPECT_EQ(Aufrufe("SetRenderState"), erst);  // the write mask 15 was already set by the default
+
+  steuerung->LeereProtokoll();
+  kontext->SetAlphaZustand(b);
+  const std::vector<std::string> dann = {
+      "SetRenderState(D3DRS_SRCBLEND, 5) = D3D_OK",
+      "SetRenderState(D3DRS_DESTBLEND, 6) = D3D_OK",
+      "SetRenderState(D3DRS_SEPARATEALPHABLENDENABLE, 1) = D3D_OK",
+      "SetRenderState(D3DRS_BLENDOPALPHA, 1) = D3D_OK",
+      "SetRenderState(D3DRS_SRCBLENDALPHA, 2) = D3D_OK",
+      "SetRenderState(D3DRS_DESTBLENDALPHA, 1) = D3D_OK",
+  };
+  EXPECT_EQ(Aufrufe("SetRenderState"), dann);
+
+  // Back to the default: blending off; the blend factors are not sent while it is off.
+  steuerung->LeereProtokoll();
+  kontext->SetAlphaZustand(nullptr);
+  EXPECT_EQ(Aufrufe("SetRenderState"),
+            std::vector<std::string>{"SetRenderState(D3DRS_ALPHABLENDENABLE, 0) = D3D_OK"});
+
+  Quelm_TiefeZustandBeschr test{true, true, 1};
+  Quelm_TiefeZustand* t = kontext->ErzeugeTiefeZustand(test);
+  steuerung->LeereProtokoll();
+  kontext->SetTiefeZustand(t);
+  kontext->SetTiefeZustand(nullptr);
+  const std::vector<std::string> tiefe = {
+      "SetRenderState(D3DRS_ZENABLE, 1) = D3D_OK", "SetRenderState(D3DRS_ZWRITEENABLE, 1) = D3D_OK",
+      "SetRenderState(D3DRS_ZFUNC, 2) = D3D_OK",   "SetRenderState(D3DRS_ZENABLE, 0) = D3D_OK",
+      "SetRenderState(D3DRS_ZWRITEENABLE, 0) = D3D_OK", "SetRenderState(D3DRS_ZFUNC, 4) = D3D_OK",
+  };
+  EXPECT_EQ(Aufrufe("SetRenderState"), tiefe);
+  for (Quelm_BasisObjekt* o : {static_cast<Quelm_BasisObjekt*>(a), static_cast<Quelm_BasisObjekt*>(b),
+                               static_cast<Quelm_BasisObjekt*>(t)})
+    kontext->GibFrei(o);
+}
+
+TEST_F(DX9, FehlgeschlagenerZustandWirdNichtWiederholt) {
+  Quelm_TiefeZustand* t = kontext->ErzeugeTiefeZustand(Quelm_TiefeZustandBeschr{true, false, 2});
+  steuerung->SkriptiereErgebnis("SetRenderState", D3DERR_INVALIDCALL);
+  kontext->SetTiefeZustand(t);
+  EXPECT_TRUE(FehlerGeloggt("ZBuffer-Test-Einstellung gescheitert"));
+  EXPECT_EQ(kontext->impl.renderZustaende[Quelm_ZeichenKontextImplDX9::RZ_ZTEST], 1u);
+  kontext->GibFrei(t);
+}
+
+TEST_F(DX9, SamplerZustaendeNurBeiAenderung) {
+  Quelm_Textur* textur = kontext->ErzeugeTextur(16, 16, 1, PXFMT_A8R8G8B8 | FLAG_DYNAMISCH);
+  Quelm_SamplerBeschr b;
+  b.filter = 0x40;
+  b.adresse = 2;  // border on U
+  b.maxAnisotropie = 8;
+  b.rahmenfarbe[0] = 1.2f;
+  b.rahmenfarbe[1] = -0.5f;
+  b.rahmenfarbe[2] = 0.5f;
+  b.rahmenfarbe[3] = 1.0f;
+  b.maxMipStufe = 0.2f;
+  Quelm_Sampler* rand = kontext->ErzeugeSampler(b);
+  Quelm_Sampler* wickeln = kontext->ErzeugeSampler(Quelm_SamplerBeschr{});
+  steuerung->LeereProtokoll();
+
+  kontext->SetTextur(0xFF03, rand, textur);  // pixel sampler 3
+  const std::vector<std::string> erwartet = {
+      "SetSamplerState(3, D3DSAMP_ADDRESSU, 4) = D3D_OK",  "SetSamplerState(3, D3DSAMP_ADDRESSV, 1) = D3D_OK",
+      "SetSamplerState(3, D3DSAMP_MINFILTER, 3) = D3D_OK", "SetSamplerState(3, D3DSAMP_MAGFILTER, 2) = D3D_OK",
+      "SetSamplerState(3, D3DSAMP_MIPFILTER, 2) = D3D_OK",
+      "SetSamplerState(3, D3DSAMP_BORDERCOLOR, " + std::to_string(0xFFFF0080u) + ") = D3D_OK",
+      "SetSamplerState(3, D3DSAMP_MAXANISOTROPY, 8) = D3D_OK",
+      "SetSamplerState(3, D3DSAMP_MAXMIPLEVEL, 1) = D3D_OK",
+  };
+  EXPECT_EQ(Aufrufe("SetSamplerState"), erwartet);
+  EXPECT_EQ(Anzahl("SetTexture"), 1u);
+
+  steuerung->LeereProtokoll();
+  kontext->SetTextur(0xFF03, rand, textur);
+  EXPECT_EQ(Anzahl("SetSamplerState"), 0u);
+  EXPECT_EQ(Anzahl("SetTexture"), 0u);
+
+  // Wrap everywhere sets no border colour; point filtering no anisotropy.
+  kontext->SetTextur(0xFF03, wickeln, textur);
+  const std::vector<std::string> zurueck = {
+      "SetSamplerState(3, D3DSAMP_ADDRESSU, 1) = D3D_OK",  "SetSamplerState(3, D3DSAMP_ADDRESSV, 1) = D3D_OK",
+      "SetSamplerState(3, D3DSAMP_MINFILTER, 1) = D3D_OK", "SetSamplerState(3, D3DSAMP_MAGFILTER, 1) = D3D_OK",
+      "SetSamplerState(3, D3DSAMP_MIPFILTER, 1) = D3D_OK", "SetSamplerState(3, D3DSAMP_MAXMIPLEVEL, 0) = D3D_OK",
+  };
+  EXPECT_EQ(Aufrufe("SetSamplerState"), zurueck);
+
+  // Vertex sampler 1 in the high byte; stages outside the ranges are refused.
+  steuerung->LeereProtokoll();
+  kontext->SetTextur(0x01FF, nullptr, textur);
+  ASSERT_EQ(Anzahl("SetTexture"), 1u);
+  EXPECT_EQ(Aufrufe("SetTexture")[0].rfind("SetTexture(258, Textur#", 0), 0u) << Aufrufe("SetTexture")[0];
+  kontext->SetTextur(0x04FF, nullptr, textur);
+  kontext->SetTextur(0xFF10, nullptr, textur);
+  EXPECT_EQ(Anzahl("SetTexture"), 1u);
+  EXPECT_TRUE(FehlerGeloggt("Ungültiger Sampler"));
+  kontext->SetTextur(0xFFFF, nullptr, textur);
+  EXPECT_EQ(Anzahl("SetTexture"), 1u);
+
+  kontext->GibFrei(rand);
+  kontext->GibFrei(wickeln);
+  kontext->GibFrei(textur);
+}
+
+// --- Constants -------------------------------------------------------------------------------
+
+TEST_F(DX9, KonstantenGehenAlsEinBereichHochUndNurEinmal) {
+  BereiteZeichnenVor();
+  kontext->SetProgrammKonstante(VS(3), 1, 2, 3, 4);
+  kontext->SetProgrammKonstante(VS(10), 5, 6, 7, 8);
+  kontext->SetProgrammKonstante(0xFFFFFF, 9, 9, 9, 9);  // a name neither shader has
+  steuerung->LeereProtokoll();
+  kontext->ZeichneIndexElemente(PRIMITIV_DREIECKE, 2);
+  const auto hoch = Aufrufe("SetVertexShaderConstantF");
+  ASSERT_EQ(hoch.size(), 1u);
+  EXPECT_EQ(hoch[0].rfind("SetVertexShaderConstantF(3, 8, {1 2 3 4}, {0 0 0 0}", 0), 0u) << hoch[0];
+  EXPECT_NE(hoch[0].find("{5 6 7 8}) = D3D_OK"), std::string::npos);
+  EXPECT_EQ(Anzahl("SetPixelShaderConstantF"), 0u);
+
+  steuerung->LeereProtokoll();
+  kontext->ZeichneIndexElemente(PRIMITIV_DREIECKE, 2);
+  EXPECT_EQ(Anzahl("SetVertexShaderConstantF"), 0u);
+  EXPECT_EQ(Anzahl("DrawIndexedPrimitive"), 1u);
+  EXPECT_EQ(kontext->zaehler.konstanten, 3);
+
+  // A pixel register in the upper field.
+  kontext->SetProgrammKonstante(PS(7), 1, 1, 1, 1);
+  steuerung->LeereProtokoll();
+  kontext->ZeichneIndexElemente(PRIMITIV_DREIECKE, 2);
+  EXPECT_EQ(Aufrufe("SetPixelShaderConstantF"),
+            std::vector<std::string>{"SetPixelShaderConstantF(7, 1, {1 1 1 1}) = D3D_OK"});
+  EXPECT_EQ(Anzahl("SetVertexShaderConstantF"), 0u);
+  GibZeichenResourcenFrei();
+}
+
+TEST_F(DX9, MatrixBei252PasstBei253Nicht) {
+  BereiteZeichnenVor();
+  float m[16];
+  for (int i = 0; i < 16; ++i) m[i] = static_cast<float>(i);
+  kontext->SetProgrammKonstante(VS(253), m);
+  EXPECT_TRUE(FehlerGeloggt("Ungültiger Konstantenindex"));
+  kontext->SetProgrammKonstante(PS(221), m);
+  kontext->SetProgrammKonstante(VS(256), 1, 2, 3, 4);
+  std::size_t fehler = 0;
+  for (const auto& t : Texte()) fehler += t.rfind("!Ausnahme \"Ungültiger Konstantenindex\"", 0) == 0;
+  EXPECT_EQ(fehler, 3u);
+  steuerung->LeereProtokoll();
+  kontext->ZeichneIndexElemente(PRIMITIV_DREIECKE, 2);
+  EXPECT_EQ(Anzahl("SetVertexShaderConstantF"), 0u);
+  EXPECT_EQ(Anzahl("SetPixelShaderConstantF"), 0u);
+
+  // Row-major in, one column of the original per register: the shader sees it transposed.
+  kontext->SetProgrammKonstante((220 << 12) | 252, m);
+  steuerung->LeereProtokoll();
+  kontext->ZeichneIndexElemente(PRIMITIV_DREIECKE, 2);
+  const std::string spalten = "{0 4 8 12}, {1 5 9 13}, {2 6 10 14}, {3 7 11 15}) = D3D_OK";
+  EXPECT_EQ(Aufrufe("SetVertexShaderConstantF"),
+            std::vector<std::string>{"SetVertexShaderConstantF(252, 4, " + spalten});
+  EXPECT_EQ(Aufrufe("SetPixelShaderConstantF"),
+            std::vector<std::string>{"SetPixelShaderConstantF(220, 4, " + spalten});
+  GibZeichenResourcenFrei();
+}
+
+// --- Streams, scene and draws ----------------------------------------------------------------
+
+TEST_F(DX9, InstanzenSetzenDieStromfrequenzenUndZurueckAuf1) {
+  BereiteZeichnenVor(true);
+  steuerung->LeereProtokoll();
+  kontext->ZeichneIndexInstanzen(5);
+  const std::vector<std::string> instanziert = {
+      "SetStreamSourceFreq(0, 0x40000005) = D3D_OK",  // indexed data, 5 instances
+      "SetStreamSourceFreq(1, 0x80000001) = D3D_OK",  // instance data, one per instance
+  };
+  EXPECT_EQ(Aufrufe("SetStreamSourceFreq"), instanziert);
+  // Four vertices of 24 bytes, one quad per instance.
+  EXPECT_EQ(Aufrufe("DrawIndexedPrimitive"),
+            std::vector<std::string>{"DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2) = D3D_OK"});
+  EXPECT_EQ(kontext->zaehler.instanzZeichnungen, 1);
+
+  steuerung->LeereProtokoll();
+  kontext->ZeichneIndexInstanzen(5);
+  EXPECT_EQ(Anzahl("SetStreamSourceFreq"), 0u);
+
+  kontext->ZeichneIndexElemente(PRIMITIV_DREIECKSSTREIFEN, 2);
+  const std::vector<std::string> zurueck = {"SetStreamSourceFreq(0, 0x1) = D3D_OK",
+                                            "SetStreamSourceFreq(1, 0x1) = D3D_OK"};
+  EXPECT_EQ(Aufrufe("SetStreamSourceFreq"), zurueck);
+  EXPECT_EQ(Aufrufe("DrawIndexedPrimitive")[1], "DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, 4, 0, 2) = D3D_OK");
+
+  // A program with fewer streams must not leave stream 1 on instance data either.
+  kontext->ZeichneIndexInstanzen(5);
+  Quelm_VertexEingabe* einStrom = kontext->ErzeugeVertexEingabe();
+  einStrom->AddKanal(0, KANAL_FLOAT4, 0, false);
+  einStrom->Beenden();
+  Quelm_Programm* schlicht = kontext->ErzeugeProgramm(einStrom, vertexShader, pixelShader);
+  kontext->SetProgramm(schlicht);
+  steuerung->LeereProtokoll();
+  kontext->ZeichneIndexElemente(PRIMITIV_DREIECKE, 2);
+  EXPECT_EQ(Aufrufe("SetStreamSourceFreq"), zurueck);
+  kontext->SetProgramm(nullptr);
+  kontext->GibFrei(schlicht);
+  kontext->GibFrei(einStrom);
+  GibZeichenResourcenFrei();
+}
+
+TEST_F(DX9, DieSzeneOeffnetSichEinmalProBild) {
+  BereiteZeichnenVor();
+  kontext->Leeren(3, 0, 0, 0, 1);
+  EXPECT_EQ(Anzahl("BeginScene"), 0u);
+  EXPECT_FALSE(kontext->impl.szeneOffen);
+  kontext->ZeichneElemente(PRIMITIV_DREIECKE, 1);
+  kontext->ZeichneIndexElemente(PRIMITIV_DREIECKE, 2);
+  EXPECT_EQ(Anzahl("BeginScene"), 1u);
+  EXPECT_TRUE(kontext->impl.szeneOffen);
+
+  // What the frame loop does before presenting.
+  kontext->impl.geraet->EndScene();
+  kontext->impl.szeneOffen = false;
+  kontext->ZeichneElemente(PRIMITIV_LINIEN, 1);
+  EXPECT_EQ(Anzahl("BeginScene"), 2u);
+  EXPECT_EQ(Aufrufe("DrawPrimitive").back(), "DrawPrimitive(D3DPT_LINELIST, 0, 1) = D3D_OK");
+
+  kontext->ZeichneElemente(17, 1);
+  EXPECT_TRUE(FehlerGeloggt("Moep"));
+  EXPECT_EQ(Aufrufe("DrawPrimitive").back(), "DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1) = D3D_OK");
+  GibZeichenResourcenFrei();
+}
+
+TEST_F(DX9, ZeichnenOhneProgrammOderPufferWirdGemeldetUndUebersprungen) {
+  kontext->ZeichneIndexElemente(PRIMITIV_DREIECKE, 2);
+  EXPECT_TRUE(FehlerGeloggt("Zeichnen ohne Programm"));
+
+  programm = BaueProgramm();
+  kontext->SetProgramm(programm);
+  kontext->ZeichneElemente(PRIMITIV_DREIECKE, 2);
+  kontext->ZeichneIndexInstanzen(3);
+  EXPECT_TRUE(FehlerGeloggt("Zeichnen ohne VertexBuffer auf Kanal 0"));
+
+  // A layout whose stream 0 has no channel gives stride 0: nothing to divide by.
+  Quelm_VertexEingabe* nurInstanzen = kontext->ErzeugeVertexEingabe();
+  nurInstanzen->AddKanal(1, KANAL_FLOAT4, 0, true);
+  nurInstanzen->Beenden();
+  Quelm_Programm* ohneSchritt = kontext->ErzeugeProgramm(nurInstanzen, vertexShader, pixelShader);
+  Quelm_VertexBuffer* puffer = kontext->ErzeugeVertexBuffer(96, FLAG_DYNAMISCH);
+  kontext->SetProgramm(ohneSchritt);
+  kontext->SetVertexBuffer(0, puffer, 16);
+  kontext->ZeichneIndexElemente(PRIMITIV_DREIECKE, 2);
+  EXPECT_TRUE(FehlerGeloggt("Zeichnen mit Vertexgröße 0"));
+
+  EXPECT_EQ(Anzahl("DrawPrimitive") + Anzahl("DrawIndexedPrimitive"), 0u);
+  EXPECT_EQ(Anzahl("BeginScene"), 0u);
+  EXPECT_EQ(kontext->zaehler.zeichnungen + kontext->zaehler.instanzZeichnungen, 0);
+  kontext->SetProgramm(nullptr);
+  kontext->GibFrei(ohneSchritt);
+  kontext->GibFrei(nurInstanzen);
+  kontext->GibFrei(puffer);
+  GibZeichenResourcenFrei();
+}
+
+TEST_F(DX9, ProgrammBindetDeklarationUndShaderNurBeiAenderung) {
+  programm = BaueProgramm();
+  Quelm_Programm* zweites = kontext->ErzeugeProgramm(eingabe, vertexShader, pixelShader);
+  kontext->SetProgramm(programm);
+  EXPECT_EQ(Anzahl("SetVertexDeclaration"), 1u);
+  EXPECT_EQ(Anzahl("SetVertexShader"), 1u);
+  EXPECT_EQ(Anzahl("SetPixelShader"), 1u);
+  // Another program with the same layout and shaders changes nothing on the device.
+  kontext->SetProgramm(zweites);
+  EXPECT_EQ(Anzahl("SetVertexDeclaration") + Anzahl("SetVertexShader") + Anzahl("SetPixelShader"), 3u);
+  EXPECT_EQ(kontext->zaehler.programme, 2);
+  kontext->SetProgramm(nullptr);
+  kontext->GibFrei(zweites);
+  GibZeichenResourcenFrei();
+}
+
+TEST_F(DX9, LeerfarbeWirdProKanalBegrenzt) {
+  kontext->Leeren(1, 1.2f, -0.5f, 0.5f, 1.0f);
+  kontext->Leeren(2, 0, 0, 0, 0);
+  kontext->Leeren(0, 1, 1, 1, 1);
+  const std::vector<std::string> erwartet = {"Clear(0, null, 0x1, 0xFFFF0080, 1, 0) = D3D_OK",
+                                             "Clear(0, null, 0x2, 0x0, 1, 0) = D3D_OK"};
+  EXPECT_EQ(Aufrufe("Clear"), erwartet);
+}
+
+// --- Reset -----------------------------------------------------------------------------------
+
+// A video-memory resource that notes when it is released and restored.
+class Protokollant : public Quelm_BasisObjekt {
+ public:
+  explicit Protokollant(std::vector<std::string>& log) : log_(log) { zustand = ZUSTAND_RESIDENT; }
+  bool BelegtVideoRAM() override { return true; }
+  void Freigeben() override {
+    log_.push_back("Freigeben " + std::to_string(AllocID));
+    zustand = ZUSTAND_FREIGEGEBEN;
+  }
+  void Wiederherstellen() override {
+    log_.push_back("Wiederherstellen " + std::to_string(AllocID));
+    zustand = ZUSTAND_RESIDENT;
+  }
+  void Auslagern() override { Freigeben(); }
+
+ private:
+  std::vector<std::string>& log_;
+};
+
+TEST_F(DX9, ResetNachVerlorenemGeraetMitFreigabeUndWiederherstellungInIdReihenfolge) {
+  std::vector<std::string> log;
+  BereiteZeichnenVor();
+  auto* a = new Protokollant(log);
+  auto* b = new Protokollant(log);
+  kontext->Registriere(a);
+  kontext->Registriere(b);
+  Quelm_ZBuffer* tiefe = kontext->ErzeugeZBuffer(64, 64);
+  kontext->GibFrei(a);  // its id goes to the next resource, behind b's
+  auto* c = new Protokollant(log);
+  kontext->Registriere(c);
+  ASSERT_LT(c->AllocID, b->AllocID);
+  kontext->ZeichneElemente(PRIMITIV_DREIECKE, 1);
+  steuerung->LeereProtokoll();
+  sammler->zeilen.clear();
+
+  steuerung->VerliereGeraet(1);  // the first reset still finds the device lost
+  kontext->impl.geraetVerloren = true;
+  ASSERT_TRUE(kontext->impl.Zuruecksetzen());
+  EXPECT_FALSE(kontext->impl.geraetVerloren);
+  EXPECT_EQ(Anzahl("Reset"), 2u);
+  EXPECT_EQ(Aufrufe("Reset")[0].substr(Aufrufe("Reset")[0].rfind(" = ")), " = D3DERR_DEVICELOST");
+  EXPECT_EQ(Anzahl("EndScene"), 1u);
+  EXPECT_FALSE(kontext->impl.szeneOffen);
+
+  const std::vector<std::string> reihenfolge = {
+      "Freigeben " + std::to_string(c->AllocID), "Freigeben " + std::to_string(b->AllocID),
+      "Wiederherstellen " + std::to_string(c->AllocID), "Wiederherstellen " + std::to_string(b->AllocID)};
+  EXPECT_EQ(log, reihenfolge);
+  // Buffers come back lazily, the depth buffer at once.
+  EXPECT_FALSE(vertexe->IstResident());
+  EXPECT_TRUE(tiefe->IstResident());
+  EXPECT_EQ(Anzahl("CreateDepthStencilSurface"), 1u);
+  EXPECT_TRUE(Geloggt("ReInit Darstellung: Device zurücksetzen"));
+
+  // The back buffer is bound again and the shadow starts over.
+  EXPECT_EQ(kontext->renderziel, nullptr);
+  EXPECT_EQ(kontext->programm, nullptr);
+  EXPECT_EQ(Anzahl("SetRenderTarget"), 1u);
+  EXPECT_EQ(kontext->impl.gebundeneFarbe[0], kontext->impl.rueckpuffer);
+  EXPECT_EQ(kontext->bereichBreite, 1280u);
+  EXPECT_EQ(kontext->impl.darstellung.BackBufferWidth, 1280u);
+
+  // Everything is sent again: the program, the buffer (re-created) and the states.
+  kontext->SetProgramm(programm);
+  kontext->SetVertexBuffer(0, vertexe);
+  kontext->SetAlphaZustand(nullptr);
+  EXPECT_EQ(Anzahl("SetVertexDeclaration"), 1u);
+  EXPECT_EQ(Anzahl("CreateVertexBuffer"), 1u);
+  EXPECT_EQ(Anzahl("SetStreamSource"), 1u);
+  EXPECT_GT(Anzahl("SetRenderState"), 0u);
+
+  kontext->GibFrei(b);
+  kontext->GibFrei(c);
+  kontext->GibFrei(tiefe);
+  GibZeichenResourcenFrei();
+}
+
+TEST_F(DX9, ResetGibtNachBegrenztenVersuchenAufUndLaesstDasFlagStehen) {
+  Quelm_ZBuffer* tiefe = kontext->ErzeugeZBuffer(64, 64);
+  steuerung->VerliereGeraet();  // lost until made resettable
+  EXPECT_FALSE(kontext->impl.Zuruecksetzen());
+  EXPECT_TRUE(kontext->impl.geraetVerloren);
+  EXPECT_EQ(Anzahl("Reset"), static_cast<std::size_t>(Quelm_ZeichenKontextImplDX9::kResetVersuche));
+  EXPECT_TRUE(FehlerGeloggt("D3D9-Reset gescheitert"));
+  EXPECT_FALSE(tiefe->IstResident());
+
+  // The frame loop tries again once the device can be reset.
+  steuerung->MacheZuruecksetzbar();
+  EXPECT_TRUE(kontext->impl.Zuruecksetzen());
+  EXPECT_FALSE(kontext->impl.geraetVerloren);
+  EXPECT_TRUE(tiefe->IstResident());
+
+  // A reset failing otherwise stops at once.
+  steuerung->LeereProtokoll();
+  steuerung->SkriptiereErgebnis("Reset", D3DERR_INVALIDCALL);
+  EXPECT_FALSE(kontext->impl.Zuruecksetzen());
+  EXPECT_EQ(Anzahl("Reset"), 1u);
+  EXPECT_TRUE(kontext->impl.geraetVerloren);
+  kontext->GibFrei(tiefe);
+}
+
+TEST_F(DX9, ResetNimmtDenAktuellenModus) {
+  Quelm_Screen3D::modus = {800, 600, 1, 75};
+  Quelm_Screen3D::modusFlags = Quelm_Screen3D::Vollbild | Quelm_Screen3D::VSync;
+  ASSERT_TRUE(kontext->impl.Zuruecksetzen());
+  const D3DPRESENT_PARAMETERS& d = kontext->impl.darstellung;
+  EXPECT_EQ(d.BackBufferWidth, 800u);
+  EXPECT_EQ(d.BackBufferHeight, 600u);
+  EXPECT_EQ(d.BackBufferFormat, D3DFMT_R5G6B5);
+  EXPECT_EQ(d.Windowed, FALSE);
+  EXPECT_EQ(d.FullScreen_RefreshRateInHz, 75u);
+  EXPECT_EQ(d.PresentationInterval, D3DPRESENT_INTERVAL_ONE);
+  EXPECT_EQ(kontext->zielBreite, 800u);
+}
+
+// --- Read-back -------------------------------------------------------------------------------
+
+TEST_F(DX9, RueckpufferWirdInSeinerEigenenGroesseGelesen) {
+  // Write a pattern into the back buffer (64 x 32 window).
+  SchliesseKontext();
+  steuerung->fensterBreite = 64;
+  steuerung->fensterHoehe = 32;
+  kontext = new Quelm_ZeichenKontext();
+  Quelm_Screen3D::zeichenKontext = kontext;
+  IDirect3DSurface9* rp = kontext->impl.rueckpuffer;
+  D3DLOCKED_RECT lr{};
+  ASSERT_EQ(rp->LockRect(&lr, nullptr, 0), D3D_OK);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const std::uint32_t p = 0xFF000000u | static_cast<std::uint32_t>(y << 8 | x);
+      std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch + x * 4, &p, 4);
+    }
+  rp->UnlockRect();
+
+  // The mode claims much more than the window gives: reading that much would run over
+  // the surface.
+  Quelm_Screen3D::modus = {1280, 720, 0, 0};
+  std::vector<std::uint32_t> bild(100 * 40, 0x12345678u);
+  TBereich ziel(reinterpret_cast<std::uint8_t*>(bild.data()), PXFMT_A8R8G8B8, 100, 40, 400);
+  ASSERT_TRUE(kontext->impl.LiesBildschirmInhalt(ziel));
+  EXPECT_EQ(bild[0], 0xFF000000u);
+  EXPECT_EQ(bild[31 * 100 + 63], 0xFF001F3Fu);
+  EXPECT_EQ(bild[5 * 100 + 64], 0x12345678u);   // right of the back buffer: untouched
+  EXPECT_EQ(bild[32 * 100 + 0], 0x12345678u);   // below it: untouched
+
+  steuerung->SkriptiereErgebnis("GetBackBuffer", D3DERR_INVALIDCALL);
+  EXPECT_FALSE(kontext->impl.LiesBildschirmInhalt(ziel));
+  EXPECT_TRUE(FehlerGeloggt("Failed to get backbuffer."));
+}
+
+}  // namespace

@@ -1,0 +1,393 @@
+// Buffers, vertex layouts, sampler/blend/depth states, textures and render targets as the
+// render context creates them.
+#include "RenderTestHilfen.h"
+
+#include <cstring>
+
+namespace {
+
+using Ressourcen = AufzeichnungsTest;
+
+std::uint8_t* NeueBytes(std::size_t n, std::uint8_t wert) {
+  auto* p = new std::uint8_t[n];
+  std::memset(p, wert, n);
+  return p;
+}
+
+// --- Vertex and index buffers ----------------------------------------------------------------
+
+TEST_F(Ressourcen, StatischerPufferNimmtDieGroesseDerDatenUndUebernimmtSie) {
+  std::uint8_t* daten = NeueBytes(96, 7);
+  Quelm_PufferDaten vorgabe{daten, 96, 1};
+  Quelm_VertexBuffer* puffer = kontext->ErzeugeVertexBuffer(0, 0, vorgabe);
+  EXPECT_EQ(puffer->groesse, 96u);
+  EXPECT_EQ(puffer->kopie, daten);  // adopted, not copied
+  EXPECT_EQ(vorgabe.daten, nullptr);
+  EXPECT_EQ(vorgabe.groesse, 0u);
+  const auto anlage = Aufrufe("CreateVertexBuffer");
+  ASSERT_EQ(anlage.size(), 1u);
+  EXPECT_EQ(anlage[0].rfind("CreateVertexBuffer(96, 0x8, 0x0, D3DPOOL_DEFAULT)", 0), 0u) << anlage[0];
+  EXPECT_EQ(Aufrufe("Lock").size(), 1u);
+  EXPECT_TRUE(Texte().empty());
+  kontext->GibFrei(puffer);
+}
+
+TEST_F(Ressourcen, StatischerPufferMitUnpassendenDatenWirdGemeldet) {
+  std::uint8_t daten[40] = {};
+  Quelm_PufferDaten vorgabe{daten, 40, 0};
+  Quelm_VertexBuffer* puffer = kontext->ErzeugeVertexBuffer(96, 0, vorgabe);
+  EXPECT_TRUE(Geloggt(
+      "!Quelm_VertexBuffer::Quelm_VertexBuffer( 96, 0, ...): VertexBuffer ohne FLAG_DYNAMISCH kann nachträglich "
+      "nicht mehr beschrieben werden. Vorgabedaten müssen daher den Buffer vollständig ausfüllen."));
+  EXPECT_TRUE(FehlerGeloggt("Initialdaten müssen zum Buffer passen"));
+  EXPECT_EQ(vorgabe.daten, daten);  // not handed over: untouched
+  kontext->GibFrei(puffer);
+
+  kontext->ErzeugeVertexBuffer(0, FLAG_DYNAMISCH);
+  EXPECT_TRUE(FehlerGeloggt("Ungültige Buffergröße"));
+}
+
+TEST_F(Ressourcen, DynamischerPufferWirdTeilweiseNeuBeschrieben) {
+  Quelm_VertexBuffer* puffer = kontext->ErzeugeVertexBuffer(0x380000, FLAG_DYNAMISCH);
+  ASSERT_NE(puffer->kopie, nullptr);
+  EXPECT_EQ(puffer->kopie[0x37FFFF], 0);
+  EXPECT_NE(Aufrufe("CreateVertexBuffer")[0].find(", 0x208, "), std::string::npos);  // write-only | dynamic
+
+  std::memset(puffer->kopie, 0x55, 64);
+  Quelm_PufferDaten neu{NeueBytes(28, 0xAB), 28, 1};
+  steuerung->LeereProtokoll();
+  puffer->SchreibeInhalt(neu);
+  EXPECT_EQ(neu.daten, nullptr);
+  EXPECT_EQ(puffer->kopie[27], 0xAB);
+  EXPECT_EQ(puffer->kopie[28], 0x55);  // the rest keeps its bytes
+  EXPECT_EQ(Aufrufe("Lock").size(), 1u);
+  EXPECT_NE(Aufrufe("Lock")[0].find("0x2000"), std::string::npos);  // discard
+
+  Quelm_PufferDaten zuGross{nullptr, 0x380001, 0};
+  puffer->SchreibeInhalt(zuGross);
+  EXPECT_TRUE(FehlerGeloggt("Neuer Inhalt zu groß für Buffer"));
+  kontext->GibFrei(puffer);
+
+  std::uint8_t daten[4] = {};
+  Quelm_VertexBuffer* statisch = kontext->ErzeugeVertexBuffer(4, 0, Quelm_PufferDaten{daten, 4, 0});
+  // Refused, but handed-over memory still belongs to the buffer and is freed.
+  Quelm_PufferDaten uebergeben{NeueBytes(4, 1), 4, 1};
+  statisch->SchreibeInhalt(uebergeben);
+  EXPECT_TRUE(FehlerGeloggt("Nachträgliches Ändern des Inhalts nur bei dynamischer Ressource möglich"));
+  EXPECT_EQ(uebergeben.daten, nullptr);
+  kontext->GibFrei(statisch);
+}
+
+TEST_F(Ressourcen, FluechtigerPufferHatKeineKopie) {
+  Quelm_VertexBuffer* puffer = kontext->ErzeugeVertexBuffer(256, FLAG_DYNAMISCH | FLAG_FLUECHTIG);
+  EXPECT_EQ(puffer->kopie, nullptr);
+  EXPECT_TRUE(puffer->IstResident());
+  kontext->GibFrei(puffer);
+}
+
+TEST_F(Ressourcen, IndexformatAusDemNiedrigenByte) {
+  Quelm_IndexBuffer* i32 = kontext->ErzeugeIndexBuffer(2, Quelm_PufferDaten{nullptr, 24, 0});
+  Quelm_IndexBuffer* i16 = kontext->ErzeugeIndexBuffer(FLAG_DYNAMISCH | 1, Quelm_PufferDaten{nullptr, 12, 0});
+  Quelm_IndexBuffer* ohne = kontext->ErzeugeIndexBuffer(0, Quelm_PufferDaten{nullptr, 12, 0});
+  EXPECT_EQ(i32->GeraeteFormat(), D3DFMT_INDEX32);
+  EXPECT_EQ(i16->GeraeteFormat(), D3DFMT_INDEX16);
+  EXPECT_EQ(i16->flags, FLAG_DYNAMISCH);
+  EXPECT_EQ(ohne->GeraeteFormat(), D3DFMT_INDEX16);
+  EXPECT_TRUE(FehlerGeloggt("Ungültiges Indexformat"));
+  const auto anlage = Aufrufe("CreateIndexBuffer");
+  ASSERT_EQ(anlage.size(), 3u);
+  EXPECT_EQ(anlage[0].rfind("CreateIndexBuffer(24, 0x8, D3DFMT_INDEX32, D3DPOOL_DEFAULT)", 0), 0u) << anlage[0];
+  EXPECT_EQ(anlage[1].rfind("CreateIndexBuffer(12, 0x208, D3DFMT_INDEX16, D3DPOOL_DEFAULT)", 0), 0u) << anlage[1];
+  // A null pointer with a size gives zeros.
+  ASSERT_NE(i32->kopie, nullptr);
+  EXPECT_EQ(i32->kopie[23], 0);
+  for (Quelm_BasisObjekt* o : std::initializer_list<Quelm_BasisObjekt*>{i32, i16, ohne}) kontext->GibFrei(o);
+}
+
+// --- Vertex layouts --------------------------------------------------------------------------
+
+TEST_F(Ressourcen, LayoutAusPositionUndTexturkoordinaten) {
+  Quelm_VertexEingabe* e = kontext->ErzeugeVertexEingabe();
+  EXPECT_EQ(e->zustand, Quelm_BasisObjekt::ZUSTAND_NEU);
+  e->AddKanal(0, KANAL_FLOAT4, 0, false);
+  e->AddKanal(0, KANAL_FLOAT2, 16, false);
+  e->AddKanal(0, KANAL_UBYTE4N, 24, false);
+  e->Beenden();
+  EXPECT_EQ(e->zustand, Quelm_BasisObjekt::ZUSTAND_RESIDENT);
+  EXPECT_EQ(e->strides[0], 28u);
+  EXPECT_EQ(e->stromAnzahl, 1u);
+  ASSERT_EQ(e->elementAnzahl, 3u);
+  EXPECT_EQ(e->elemente[0].Usage, D3DDECLUSAGE_POSITION);
+  EXPECT_EQ(e->elemente[0].UsageIndex, 0);
+  EXPECT_EQ(e->elemente[1].Usage, D3DDECLUSAGE_TEXCOORD);
+  EXPECT_EQ(e->elemente[1].UsageIndex, 0);
+  EXPECT_EQ(e->elemente[2].UsageIndex, 1);
+  EXPECT_EQ(e->elemente[2].Type, D3DDECLTYPE_UBYTE4N);
+  EXPECT_EQ(e->elemente[3].Stream, 0xFF);  // end marker
+  EXPECT_NE(e->deklaration, nullptr);
+  kontext->GibFrei(e);
+}
+
+TEST_F(Ressourcen, InstanzMatrixUndVermischteStroeme) {
+  Quelm_VertexEingabe* e = kontext->ErzeugeVertexEingabe();
+  e->AddKanal(0, KANAL_FLOAT3, 0, false);
+  e->AddKanal(1, KANAL_FLOAT4X4, 0, true);
+  e->AddKanal(1, KANAL_FLOAT2, 64, false);  // per-vertex data on an instance stream
+  EXPECT_TRUE(FehlerGeloggt("BufferIndex darf nicht gleichzeitig Vertex- und Instanzdaten liefern."));
+  EXPECT_EQ(e->stromAnzahl, 2u);
+  EXPECT_EQ(e->instanzStroeme, 2u);
+  EXPECT_EQ(e->strides[1], 72u);
+  ASSERT_EQ(e->elementAnzahl, 6u);
+  for (int r = 0; r < 4; ++r) {
+    EXPECT_EQ(e->elemente[1 + r].Stream, 1);
+    EXPECT_EQ(e->elemente[1 + r].Offset, 16 * r);
+    EXPECT_EQ(e->elemente[1 + r].Type, D3DDECLTYPE_FLOAT4);
+    EXPECT_EQ(e->elemente[1 + r].UsageIndex, r);  // TEXCOORD0 to TEXCOORD3
+  }
+  EXPECT_EQ(e->elemente[5].UsageIndex, 4);
+
+  sammler->zeilen.clear();
+  e->AddKanal(4, KANAL_FLOAT1, 0, false);
+  EXPECT_TRUE(FehlerGeloggt("Ungültiger BufferIndex"));
+  for (int i = 0; i < 3; ++i) e->AddKanal(2, KANAL_FLOAT4X4, 0, false);  // 6 + 4 + 4 elements, then no room
+  EXPECT_TRUE(FehlerGeloggt("Zuviele Vertexdaten-Kanäle"));
+  EXPECT_EQ(e->elementAnzahl, 14u);
+  e->Beenden();
+  kontext->GibFrei(e);
+}
+
+// --- Sampler, blend and depth states ---------------------------------------------------------
+
+TEST_F(Ressourcen, SamplerUebersetztFilterAdressenUndRandfarbe) {
+  Quelm_SamplerBeschr b;
+  b.filter = 21;
+  b.adresse = 21;
+  b.maxMipStufe = 2.0f;
+  Quelm_Sampler* linear = kontext->ErzeugeSampler(b);
+  EXPECT_EQ(linear->minFilter, D3DTEXF_LINEAR);
+  EXPECT_EQ(linear->magFilter, D3DTEXF_LINEAR);
+  EXPECT_EQ(linear->mipFilter, D3DTEXF_LINEAR);
+  EXPECT_EQ(linear->adresseW, D3DTADDRESS_CLAMP);
+  EXPECT_FALSE(linear->rahmen);
+  EXPECT_EQ(linear->maxMipStufe, 2u);
+
+  b.filter = 0x40;
+  b.adresse = 3 | (2 << 4);  // 3 means nothing: wrap; border on W
+  b.rahmenfarbe[0] = 1.2f;
+  b.rahmenfarbe[1] = -0.5f;
+  b.rahmenfarbe[2] = 0.5f;
+  b.rahmenfarbe[3] = 1.0f;
+  Quelm_Sampler* aniso = kontext->ErzeugeSampler(b);
+  EXPECT_EQ(aniso->minFilter, D3DTEXF_ANISOTROPIC);
+  EXPECT_EQ(aniso->magFilter, D3DTEXF_LINEAR);
+  EXPECT_EQ(aniso->adresseU, D3DTADDRESS_WRAP);
+  EXPECT_TRUE(aniso->rahmen);
+  EXPECT_TRUE(aniso->anisotrop);
+  EXPECT_EQ(aniso->rahmenfarbe, 0xFFFF0080u);
+  kontext->GibFrei(linear);
+  kontext->GibFrei(aniso);
+}
+
+TEST_F(Ressourcen, BlendUndTiefenzustaende) {
+  Quelm_AlphaZustandBeschr gleich(2, 4);
+  Quelm_AlphaZustand* a = kontext->ErzeugeAlphaZustand(gleich);
+  EXPECT_EQ(a->blendAn, TRUE);
+  EXPECT_EQ(a->quelle, D3DBLEND_SRCALPHA);
+  EXPECT_EQ(a->ziel, D3DBLEND_INVSRCALPHA);
+  EXPECT_EQ(a->separatesAlpha, FALSE);
+  EXPECT_EQ(a->alphaQuelle, D3DBLEND_ONE);
+  EXPECT_EQ(a->alphaZiel, D3DBLEND_ZERO);
+
+  Quelm_AlphaZustandBeschr getrennt(2, 4);
+  getrennt.ziele[0].alphaQuelle = 1;
+  getrennt.ziele[0].alphaZiel = 0;
+  getrennt.ziele[0].farbOperation = 4;
+  getrennt.ziele[0].schreibMaske = 0x17;
+  Quelm_AlphaZustand* b = kontext->ErzeugeAlphaZustand(getrennt);
+  EXPECT_EQ(b->separatesAlpha, TRUE);
+  EXPECT_EQ(b->operation, D3DBLENDOP_MAX);
+  EXPECT_EQ(b->alphaOperation, D3DBLENDOP_ADD);
+  EXPECT_EQ(b->schreibMaske, 7u);
+
+  Quelm_TiefeZustand* immer = kontext->ErzeugeTiefeZustand(Quelm_TiefeZustandBeschr{true, false, 9});
+  EXPECT_EQ(immer->zFunktion, D3DCMP_ALWAYS);
+  EXPECT_EQ(kontext->standardTiefe->zFunktion, D3DCMP_LESSEQUAL);
+  EXPECT_EQ(kontext->standardAlpha->schreibMaske, 15u);
+  for (Quelm_BasisObjekt* o : std::initializer_list<Quelm_BasisObjekt*>{a, b, immer}) kontext->GibFrei(o);
+}
+
+// --- Textures, depth buffers, render targets -------------------------------------------------
+
+TEST_F(Ressourcen, MipKettenUndIhreWarnungen) {
+  Quelm_Textur* voll = kontext->ErzeugeTextur(256, 256, 0, PXFMT_A8R8G8B8 | FLAG_DYNAMISCH);
+  EXPECT_EQ(voll->mipStufen, 9u);
+  Quelm_Textur* zuviel = kontext->ErzeugeTextur(256, 256, 12, PXFMT_A8R8G8B8 | FLAG_DYNAMISCH);
+  EXPECT_EQ(zuviel->mipStufen, 9u);
+  EXPECT_TRUE(Geloggt("?Quelm_Textur::Quelm_Textur( 256, 256, 12, 256): Zuviele MipMap-Stufen angegeben."));
+  Quelm_Textur* flach = kontext->ErzeugeTextur(1024, 16, 0, PXFMT_A8 | FLAG_DYNAMISCH);
+  EXPECT_EQ(flach->mipStufen, 11u);
+  EXPECT_EQ(flach->StufenBreite(5), 32u);
+  EXPECT_EQ(flach->StufenHoehe(5), 1u);
+  // Full chains are generated by the device.
+  EXPECT_NE(Aufrufe("CreateTexture")[0].find("(256, 256, 0, 0x600, D3DFMT_A8R8G8B8"), std::string::npos)
+      << Aufrufe("CreateTexture")[0];
+  for (Quelm_BasisObjekt* o : std::initializer_list<Quelm_BasisObjekt*>{voll, zuviel, flach}) kontext->GibFrei(o);
+}
+
+TEST_F(Ressourcen, RenderzielTexturIstFluechtigUndOhneKopie) {
+  Quelm_Textur* ziel = kontext->ErzeugeTextur(2048, 2048, 1, 2560);
+  EXPECT_EQ(ziel->kopien[0], nullptr);
+  EXPECT_TRUE(Texte().empty());
+  EXPECT_NE(Aufrufe("CreateTexture")[0].find("(2048, 2048, 1, 0x1, D3DFMT_A8R8G8B8"), std::string::npos);
+
+  Quelm_Textur* nichtFluechtig = kontext->ErzeugeTextur(64, 64, 1, FLAG_RENDERZIEL);
+  EXPECT_TRUE(nichtFluechtig->flags & FLAG_FLUECHTIG);
+  EXPECT_TRUE(Geloggt("?Quelm_Textur::Quelm_Textur( 64, 64, 1, 0x800): Renderziel-Texturen sind immer flüchtig."));
+
+  Quelm_Textur* ohneInhalt = kontext->ErzeugeTextur(64, 64, 1, PXFMT_A8R8G8B8);
+  EXPECT_TRUE(ohneInhalt->flags & FLAG_DYNAMISCH);
+  EXPECT_TRUE(Geloggt("!Quelm_Textur::QuelmTextur( 64, 64, ...): Textur ohne Initialinhalt muss dynamisch sein"));
+
+  Quelm_Textur* zuGross = kontext->ErzeugeTextur(16384, 16, 1, FLAG_DYNAMISCH);
+  EXPECT_TRUE(FehlerGeloggt("Ungültige Texturgröße."));
+  for (Quelm_BasisObjekt* o : std::initializer_list<Quelm_BasisObjekt*>{ziel, nichtFluechtig, ohneInhalt, zuGross})
+    kontext->GibFrei(o);
+}
+
+TEST_F(Ressourcen, TexturMitVorgabeWirdHochgeladenUndNachDemAuslagernWiederhergestellt) {
+  std::vector<std::uint32_t> pixel(8 * 4);
+  for (std::size_t i = 0; i < pixel.size(); ++i) pixel[i] = 0xFF000000u | static_cast<std::uint32_t>(i);
+  Quelm_TexturVorgabe vorgabe;
+  vorgabe.stufen[0] = TBereich(reinterpret_cast<std::uint8_t*>(pixel.data()), PXFMT_A8R8G8B8, 8, 4, 32);
+  Quelm_Textur* t = kontext->ErzeugeTextur(0, 0, 1, PXFMT_A8R8G8B8, vorgabe);
+  EXPECT_EQ(t->breite, 8u);
+  EXPECT_EQ(t->hoehe, 4u);
+  ASSERT_NE(t->kopien[0], nullptr);
+  EXPECT_NE(reinterpret_cast<std::uint32_t*>(t->kopien[0]), pixel.data());  // copied, handover 0
+  EXPECT_EQ(std::memcmp(t->kopien[0], pixel.data(), 128), 0);
+  // Static textures are filled through a system-memory surface.
+  EXPECT_EQ(Anzahl("CreateOffscreenPlainSurface"), 1u);
+  EXPECT_EQ(Anzahl("UpdateSurface"), 1u);
+
+  t->Auslagern();
+  steuerung->LeereProtokoll();
+  kontext->SetTextur(0xFF00, nullptr, t);
+  EXPECT_EQ(Anzahl("CreateTexture"), 1u);
+  EXPECT_EQ(Anzahl("UpdateSurface"), 1u);
+  kontext->GibFrei(t);
+}
+
+TEST_F(Ressourcen, UngueltigeVorgabeWirdGemeldet) {
+  std::vector<std::uint8_t> pixel(16 * 16 * 4);
+  Quelm_TexturVorgabe vorgabe;
+  vorgabe.stufen[0] = TBereich(pixel.data(), PXFMT_R5G6B5, 16, 16, 64);  // wrong format
+  Quelm_Textur* t = kontext->ErzeugeTextur(16, 16, 1, PXFMT_A8R8G8B8, vorgabe);
+  EXPECT_TRUE(Geloggt("!Quelm_Textur::QuelmTextur( 16, 16, ...): Vorgabegrafik für Mip-Stufe 0 ist ungültig"));
+  EXPECT_TRUE(FehlerGeloggt("Ungültige Vorgabedaten"));
+  kontext->GibFrei(t);
+
+  // DXT without manual mip maps: warned, and then every level is required.
+  std::vector<std::uint8_t> block(8 * 2 * 2);
+  Quelm_TexturVorgabe dxt;
+  dxt.stufen[0] = TBereich(block.data(), PXFMT_DXT1, 8, 8, 4);
+  sammler->zeilen.clear();
+  Quelm_Textur* d = kontext->ErzeugeTextur(8, 8, 0, PXFMT_DXT1, dxt);
+  EXPECT_TRUE(d->flags & FLAG_MANUELLE_MIPMAPS);
+  EXPECT_TRUE(Geloggt("?Quelm_Textur::Quelm_Textur( 8, 8, 4, 0xb, ...): Keine automatischen MipMaps für "
+                      "komprimierte Texturformate. Ich vermute manuelle MipMaps."));
+  EXPECT_TRUE(Geloggt("!Quelm_Textur::QuelmTextur( 8, 8, ...): Vorgabegrafik für Mip-Stufe 1 ist ungültig"));
+  kontext->GibFrei(d);
+}
+
+TEST_F(Ressourcen, TeilinhaltInDxtNurAufViererKoordinaten) {
+  Quelm_Textur* t = kontext->ErzeugeTextur(16, 16, 1, PXFMT_DXT5 | FLAG_DYNAMISCH | FLAG_MANUELLE_MIPMAPS);
+  std::vector<std::uint32_t> pixel(4 * 4, 0xFFFF0000u);
+  Quelm_TexturBereich bereich;
+  static_cast<TBereich&>(bereich) = TBereich(reinterpret_cast<std::uint8_t*>(pixel.data()), PXFMT_A8R8G8B8, 4, 4, 16);
+  steuerung->LeereProtokoll();
+  t->SchreibeTeilInhalt(6, 0, bereich);
+  EXPECT_TRUE(FehlerGeloggt("Ungültiger Teilbereich"));
+  EXPECT_EQ(Anzahl("LockRect"), 0u);
+  t->SchreibeTeilInhalt(8, 0, bereich);
+  EXPECT_EQ(Anzahl("LockRect"), 1u);
+  t->SchreibeTeilInhalt(16, 0, bereich);
+  EXPECT_TRUE(FehlerGeloggt("Ungültige Zielkoordinaten"));
+  kontext->GibFrei(t);
+}
+
+TEST_F(Ressourcen, TiefenpufferUndRenderziel) {
+  Quelm_Textur* textur = kontext->ErzeugeTextur(2048, 2048, 1, 2560);
+  Quelm_ZBuffer* schmal = kontext->ErzeugeZBuffer(1024, 2048);
+  EXPECT_TRUE(schmal->flags & FLAG_FLUECHTIG);
+  EXPECT_NE(Aufrufe("CreateDepthStencilSurface")[0].find("1024, 2048, D3DFMT_D32"), std::string::npos)
+      << Aufrufe("CreateDepthStencilSurface")[0];
+  Quelm_RenderzielBeschr beschr(textur, schmal);
+  EXPECT_TRUE(FehlerGeloggt("ZBuffer zu klein für Renderziel"));
+  EXPECT_EQ(beschr.breite, 2048u);
+
+  Quelm_Renderziel* ziel = kontext->ErzeugeRenderziel(beschr);
+  EXPECT_TRUE(ziel->IstResident());
+  EXPECT_NE(ziel->farbFlaechen[0], nullptr);
+  EXPECT_EQ(ziel->tiefenFlaeche, schmal->flaeche);
+  ziel->GibDatenFrei();
+  EXPECT_EQ(ziel->farbFlaechen[0], nullptr);
+  EXPECT_EQ(ziel->tiefenFlaeche, nullptr);
+  EXPECT_FALSE(ziel->IstResident());
+  ziel->Wiederherstellen();
+  EXPECT_TRUE(ziel->IstResident());
+
+  // A colour buffer that is no texture.
+  Quelm_Sampler* fremd = kontext->ErzeugeSampler(Quelm_SamplerBeschr{});
+  Quelm_RenderzielBeschr falsch;
+  falsch.farbBufferAnzahl = 1;
+  falsch.farbBuffer[0] = fremd;
+  Quelm_Renderziel* kaputt = kontext->ErzeugeRenderziel(falsch);
+  EXPECT_TRUE(FehlerGeloggt("Renderziel-FarbBuffer ist keine Textur"));
+  for (Quelm_BasisObjekt* o : std::initializer_list<Quelm_BasisObjekt*>{kaputt, fremd, ziel, schmal, textur})
+    kontext->GibFrei(o);
+}
+
+TEST_F(Ressourcen, FormateUndWuerfelseiten) {
+  EXPECT_EQ(Quelm::GetD3DPixelFormat(PXFMT_DXT5), D3DFMT_DXT5);
+  EXPECT_EQ(Quelm::GetD3DPixelFormat(PXFMT_A8), D3DFMT_A8);
+  EXPECT_EQ(Quelm::GetD3DPixelFormat(15), D3DFMT_A8R8G8B8);
+  EXPECT_TRUE(FehlerGeloggt("Invalides Pixelformat"));
+  EXPECT_EQ(Quelm::GetD3DSeite(0), D3DCUBEMAP_FACE_POSITIVE_Y);
+  EXPECT_EQ(Quelm::GetD3DSeite(5), D3DCUBEMAP_FACE_NEGATIVE_Z);
+  EXPECT_EQ(Quelm::GetD3DSeite(6), D3DCUBEMAP_FACE_POSITIVE_X);
+  EXPECT_TRUE(Geloggt("!Quelm_WuerfelTextur::GetD3DSeite( 6): Ungültige CubeMap-Seite."));
+}
+
+TEST_F(Ressourcen, WuerfelTexturMitZuVielenStufen) {
+  Quelm_TexturVorgabe leer[6];
+  auto* w = new Quelm_WuerfelTextur(512, 12, PXFMT_A8R8G8B8 | FLAG_DYNAMISCH, leer);
+  kontext->Registriere(w);
+  EXPECT_EQ(w->mipStufen, 10u);
+  EXPECT_TRUE(Geloggt("?Quelm_WuerfelTextur::Quelm_WuerfelTextur( 512, 12, 256): Zuviele MipMap-Stufen angegeben."));
+  kontext->GibFrei(w);
+}
+
+// --- Programs --------------------------------------------------------------------------------
+
+TEST_F(Ressourcen, ProgrammKopiertLayoutUndFindetNamen) {
+  programm = BaueProgramm(true);
+  EXPECT_EQ(programm->stromAnzahl, 2u);
+  EXPECT_EQ(programm->instanzStroeme, 2u);
+  EXPECT_EQ(programm->strides[0], 24u);
+  EXPECT_EQ(programm->strides[1], 64u);
+  EXPECT_EQ(programm->deklaration, eingabe->deklaration);
+  EXPECT_EQ(programm->geraeteVertexShader, vertexShader->geraeteShader);
+  EXPECT_EQ(programm->zustand, Quelm_BasisObjekt::ZUSTAND_RESIDENT);
+
+  vertexShader->konstanten["gWelt"] = {7, 4, 4, 4, 2};
+  pixelShader->konstanten["gFarbe"] = {5, 1, 4, 1, 1};
+  pixelShader->konstanten["gBild"] = {2, 1, 1, 1, 5};
+  EXPECT_EQ(programm->FindeKonstante("gFarbe"), 0x5FFF);
+  EXPECT_EQ(programm->FindeKonstante("gWelt"), (0xFFF << 12) | 7);
+  EXPECT_EQ(programm->FindeKonstante("fehlt"), 0xFFFFFF);
+  EXPECT_EQ(programm->FindeSampler("gBild"), 0xFF02);
+  EXPECT_EQ(programm->FindeSampler("fehlt"), 0xFFFF);
+  GibZeichenResourcenFrei();
+}
+
+}  // namespace

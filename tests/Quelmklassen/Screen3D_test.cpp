@@ -1,0 +1,156 @@
+#include "Dreno.h"
+#include "InputSystem.h"
+#include "Quelm_Screen3D.h"
+#include "Quelm_Konsole.h"
+#include "Quelm_System.h"
+#include "RenderTestHilfen.h"
+
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+GLFWvidmode Modus(int w, int h, int bits, int hz) {
+  const int gruen = bits == 16 ? 6 : 8;
+  const int rotBlau = bits == 16 ? 5 : 8;
+  return GLFWvidmode{w, h, rotBlau, gruen, rotBlau, hz};
+}
+
+Quelm_Anzeigemodus Wunsch(std::uint64_t w, std::uint64_t h, std::uint32_t bits16 = 0, std::uint64_t hz = 0) {
+  Quelm_Anzeigemodus m;
+  m.width = w;
+  m.height = h;
+  m.bits16 = bits16;
+  m.refresh = hz;
+  return m;
+}
+
+TEST(ModusWahl, NaechsterModusUndBeiGleichstandDerLetzte) {
+  const GLFWvidmode moden[] = {Modus(800, 600, 24, 60), Modus(1024, 768, 24, 60), Modus(1280, 720, 24, 60),
+                               Modus(1280, 800, 24, 75), Modus(1280, 800, 24, 60)};
+  auto m = Quelm_Screen3D::WaehleModus(moden, 5, Wunsch(1250, 760));
+  // 1280x800 (distance 70) twice and 1280x720 (distance 70): the last of the equals wins.
+  EXPECT_EQ(m.width, 1280u);
+  EXPECT_EQ(m.height, 800u);
+  EXPECT_EQ(m.refresh, 0u);  // no rate wished: reported as 0
+
+  m = Quelm_Screen3D::WaehleModus(moden, 5, Wunsch(1280, 800, 0, 75));
+  EXPECT_EQ(m.refresh, 75u);
+  m = Quelm_Screen3D::WaehleModus(moden, 5, Wunsch(1000, 700));
+  EXPECT_EQ(m.width, 1024u);
+}
+
+TEST(ModusWahl, SechzehnBitWunschOhneSechzehnBitModenGibtNullmodus) {
+  const GLFWvidmode moden[] = {Modus(800, 600, 24, 60), Modus(1024, 768, 24, 60)};
+  auto m = Quelm_Screen3D::WaehleModus(moden, 2, Wunsch(800, 600, 1));
+  EXPECT_EQ(m.width, 0u);
+  EXPECT_EQ(m.height, 0u);
+  const GLFWvidmode gemischt[] = {Modus(640, 480, 16, 60), Modus(800, 600, 24, 60)};
+  m = Quelm_Screen3D::WaehleModus(gemischt, 2, Wunsch(800, 600, 1));
+  EXPECT_EQ(m.width, 640u);
+  EXPECT_EQ(m.bits16, 1u);
+}
+
+TEST(ModusWahl, WunschNullMalNullBleibtNull) {
+  const GLFWvidmode moden[] = {Modus(800, 600, 24, 60)};
+  auto m = Quelm_Screen3D::WaehleModus(moden, 1, Wunsch(0, 0));
+  EXPECT_EQ(m.width, 0u);
+}
+
+// Records the focus the screen hands to the input system.
+class FokusSystem : public DRENO::InputSystem {
+ public:
+  void ResetDevices(bool focus) override { meldungen.push_back(focus); }
+  void PlaceCursor(bool) override {}
+  std::vector<bool> meldungen;
+};
+
+TEST(Praesenz, FokusUndIkonisierenAendernPraesenzUndMeldenDemEingabesystem) {
+  std::vector<Quelm_System::Praesenz> signale;
+  auto verbindung = gSystem.praesenzGeaendert.connect([&](Quelm_System::Praesenz p) { signale.push_back(p); });
+  auto* eingabe = new FokusSystem;  // becomes the instance; Shutdown deletes it
+
+  Quelm_Screen3D::FokusRueckruf(nullptr, 0);
+  EXPECT_EQ(gSystem.praesenz, Quelm_System::Sichtbar);
+  Quelm_Screen3D::IkonisierRueckruf(nullptr, 1);
+  EXPECT_EQ(gSystem.praesenz, Quelm_System::Minimiert);
+  Quelm_Screen3D::FokusRueckruf(nullptr, 0);  // still iconified: no change, no signal
+  Quelm_Screen3D::IkonisierRueckruf(nullptr, 0);
+  Quelm_Screen3D::FokusRueckruf(nullptr, 1);
+  EXPECT_EQ(gSystem.praesenz, Quelm_System::Fokussiert);
+  EXPECT_EQ(signale, (std::vector<Quelm_System::Praesenz>{Quelm_System::Sichtbar, Quelm_System::Minimiert,
+                                                            Quelm_System::Sichtbar, Quelm_System::Fokussiert}));
+  // The input system hears focus lost (the first one), then regained (the last).
+  EXPECT_EQ(eingabe->meldungen, (std::vector<bool>{false, true}));
+  DRENO::Shutdown();
+}
+
+TEST(Praesenz, SchliessenSetztDasEndeflag) {
+  Quelm_Screen3D::SchliessRueckruf(nullptr);
+  EXPECT_TRUE(gSystem.beenden);
+}
+
+TEST(Praesenz, GroesseNullMalNullAendertDenModusNicht) {
+  Quelm_Screen3D::modus = Wunsch(800, 600);
+  Quelm_Screen3D::modusFlags = 2;
+  Quelm_Screen3D::GroesseRueckruf(nullptr, 0, 0);
+  EXPECT_EQ(Quelm_Screen3D::modus.width, 800u);
+  EXPECT_EQ(Quelm_Screen3D::modus.height, 600u);
+}
+
+// "reinitvideo" on the recording device: no window, the screen's own statics set by the test.
+class ReinitVideo : public AufzeichnungsTest {
+ protected:
+  void Setze(const char* name, const char* wert) { Quelm_KonsolenVariable::Finde(name)->SetzeText(wert); }
+  void Reinit() { Quelm_KonsolenBefehl::Finde("reinitvideo")->ausfuehren(""); }
+};
+
+TEST_F(ReinitVideo, WendetDieVariablenAnUndSetztDasGeraetZurueck) {
+  Quelm_Screen3D::eigenesFenster = true;
+  Setze("displaywidth", "800");
+  Setze("displayheight", "600");
+  Setze("fullscreen", "nein");
+  Setze("vsync", "nein");
+  int signale = 0;
+  auto verbindung = Quelm_Screen3D::ModusGeaendert.connect([&] { ++signale; });
+  Reinit();
+  EXPECT_TRUE(Geloggt("Darstellung wird geändert auf 800x600, Fenster.")) << ::testing::PrintToString(Texte());
+  EXPECT_TRUE(Geloggt("ReInit Darstellung: Device zurücksetzen"));
+  EXPECT_EQ(Quelm_Screen3D::modus.width, 800u);
+  EXPECT_EQ(Quelm_Screen3D::modus.height, 600u);
+  EXPECT_EQ(Quelm_Screen3D::modusFlags & (Quelm_Screen3D::Vollbild | Quelm_Screen3D::VSync), 0u);
+  ASSERT_EQ(Anzahl("Reset"), 1u);
+  EXPECT_NE(Aufrufe("Reset")[0].find("800x600"), std::string::npos) << Aufrufe("Reset")[0];
+  EXPECT_EQ(signale, 1);
+  EXPECT_FALSE(Quelm_Screen3D::moduswechselLaeuft);
+}
+
+TEST_F(ReinitVideo, NullMalNullWirdNieDieGeraetegroesse) {
+  Quelm_Screen3D::eigenesFenster = true;
+  Setze("displaywidth", "0");
+  Setze("displayheight", "0");
+  Setze("fullscreen", "nein");
+  Reinit();
+  // Without a monitor to ask, the current mode stays.
+  EXPECT_EQ(Quelm_Screen3D::modus.width, 1280u);
+  EXPECT_EQ(Quelm_Screen3D::modus.height, 720u);
+  EXPECT_EQ(Quelm_KonsolenVariable::Finde("displaywidth")->wertInt, 1280);
+  ASSERT_EQ(Anzahl("Reset"), 1u);
+  EXPECT_EQ(Aufrufe("Reset")[0].find("0x0"), std::string::npos) << Aufrufe("Reset")[0];
+}
+
+TEST_F(ReinitVideo, FremdesFensterBleibtUnveraendert) {
+  Quelm_Screen3D::eigenesFenster = false;
+  Reinit();
+  EXPECT_TRUE(Geloggt("Geht nicht, ist kein selbsterstelltes Fenster."));
+  EXPECT_EQ(Anzahl("Reset"), 0u);
+  Quelm_Screen3D::eigenesFenster = true;
+}
+
+TEST_F(ReinitVideo, VideoramSchreibtDieStatistik) {
+  Quelm_KonsolenBefehl::Finde("videoram")->ausfuehren("");
+  ASSERT_FALSE(Texte().empty());
+  EXPECT_EQ(Texte()[0].rfind("Insgesamt ", 0), 0u);
+}
+
+}  // namespace

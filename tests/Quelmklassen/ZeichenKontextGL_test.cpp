@@ -1,0 +1,109 @@
+// The render context on the OpenGL device under a virtual X server: clearing through the
+// context and reading the back buffer back into an image; the screen's start without device.
+#include "Quelm_Bild.h"
+#include "Quelm_Screen3D.h"
+#include "Quelm_ZeichenKontext.h"
+#include "TestHilfen.h"
+#include "d3d9/D3D9Steuerung.h"
+#include "fenster/Fenster.h"
+
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+namespace D3D9 = Plattform::D3D9;
+
+// A window of our own with the context on it, as the screen would make them.
+class OpenGLKontext : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AktiviereProtokoll(ordner.pfad());
+    ASSERT_TRUE(glfwInit());
+    Plattform::Fenster::SetzeOpenGLHinweise(false);
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    fenster = glfwCreateWindow(320, 200, "ToolVelmar", nullptr, nullptr);
+    ASSERT_NE(fenster, nullptr);
+    Quelm_Screen3D::modus = {320, 200, 0, 0};
+    Quelm_Screen3D::modusFlags = 0;
+    Quelm_Screen3D::fenster = fenster;
+    Quelm_Screen3D::nativesFenster = Plattform::Fenster::HandleVon(fenster);
+    kontext = new Quelm_ZeichenKontext();
+    Quelm_Screen3D::zeichenKontext = kontext;
+    ASSERT_TRUE(kontext->HatGeraet());
+  }
+
+  void TearDown() override {
+    delete kontext;
+    Quelm_Screen3D::zeichenKontext = nullptr;
+    Quelm_Screen3D::nativesFenster = nullptr;
+    Quelm_Screen3D::fenster = nullptr;
+    if (fenster) {
+      Plattform::Fenster::Vergiss(fenster);
+      glfwDestroyWindow(fenster);
+    }
+    glfwTerminate();
+  }
+
+  // The pixel at (x, y) without the alpha byte (the back buffer has none).
+  static std::uint32_t Rgb(const Quelm_Bild& bild, std::uint64_t x, std::uint64_t y) {
+    std::uint32_t p;
+    std::memcpy(&p, bild.daten + y * bild.pitch + x * 4, 4);
+    return p & 0x00FFFFFFu;
+  }
+
+  TempOrdner ordner;
+  GLFWwindow* fenster = nullptr;
+  Quelm_ZeichenKontext* kontext = nullptr;
+};
+
+TEST_F(OpenGLKontext, LeertDenRueckpufferUndLiestIhnInEinBild) {
+  kontext->SetRenderZiel(nullptr);
+  kontext->Leeren(3, 1.0f, 0.5f, 0.0f, 1.0f);
+  Quelm_Bild bild(320, 200, PXFMT_A8R8G8B8);
+  ASSERT_TRUE(kontext->impl.LiesBildschirmInhalt(bild));
+  EXPECT_EQ(Rgb(bild, 0, 0), 0xFF8000u);
+  EXPECT_EQ(Rgb(bild, 319, 199), 0xFF8000u);
+  EXPECT_EQ(Rgb(bild, 160, 100), 0xFF8000u);
+
+  // Out-of-range components are clamped per channel, they do not spill.
+  kontext->Leeren(1, 2.0f, -1.0f, 0.25f, 1.0f);
+  ASSERT_TRUE(kontext->impl.LiesBildschirmInhalt(bild));
+  EXPECT_EQ(Rgb(bild, 17, 42), 0xFF0040u);
+}
+
+TEST_F(OpenGLKontext, GelesenWirdInDerGroesseDesRueckpuffers) {
+  kontext->Leeren(1, 0.0f, 0.0f, 1.0f, 1.0f);
+  // The mode says more than the window has.
+  Quelm_Screen3D::modus = {640, 480, 0, 0};
+  Quelm_Bild bild(640, 480, PXFMT_A8R8G8B8);
+  std::memset(bild.daten, 0x11, bild.pitch * bild.hoehe);
+  ASSERT_TRUE(kontext->impl.LiesBildschirmInhalt(bild));
+  EXPECT_EQ(Rgb(bild, 319, 199), 0x0000FFu);
+  EXPECT_EQ(Rgb(bild, 320, 10), 0x111111u);
+  EXPECT_EQ(Rgb(bild, 10, 200), 0x111111u);
+}
+
+TEST(Screen3DGL, OhneGeraetScheitertDerStart) {
+  TempOrdner ordner;
+  AktiviereProtokoll(ordner.pfad());
+  auto steuerung = std::make_shared<D3D9::Steuerung>();
+  D3D9::InstalliereSteuerung(steuerung, D3D9::Backend::OpenGL);
+  steuerung->SkriptiereErgebnis("CreateDevice", D3DERR_NOTAVAILABLE);
+  EXPECT_FALSE(Quelm_Screen3D::Init({320, 200, 0, 0}, 0));
+  EXPECT_EQ(Quelm_Screen3D::zeichenKontext, nullptr);
+  Quelm_Screen3D::Beenden();
+
+  // Without the fault the same start succeeds.
+  D3D9::EntferneSteuerung();
+  ASSERT_TRUE(Quelm_Screen3D::Init({320, 200, 0, 0}, 0));
+  ASSERT_NE(Quelm_Screen3D::zeichenKontext, nullptr);
+  EXPECT_TRUE(Quelm_Screen3D::zeichenKontext->HatGeraet());
+  Quelm_Screen3D::Beenden();
+  EXPECT_EQ(Quelm_Screen3D::zeichenKontext, nullptr);
+}
+
+}  // namespace

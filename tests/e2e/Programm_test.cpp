@@ -1,0 +1,109 @@
+// End to end: the real program under a virtual X server, driven as a user would.
+#include "../Quelmklassen/TestHilfen.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The program with a temporary home: its user data folder is HOME/.local/share/ToolVelmar.
+class Programm : public ::testing::Test {
+ protected:
+  void SetUp() override { fs::create_directories(Benutzerordner()); }
+  void TearDown() override {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+
+  fs::path Benutzerordner() const { return home_.pfad() / ".local" / "share" / "ToolVelmar"; }
+
+  void Starte(bool mitBildschirm = true) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      if (!mitBildschirm) unsetenv("DISPLAY");
+      setenv("HOME", home_.pfad().c_str(), 1);
+      unsetenv("XDG_DATA_HOME");
+      execl(VELMAR_PROGRAMM, VELMAR_PROGRAMM, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+
+  // Waits for the program's end; -2 when it did not end in time.
+  int WarteAufEnde(std::chrono::seconds frist) {
+    const auto ende = std::chrono::steady_clock::now() + frist;
+    while (std::chrono::steady_clock::now() < ende) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return -2;
+  }
+
+  static int SchliesseFenster() {
+    return std::system((std::string(FENSTER_SCHLIESSEN) + " ToolVelmar 60").c_str());
+  }
+
+  TempOrdner home_;
+  pid_t pid_ = -1;
+};
+
+TEST_F(Programm, StartetImFensterUndEndetBeimSchliessen) {
+  SchreibeDatei(Benutzerordner() / "tool.cfg",
+                "<?xml version=\"1.0\" ?>\n<config>\n"
+                "    <var name=\"displaywidth\" wert=\"640\" />\n"
+                "    <var name=\"displayheight\" wert=\"480\" />\n"
+                "    <var name=\"fullscreen\" wert=\"nein\" />\n"
+                "    <var name=\"vsync\" wert=\"nein\" />\n"
+                "</config>\n");
+  Starte();
+  ASSERT_EQ(SchliesseFenster(), 0) << "no window titled ToolVelmar appeared";
+  ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 0);
+
+  const std::string log = LeseDatei(Benutzerordner() / "tool.log");
+  EXPECT_NE(log.find("): Log-Start\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Screen wird initialisiert."), std::string::npos) << log;
+  EXPECT_NE(log.find("Screen wird geschlossen."), std::string::npos) << log;
+  EXPECT_EQ(log.find("): !"), std::string::npos) << log;
+
+  const std::string cfg = LeseDatei(Benutzerordner() / "tool.cfg");
+  EXPECT_NE(cfg.find("<var name=\"displaywidth\" wert=\"640\" />"), std::string::npos) << cfg;
+  EXPECT_NE(cfg.find("<var name=\"fullscreen\" wert=\"nein\" />"), std::string::npos) << cfg;
+  EXPECT_NE(cfg.find("<var name=\"t_logfile\" wert=\"ja\" />"), std::string::npos) << cfg;
+}
+
+TEST_F(Programm, KonfigurationOhneGroesseNimmtDenDesktopUndSpeichertIhn) {
+  SchreibeDatei(Benutzerordner() / "tool.cfg",
+                "<?xml version=\"1.0\" ?>\n<config>\n"
+                "    <var name=\"fullscreen\" wert=\"nein\" />\n"
+                "</config>\n");
+  Starte();
+  ASSERT_EQ(SchliesseFenster(), 0);
+  ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 0);
+  // The virtual screen is 1280 by 1024: 0 by 0 means the desktop size, written back.
+  const std::string cfg = LeseDatei(Benutzerordner() / "tool.cfg");
+  EXPECT_NE(cfg.find("<var name=\"displaywidth\" wert=\"1280\" />"), std::string::npos) << cfg;
+  EXPECT_NE(cfg.find("<var name=\"displayheight\" wert=\"1024\" />"), std::string::npos) << cfg;
+}
+
+TEST_F(Programm, OhneBildschirmEndetMitMinusEinsUndSpeichertTrotzdem) {
+  Starte(false);
+  ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 255);  // -1
+  const std::string log = LeseDatei(Benutzerordner() / "tool.log");
+  EXPECT_NE(log.find("Screen initialisation failed."), std::string::npos) << log;
+  EXPECT_TRUE(fs::exists(Benutzerordner() / "tool.cfg"));
+}
+
+}  // namespace

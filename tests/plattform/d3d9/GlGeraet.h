@@ -1,0 +1,79 @@
+#pragma once
+// A device over OpenGL on a hidden 64x64 GLFW window, with hand-written shaders (GLSL in
+// a ShaderBlob, as the shader compiler delivers it) and helpers to draw rectangles in
+// pixel coordinates and read the back buffer.
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "d3d9/d3d9.h"
+#include "d3dx/ShaderBlob.h"
+#include "fenster/Fenster.h"
+
+namespace GlTest {
+
+constexpr UINT kBreite = 64, kHoehe = 64;
+
+// A vertex: position (pixel coordinates x, y, depth z, w = 1) and a float4 (colour or
+// texture coordinates), then a second float4 for the instancing test.
+struct Ecke {
+  float x, y, z, w;
+  float a, b, c, d;
+};
+
+// Vertex shader in pixel coordinates: register c0 holds (2/width, -2/height, -1, 1).
+extern const char* const kVsPixel;
+// Pixel shaders: the interpolated TEXCOORD0 as colour; texture stage 0 sampled at it.
+extern const char* const kPsFarbe;
+extern const char* const kPsTextur;
+
+class GlGeraetTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+
+  // Releases `o` at the end of the test.
+  template <class T>
+  T* Merke(T* o) {
+    objekte_.push_back(o);
+    return o;
+  }
+
+  IDirect3DVertexShader9* Vs(const char* glsl, std::vector<Plattform::RegisterSpanne> spannen,
+                             std::uint32_t blockBytes);
+  IDirect3DPixelShader9* Ps(const char* glsl, std::vector<Plattform::RegisterSpanne> spannen = {},
+                            std::uint32_t blockBytes = 0, std::vector<Plattform::SamplerBindung> sampler = {});
+  // Scene open, pixel-coordinate vertex shader and declaration bound, culling and depth
+  // test off, c0
+  // set for a target of the given size.
+  void Beginne(IDirect3DPixelShader9* ps, UINT breite = kBreite, UINT hoehe = kHoehe);
+  void SetzePixelmassstab(UINT breite, UINT hoehe);
+  // Rectangle of pixels [x0, x1) x [y0, y1): corners at the pixel edges, with the
+  // Direct3D 9 half-pixel offset. `wert` goes to TEXCOORD0 at every corner unless uv
+  // is set, then the corners get texture coordinates 0..1.
+  void Rechteck(float x0, float y0, float x1, float y1, float z, const float wert[4], bool uv = false);
+  void Zeichne(const std::vector<Ecke>& ecken, D3DPRIMITIVETYPE typ, UINT primitive);
+  std::vector<DWORD> LiesRueckpuffer();
+  IDirect3DTexture9* Textur(UINT breite, UINT hoehe, D3DFORMAT f, const void* daten, UINT zeilenBytes,
+                            UINT zeilen);
+
+  static GLFWwindow* fenster_;
+  IDirect3D9* d3d_ = nullptr;
+  IDirect3DDevice9* g_ = nullptr;
+  IDirect3DVertexDeclaration9* dekl_ = nullptr;
+  IDirect3DVertexShader9* vsPixel_ = nullptr;
+  IDirect3DVertexBuffer9* vb_ = nullptr;
+
+ private:
+  std::vector<IUnknown*> objekte_;
+};
+
+inline DWORD Px(const std::vector<DWORD>& b, UINT x, UINT y, UINT breite = kBreite) { return b[y * breite + x]; }
+
+// Colour channels within a tolerance (texture filtering and format conversions round).
+::testing::AssertionResult Nahe(DWORD ist, DWORD soll, int toleranz = 1);
+
+}  // namespace GlTest
