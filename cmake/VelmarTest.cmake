@@ -2,7 +2,7 @@ include(GoogleTest)
 
 # velmar_test(NAME <exe> LABEL <subsystem> SOURCES ... [LIBS ...] [DISPLAY])
 # One GoogleTest executable; its tests are listed in CTest under the subsystem's label.
-# DISPLAY runs the whole executable under a virtual X server (Xvfb, Mesa software GL).
+# DISPLAY runs the whole executable on a virtual X server of its own (Xvfb, Mesa software GL).
 function(velmar_test)
   cmake_parse_arguments(T "DISPLAY" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -11,10 +11,8 @@ function(velmar_test)
     set(T_TIMEOUT 300)
   endif()
   if(T_DISPLAY)
-    add_test(NAME ${T_NAME}
-             COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${T_NAME}>)
-    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABEL};display" TIMEOUT ${T_TIMEOUT}
-                         ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1")
+    add_test(NAME ${T_NAME} COMMAND ${CMAKE_SOURCE_DIR}/scripts/mit_xvfb.sh $<TARGET_FILE:${T_NAME}>)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABEL};display" TIMEOUT ${T_TIMEOUT})
   else()
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST
                          PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT})
