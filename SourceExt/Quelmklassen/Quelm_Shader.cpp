@@ -1,12 +1,18 @@
 #include "Quelm_Shader.h"
 
 #include "Quelm_Ausnahme.h"
+#include "Quelm_InitReihenfolge.h"
+#include "Quelm_Konsole.h"
 #include "Quelm_Protokoll.h"
 #include "Quelm_VertexEingabe.h"
 
 #include <cstdio>
 
 namespace {
+
+// While set, every translated shader is also written to a dump file and compiled from it.
+QUELM_INIT(QUELM_SLOT_DEBUGSHADER)
+Quelm_KonsolenVariable debugShader("debugShader", Quelm_KonsolenVariable::Bool, Quelm_KonsolenVariable::Dauerhaft, true);
 
 template <class T>
 void GibFrei(T*& objekt) {

@@ -82,6 +82,13 @@ TEST_F(Programm, StartetImFensterUndEndetBeimSchliessen) {
   EXPECT_NE(cfg.find("<var name=\"displaywidth\" wert=\"640\" />"), std::string::npos) << cfg;
   EXPECT_NE(cfg.find("<var name=\"fullscreen\" wert=\"nein\" />"), std::string::npos) << cfg;
   EXPECT_NE(cfg.find("<var name=\"t_logfile\" wert=\"ja\" />"), std::string::npos) << cfg;
+
+  // Every saved variable of the program, in byte order of the names.
+  std::vector<std::string> namen;
+  for (auto p = cfg.find("name=\""); p != std::string::npos; p = cfg.find("name=\"", p + 1))
+    namen.push_back(cfg.substr(p + 6, cfg.find('"', p + 6) - p - 6));
+  EXPECT_EQ(namen, (std::vector<std::string>{"debugShader", "displaydepth", "displayheight", "displaywidth", "fullscreen",
+                                             "sprache", "t_debug", "t_logfile", "vsync"}));
 }
 
 TEST_F(Programm, KonfigurationOhneGroesseNimmtDenDesktopUndSpeichertIhn) {
