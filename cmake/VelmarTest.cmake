@@ -12,7 +12,11 @@ function(velmar_test)
   endif()
   if(T_DISPLAY)
     add_test(NAME ${T_NAME} COMMAND ${CMAKE_SOURCE_DIR}/scripts/mit_xvfb.sh $<TARGET_FILE:${T_NAME}>)
-    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABEL};display" TIMEOUT ${T_TIMEOUT})
+    # Mesa's driver leaves allocations behind when GLFW unloads it at exit; they come from a
+    # module no longer loaded, so they cannot be suppressed by name. Memory errors are
+    # still caught; leaks are checked by the tests without a display.
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABEL};display" TIMEOUT ${T_TIMEOUT}
+                         ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
   else()
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST
                          PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT})
