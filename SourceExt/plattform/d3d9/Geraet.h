@@ -136,6 +136,9 @@ class Geraet final : public IDirect3DDevice9 {
   template <class T, class I>
   T* Eigenes(I* p) const;
   HRESULT ErzeugungGeskriptet();
+  // CreateVertexShader and CreatePixelShader: the same steps for either stage.
+  template <class Shader, class I>
+  HRESULT ErzeugeShaderObjekt(const char* methode, const DWORD* code, I** ergebnis);
 
   ULONG zaehler_ = 1;
   IDirect3D9* d3d_;

@@ -1,6 +1,8 @@
 // The device's create calls and UpdateSurface.
 #include <cstring>
 #include <new>
+#include <type_traits>
+#include <vector>
 
 #include "Geraet.h"
 #include "Protokoll.h"
@@ -278,36 +280,31 @@ bool LeseShader(const DWORD* code, ShaderStufe stufe, UINT register_, ShaderBlob
 
 }  // namespace
 
-HRESULT Geraet::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) {
-  Vorgang v(*steuerung_, nullptr, "CreateVertexShader", [&] { return Argumente(static_cast<const void*>(pFunction)); });
+template <class Shader, class I>
+HRESULT Geraet::ErzeugeShaderObjekt(const char* methode, const DWORD* code, I** ergebnis) {
+  constexpr bool vertex = std::is_same_v<Shader, VertexShader>;
+  Vorgang v(*steuerung_, nullptr, methode, [&] { return Argumente(static_cast<const void*>(code)); });
   if (v.geskriptet) return v.Ende(*v.geskriptet);
   ShaderBlob blob;
   std::vector<std::uint8_t> bytes;
-  if (!ppShader || !LeseShader(pFunction, ShaderStufe::Vertex, kVsRegister, blob, bytes))
+  if (!ergebnis || !LeseShader(code, vertex ? ShaderStufe::Vertex : ShaderStufe::Pixel,
+                               vertex ? kVsRegister : kPsRegister, blob, bytes))
     return v.Ende(D3DERR_INVALIDCALL);
-  auto* s = new VertexShader(*this, NeuerName("VertexShader"), std::move(blob), std::move(bytes));
+  auto* s = new Shader(*this, NeuerName(vertex ? "VertexShader" : "PixelShader"), std::move(blob), std::move(bytes));
   if (HRESULT hr = backend_->ErzeugeShader(*s); FAILED(hr)) {
     s->Release();
     return v.Ende(hr);
   }
-  *ppShader = s;
+  *ergebnis = s;
   return v.Ende(D3D_OK, s->name());
 }
 
+HRESULT Geraet::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) {
+  return ErzeugeShaderObjekt<VertexShader>("CreateVertexShader", pFunction, ppShader);
+}
+
 HRESULT Geraet::CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) {
-  Vorgang v(*steuerung_, nullptr, "CreatePixelShader", [&] { return Argumente(static_cast<const void*>(pFunction)); });
-  if (v.geskriptet) return v.Ende(*v.geskriptet);
-  ShaderBlob blob;
-  std::vector<std::uint8_t> bytes;
-  if (!ppShader || !LeseShader(pFunction, ShaderStufe::Pixel, kPsRegister, blob, bytes))
-    return v.Ende(D3DERR_INVALIDCALL);
-  auto* s = new PixelShader(*this, NeuerName("PixelShader"), std::move(blob), std::move(bytes));
-  if (HRESULT hr = backend_->ErzeugeShader(*s); FAILED(hr)) {
-    s->Release();
-    return v.Ende(hr);
-  }
-  *ppShader = s;
-  return v.Ende(D3D_OK, s->name());
+  return ErzeugeShaderObjekt<PixelShader>("CreatePixelShader", pFunction, ppShader);
 }
 
 }  // namespace Plattform::D3D9
