@@ -1,5 +1,7 @@
 #include "Anwendung.h"
 
+#include "Praesentation.h"
+
 #include "Dreno.h"
 #include "InputSystem.h"
 #include "Quelm_Ausnahme.h"
@@ -11,8 +13,6 @@
 #include "Quelm_Zeitbasis.h"
 #include "Quelm_Zeitgeber.h"
 
-#include "Basisdienste.h"
-#include "d3d9/d3d9.h"
 
 #include <cstdlib>
 
@@ -73,31 +73,6 @@ void Anwendung::JobRunde() {
   kern.hauptInfos.front().stop.store(false);
 }
 
-void Anwendung::Praesentiere() {
-  Quelm_ZeichenKontextImplDX9& impl = Quelm_Screen3D::zeichenKontext->impl;
-  IDirect3DDevice9* geraet = impl.geraet;
-  if (impl.szeneOffen) {
-    geraet->EndScene();
-    impl.szeneOffen = false;
-  }
-  if (geraet->Present(nullptr, nullptr, nullptr, nullptr) != D3DERR_DEVICELOST) return;
-  impl.geraetVerloren = true;
-  if (gSystem.praesenz == Quelm_System::Minimiert) return;
-  HRESULT ergebnis = geraet->TestCooperativeLevel();
-  if (ergebnis >= 0) {
-    impl.geraetVerloren = false;
-    return;
-  }
-  Plattform::Schlafe(50);
-  ergebnis = geraet->TestCooperativeLevel();
-  if (ergebnis == D3DERR_DEVICELOST) return;
-  // A reset that fails leaves the flag set, so the next frame tries again.
-  if (ergebnis == D3DERR_DEVICENOTRESET)
-    impl.geraetVerloren = !impl.Zuruecksetzen();
-  else
-    impl.geraetVerloren = false;
-}
-
 void Anwendung::Ausfuehren() {
   std::srand(static_cast<unsigned>(Quelm_Zaehlerstand() & 0xFFFFFFFFu));
   // Scene, widget page, scene renderer, line list and filter set: built here by their parts.
@@ -110,7 +85,7 @@ void Anwendung::Ausfuehren() {
     JobRunde();
     // Landscape dispatch, editing and camera, scene, debug lines, widgets, console
     // display, screenshot and console keys: each joins the frame here with its part.
-    Praesentiere();
+    Praesentiere(Quelm_Screen3D::zeichenKontext->impl);
     Quelm_Screen3D::zeichenKontext->SetzeZaehlerZurueck();
   }
 }

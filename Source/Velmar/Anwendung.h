@@ -29,8 +29,6 @@ class Anwendung {
   void BeendeJobRunde();
   // Runs every main-thread job queued before this frame's turn.
   void JobRunde();
-  // Closes the scene, presents, and handles a lost device.
-  void Praesentiere();
 
   Quelm_KonsoleBasisAnzeige* konsolenAnzeige = nullptr;
   Quelm_ParallelKern kern;
