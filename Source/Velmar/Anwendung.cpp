@@ -13,7 +13,7 @@
 #include "Quelm_Zeitbasis.h"
 #include "Quelm_Zeitgeber.h"
 
-
+#include <algorithm>
 #include <cstdlib>
 
 namespace Spiel {
