@@ -123,6 +123,10 @@ class D3d9Zeichnen : public ::testing::Test {
     geraet_->SetPixelShader(ps_);
     ASSERT_EQ(geraet_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK);
     ASSERT_EQ(geraet_->EndScene(), S_OK);
+    LiesRueckpuffer();
+  }
+
+  void LiesRueckpuffer() {
     IDirect3DSurface9* rueck = nullptr;
     ASSERT_EQ(geraet_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &rueck), S_OK);
     D3DLOCKED_RECT gesperrt{};
@@ -241,4 +245,91 @@ float4 main(float4 t : TEXCOORD0) : COLOR0 {
   EXPECT_EQ(Pixel(14, 1), 0x00FF66u);
   EXPECT_EQ(Pixel(1, 14), 0x0000FFu);
   EXPECT_EQ(Pixel(14, 14), 0xFFFFFFu);
+}
+
+TEST_F(D3d9Zeichnen, RenderzielWirdAufrechtGezeichnetUndTexelgenauGesampelt) {
+  // Pixel coordinates with Direct3D 9's half-pixel offset: gMassstab = (2/w, -2/h, -1, 1).
+  Shader vs, ps;
+  ASSERT_NO_FATAL_FAILURE(Uebersetze(R"(
+float4 gMassstab;
+void main(float2 p : POSITION0, float2 uv : TEXCOORD0, out float4 o : POSITION0, out float2 t : TEXCOORD0) {
+  o = float4(p * gMassstab.xy + gMassstab.zw, 0, 1);
+  t = uv;
+})",
+                                     true, vs));
+  ASSERT_NO_FATAL_FAILURE(Uebersetze(R"(
+float4 gFaktor;
+float4 gSummand;
+sampler2D gBild;
+float4 main(float2 t : TEXCOORD0) : COLOR0 { return tex2D(gBild, t) * gFaktor + gSummand; })",
+                                     false, ps));
+  // Three quads of pixels [x0, x1) x [y0, y1), corners half a pixel before the centres.
+  auto quad = [](float x0, float y0, float x1, float y1) {
+    return std::array<std::array<float, 4>, 4>{{{x0 - 0.5f, y0 - 0.5f, 0, 0},
+                                                {x1 - 0.5f, y0 - 0.5f, 1, 0},
+                                                {x0 - 0.5f, y1 - 0.5f, 0, 1},
+                                                {x1 - 0.5f, y1 - 0.5f, 1, 1}}};
+  };
+  const std::array<std::array<std::array<float, 4>, 4>, 3> quads{quad(0, 0, 4, 4), quad(6, 7, 8, 8), quad(4, 4, 12, 12)};
+  ASSERT_NO_FATAL_FAILURE(Quad(quads[0]));
+  Frei(puffer_);
+  ASSERT_EQ(geraet_->CreateVertexBuffer(sizeof quads, 0, 0, D3DPOOL_DEFAULT, &puffer_, nullptr), S_OK);
+  void* daten = nullptr;
+  ASSERT_EQ(puffer_->Lock(0, 0, &daten, 0), S_OK);
+  std::memcpy(daten, quads.data(), sizeof quads);
+  puffer_->Unlock();
+
+  IDirect3DSurface9 *ziel = nullptr, *rueck = nullptr;
+  ASSERT_EQ(geraet_->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &textur_, nullptr),
+            S_OK);
+  textur_->GetSurfaceLevel(0, &ziel);
+  geraet_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &rueck);
+  const UINT massstab = vs.Register("gMassstab"), faktor = ps.Register("gFaktor"),
+             summand = ps.Register("gSummand"), stufe = ps.Register("gBild");
+
+  // Into the 8 x 8 target: red top left, green bottom right, on blue.
+  ASSERT_EQ(geraet_->SetRenderTarget(0, ziel), S_OK);
+  geraet_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
+  geraet_->BeginScene();
+  geraet_->SetVertexDeclaration(deklaration_);
+  geraet_->SetStreamSource(0, puffer_, 0, 16);
+  geraet_->SetVertexShader(vs_);
+  geraet_->SetPixelShader(ps_);
+  const float klein[4] = {2.0f / 8, -2.0f / 8, -1, 1}, null4[4] = {0, 0, 0, 0}, eins4[4] = {1, 1, 1, 1};
+  const float rot[4] = {1, 0, 0, 1}, gruen[4] = {0, 1, 0, 1};
+  geraet_->SetVertexShaderConstantF(massstab, klein, 1);
+  geraet_->SetPixelShaderConstantF(faktor, null4, 1);
+  geraet_->SetPixelShaderConstantF(summand, rot, 1);
+  ASSERT_EQ(geraet_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK);
+  geraet_->SetPixelShaderConstantF(summand, gruen, 1);
+  ASSERT_EQ(geraet_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4, 2), S_OK);
+  geraet_->EndScene();
+
+  // The target, point-sampled onto pixels 4..11 of the 16 x 16 back buffer.
+  ASSERT_EQ(geraet_->SetRenderTarget(0, rueck), S_OK);
+  geraet_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+  geraet_->BeginScene();
+  const float gross[4] = {2.0f / kGroesse, -2.0f / kGroesse, -1, 1};
+  geraet_->SetVertexShaderConstantF(massstab, gross, 1);
+  geraet_->SetPixelShaderConstantF(faktor, eins4, 1);
+  geraet_->SetPixelShaderConstantF(summand, null4, 1);
+  geraet_->SetTexture(stufe, textur_);
+  geraet_->SetSamplerState(stufe, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+  geraet_->SetSamplerState(stufe, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+  ASSERT_EQ(geraet_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 8, 2), S_OK);
+  geraet_->EndScene();
+  geraet_->SetTexture(stufe, nullptr);
+  Frei(ziel);
+  Frei(rueck);
+  ASSERT_NO_FATAL_FAILURE(LiesRueckpuffer());
+
+  for (UINT y = 0; y < kGroesse; ++y)
+    for (UINT x = 0; x < kGroesse; ++x) {
+      std::uint32_t soll = 0;
+      if (x >= 4 && x < 12 && y >= 4 && y < 12) {
+        const UINT u = x - 4, v = y - 4;
+        soll = (u < 4 && v < 4) ? 0xFF0000u : (u >= 6 && v >= 7) ? 0x00FF00u : 0x0000FFu;
+      }
+      ASSERT_EQ(Pixel(x, y), soll) << x << "," << y;
+    }
 }
