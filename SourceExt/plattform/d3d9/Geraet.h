@@ -11,6 +11,8 @@
 
 namespace Plattform::D3D9 {
 
+class Vorgang;
+
 class Geraet final : public IDirect3DDevice9 {
  public:
   // Creates a device over `backend`; checks the presentation parameters, makes the back
@@ -136,6 +138,11 @@ class Geraet final : public IDirect3DDevice9 {
   template <class T, class I>
   T* Eigenes(I* p) const;
   HRESULT ErzeugungGeskriptet();
+  // CreateTexture and CreateCubeTexture after the call is logged: the checks and steps
+  // both kinds share (a cube texture has hoehe = breite).
+  template <class T, class I>
+  HRESULT ErzeugeTexturObjekt(Vorgang& v, UINT breite, UINT hoehe, UINT levels, DWORD usage, D3DFORMAT format,
+                              D3DPOOL pool, I** ergebnis, HANDLE* shared);
   // CreateVertexShader and CreatePixelShader: the same steps for either stage.
   template <class Shader, class I>
   HRESULT ErzeugeShaderObjekt(const char* methode, const DWORD* code, I** ergebnis);

@@ -25,39 +25,50 @@ bool Ebenen(UINT& ebenen, UINT breite, UINT hoehe) {
 
 }  // namespace
 
-HRESULT Geraet::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
-                              D3DPOOL Pool, IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) {
-  Vorgang v(*steuerung_, nullptr, "CreateTexture",
-            [&] { return Argumente(Width, Height, Levels, Hex{Usage}, Format, Pool); });
+template <class T, class I>
+HRESULT Geraet::ErzeugeTexturObjekt(Vorgang& v, UINT breite, UINT hoehe, UINT levels, DWORD usage, D3DFORMAT format,
+                                    D3DPOOL pool, I** ergebnis, HANDLE* shared) {
+  constexpr bool wuerfel = std::is_same_v<T, Wuerfeltextur>;
   if (v.geskriptet) return v.Ende(*v.geskriptet);
-  const FormatInfo* f = Plattform::D3D9::Format(Format);
+  const FormatInfo* f = Plattform::D3D9::Format(format);
   D3DCAPS9 caps{};
   backend_->Faehigkeiten(caps);
   constexpr DWORD kErlaubt = D3DUSAGE_RENDERTARGET | D3DUSAGE_DYNAMIC | D3DUSAGE_AUTOGENMIPMAP;
-  if (!ppTexture || pSharedHandle || Pool != D3DPOOL_DEFAULT || !f || !f->textur || Width == 0 ||
-      Height == 0 || Width > caps.MaxTextureWidth || Height > caps.MaxTextureHeight ||
-      (Usage & ~kErlaubt) || ((Usage & D3DUSAGE_RENDERTARGET) && !f->ziel) ||
-      ((Usage & D3DUSAGE_AUTOGENMIPMAP) && Levels > 1) || !Ebenen(Levels, Width, Height))
+  if (!ergebnis || shared || pool != D3DPOOL_DEFAULT || !f || !f->textur || breite == 0 || hoehe == 0 ||
+      breite > caps.MaxTextureWidth || hoehe > caps.MaxTextureHeight || (usage & ~kErlaubt) ||
+      ((usage & D3DUSAGE_RENDERTARGET) && !f->ziel) || ((usage & D3DUSAGE_AUTOGENMIPMAP) && levels > 1) ||
+      !Ebenen(levels, breite, hoehe))
     return v.Ende(D3DERR_INVALIDCALL);
-  HRESULT ergebnis = D3D_OK;
-  if ((Usage & D3DUSAGE_AUTOGENMIPMAP) && !f->mipsAuto) {
-    Usage &= ~D3DUSAGE_AUTOGENMIPMAP;
-    Levels = 1;
-    ergebnis = D3DOK_NOAUTOGEN;
+  HRESULT ergebnisCode = D3D_OK;
+  if ((usage & D3DUSAGE_AUTOGENMIPMAP) && !f->mipsAuto) {
+    usage &= ~D3DUSAGE_AUTOGENMIPMAP;
+    levels = 1;
+    ergebnisCode = D3DOK_NOAUTOGEN;
   }
   if (HRESULT hr = ErzeugungGeskriptet(); FAILED(hr)) return v.Ende(hr);
-  const UINT intern = (Usage & D3DUSAGE_AUTOGENMIPMAP) ? VolleKette(Width, Height) : Levels;
-  if (!VideospeicherFrei(TexturBasis::Bytes(*f, Width, Height, intern, false)))
+  const UINT intern = (usage & D3DUSAGE_AUTOGENMIPMAP) ? VolleKette(breite, hoehe) : levels;
+  if (!VideospeicherFrei(TexturBasis::Bytes(*f, breite, hoehe, intern, wuerfel)))
     return v.Ende(D3DERR_OUTOFVIDEOMEMORY);
-  auto* t = new Textur(*this, NeuerName("Textur"), Width, Height, Levels, Usage, Format);
+  T* t;
+  if constexpr (wuerfel)
+    t = new T(*this, NeuerName("Wuerfeltextur"), breite, levels, usage, format);
+  else
+    t = new T(*this, NeuerName("Textur"), breite, hoehe, levels, usage, format);
   t->ErzeugeFlaechen();
   BelegeVideospeicher(*t, t->Bytes());
   if (HRESULT hr = backend_->ErzeugeTextur(*t); FAILED(hr)) {
     t->Release();
     return v.Ende(hr);
   }
-  *ppTexture = t;
-  return v.Ende(ergebnis, t->name());
+  *ergebnis = t;
+  return v.Ende(ergebnisCode, t->name());
+}
+
+HRESULT Geraet::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                              D3DPOOL Pool, IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) {
+  Vorgang v(*steuerung_, nullptr, "CreateTexture",
+            [&] { return Argumente(Width, Height, Levels, Hex{Usage}, Format, Pool); });
+  return ErzeugeTexturObjekt<Textur>(v, Width, Height, Levels, Usage, Format, Pool, ppTexture, pSharedHandle);
 }
 
 HRESULT Geraet::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format,
@@ -65,35 +76,8 @@ HRESULT Geraet::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3D
                                   HANDLE* pSharedHandle) {
   Vorgang v(*steuerung_, nullptr, "CreateCubeTexture",
             [&] { return Argumente(EdgeLength, Levels, Hex{Usage}, Format, Pool); });
-  if (v.geskriptet) return v.Ende(*v.geskriptet);
-  const FormatInfo* f = Plattform::D3D9::Format(Format);
-  D3DCAPS9 caps{};
-  backend_->Faehigkeiten(caps);
-  constexpr DWORD kErlaubt = D3DUSAGE_RENDERTARGET | D3DUSAGE_DYNAMIC | D3DUSAGE_AUTOGENMIPMAP;
-  if (!ppCubeTexture || pSharedHandle || Pool != D3DPOOL_DEFAULT || !f || !f->textur ||
-      EdgeLength == 0 || EdgeLength > caps.MaxTextureWidth || (Usage & ~kErlaubt) ||
-      ((Usage & D3DUSAGE_RENDERTARGET) && !f->ziel) ||
-      ((Usage & D3DUSAGE_AUTOGENMIPMAP) && Levels > 1) || !Ebenen(Levels, EdgeLength, EdgeLength))
-    return v.Ende(D3DERR_INVALIDCALL);
-  HRESULT ergebnis = D3D_OK;
-  if ((Usage & D3DUSAGE_AUTOGENMIPMAP) && !f->mipsAuto) {
-    Usage &= ~D3DUSAGE_AUTOGENMIPMAP;
-    Levels = 1;
-    ergebnis = D3DOK_NOAUTOGEN;
-  }
-  if (HRESULT hr = ErzeugungGeskriptet(); FAILED(hr)) return v.Ende(hr);
-  const UINT intern = (Usage & D3DUSAGE_AUTOGENMIPMAP) ? VolleKette(EdgeLength, EdgeLength) : Levels;
-  if (!VideospeicherFrei(TexturBasis::Bytes(*f, EdgeLength, EdgeLength, intern, true)))
-    return v.Ende(D3DERR_OUTOFVIDEOMEMORY);
-  auto* t = new Wuerfeltextur(*this, NeuerName("Wuerfeltextur"), EdgeLength, Levels, Usage, Format);
-  t->ErzeugeFlaechen();
-  BelegeVideospeicher(*t, t->Bytes());
-  if (HRESULT hr = backend_->ErzeugeTextur(*t); FAILED(hr)) {
-    t->Release();
-    return v.Ende(hr);
-  }
-  *ppCubeTexture = t;
-  return v.Ende(ergebnis, t->name());
+  return ErzeugeTexturObjekt<Wuerfeltextur>(v, EdgeLength, EdgeLength, Levels, Usage, Format, Pool, ppCubeTexture,
+                                            pSharedHandle);
 }
 
 namespace {
