@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -38,6 +39,30 @@ std::uint8_t* BaueKopie(Quelm_PufferDaten& daten, std::uint64_t groesse) {
 // What a receiver does with handed-over data it did not adopt.
 void Erledige(Quelm_PufferDaten& daten) {
   if (daten.uebergabe == 1) daten.GibFrei();
+}
+
+// Device usage of a buffer with these resource flags.
+DWORD Verwendung(std::uint64_t flags) {
+  return D3DUSAGE_WRITEONLY | ((flags & FLAG_DYNAMISCH) ? D3DUSAGE_DYNAMIC : 0);
+}
+
+// The end of a buffer's Benutzen once the device was asked for its buffer: a failure is
+// reported with the class's messages and leaves the buffer released; a success makes it
+// resident and uploads the main-memory copy.
+template <class P>
+void NachErzeugung(HRESULT hr, Quelm_BasisObjekt& puffer, P*& geraetePuffer, const std::uint8_t* kopie,
+                   std::uint64_t groesse, const char* klasse, const char* art) {
+  const std::string name = std::string("Quelm_") + klasse;
+  if (FAILED(hr)) {
+    geraetePuffer = nullptr;
+    Protokolliere("!%s::%s( %d): Failed to create %s buffer", name.c_str(), name.c_str(), static_cast<int>(groesse),
+                  art);
+    MeldeAusnahme(std::string(klasse) + " creation failed", name + "::Benutzen", __FILE__, __LINE__);
+    return;
+  }
+  puffer.zustand = Quelm_BasisObjekt::ZUSTAND_RESIDENT;
+  if (kopie && !SchreibeGeraetePuffer(geraetePuffer, groesse, kopie, groesse, puffer.flags & FLAG_DYNAMISCH))
+    MeldeAusnahme("Schreiben des Bufferinhalts gescheitert", name + "::Benutzen", __FILE__, __LINE__);
 }
 
 }  // namespace
@@ -84,8 +109,7 @@ void Quelm_VertexBuffer::Benutzen() {
   StempleNutzung();
   if (zustand != ZUSTAND_FREIGEGEBEN) return;
   IDirect3DDevice9* geraet = Geraet();
-  const bool dynamisch = flags & FLAG_DYNAMISCH;
-  const DWORD verwendung = D3DUSAGE_WRITEONLY | (dynamisch ? D3DUSAGE_DYNAMIC : 0);
+  const DWORD verwendung = Verwendung(flags);
   const HRESULT hr = geraet ? ErzeugeMitAuslagerung(
                                   [&] {
                                     return geraet->CreateVertexBuffer(static_cast<UINT>(groesse), verwendung, 0,
@@ -93,16 +117,7 @@ void Quelm_VertexBuffer::Benutzen() {
                                   },
                                   false)
                             : D3DERR_INVALIDCALL;
-  if (FAILED(hr)) {
-    geraetePuffer = nullptr;
-    Protokolliere("!Quelm_VertexBuffer::Quelm_VertexBuffer( %d): Failed to create vertex buffer",
-                  static_cast<int>(groesse));
-    MeldeAusnahme("VertexBuffer creation failed", "Quelm_VertexBuffer::Benutzen", __FILE__, __LINE__);
-    return;
-  }
-  zustand = ZUSTAND_RESIDENT;
-  if (kopie && !SchreibeGeraetePuffer(geraetePuffer, groesse, kopie, groesse, dynamisch))
-    MeldeAusnahme("Schreiben des Bufferinhalts gescheitert", "Quelm_VertexBuffer::Benutzen", __FILE__, __LINE__);
+  NachErzeugung(hr, *this, geraetePuffer, kopie, groesse, "VertexBuffer", "vertex");
 }
 
 void Quelm_VertexBuffer::Freigeben() {
@@ -166,8 +181,7 @@ void Quelm_IndexBuffer::Benutzen() {
   StempleNutzung();
   if (zustand != ZUSTAND_FREIGEGEBEN) return;
   IDirect3DDevice9* geraet = Geraet();
-  const bool dynamisch = flags & FLAG_DYNAMISCH;
-  const DWORD verwendung = D3DUSAGE_WRITEONLY | (dynamisch ? D3DUSAGE_DYNAMIC : 0);
+  const DWORD verwendung = Verwendung(flags);
   const HRESULT hr = geraet ? ErzeugeMitAuslagerung(
                                   [&] {
                                     return geraet->CreateIndexBuffer(static_cast<UINT>(groesse), verwendung,
@@ -176,16 +190,7 @@ void Quelm_IndexBuffer::Benutzen() {
                                   },
                                   false)
                             : D3DERR_INVALIDCALL;
-  if (FAILED(hr)) {
-    geraetePuffer = nullptr;
-    Protokolliere("!Quelm_IndexBuffer::Quelm_IndexBuffer( %d): Failed to create index buffer",
-                  static_cast<int>(groesse));
-    MeldeAusnahme("IndexBuffer creation failed", "Quelm_IndexBuffer::Benutzen", __FILE__, __LINE__);
-    return;
-  }
-  zustand = ZUSTAND_RESIDENT;
-  if (kopie && !SchreibeGeraetePuffer(geraetePuffer, groesse, kopie, groesse, dynamisch))
-    MeldeAusnahme("Schreiben des Bufferinhalts gescheitert", "Quelm_IndexBuffer::Benutzen", __FILE__, __LINE__);
+  NachErzeugung(hr, *this, geraetePuffer, kopie, groesse, "IndexBuffer", "index");
 }
 
 void Quelm_IndexBuffer::Freigeben() {

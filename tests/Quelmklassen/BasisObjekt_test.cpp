@@ -190,6 +190,14 @@ TEST_F(Basis, OhneAuslagerbaresEndetDerVersuchMitDerFehlermeldung) {
   kontext->SetVertexBuffer(0, gross, 24);
   EXPECT_TRUE(gross->IstResident());
   kontext->GibFrei(gross);
+
+  // Index buffers report with their own names.
+  steuerung->SetzeVideospeicherBudget(100);
+  Quelm_IndexBuffer* indizes = kontext->ErzeugeIndexBuffer(1, Quelm_PufferDaten{nullptr, 600, 0});
+  EXPECT_FALSE(indizes->IstResident());
+  EXPECT_TRUE(Geloggt("!Quelm_IndexBuffer::Quelm_IndexBuffer( 600): Failed to create index buffer"));
+  EXPECT_TRUE(FehlerGeloggt("IndexBuffer creation failed"));
+  kontext->GibFrei(indizes);
 }
 
 }  // namespace
