@@ -1,5 +1,5 @@
 // End to end: the real program under a virtual X server, driven as a user would.
-#include "../Quelmklassen/TestHilfen.h"
+#include "TestHilfen.h"
 
 #include <gtest/gtest.h>
 
