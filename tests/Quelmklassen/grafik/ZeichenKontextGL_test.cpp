@@ -1,5 +1,6 @@
 // The render context on the OpenGL device under a virtual X server: clearing through the
 // context and reading the back buffer back into an image; the screen's start without device.
+#include "GlHilfen.h"
 #include "Quelm_Bild.h"
 #include "Quelm_Screen3D.h"
 #include "Quelm_ZeichenKontext.h"
@@ -7,7 +8,6 @@
 #include "d3d9/D3D9Steuerung.h"
 #include "fenster/Fenster.h"
 
-#include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -22,15 +22,11 @@ class OpenGLKontext : public ::testing::Test {
  protected:
   void SetUp() override {
     AktiviereProtokoll(ordner.pfad());
-    ASSERT_TRUE(glfwInit());
-    Plattform::Fenster::SetzeOpenGLHinweise(false);
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    fenster = glfwCreateWindow(320, 200, "ToolVelmar", nullptr, nullptr);
-    ASSERT_NE(fenster, nullptr);
+    ASSERT_NE(fenster.glfw(), nullptr);
     Quelm_Screen3D::modus = {320, 200, 0, 0};
     Quelm_Screen3D::modusFlags = 0;
-    Quelm_Screen3D::fenster = fenster;
-    Quelm_Screen3D::nativesFenster = Plattform::Fenster::HandleVon(fenster);
+    Quelm_Screen3D::fenster = fenster.glfw();
+    Quelm_Screen3D::nativesFenster = Plattform::Fenster::HandleVon(fenster.glfw());
     kontext = new Quelm_ZeichenKontext();
     Quelm_Screen3D::zeichenKontext = kontext;
     ASSERT_TRUE(kontext->HatGeraet());
@@ -41,11 +37,6 @@ class OpenGLKontext : public ::testing::Test {
     Quelm_Screen3D::zeichenKontext = nullptr;
     Quelm_Screen3D::nativesFenster = nullptr;
     Quelm_Screen3D::fenster = nullptr;
-    if (fenster) {
-      Plattform::Fenster::Vergiss(fenster);
-      glfwDestroyWindow(fenster);
-    }
-    glfwTerminate();
   }
 
   // The pixel at (x, y) without the alpha byte (the back buffer has none).
@@ -56,7 +47,7 @@ class OpenGLKontext : public ::testing::Test {
   }
 
   TempOrdner ordner;
-  GLFWwindow* fenster = nullptr;
+  GlTest::VerstecktesFenster fenster{320, 200};
   Quelm_ZeichenKontext* kontext = nullptr;
 };
 

@@ -3,6 +3,7 @@
 
 #include "GlGeraet.h"
 #include "d3d9/D3D9Steuerung.h"
+#include "fenster/Fenster.h"
 
 using namespace GlTest;
 
@@ -12,18 +13,6 @@ constexpr float kWeiss[4] = {1, 1, 1, 1};
 constexpr float kRot[4] = {1, 0, 0, 1};
 constexpr float kGruen[4] = {0, 1, 0, 1};
 constexpr float kBlau[4] = {0, 0, 1, 1};
-
-// Every pixel inside [x0, x1) x [y0, y1) has `innen`, every other pixel `aussen`.
-::testing::AssertionResult Rechteckig(const std::vector<DWORD>& b, UINT x0, UINT y0, UINT x1, UINT y1, DWORD innen,
-                                      DWORD aussen) {
-  for (UINT y = 0; y < kHoehe; ++y)
-    for (UINT x = 0; x < kBreite; ++x) {
-      const bool drin = x >= x0 && x < x1 && y >= y0 && y < y1;
-      if (Px(b, x, y) != (drin ? innen : aussen))
-        return ::testing::AssertionFailure() << "Pixel " << x << "," << y << ": " << std::hex << Px(b, x, y);
-    }
-  return ::testing::AssertionSuccess();
-}
 
 using PixelTest = GlGeraetTest;
 
@@ -269,9 +258,7 @@ void main() {
   ASSERT_EQ(g_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
   g_->EndScene();
   auto b = LiesRueckpuffer();
-  UINT weiss = 0;
-  for (DWORD px : b) weiss += px == 0xFFFFFFFF;
-  EXPECT_EQ(weiss, 3u * 16u);
+  EXPECT_EQ(b.Anzahl(0xFFFFFFFF), 3u * 16u);
   EXPECT_EQ(Px(b, 2, 2), 0xFFFFFFFFu);
   EXPECT_EQ(Px(b, 23, 5), 0xFFFFFFFFu);
   EXPECT_EQ(Px(b, 10, 30), 0xFFFFFFFFu);
@@ -285,9 +272,7 @@ void main() {
   ASSERT_EQ(g_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
   g_->EndScene();
   b = LiesRueckpuffer();
-  weiss = 0;
-  for (DWORD px : b) weiss += px == 0xFFFFFFFF;
-  EXPECT_EQ(weiss, 2u * 16u);
+  EXPECT_EQ(b.Anzahl(0xFFFFFFFF), 2u * 16u);
   EXPECT_EQ(Px(b, 10, 30), 0xFF000000u);
   g_->SetStreamSourceFreq(0, 1);
   g_->SetStreamSourceFreq(1, 1);
@@ -429,7 +414,7 @@ TEST_F(PixelTest, AutomaticMipmapsFollowLevelZero) {
     g_->EndScene();
     g_->SetTexture(0, nullptr);
     const DWORD soll = unten == 0xFF000000u ? 0xFF808080u : 0xFF8080FFu;
-    EXPECT_TRUE(Nahe(LiesRueckpuffer()[0], soll, 2));
+    EXPECT_TRUE(Nahe(LiesRueckpuffer()(0, 0), soll, 2));
   }
 }
 
@@ -646,9 +631,9 @@ TEST_F(PixelTest, BackBufferLocksReadAndWrite) {
 }
 
 TEST_F(PixelTest, DeviceNeedsAWindowWithAnOpenGLContext) {
-  HWND h = Plattform::Fenster::HandleVon(fenster_);
-  EXPECT_EQ(h, Plattform::Fenster::HandleVon(fenster_));
-  EXPECT_EQ(Plattform::Fenster::GlfwFenster(h), fenster_);
+  HWND h = Plattform::Fenster::HandleVon(fenster_->glfw());
+  EXPECT_EQ(h, Plattform::Fenster::HandleVon(fenster_->glfw()));
+  EXPECT_EQ(Plattform::Fenster::GlfwFenster(h), fenster_->glfw());
   D3DPRESENT_PARAMETERS pp{};
   pp.Windowed = TRUE;
   pp.SwapEffect = D3DSWAPEFFECT_DISCARD;

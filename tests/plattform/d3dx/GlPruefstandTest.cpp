@@ -3,14 +3,15 @@
 // samplers on the blob's units, vertex attributes at the locations of their semantics.
 // Shows that a matrix set as Direct3D 9 sets it transforms as mul() does in HLSL.
 #include <epoxy/gl.h>
-#include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "D3dxTestHilfe.h"
+#include "GlHilfen.h"
 
 using d3dxtest::Uebersetze;
 
@@ -23,23 +24,13 @@ using Matrix = std::array<std::array<float, 4>, 4>;  // [row][column], column ve
 class GlPruefstand : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_TRUE(glfwInit());
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    fenster_ = glfwCreateWindow(kGroesse, kGroesse, "d3dx", nullptr, nullptr);
-    ASSERT_NE(fenster_, nullptr);
-    glfwMakeContextCurrent(fenster_);
+    fenster_ = std::make_unique<GlTest::VerstecktesFenster>(kGroesse, kGroesse);
+    fenster_->MacheAktuell();
   }
-  static void TearDownTestSuite() {
-    if (fenster_) glfwDestroyWindow(fenster_);
-    fenster_ = nullptr;
-    glfwTerminate();
-  }
+  static void TearDownTestSuite() { fenster_.reset(); }
 
   void SetUp() override {
-    ASSERT_NE(fenster_, nullptr);
+    ASSERT_NE(fenster_->glfw(), nullptr);
     glGenFramebuffers(1, &fbo_);
     glGenTextures(1, &ziel_);
     glBindTexture(GL_TEXTURE_2D, ziel_);
@@ -96,7 +87,6 @@ class GlPruefstand : public ::testing::Test {
   // Draws a quad of 4 vertices {x, y, u, v} as POSITION0 (float2 -> float3 with z 0)
   // and TEXCOORD0.
   void Zeichne(const char* vs, const char* ps, const std::array<std::array<float, 4>, 4>& ecken) {
-    bild_.assign(kGroesse * kGroesse, 0);
     auto v = Uebersetze(vs, "vs_3_0");
     auto p = Uebersetze(ps, "ps_3_0");
     ASSERT_EQ(v.hr, S_OK) << v.meldungen;
@@ -138,7 +128,7 @@ class GlPruefstand : public ::testing::Test {
     }
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    glReadPixels(0, 0, kGroesse, kGroesse, GL_RGBA, GL_UNSIGNED_BYTE, bild_.data());
+    bild_ = GlTest::LiesGl(kGroesse, kGroesse);  // the target is upright already
     glDeleteBuffers(1, &vbo);
     glDeleteVertexArrays(1, &vao);
     if (vsBlock) glDeleteBuffers(1, &vsBlock);
@@ -148,22 +138,8 @@ class GlPruefstand : public ::testing::Test {
     glDeleteShader(b);
   }
 
-  // Pixel (x, y) as 0xAABBGGRR; row 0 is the top row of the Direct3D image.
-  std::uint32_t Pixel(int x, int y) const { return bild_[y * kGroesse + x]; }
-
-  // The pixels of the colour `farbe`, as a rectangle [x0, x1) x [y0, y1); empty if none.
-  std::array<int, 4> Rechteck(std::uint32_t farbe) const {
-    std::array<int, 4> r{kGroesse, kGroesse, -1, -1};
-    for (int y = 0; y < kGroesse; ++y)
-      for (int x = 0; x < kGroesse; ++x)
-        if (Pixel(x, y) == farbe) {
-          r[0] = std::min(r[0], x);
-          r[1] = std::min(r[1], y);
-          r[2] = std::max(r[2], x + 1);
-          r[3] = std::max(r[3], y + 1);
-        }
-    return r;
-  }
+  std::uint32_t Pixel(int x, int y) const { return bild_(x, y); }
+  std::array<unsigned, 4> Rechteck(std::uint32_t farbe) const { return bild_.Rechteck(farbe); }
 
   // A matrix goes to four registers as Direct3D 9 programs upload it for HLSL's
   // default column_major packing: register r + j holds column j.
@@ -176,7 +152,7 @@ class GlPruefstand : public ::testing::Test {
     GLuint t;
     glGenTextures(1, &t);
     glBindTexture(GL_TEXTURE_2D, t);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, farben.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 2, 2, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, farben.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -185,11 +161,11 @@ class GlPruefstand : public ::testing::Test {
     return t;
   }
 
-  static inline GLFWwindow* fenster_ = nullptr;
+  static inline std::unique_ptr<GlTest::VerstecktesFenster> fenster_;
   GLuint fbo_ = 0, ziel_ = 0;
   std::vector<GLuint> texturen_, vertexTexturen_;
   std::vector<Register> vsRegister_, psRegister_;
-  std::vector<std::uint32_t> bild_;
+  GlTest::Pixelbild bild_;
 };
 
 // A quad from -0.5 to 0.5 in x and y.
@@ -213,7 +189,7 @@ void main(float2 p : POSITION0, out float4 o : POSITION0) {
 })",
           kWeiss, kQuad));
   // x: [-0.25, 0.5] * 0.5 + 0.25 = [0, 0.5] -> pixels 8..11; y: [0.25, 0.75] -> rows 2..5.
-  EXPECT_EQ(Rechteck(0xFFFFFFFFu), (std::array<int, 4>{8, 2, 12, 6}));
+  EXPECT_EQ(Rechteck(0xFFFFFFFFu), (std::array<unsigned, 4>{8, 2, 12, 6}));
 }
 
 TEST_F(GlPruefstand, MatrixFuerMulVmIstDieTransponierte) {
@@ -225,12 +201,12 @@ float4x4 gWelt;
 void main(float2 p : POSITION0, out float4 o : POSITION0) { o = mul(float4(p, 0, 1), gWelt); })",
           kWeiss, kQuad));
   // x: [-0.5, 0] -> pixels 4..7; y: [-0.75, -0.25] -> rows 10..13.
-  EXPECT_EQ(Rechteck(0xFFFFFFFFu), (std::array<int, 4>{4, 10, 8, 14}));
+  EXPECT_EQ(Rechteck(0xFFFFFFFFu), (std::array<unsigned, 4>{4, 10, 8, 14}));
 }
 
 TEST_F(GlPruefstand, KonstantenSamplerUndInterpolatorenImPixelShader) {
   // Texture row 0 (red, green) is the top of the image, as in Direct3D.
-  Textur2x2({0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u, 0xFFFFFFFFu});
+  Textur2x2({0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu});
   Textur2x2({0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u});
   // gFarben[1] = (1, 1, 1, 1) multiplies; gZusatz.farbe = 0 adds nothing; the second
   // sampler (black) is weighted by gGewicht = 0.
@@ -252,17 +228,17 @@ float4 main(float4 t : TEXCOORD0) : COLOR0 {
   return tex2D(gBild, t.xy) * gFarben[1] + gZusatz.farbe + tex2D(gSchwarz, t.xy) * gGewicht;
 })",
           kQuad));
-  EXPECT_EQ(Pixel(0, 0), 0xFF0000FFu);
+  EXPECT_EQ(Pixel(0, 0), 0xFFFF0000u);
   EXPECT_EQ(Pixel(15, 0), 0xFF00FF00u);
-  EXPECT_EQ(Pixel(0, 15), 0xFFFF0000u);
+  EXPECT_EQ(Pixel(0, 15), 0xFF0000FFu);
   EXPECT_EQ(Pixel(15, 15), 0xFFFFFFFFu);
-  EXPECT_EQ(Rechteck(0xFF0000FFu), (std::array<int, 4>{0, 0, 8, 8}));
+  EXPECT_EQ(Rechteck(0xFFFF0000u), (std::array<unsigned, 4>{0, 0, 8, 8}));
 }
 
 TEST_F(GlPruefstand, GleicheNamenInBeidenStufenSindVerschiedeneKonstanten) {
   // Direct3D 9 keeps the two stages' constants apart; in one GL program uniforms of
   // the same name would be one uniform.
-  Textur2x2({0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu});        // pixel: red
+  Textur2x2({0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u});        // pixel: red
   Textur2x2({0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u}, true);  // vertex: green
   vsRegister_[0] = {0.5f, 0.5f, 0, 0};  // vertex gFarbe: scales the quad
   psRegister_[0] = {0, 0, 1, 0};        // pixel gFarbe: adds blue
@@ -278,5 +254,5 @@ float4 gFarbe;
 sampler2D gBild;
 float4 main(float4 f : COLOR0) : COLOR0 { return f + tex2D(gBild, float2(0.5, 0.5)) + gFarbe; })",
           kQuad));
-  EXPECT_EQ(Rechteck(0xFFFFFFFFu), (std::array<int, 4>{4, 4, 12, 12}));
+  EXPECT_EQ(Rechteck(0xFFFFFFFFu), (std::array<unsigned, 4>{4, 4, 12, 12}));
 }

@@ -1,8 +1,8 @@
 #include "GlGeraet.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+
+#include "fenster/Fenster.h"
 
 namespace GlTest {
 
@@ -30,32 +30,17 @@ layout(binding = 0) uniform sampler2D s0;
 void main() { farbe = texture(s0, v_wert.xy); }
 )";
 
-GLFWwindow* GlGeraetTest::fenster_ = nullptr;
+void GlGeraetTest::SetUpTestSuite() { fenster_ = std::make_unique<VerstecktesFenster>(); }
 
-void GlGeraetTest::SetUpTestSuite() {
-  ASSERT_TRUE(glfwInit());  // a second call does nothing
-  glfwDefaultWindowHints();
-  glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-  Plattform::Fenster::SetzeOpenGLHinweise(false);
-  fenster_ = glfwCreateWindow(kBreite, kHoehe, "d3d9", nullptr, nullptr);
-  ASSERT_NE(fenster_, nullptr);
-}
-
-// GLFW stays initialised: glfwTerminate unloads Mesa's driver, and what the driver still
-// holds in its globals would then show as leaks under LeakSanitizer.
-void GlGeraetTest::TearDownTestSuite() {
-  Plattform::Fenster::Vergiss(fenster_);
-  glfwDestroyWindow(fenster_);
-  fenster_ = nullptr;
-}
+void GlGeraetTest::TearDownTestSuite() { fenster_.reset(); }
 
 void GlGeraetTest::SetUp() {
-  ASSERT_NE(fenster_, nullptr);
+  ASSERT_NE(fenster_->glfw(), nullptr);
   d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
   ASSERT_NE(d3d_, nullptr);
   D3DPRESENT_PARAMETERS pp{};
-  pp.BackBufferWidth = kBreite;
-  pp.BackBufferHeight = kHoehe;
+  pp.BackBufferWidth = breite_;
+  pp.BackBufferHeight = hoehe_;
   pp.BackBufferFormat = D3DFMT_A8R8G8B8;
   pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
   pp.Windowed = TRUE;
@@ -63,7 +48,7 @@ void GlGeraetTest::SetUp() {
   pp.AutoDepthStencilFormat = D3DFMT_D24X8;
   pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
   pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, Plattform::Fenster::HandleVon(fenster_), 0x52, &pp, &g_),
+  ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, Plattform::Fenster::HandleVon(fenster_->glfw()), 0x52, &pp, &g_),
             D3D_OK);
   const D3DVERTEXELEMENT9 el[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
                                   {0, 16, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_TEXCOORD, 0},
@@ -131,7 +116,7 @@ void GlGeraetTest::Beginne(IDirect3DPixelShader9* ps, UINT breite, UINT hoehe) {
   g_->SetPixelShader(ps);
   g_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   g_->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
-  SetzePixelmassstab(breite, hoehe);
+  SetzePixelmassstab(breite ? breite : breite_, hoehe ? hoehe : hoehe_);
 }
 
 void GlGeraetTest::Zeichne(const std::vector<Ecke>& ecken, D3DPRIMITIVETYPE typ, UINT primitive) {
@@ -155,21 +140,6 @@ void GlGeraetTest::Rechteck(float x0, float y0, float x1, float y1, float z, con
   Zeichne({ecke(x0, y0, 0, 0), ecke(x1, y0, 1, 0), ecke(x0, y1, 0, 1), ecke(x1, y1, 1, 1)}, D3DPT_TRIANGLESTRIP, 2);
 }
 
-std::vector<DWORD> GlGeraetTest::LiesRueckpuffer() {
-  IDirect3DSurface9* r = nullptr;
-  EXPECT_EQ(g_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &r), D3D_OK);
-  D3DSURFACE_DESC d{};
-  r->GetDesc(&d);
-  D3DLOCKED_RECT lr{};
-  EXPECT_EQ(r->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-  std::vector<DWORD> pixel(d.Width * d.Height);
-  for (UINT y = 0; y < d.Height; ++y)
-    std::memcpy(&pixel[y * d.Width], static_cast<BYTE*>(lr.pBits) + y * lr.Pitch, d.Width * 4);
-  r->UnlockRect();
-  r->Release();
-  return pixel;
-}
-
 IDirect3DTexture9* GlGeraetTest::Textur(UINT breite, UINT hoehe, D3DFORMAT f, const void* daten, UINT zeilenBytes,
                                         UINT zeilen) {
   IDirect3DTexture9* t = nullptr;
@@ -182,18 +152,6 @@ IDirect3DTexture9* GlGeraetTest::Textur(UINT breite, UINT hoehe, D3DFORMAT f, co
                 zeilenBytes);
   t->UnlockRect(0);
   return Merke(t);
-}
-
-::testing::AssertionResult Nahe(DWORD ist, DWORD soll, int toleranz) {
-  for (int k = 0; k < 32; k += 8) {
-    const int a = static_cast<int>((ist >> k) & 0xFF), b = static_cast<int>((soll >> k) & 0xFF);
-    if (std::abs(a - b) > toleranz) {
-      char t[64];
-      std::snprintf(t, sizeof t, "0x%08X statt 0x%08X", ist, soll);
-      return ::testing::AssertionFailure() << t;
-    }
-  }
-  return ::testing::AssertionSuccess();
 }
 
 }  // namespace GlTest

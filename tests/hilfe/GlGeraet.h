@@ -1,15 +1,13 @@
 #pragma once
-// A device over OpenGL on a hidden 64x64 GLFW window, with hand-written shaders (GLSL in
-// a ShaderBlob, as the shader compiler delivers it) and helpers to draw rectangles in
-// pixel coordinates and read the back buffer.
-#include <GLFW/glfw3.h>
-#include <gtest/gtest.h>
-
+// A device over OpenGL on a hidden window (64x64 back buffer unless a test asks for
+// another size), with hand-written shaders (GLSL in a ShaderBlob, as the shader compiler
+// delivers it) and helpers to draw rectangles in pixel coordinates and read the back buffer.
+#include <memory>
 #include <vector>
 
+#include "GlHilfen.h"
 #include "d3d9/d3d9.h"
 #include "d3dx/ShaderBlob.h"
-#include "fenster/Fenster.h"
 
 namespace GlTest {
 
@@ -30,6 +28,7 @@ extern const char* const kPsTextur;
 
 class GlGeraetTest : public ::testing::Test {
  protected:
+  explicit GlGeraetTest(UINT breite = kBreite, UINT hoehe = kHoehe) : breite_(breite), hoehe_(hoehe) {}
   static void SetUpTestSuite();
   static void TearDownTestSuite();
   void SetUp() override;
@@ -47,20 +46,20 @@ class GlGeraetTest : public ::testing::Test {
   IDirect3DPixelShader9* Ps(const char* glsl, std::vector<Plattform::RegisterSpanne> spannen = {},
                             std::uint32_t blockBytes = 0, std::vector<Plattform::SamplerBindung> sampler = {});
   // Scene open, pixel-coordinate vertex shader and declaration bound, culling and depth
-  // test off, c0
-  // set for a target of the given size.
-  void Beginne(IDirect3DPixelShader9* ps, UINT breite = kBreite, UINT hoehe = kHoehe);
+  // test off, c0 set for a target of the given size (the back buffer's unless given).
+  void Beginne(IDirect3DPixelShader9* ps, UINT breite = 0, UINT hoehe = 0);
   void SetzePixelmassstab(UINT breite, UINT hoehe);
   // Rectangle of pixels [x0, x1) x [y0, y1): corners at the pixel edges, with the
   // Direct3D 9 half-pixel offset. `wert` goes to TEXCOORD0 at every corner unless uv
   // is set, then the corners get texture coordinates 0..1.
   void Rechteck(float x0, float y0, float x1, float y1, float z, const float wert[4], bool uv = false);
   void Zeichne(const std::vector<Ecke>& ecken, D3DPRIMITIVETYPE typ, UINT primitive);
-  std::vector<DWORD> LiesRueckpuffer();
+  Pixelbild LiesRueckpuffer() { return GlTest::LiesRueckpuffer(g_); }
   IDirect3DTexture9* Textur(UINT breite, UINT hoehe, D3DFORMAT f, const void* daten, UINT zeilenBytes,
                             UINT zeilen);
 
-  static GLFWwindow* fenster_;
+  static inline std::unique_ptr<VerstecktesFenster> fenster_;
+  const UINT breite_, hoehe_;
   IDirect3D9* d3d_ = nullptr;
   IDirect3DDevice9* g_ = nullptr;
   IDirect3DVertexDeclaration9* dekl_ = nullptr;
@@ -70,10 +69,5 @@ class GlGeraetTest : public ::testing::Test {
  private:
   std::vector<IUnknown*> objekte_;
 };
-
-inline DWORD Px(const std::vector<DWORD>& b, UINT x, UINT y, UINT breite = kBreite) { return b[y * breite + x]; }
-
-// Colour channels within a tolerance (texture filtering and format conversions round).
-::testing::AssertionResult Nahe(DWORD ist, DWORD soll, int toleranz = 1);
 
 }  // namespace GlTest

@@ -1,0 +1,100 @@
+#include "GlHilfen.h"
+
+#include <epoxy/gl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "d3d9/d3d9.h"
+#include "fenster/Fenster.h"
+
+namespace GlTest {
+
+VerstecktesFenster::VerstecktesFenster(int breite, int hoehe) {
+  if (!glfwInit()) {  // a second call does nothing
+    ADD_FAILURE() << "GLFW does not start";
+    return;
+  }
+  glfwDefaultWindowHints();
+  Plattform::Fenster::SetzeOpenGLHinweise(false);
+  glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+  fenster_ = glfwCreateWindow(breite, hoehe, "ToolVelmar", nullptr, nullptr);
+  if (!fenster_) ADD_FAILURE() << "no OpenGL 4.5 window";
+}
+
+VerstecktesFenster::~VerstecktesFenster() {
+  if (!fenster_) return;
+  Plattform::Fenster::Vergiss(fenster_);
+  glfwDestroyWindow(fenster_);
+}
+
+std::array<unsigned, 4> Pixelbild::Rechteck(std::uint32_t farbe, std::uint32_t maske) const {
+  std::array<unsigned, 4> r{breite, hoehe, 0, 0};
+  for (unsigned y = 0; y < hoehe; ++y)
+    for (unsigned x = 0; x < breite; ++x)
+      if (((*this)(x, y) & maske) == farbe) {
+        r[0] = std::min(r[0], x);
+        r[1] = std::min(r[1], y);
+        r[2] = std::max(r[2], x + 1);
+        r[3] = std::max(r[3], y + 1);
+      }
+  return r;
+}
+
+Pixelbild LiesRueckpuffer(IDirect3DDevice9* geraet) {
+  Pixelbild b;
+  IDirect3DSurface9* r = nullptr;
+  EXPECT_EQ(geraet->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &r), D3D_OK);
+  if (!r) return b;
+  D3DSURFACE_DESC d{};
+  r->GetDesc(&d);
+  D3DLOCKED_RECT lr{};
+  EXPECT_EQ(r->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+  b.breite = d.Width;
+  b.hoehe = d.Height;
+  b.px.resize(std::size_t{d.Width} * d.Height);
+  if (lr.pBits)
+    for (UINT y = 0; y < d.Height; ++y)
+      std::memcpy(&b.px[y * d.Width], static_cast<const BYTE*>(lr.pBits) + y * lr.Pitch, d.Width * 4);
+  r->UnlockRect();
+  r->Release();
+  return b;
+}
+
+Pixelbild LiesGl(unsigned breite, unsigned hoehe, bool gekippt) {
+  Pixelbild b{breite, hoehe, std::vector<std::uint32_t>(std::size_t{breite} * hoehe)};
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(0, 0, static_cast<GLsizei>(breite), static_cast<GLsizei>(hoehe), GL_BGRA,
+               GL_UNSIGNED_INT_8_8_8_8_REV, b.px.data());
+  if (gekippt)
+    for (unsigned y = 0; y < hoehe / 2; ++y)
+      std::swap_ranges(b.px.begin() + y * breite, b.px.begin() + (y + 1) * breite,
+                       b.px.begin() + (hoehe - 1 - y) * breite);
+  return b;
+}
+
+::testing::AssertionResult Nahe(std::uint32_t ist, std::uint32_t soll, int toleranz) {
+  for (int k = 0; k < 32; k += 8) {
+    const int a = static_cast<int>((ist >> k) & 0xFF), b = static_cast<int>((soll >> k) & 0xFF);
+    if (std::abs(a - b) > toleranz) {
+      char t[64];
+      std::snprintf(t, sizeof t, "0x%08X statt 0x%08X", ist, soll);
+      return ::testing::AssertionFailure() << t;
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult Rechteckig(const Pixelbild& b, unsigned x0, unsigned y0, unsigned x1, unsigned y1,
+                                      std::uint32_t innen, std::uint32_t aussen) {
+  for (unsigned y = 0; y < b.hoehe; ++y)
+    for (unsigned x = 0; x < b.breite; ++x) {
+      const bool drin = x >= x0 && x < x1 && y >= y0 && y < y1;
+      if (b(x, y) != (drin ? innen : aussen))
+        return ::testing::AssertionFailure() << "Pixel " << x << "," << y << ": " << std::hex << b(x, y);
+    }
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace GlTest
