@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and starts the tool.
+# Installs what is needed, builds, and starts the tool. It opens a window, so it needs a
+# display (an X server; DISPLAY set).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build -G Ninja
 cmake --build build -j "$(nproc)"
-if [ -x build/bin64/ToolVelmar ]; then
-  exec build/bin64/ToolVelmar "$@"
-else
-  echo "Built. The program entry does not exist yet, so there is no tool to start."
+if [ -z "${DISPLAY:-}" ]; then
+  echo "Built. No display: the tool needs an X server (DISPLAY is not set)." >&2
+  exit 1
 fi
+exec build/bin64/ToolVelmar "$@"

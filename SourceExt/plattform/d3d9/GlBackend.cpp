@@ -219,12 +219,12 @@ bool VerschiebePixelmitte(std::string& glsl) {
   }
   if (anfang == std::string::npos) return false;
   glsl.replace(anfang, ende - anfang, "void velmar_d3d9_main()");
-  glsl +=
-      "\nlayout(std140, binding = 15) uniform VelmarD3D9Intern { vec4 velmar_pixelVersatz; };\n"
-      "void main() {\n"
-      "  velmar_d3d9_main();\n"
-      "  gl_Position.xy += velmar_pixelVersatz.xy * gl_Position.w;\n"
-      "}\n";
+  glsl += "\nlayout(std140, binding = " + std::to_string(kInternBindung) +
+          ") uniform VelmarD3D9Intern { vec4 velmar_pixelVersatz; };\n"
+          "void main() {\n"
+          "  velmar_d3d9_main();\n"
+          "  gl_Position.xy += velmar_pixelVersatz.xy * gl_Position.w;\n"
+          "}\n";
   return true;
 }
 
