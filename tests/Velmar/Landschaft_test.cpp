@@ -1,0 +1,166 @@
+#include "Landschaft.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <random>
+#include <set>
+
+using namespace Spiel;
+
+namespace {
+
+// Twice the signed area of the ground footprint; positive for an upward face.
+float Flaeche(const Dreieck& d) { return Kreuz(d.ecke[2] - d.ecke[0], d.ecke[1] - d.ecke[0]).y; }
+
+Dreieck Aufwaerts(Dreieck d) {
+  if (Flaeche(d) < 0) std::swap(d.ecke[1], d.ecke[2]);
+  return d;
+}
+
+// A jittered grid with random heights, two upward triangles per cell, neighbours sharing
+// their corner points exactly.
+std::vector<Dreieck> Gitter(std::mt19937& rng, int n, float hoehe) {
+  std::uniform_real_distribution<float> h(-hoehe, hoehe), versatz(-2, 2);
+  std::vector<Vektor3> p;
+  for (int j = 0; j <= n; ++j)
+    for (int i = 0; i <= n; ++i) p.push_back({10.0f * i + versatz(rng), h(rng), 10.0f * j + versatz(rng)});
+  std::vector<Dreieck> d;
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) {
+      const Vektor3 &a = p[j * (n + 1) + i], &b = p[j * (n + 1) + i + 1], &c = p[(j + 1) * (n + 1) + i],
+                    &e = p[(j + 1) * (n + 1) + i + 1];
+      d.push_back(Aufwaerts({{a, b, e}}));
+      d.push_back(Aufwaerts({{a, e, c}}));
+    }
+  return d;
+}
+
+TEST(Landschaft, FlacheDreieckeBleibenUnveraendert) {
+  std::mt19937 rng(7);
+  for (const Dreieck& d : Gitter(rng, 8, 0.4f)) {  // |dy| stays below a fifth of every edge
+    const auto fein = VerfeinereDreiecke({&d, 1});
+    ASSERT_EQ(fein.size(), 1u);
+    EXPECT_EQ(fein[0], d);
+  }
+}
+
+TEST(Landschaft, GrundflaecheUndWindungBleiben) {
+  std::mt19937 rng(11);
+  for (float hoehe : {3.0f, 15.0f, 40.0f}) {
+    for (const Dreieck& d : Gitter(rng, 10, hoehe)) {
+      float summe = 0;
+      for (const Dreieck& f : VerfeinereDreiecke({&d, 1})) {
+        EXPECT_GT(Flaeche(f), -1e-3f);  // no face turned over
+        summe += std::fabs(Flaeche(f));
+      }
+      EXPECT_NEAR(summe, Flaeche(d), 1e-3f * Flaeche(d));  // covered once, no overlap
+    }
+  }
+}
+
+// Where the pieces of one input triangle meet its edge a-b: (position along the edge,
+// height), sorted along the edge.
+std::vector<std::pair<float, float>> Rand(const Dreieck& d, const Vektor3& a, const Vektor3& b) {
+  std::map<std::pair<std::vector<float>, std::vector<float>>, int> kanten;
+  auto schluessel = [](const Vektor3& p) { return std::vector<float>{p.x, p.y, p.z}; };
+  const auto fein = VerfeinereDreiecke({&d, 1});
+  for (const Dreieck& f : fein)
+    for (int k = 0; k < 3; ++k) {
+      auto p = schluessel(f.ecke[k]), q = schluessel(f.ecke[(k + 1) % 3]);
+      ++kanten[{std::min(p, q), std::max(p, q)}];
+    }
+  const float dx = b.x - a.x, dz = b.z - a.z, l2 = dx * dx + dz * dz;
+  std::set<std::pair<float, float>> punkte;
+  for (const auto& [kante, anzahl] : kanten) {
+    if (anzahl != 1) continue;
+    for (const auto& p : {kante.first, kante.second}) {
+      const float t = ((p[0] - a.x) * dx + (p[2] - a.z) * dz) / l2;
+      const float quer = ((p[0] - a.x) * dz - (p[2] - a.z) * dx) / std::sqrt(l2);
+      if (std::fabs(quer) < 1e-4f && t > -1e-5f && t < 1 + 1e-5f) punkte.insert({t, p[1]});
+    }
+  }
+  return {punkte.begin(), punkte.end()};
+}
+
+float HoeheBei(const std::vector<std::pair<float, float>>& linie, float t) {
+  for (std::size_t i = 1; i < linie.size(); ++i)
+    if (t <= linie[i].first + 1e-6f) {
+      const auto [t0, y0] = linie[i - 1];
+      const auto [t1, y1] = linie[i];
+      return t1 - t0 < 1e-6f ? y1 : y0 + (y1 - y0) * (t - t0) / (t1 - t0);
+    }
+  return linie.back().second;
+}
+
+TEST(Landschaft, NachbarnTreffenSichOhneRiss) {
+  std::mt19937 rng(3);
+  int geprueft = 0;
+  for (float hoehe : {6.0f, 25.0f}) {
+    const auto netz = Gitter(rng, 8, hoehe);
+    for (std::size_t i = 0; i < netz.size(); ++i)
+      for (std::size_t j = i + 1; j < netz.size(); ++j)
+        for (int k = 0; k < 3; ++k)
+          for (int l = 0; l < 3; ++l) {
+            const Vektor3 &a = netz[i].ecke[k], &b = netz[i].ecke[(k + 1) % 3];
+            if (!(netz[j].ecke[l] == b && netz[j].ecke[(l + 1) % 3] == a)) continue;
+            const auto links = Rand(netz[i], a, b), rechts = Rand(netz[j], a, b);
+            ASSERT_GE(links.size(), 2u);
+            ASSERT_GE(rechts.size(), 2u);
+            for (const auto& [t, y] : links) EXPECT_NEAR(HoeheBei(rechts, t), y, 1e-3f);
+            for (const auto& [t, y] : rechts) EXPECT_NEAR(HoeheBei(links, t), y, 1e-3f);
+            ++geprueft;
+          }
+  }
+  EXPECT_GT(geprueft, 300);
+}
+
+TEST(Landschaft, KnappSteileKanteBekommtMindestensEinenHalbenSprung) {
+  // |dy| just above a fifth of the length: s becomes 0.5, the band rises 0.1 |dy| + 0.5.
+  const Dreieck d = Aufwaerts({{{0, 0, 0}, {10, 2.05f, 0}, {5, 0, 30}}});
+  const auto fein = VerfeinereDreiecke({&d, 1});
+  const auto rand = Rand(d, {0, 0, 0}, {10, 2.05f, 0});
+  ASSERT_EQ(rand.size(), 4u);
+  EXPECT_NEAR(rand[2].second - rand[1].second, 0.1f * 2.05f + 0.5f, 1e-5f);
+  EXPECT_NEAR(rand[1].first, 0.45f, 1e-5f);
+}
+
+TEST(Landschaft, FarbeNachNeigungUndRauschen) {
+  std::mt19937 rng(5);
+  auto netz = Gitter(rng, 6, 30);
+  netz.push_back({{{0, 0, 0}, {0, 0, -1}, {1, 0, 0}}});
+  Zufall zufall(99);
+  auto teile = ErzeugeLandschaftsTeile(netz, zufall);
+  ASSERT_EQ(teile.size(), 1u);
+  const LandschaftsTeil& teil = *teile[0];
+  ASSERT_EQ(teil.vertexe.size(), VerfeinereDreiecke(netz).size() * 3);
+  int gruen = 0, grau = 0;
+  for (const SzenenVertex& v : teil.vertexe) {
+    const bool flach = v.normale.y >= 0.7f;
+    EXPECT_EQ(v.farbe.g, flach ? 1.0f : 1.0f / 3.0f);
+    (flach ? gruen : grau)++;
+  }
+  EXPECT_GT(gruen, 0);
+  EXPECT_GT(grau, 0);
+  EXPECT_EQ(teil.vertexe.back().farbe.g, 1.0f);  // the flat face at the end
+
+  ASSERT_EQ(teil.bild.breite, 256u);
+  ASSERT_EQ(teil.bild.hoehe, 256u);
+  std::set<std::uint32_t> werte;
+  for (std::uint64_t y = 0; y < 256; ++y)
+    for (std::uint64_t x = 0; x < 256; ++x) {
+      std::uint32_t p;
+      std::memcpy(&p, teil.bild.daten + y * teil.bild.pitch + 4 * x, 4);
+      const std::uint32_t g = p & 0xFF;
+      ASSERT_EQ(p, 0xFF000000u | g << 16 | g << 8 | g);
+      ASSERT_GE(g, 187u);
+      ASSERT_LE(g, 250u);
+      werte.insert(g);
+    }
+  EXPECT_EQ(werte.size(), 64u);
+}
+
+}  // namespace
