@@ -2,7 +2,6 @@
 
 #include "Quelm_BasisObjekt.h"
 #include "Quelm_Protokoll.h"
-#include "Quelm_Screen3D.h"
 #include "Quelm_ZeichenKontext.h"
 #include "Quelm_Zeitgeber.h"
 
@@ -41,8 +40,4 @@ std::uint64_t Quelm_SchaffeVideoRAMPlatz(Quelm_ZeichenKontext& kontext) {
   Protokolliere("VideoRAM voll, Platz geschaffen: %d Resourcen rausgeworfen, Grenzalter %f",
                 static_cast<int>(ausgelagert), static_cast<double>(grenze) * Quelm_SekundenProTickD);
   return ausgelagert;
-}
-
-void Quelm_Screen3D::SchaffeVideoRAMPlatz() {
-  if (zeichenKontext) Quelm_SchaffeVideoRAMPlatz(*zeichenKontext);
 }
