@@ -12,6 +12,10 @@ namespace {
 
 constexpr UINT kGroesse = 16;
 
+// A quad from -0.5 to 0.5 in x and y.
+constexpr std::array<std::array<std::array<float, 4>, 4>, 1> kQuad{{{{
+    {-0.5f, 0.5f, 0, 0}, {0.5f, 0.5f, 1, 0}, {-0.5f, -0.5f, 0, 1}, {0.5f, -0.5f, 1, 1}}}}};
+
 class D3d9Zeichnen : public GlTest::GlGeraetTest {
  protected:
   D3d9Zeichnen() : GlGeraetTest(kGroesse, kGroesse) {}
@@ -89,6 +93,24 @@ class D3d9Zeichnen : public GlTest::GlGeraetTest {
     bild_ = LiesRueckpuffer();
   }
 
+  // A matrix kept row-major with column vectors, as the engine keeps it: uploaded as the
+  // rows of its transpose, register r + j holding column j.
+  void SetzeMatrix(UINT r, const float (&m)[4][4]) {
+    float transponiert[16];
+    for (int i = 0; i < 4; ++i)
+      for (int j = 0; j < 4; ++j) transponiert[4 * i + j] = m[j][i];
+    ASSERT_EQ(g_->SetVertexShaderConstantF(r, transponiert, 4), S_OK);
+  }
+
+  // A white quad through `vs`, moved by the matrix constant `matrix`.
+  void WeissesQuad(const char* vs, const char* matrix, const float (&m)[4][4]) {
+    auto* tabelle = Uebersetze(vs, true);
+    ASSERT_TRUE(tabelle && Uebersetze("float4 main() : COLOR0 { return 1; }", false));
+    ASSERT_NO_FATAL_FAILURE(Quads(kQuad));
+    ASSERT_NO_FATAL_FAILURE(SetzeMatrix(Register(tabelle, matrix), m));
+    ASSERT_NO_FATAL_FAILURE(Zeichne());
+  }
+
   // 0x00RRGGBB; row 0 is the top.
   std::uint32_t Pixel(UINT x, UINT y) const { return bild_(x, y) & 0xFFFFFFu; }
 
@@ -99,41 +121,34 @@ class D3d9Zeichnen : public GlTest::GlGeraetTest {
   GlTest::Pixelbild bild_;
 };
 
-constexpr std::array<std::array<std::array<float, 4>, 4>, 1> kQuad{{{{
-    {-0.5f, 0.5f, 0, 0}, {0.5f, 0.5f, 1, 0}, {-0.5f, -0.5f, 0, 1}, {0.5f, -0.5f, 1, 1}}}}};
-
 }  // namespace
 
+// Scale 0.5, and move a quarter pixel right and down besides, so that no edge lies on a
+// pixel centre.
 TEST_F(D3d9Zeichnen, MatrixKonstanteTransformiertWieMulMv) {
-  auto* vs = Uebersetze(R"(
+  // Column vectors: the move stands in the last column, so a transposed upload would land
+  // it in w and the quad elsewhere. Earlier constants move the matrix's register.
+  const float viertel = 1.0f / 32;
+  const float m[4][4] = {{0.5f, 0, 0, 0.25f + viertel}, {0, 0.5f, 0, 0.5f - viertel}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+  ASSERT_NO_FATAL_FAILURE(WeissesQuad(R"(
 float4 gVorher[3];
 float4x4 gMatrix;
 void main(float2 p : POSITION0, out float4 o : POSITION0) {
   o = mul(gMatrix, float4(p, 0, 1)) + gVorher[1] * gVorher[2];
-})",
-             true);
-  auto* ps = Uebersetze("float4 gFarbe; float4 main() : COLOR0 { return gFarbe; }", false);
-  ASSERT_TRUE(vs && ps);
-  ASSERT_NO_FATAL_FAILURE(Quads(kQuad));
-  // Scale 0.5, move by (0.25, 0.5) and a quarter pixel right and down, so that no edge
-  // lies on a pixel centre; row-major with column vectors, as the engine keeps
-  // matrices. It uploads the rows of the transposed matrix.
+})", "gMatrix", m));
+  // Edges at x 8.25 and 12.25, y 2.25 and 6.25 pixels: columns 9..12, rows 3..6.
+  EXPECT_EQ(bild_.Rechteck(0xFFFFFFu, 0xFFFFFFu), (std::array<UINT, 4>{9, 3, 13, 7}));
+}
+
+TEST_F(D3d9Zeichnen, MatrixFuerMulVmIstDieTransponierte) {
+  // Row-vector programs keep the move in the last row and write mul(v, M).
   const float viertel = 1.0f / 32;
-  const float m[4][4] = {
-      {0.5f, 0, 0, 0.25f + viertel}, {0, 0.5f, 0, 0.5f - viertel}, {0, 0, 1, 0}, {0, 0, 0, 1}};
-  float transponiert[16];
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) transponiert[4 * i + j] = m[j][i];
-  const UINT r = Register(vs, "gMatrix");
-  EXPECT_EQ(r, 3u);
-  ASSERT_EQ(g_->SetVertexShaderConstantF(r, transponiert, 4), S_OK);
-  const float gruen[4] = {0, 1, 0, 1};
-  ASSERT_EQ(g_->SetPixelShaderConstantF(Register(ps, "gFarbe"), gruen, 1), S_OK);
-  ASSERT_NO_FATAL_FAILURE(Zeichne());
-  // Edges at x 8.25 and 12.25, y 2.25 and 6.25 pixels: columns 9..12, rows 3..6 (row 0
-  // at the top).
-  EXPECT_EQ(bild_.Rechteck(0x00FF00u, 0xFFFFFFu), (std::array<UINT, 4>{9, 3, 13, 7}));
-  EXPECT_EQ(Pixel(0, 0), 0u);
+  const float m[4][4] = {{0.5f, 0, 0, 0}, {0, 0.5f, 0, 0}, {0, 0, 1, 0}, {-0.25f + viertel, -0.5f - viertel, 0, 1}};
+  ASSERT_NO_FATAL_FAILURE(WeissesQuad(R"(
+float4x4 gWelt;
+void main(float2 p : POSITION0, out float4 o : POSITION0) { o = mul(float4(p, 0, 1), gWelt); })", "gWelt", m));
+  // x: [-0.5, 0] -> pixels 4..7, y: [-0.75, -0.25] -> rows 10..13, each a quarter pixel on.
+  EXPECT_EQ(bild_.Rechteck(0xFFFFFFu, 0xFFFFFFu), (std::array<UINT, 4>{5, 11, 9, 15}));
 }
 
 TEST_F(D3d9Zeichnen, SamplerUndPixelkonstantenNachTabelle) {
@@ -254,4 +269,37 @@ float4 main(float2 t : TEXCOORD0) : COLOR0 { return tex2D(gBild, t) * gFaktor + 
       }
       ASSERT_EQ(Pixel(x, y), soll) << x << "," << y;
     }
+}
+
+TEST_F(D3d9Zeichnen, GleicheNamenInBeidenStufenSindVerschiedeneKonstanten) {
+  // Direct3D 9 keeps the two stages' constants and samplers apart; in one GL program
+  // uniforms of the same name would be one.
+  auto* vs = Uebersetze(R"(
+float4 gFarbe;
+sampler2D gBild;
+void main(float2 p : POSITION0, out float4 o : POSITION0, out float4 f : COLOR0) {
+  o = float4(p * 2 * gFarbe.xy, 0, 1);
+  f = tex2Dlod(gBild, float4(0.5, 0.5, 0, 0));
+})",
+                        true);
+  auto* ps = Uebersetze(R"(
+float4 gFarbe;
+sampler2D gBild;
+float4 main(float4 f : COLOR0) : COLOR0 { return f + tex2D(gBild, float2(0.5, 0.5)) + gFarbe; })",
+                        false);
+  ASSERT_TRUE(vs && ps);
+  ASSERT_NO_FATAL_FAILURE(Quads(kQuad));
+  const std::uint32_t rot[4] = {0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u};
+  const std::uint32_t gruen[4] = {0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u};
+  g_->SetTexture(Register(ps, "gBild"), Textur(2, 2, D3DFMT_A8R8G8B8, rot, 8, 2));
+  g_->SetTexture(D3DVERTEXTEXTURESAMPLER0 + Register(vs, "gBild"), Textur(2, 2, D3DFMT_A8R8G8B8, gruen, 8, 2));
+  const float massstab[4] = {0.5f - 1.0f / 64, 0.5f - 1.0f / 64, 0, 0}, blau[4] = {0, 0, 1, 0};
+  g_->SetVertexShaderConstantF(Register(vs, "gFarbe"), massstab, 1);  // scales the quad
+  g_->SetPixelShaderConstantF(Register(ps, "gFarbe"), blau, 1);       // adds blue
+  ASSERT_NO_FATAL_FAILURE(Zeichne());
+  // Edges at 4.125 and 11.875 pixels; white only where both samplers and both constants
+  // were found apart.
+  EXPECT_EQ(bild_.Rechteck(0xFFFFFFu, 0xFFFFFFu), (std::array<UINT, 4>{5, 5, 12, 12}));
+  g_->SetTexture(D3DVERTEXTEXTURESAMPLER0, nullptr);
+  g_->SetTexture(0, nullptr);
 }
