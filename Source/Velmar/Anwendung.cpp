@@ -1,6 +1,8 @@
 #include "Anwendung.h"
 
+#include "Bearbeitung.h"
 #include "Praesentation.h"
+#include "Szene.h"
 
 #include "Dreno.h"
 #include "InputSystem.h"
@@ -74,20 +76,35 @@ void Anwendung::JobRunde() {
 }
 
 void Anwendung::Ausfuehren() {
-  std::srand(static_cast<unsigned>(Quelm_Zaehlerstand() & 0xFFFFFFFFu));
-  // Scene, widget page, scene renderer, line list and filter set: built here by their parts.
+  Szene szene;
+  const auto saat = static_cast<std::uint32_t>(Quelm_Zaehlerstand() & 0xFFFFFFFFu);
+  std::srand(saat);
+  szene.farbZufall = Zufall(saat);
+  szene.dreiecke.push_back({{{-10, 0, 10}, {0, 0, -10}, {10, 0, 10}}});
+  szene.BaueNetz();
+  // Widget page, scene renderer, line list and filter set: built here by their parts.
+  Bearbeitung bearbeitung(szene);
 
   while (!gSystem.beenden) {
-    if (DRENO::InputSystem* eingabe = DRENO::GetInstance()) eingabe->Update();
+    DRENO::InputSystem* eingabe = DRENO::GetInstance();
+    if (eingabe) eingabe->Update();
     if (gSystem.proBild) gSystem.proBild();
     gZeitgeber.Aktualisiere();
     gProtokoll.LeereProtokollWarteschlange();
     JobRunde();
-    // Landscape dispatch, editing and camera, scene, debug lines, widgets, console
-    // display, screenshot and console keys: each joins the frame here with its part.
+    szene.StarteGenerierung();
+
+    const float dt = static_cast<float>(gZeitgeber.schritt) * Quelm_SekundenProTick;
+    bearbeitung.Schritt(EingabeStand::Lies(eingabe), dt, Quelm_Zaehlerstand(),
+                        static_cast<float>(Quelm_Screen3D::modus.width), static_cast<float>(Quelm_Screen3D::modus.height));
+    bearbeitung.kamera.Glaette(dt);
+    // Scene, debug lines, widgets, console display, screenshot and console keys: each
+    // joins the frame here with its part.
     Praesentiere(Quelm_Screen3D::zeichenKontext->impl);
     Quelm_Screen3D::zeichenKontext->SetzeZaehlerZurueck();
   }
+  // The editing state goes before the scene; a landscape job still in flight is dropped
+  // with the core's main-thread queue.
 }
 
 }  // namespace Spiel
