@@ -1,4 +1,3 @@
-#include "Anwendung.h"
 #include "Einstieg.h"
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Konsole.h"
@@ -52,13 +51,6 @@ TEST_F(Einstieg, OhneLogdateiBleibtEineAlteLogdateiStehen) {
   SchreibeDatei(Datei("tool.log"), "alt\n");
   Spiel::ProgrammEinstieg([] {});
   EXPECT_EQ(LeseDatei(Datei("tool.log")), "alt\n");
-}
-
-TEST(Anwendung, ModusFlagsAusVollbildUndVsync) {
-  EXPECT_EQ(Spiel::Anwendung::ModusFlags(false, true), 10u);
-  EXPECT_EQ(Spiel::Anwendung::ModusFlags(true, true), 11u);
-  EXPECT_EQ(Spiel::Anwendung::ModusFlags(false, false), 2u);
-  EXPECT_EQ(Spiel::Anwendung::ModusFlags(true, false), 3u);
 }
 
 }  // namespace
