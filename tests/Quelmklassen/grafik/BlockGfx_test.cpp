@@ -1,0 +1,168 @@
+// Rectangle packer, block-graphics atlas and the "FX3D"/"PLTZ" files, on the recording device.
+#include "Quelm_Bild.h"
+#include "Quelm_BlockGfx3D.h"
+#include "RenderTestHilfen.h"
+#include "TRechteckPacker.h"
+#include "TSpeicher.h"
+
+#include <random>
+
+namespace {
+
+void PruefeBelegung(const TRechteckPacker& p) {
+  for (std::size_t i = 0; i < p.belegt.size(); ++i) {
+    const TRechteck& a = p.belegt[i];
+    ASSERT_LE(a.x + a.w, p.breite);
+    ASSERT_LE(a.y + a.h, p.hoehe);
+    for (std::size_t j = i + 1; j < p.belegt.size(); ++j) ASSERT_FALSE(TRechteckPacker::Ueberlappen(a, p.belegt[j]));
+  }
+}
+
+TEST(RechteckPacker, PlatziertOhneUeberlappungInnerhalbDerFlaeche) {
+  std::mt19937 zufall(7);
+  for (int runde = 0; runde < 20; ++runde) {
+    TRechteckPacker p;
+    p.Init(256, 256);
+    std::uint64_t x, y, fehlschlaege = 0;
+    for (int i = 0; i < 200; ++i) {
+      const std::uint64_t w = 1 + zufall() % 40, h = 1 + zufall() % 40;
+      if (p.Einfuegen(w, h, x, y)) EXPECT_EQ(p.belegt.back(), (TRechteck{x, y, w, h}));
+      else ++fehlschlaege;
+    }
+    PruefeBelegung(p);
+    EXPECT_GT(fehlschlaege, 0u);  // the area did fill up
+  }
+  TRechteckPacker p;
+  p.Init(512, 512);
+  std::uint64_t x, y;
+  ASSERT_TRUE(p.Einfuegen(30, 20, x, y));
+  EXPECT_EQ(x + y, 0u);
+  ASSERT_TRUE(p.Einfuegen(30, 20, x, y));
+  EXPECT_EQ(x, 30u);
+  EXPECT_EQ(y, 0u);
+  EXPECT_FALSE(p.Einfuegen(513, 1, x, y));
+}
+
+TEST(RechteckPacker, PltzUndAlteFreilisteWerdenGelesenAbgeschnitteneNicht) {
+  TRechteckPacker p;
+  p.Init(128, 64);
+  std::uint64_t x, y;
+  for (int i = 0; i < 5; ++i) p.Einfuegen(10 + i, 7, x, y);
+  TSpeicher s;
+  p.Speichern(s);
+  TRechteckPacker q;
+  s.position = 0;
+  ASSERT_TRUE(q.Laden(s));
+  EXPECT_EQ(s.position, s.groesse);
+  EXPECT_EQ(q.belegt, p.belegt);
+  EXPECT_EQ(q.frei, p.frei);
+  EXPECT_EQ(q.breite * 1000 + q.hoehe, 128064u);
+  for (std::uint64_t n = 0; n < s.groesse; ++n) {
+    TSpeicher kurz = s;
+    kurz.groesse = n;
+    kurz.position = 0;
+    EXPECT_FALSE(q.Laden(kurz)) << n;
+    EXPECT_TRUE(q.belegt.empty() && q.frei.empty());
+  }
+  // Older layout: an ignored word, then a bare free list.
+  const std::uint8_t alt[] = {0, 0, 0, 9, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4};
+  TSpeicher a;
+  a.Reserviere(sizeof alt);
+  std::memcpy(a.daten, alt, sizeof alt);
+  a.SetGroesse(sizeof alt);
+  ASSERT_TRUE(q.Laden(a));
+  EXPECT_TRUE(q.belegt.empty());
+  EXPECT_EQ(q.frei, (std::vector<TRechteck>{{1, 2, 3, 4}}));
+}
+
+class BlockGfx : public AufzeichnungsTest {
+ protected:
+  // A picture whose every pixel tells its position.
+  static void Fuelle(Quelm_Bild& bild, std::uint32_t basis) {
+    for (std::uint64_t y = 0; y < bild.hoehe; ++y)
+      for (std::uint64_t x = 0; x < bild.breite; ++x)
+        reinterpret_cast<std::uint32_t*>(bild.daten + y * bild.pitch)[x] = basis + static_cast<std::uint32_t>(y * 1000 + x);
+  }
+  static std::uint32_t Pixel(const TBereich& b, std::uint64_t x, std::uint64_t y) {
+    return reinterpret_cast<const std::uint32_t*>(b.daten + y * b.pitch)[x];
+  }
+};
+
+TEST_F(BlockGfx, WachsenPacktAllesInIdReihenfolgeNeuUndBehaeltDiePixel) {
+  Quelm_BlockGfx3D atlas(0, 0, 0);
+  Quelm_Bild quelle(400, 400, PXFMT_A8R8G8B8);
+  Fuelle(quelle, 0xFF000000u);
+  const std::uint64_t groessen[][2] = {{200, 100}, {300, 90}, {120, 250}, {90, 90}, {260, 300}};
+  for (std::uint64_t id = 0; id < 5; ++id) ASSERT_TRUE(atlas.AddGrafik(id * 3, &quelle, 1, 2, groessen[id][0], groessen[id][1]));
+  EXPECT_EQ(atlas.breite, 1024u);
+  EXPECT_FALSE(atlas.HatGrafik(1));
+  // The same sizes inserted in id order into a fresh packer of the final size.
+  TRechteckPacker erwartet;
+  erwartet.Init(1024, 1024);
+  const TBereich kopie = atlas.textur->KopieBereich(0);
+  for (std::uint64_t id = 0; id < 5; ++id) {
+    std::uint64_t x, y;
+    ASSERT_TRUE(erwartet.Einfuegen(groessen[id][0], groessen[id][1], x, y));
+    const Quelm_BlockGrafik& e = atlas.eintraege[id * 3];
+    EXPECT_EQ(e.x * 10000 + e.y, x * 10000 + y) << id;
+    EXPECT_FLOAT_EQ(e.u, static_cast<float>(x) / 1024.0f);
+    EXPECT_EQ(Pixel(kopie, e.x + e.w - 1, e.y + e.h - 1), Pixel(quelle, e.w, e.h + 1));
+  }
+  PruefeBelegung(atlas.packer);
+  Quelm_Bild falsch(4, 4, PXFMT_R5G6B5);
+  EXPECT_FALSE(atlas.AddGrafik(99, &falsch, 0, 0, 4, 4));
+  EXPECT_FALSE(atlas.AddGrafik(99, &quelle, 390, 0, 20, 4));
+  EXPECT_FALSE(atlas.HatGrafik(99));
+}
+
+TEST_F(BlockGfx, ZeichneGrafikNimmtEigeneGroesseUndUebergehtFehlendeIds) {
+  Quelm_BlockGfx3D atlas(64, 4, 0);
+  Quelm_Bild quelle(16, 8, PXFMT_A8R8G8B8);
+  atlas.AddGrafik(2, &quelle, 0, 0, 16, 8);
+  atlas.pivotMitte = 1;
+  atlas.ZeichneGrafik(2, 10, 20, {1, 0.5f, 0, 1}, 0, 0, 0.25f);
+  atlas.ZeichneGrafik(3, 10, 20, {1, 1, 1, 1}, 0, 0, 0);
+  atlas.ZeichneGrafik(200, 10, 20, {1, 1, 1, 1}, 0, 0, 0);
+  ASSERT_EQ(atlas.instanzen.size(), 1u);
+  const Quelm_BlockInstanz& i = atlas.instanzen[0];
+  EXPECT_EQ(std::vector<float>(i.groesse, i.groesse + 2), (std::vector<float>{16, 8}));
+  EXPECT_EQ(i.zielPos[2], 0.5f);
+  EXPECT_EQ(i.param[1], 0.5f);
+}
+
+TEST_F(BlockGfx, Fx3dRundreiseUndAbgeschnitteneDateienWerdenAbgelehnt) {
+  Quelm_BlockGfx3D atlas(64, 7, 0);
+  Quelm_Bild quelle(40, 30, PXFMT_A8R8G8B8);
+  Fuelle(quelle, 0x80000000u);
+  atlas.AddGrafik(1, &quelle, 0, 0, 40, 30);
+  atlas.AddGrafik(70, &quelle, 5, 5, 10, 12);
+  atlas.pivotMitte = 1;
+  TSpeicher datei;
+  ASSERT_TRUE(atlas.Speichern(datei));
+
+  Quelm_BlockGfx3D gelesen(0, 0, 0);
+  datei.position = 0;
+  ASSERT_TRUE(gelesen.Laden(datei));
+  EXPECT_EQ(datei.position, datei.groesse);
+  EXPECT_EQ(gelesen.eintraege.size(), 128u);
+  EXPECT_EQ(gelesen.vorhanden, atlas.vorhanden);
+  EXPECT_EQ(gelesen.eintraege[70].x * 100 + gelesen.eintraege[70].h, atlas.eintraege[70].x * 100 + 12);
+  EXPECT_EQ(gelesen.packer.belegt, atlas.packer.belegt);
+  EXPECT_EQ(gelesen.pivotMitte, 1);
+  EXPECT_EQ(gelesen.instanzPuffer->groesse, 7u * 60);
+  const TBereich kopie = gelesen.textur->KopieBereich(0);
+  EXPECT_EQ(Pixel(kopie, atlas.eintraege[70].x, atlas.eintraege[70].y), Pixel(quelle, 5, 5));
+
+  // Every cut refuses the file and leaves the atlas as it was.
+  for (std::uint64_t n = 0; n < datei.groesse; n += 7) {
+    TSpeicher kurz = datei;
+    kurz.groesse = n;
+    kurz.position = 0;
+    Quelm_BlockGfx3D ziel(0, 0, 0);
+    EXPECT_FALSE(ziel.Laden(kurz)) << n;
+    EXPECT_EQ(ziel.textur, nullptr);
+    EXPECT_TRUE(ziel.eintraege.empty());
+  }
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+// UTF-8, the TrueType rasteriser, measuring and box layout, and "FNTH" files, on the recording device.
+#include "Quelm_BlockGfx3D.h"
+#include "Quelm_Font3D.h"
+#include "RenderTestHilfen.h"
+#include "TSpeicher.h"
+
+namespace {
+
+TEST(Utf8, KodiertUndDekodiertUndLiestNieUeberDasEnde) {
+  for (std::uint32_t c : {0x41u, 0xE9u, 0x416u, 0x20ACu, 0x1F600u}) {
+    const std::string s = Quelm::ZeichenNachUtf8(c);
+    const char* p = s.c_str();
+    EXPECT_EQ(Quelm::NaechstesZeichen(p), c);
+    EXPECT_EQ(p, s.c_str() + s.size());
+  }
+  for (const char* kurz : {"\xE2\x82", "\xF0\x9F\x98", "\xC3"}) {
+    const char* p = kurz;
+    EXPECT_EQ(Quelm::NaechstesZeichen(p), 0u);
+    EXPECT_EQ(*p, 0);
+  }
+  const std::string& satz = Quelm::Zeichensatz();
+  const char* p = satz.c_str();
+  std::vector<std::uint32_t> zeichen;
+  while (std::uint32_t c = Quelm::NaechstesZeichen(p)) zeichen.push_back(c);
+  ASSERT_EQ(zeichen.size(), 230u);
+  EXPECT_EQ(zeichen.front(), 0x27u);
+  EXPECT_EQ(zeichen.back(), 0x451u);
+}
+
+class Font : public AufzeichnungsTest {
+ protected:
+  void SetUp() override {
+    AufzeichnungsTest::SetUp();
+    steuerung->protokollieren = false;
+    font.reset(Quelm_Font3D::LadeTrueType(VELMAR_FONT_TTF));
+    ASSERT_TRUE(font);
+  }
+  void TearDown() override {
+    font.reset();
+    AufzeichnungsTest::TearDown();
+  }
+  float Breite(const std::string& t) const { return font->GetTextBreite(t.c_str()); }
+  std::string Zeile(std::size_t j) const {
+    const char* t = font->Textpuffer();
+    const std::size_t ende = j + 1 < font->zeilenAnfaenge.size() ? font->zeilenAnfaenge[j + 1] : std::strlen(t);
+    return std::string(t + font->zeilenAnfaenge[j], t + ende);
+  }
+  std::unique_ptr<Quelm_Font3D> font;
+};
+
+TEST_F(Font, TrueTypeGibtGlyphenBeiVierundzwanzigPixelnUndMisst) {
+  EXPECT_EQ(font->hoehe, 24.0f);
+  EXPECT_TRUE(font->HatGlyphe('A'));
+  EXPECT_TRUE(font->HatGlyphe(0x44F));
+  EXPECT_FALSE(font->HatGlyphe(' '));
+  EXPECT_FALSE(font->HatGlyphe('='));
+  const float a = static_cast<float>(font->metriken['A'].vorschub) + 2.4f;
+  EXPECT_FLOAT_EQ(Breite("A=A"), a + 7.2f + a);
+  font->autoZeichnen = 0;
+  font->SchreibeZeile(10, 50, "A");
+  ASSERT_EQ(font->atlas->instanzen.size(), 1u);
+  EXPECT_EQ(font->atlas->instanzen[0].zielPos[1], 46.0f + static_cast<float>(font->metriken['A'].offsetY));
+}
+
+TEST_F(Font, RahmenBrichtUmUndEndetMitAuslassung) {
+  font->autoZeichnen = 0;
+  const float w = Breite("aaa bbb") + 1;
+  font->SchreibeInRahmen(0, 0, w, 200, "aaa bbb ccc\nd");
+  ASSERT_EQ(font->zeilenAnfaenge.size(), 3u);
+  EXPECT_EQ(Zeile(0), "aaa bbb ");
+  EXPECT_EQ(Zeile(1), "ccc\n");
+  EXPECT_FLOAT_EQ(font->zeilenBreiten[0], Breite("aaa bbb"));
+  // A word wider than the box is broken inside it.
+  font->SchreibeInRahmen(0, 0, Breite("mmm") + 0.5f, 200, "mmmmmmm");
+  EXPECT_EQ(Zeile(0), "mmm");
+  EXPECT_EQ(Zeile(2), "m");
+  // Two lines fit; the rest ends in "..." and the last line keeps room for it.
+  font->SchreibeInRahmen(0, 0, w, 49, "aaa bbb ccc ddd eee");
+  ASSERT_EQ(font->zeilenAnfaenge.size(), 2u);
+  EXPECT_EQ(Zeile(1), "ccc ...");
+  EXPECT_FLOAT_EQ(font->zeilenBreiten[1], Breite("ccc") + Breite("..."));
+  // Lower than one line: still one line.
+  font->SchreibeInRahmen(0, 0, w, 3, "aaa bbb ccc");
+  EXPECT_EQ(font->zeilenAnfaenge.size(), 1u);
+  // The longest text the buffer takes, cut at its very end, has room for the ellipsis.
+  const std::string lang(Quelm_Font3D::kTextPuffer + 50, 'i');
+  font->SchreibeInRahmen(0, 0, 1e9f, 24, "%s", lang.c_str());
+  EXPECT_EQ(std::strlen(font->Textpuffer()), Quelm_Font3D::kTextPuffer - 1);
+}
+
+TEST_F(Font, FnthRundreiseUndFehlerhafteDateienWerdenAbgelehnt) {
+  TSpeicher datei;
+  ASSERT_TRUE(font->Speichern(datei));
+  Quelm_Font3D gelesen;
+  datei.position = 0;
+  ASSERT_TRUE(gelesen.LadeAusSpeicher(datei, "x"));
+  EXPECT_EQ(gelesen.hoehe, 24.0f);
+  ASSERT_EQ(gelesen.metriken.size(), font->metriken.size());
+  for (const char* t : {"Zwölf Boxkämpfer", "Съешь же ещё"}) EXPECT_EQ(gelesen.GetTextBreite(t), Breite(t)) << t;
+
+  const std::uint64_t anzahlFeld = datei.groesse - 12 * font->metriken.size() - 4;
+  for (std::uint64_t n : {std::uint64_t{3}, std::uint64_t{11}, std::uint64_t{15}, std::uint64_t{200},
+                          datei.groesse / 2, anzahlFeld + 2, datei.groesse - 1}) {
+    TSpeicher kurz = datei;
+    kurz.groesse = n;
+    kurz.position = 0;
+    Quelm_Font3D f;
+    EXPECT_FALSE(f.LadeAusSpeicher(kurz, "x")) << n;
+    EXPECT_FALSE(f.HatGlyphe('A'));
+  }
+  // Fewer metrics than glyphs in the atlas.
+  TSpeicher wenig = datei;
+  wenig.daten[anzahlFeld + 2] = 0;
+  wenig.daten[anzahlFeld + 3] = 64;
+  wenig.position = 0;
+  Quelm_Font3D f;
+  EXPECT_FALSE(f.LadeAusSpeicher(wenig, "x"));
+  EXPECT_FALSE(f.HatGlyphe('A'));
+}
+
+}  // namespace
