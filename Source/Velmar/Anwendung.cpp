@@ -1,6 +1,7 @@
 #include "Anwendung.h"
 
 #include "Bearbeitung.h"
+#include "LinienListe.h"
 #include "Praesentation.h"
 #include "Szene.h"
 
@@ -8,6 +9,7 @@
 #include "InputSystem.h"
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Konsole.h"
+#include "Quelm_KonsoleStandardAnzeige.h"
 #include "Quelm_Protokoll.h"
 #include "Quelm_Screen3D.h"
 #include "Quelm_System.h"
@@ -51,7 +53,9 @@ Anwendung::Anwendung() {
   }
   DRENO::LogCallback = &Anwendung::MeldeEingabe;
 
-  // Console display and widget graphics: added with the console overlay and the widgets.
+  konsolenAnzeige = new Quelm_KonsoleStandardAnzeige(gSystem.programmVerzeichnis / "Daten" / "calibrib.fnt");
+  gProtokoll.anzeige = konsolenAnzeige;
+  // Widget graphics: added with the widgets.
 }
 
 Anwendung::~Anwendung() {
@@ -75,6 +79,28 @@ void Anwendung::JobRunde() {
   kern.hauptInfos.front().stop.store(false);
 }
 
+void Anwendung::SchalteKonsoleUm(Quelm_KonsoleStandardAnzeige& konsole, DRENO::InputSystem* eingabe) {
+  if (konsole.eingabeAktiv) {
+    konsole.sichtbar = konsole.eingabeAktiv = 0;
+    if (eingabe) eingabe->SetInputHandler(nullptr);
+    return;
+  }
+  konsole.sichtbar = konsole.eingabeAktiv = 1;
+  if (eingabe) eingabe->SetInputHandler(&konsole);
+}
+
+void Anwendung::ZeichneHilfslinien(LinienListe& linien, Bearbeitung& bearbeitung, float breite, float hoehe) {
+  const float grau[4] = {2.0f / 3, 2.0f / 3, 2.0f / 3, 2.0f / 3};
+  const float weiss[4] = {1, 1, 1, 1};
+  linien.FuegeGitterHinzu({-100, 0, -100}, {0, 0, 200}, {10, 0, 0}, grau);
+  linien.FuegeGitterHinzu({-100, 0, -100}, {200, 0, 0}, {0, 0, 10}, grau);
+  for (std::size_t stelle : bearbeitung.auswahl) {
+    const Vektor3& v = bearbeitung.Ecke(stelle);
+    linien.FuegeQuaderHinzu(v - Vektor3{1.5f, 1.5f, 1.5f}, {3, 3, 3}, weiss);
+  }
+  linien.Zeichne(bearbeitung.kamera.Sicht(), Kamera::Projektion(breite, hoehe));
+}
+
 void Anwendung::Ausfuehren() {
   Szene szene;
   const auto saat = static_cast<std::uint32_t>(Quelm_Zaehlerstand() & 0xFFFFFFFFu);
@@ -84,6 +110,9 @@ void Anwendung::Ausfuehren() {
   szene.BaueNetz();
   // Widget page, scene renderer, line list and filter set: built here by their parts.
   Bearbeitung bearbeitung(szene);
+  bearbeitung.konsoleOffen = [this] { return konsolenAnzeige && konsolenAnzeige->eingabeAktiv; };
+  // The scene renderer's depth buffer does not exist yet: the lines draw over the image.
+  LinienListe linien(65536, 0x380000, nullptr);
 
   while (!gSystem.beenden) {
     DRENO::InputSystem* eingabe = DRENO::GetInstance();
@@ -95,11 +124,17 @@ void Anwendung::Ausfuehren() {
     szene.StarteGenerierung();
 
     const float dt = static_cast<float>(gZeitgeber.schritt) * Quelm_SekundenProTick;
-    bearbeitung.Schritt(EingabeStand::Lies(eingabe), dt, Quelm_Zaehlerstand(),
-                        static_cast<float>(Quelm_Screen3D::modus.width), static_cast<float>(Quelm_Screen3D::modus.height));
+    const EingabeStand stand = EingabeStand::Lies(eingabe);
+    const float breite = static_cast<float>(Quelm_Screen3D::modus.width);
+    const float hoehe = static_cast<float>(Quelm_Screen3D::modus.height);
+    bearbeitung.Schritt(stand, dt, Quelm_Zaehlerstand(), breite, hoehe);
     bearbeitung.kamera.Glaette(dt);
-    // Scene, debug lines, widgets, console display, screenshot and console keys: each
-    // joins the frame here with its part.
+    // Scene: joins the frame here with its part.
+    ZeichneHilfslinien(linien, bearbeitung, breite, hoehe);
+    // Widgets: join the frame here with their part.
+    if (konsolenAnzeige) konsolenAnzeige->Zeichne();
+    // Screenshot key: joins the frame here with its part.
+    if (konsolenAnzeige && stand.losgelassen[kTasteF11]) SchalteKonsoleUm(*konsolenAnzeige, eingabe);
     Praesentiere(Quelm_Screen3D::zeichenKontext->impl);
     Quelm_Screen3D::zeichenKontext->SetzeZaehlerZurueck();
   }

@@ -1,9 +1,15 @@
 #pragma once
 #include "Quelm_ParallelKern.h"
 
-class Quelm_KonsoleBasisAnzeige;
+class Quelm_KonsoleStandardAnzeige;
+namespace DRENO {
+class InputSystem;
+}
 
 namespace Spiel {
+
+class Bearbeitung;
+class LinienListe;
 
 // The tool while it runs: owns the parallel execution core and the console display, opens
 // the screen and the input system, and runs the main loop.
@@ -21,16 +27,23 @@ class Anwendung {
   // Log sink of the input library.
   static void MeldeEingabe(const char* text);
 
+  // F11: a console taking input closes and leaves no handler; otherwise it opens and
+  // takes the input.
+  static void SchalteKonsoleUm(Quelm_KonsoleStandardAnzeige& konsole, DRENO::InputSystem* eingabe);
+  static constexpr int kTasteF11 = 87;
+
   // The mode flags the screen starts with: 2, plus 1 for fullscreen, plus 8 for vsync.
   static std::uint64_t ModusFlags(bool vollbild, bool vsync);
 
  private:
+  // Ground grid and a wire cube around every selected corner, over the finished image.
+  static void ZeichneHilfslinien(LinienListe& linien, Bearbeitung& bearbeitung, float breite, float hoehe);
   // Body of the frame job: ends the main thread's job turn.
   void BeendeJobRunde();
   // Runs every main-thread job queued before this frame's turn.
   void JobRunde();
 
-  Quelm_KonsoleBasisAnzeige* konsolenAnzeige = nullptr;
+  Quelm_KonsoleStandardAnzeige* konsolenAnzeige = nullptr;
   Quelm_ParallelKern kern;
 };
 
