@@ -5,7 +5,8 @@ include(GoogleTest)
 # DISPLAY runs the whole executable on a virtual X server of its own (Xvfb, Mesa software GL).
 function(velmar_test)
   cmake_parse_arguments(T "DISPLAY" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
-  add_executable(${T_NAME} ${T_SOURCES})
+  # Every test program gets a temporary HOME from before the engine's globals on.
+  add_executable(${T_NAME} ${T_SOURCES} ${CMAKE_SOURCE_DIR}/tests/hilfe/TestHeim.cpp)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} testhilfe GTest::gtest GTest::gmock GTest::gtest_main)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <functional>
 #include <stdexcept>
 
 namespace {
@@ -14,7 +16,10 @@ namespace fs = std::filesystem;
 
 class Einstieg : public ::testing::Test {
  protected:
-  void SetUp() override { gSystem.benutzerVerzeichnis = ordner.pfad(); }
+  void SetUp() override {
+    gSystem.benutzerVerzeichnis = ordner.pfad();
+    Quelm_KonsolenVariable::Finde("t_logfile")->SetzeBool(true);
+  }
   fs::path Datei(const char* name) const { return ordner.pfad() / name; }
   TempOrdner ordner;
 };
@@ -51,6 +56,48 @@ TEST_F(Einstieg, OhneLogdateiBleibtEineAlteLogdateiStehen) {
   SchreibeDatei(Datei("tool.log"), "alt\n");
   Spiel::ProgrammEinstieg([] {});
   EXPECT_EQ(LeseDatei(Datei("tool.log")), "alt\n");
+}
+
+TEST_F(Einstieg, FehlschlaegeStehenAuchAufStderrMitDemProtokollPfad) {
+  const std::string log = Datei("tool.log").string();
+  struct Fall {
+    const char* name;
+    std::function<void()> vorbereiten;
+    std::function<void()> anwendung;
+    int ergebnis;
+    std::string stderrText;  // a part of what stderr must show
+  };
+  const Fall faelle[] = {
+      {"Start scheitert", [] {},
+       [] { Quelm_Ausnahme::Wirf("Screen initialisation failed.", "Spiel::Anwendung::Anwendung", "A.cpp", 1); }, -1,
+       "ToolVelmar: Screen initialisation failed.\nToolVelmar: Protokoll: " + log + "\n"},
+      {"Speichern scheitert", [this] { fs::create_directory(Datei("tool.cfg")); }, [] {}, 1,
+       "konnte nicht gespeichert werden"},
+      {"Datenordner fehlt", [] { gSystem.ordnerFehler = "!Unable to create user data path \"x\"."; }, [] {}, 0,
+       "ToolVelmar: Unable to create user data path \"x\"."},
+  };
+  for (const Fall& fall : faelle) {
+    SCOPED_TRACE(fall.name);
+    fs::remove_all(Datei("tool.cfg"));
+    fall.vorbereiten();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Spiel::ProgrammEinstieg(fall.anwendung), fall.ergebnis);
+    const std::string fehlerText = ::testing::internal::GetCapturedStderr();
+    gSystem.ordnerFehler.clear();
+    EXPECT_NE(fehlerText.find(fall.stderrText), std::string::npos) << fehlerText;
+    // Whatever reached stderr is in the log as well.
+    const std::string erste = fehlerText.substr(12, fehlerText.find('\n') - 12);
+    EXPECT_NE(LeseDatei(Datei("tool.log")).find(erste), std::string::npos) << erste;
+  }
+}
+
+TEST_F(Einstieg, BeendenSignaleSetzenNurDasEndeFlag) {
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    gSystem.beenden = false;
+    EXPECT_EQ(Spiel::ProgrammEinstieg([signal] { std::raise(signal); }), 0) << signal;
+    EXPECT_TRUE(gSystem.beenden) << signal;
+  }
+  gSystem.beenden = false;
 }
 
 }  // namespace

@@ -105,6 +105,31 @@ TEST_F(Programm, KonfigurationOhneGroesseNimmtDenDesktopUndSpeichertIhn) {
   EXPECT_NE(cfg.find("<var name=\"displayheight\" wert=\"1024\" />"), std::string::npos) << cfg;
 }
 
+TEST_F(Programm, ZuGrossesFensterWirdBegrenztUndSigtermEndetMitSpeichern) {
+  SchreibeDatei(Benutzerordner() / "tool.cfg",
+                "<?xml version=\"1.0\" ?>\n<config>\n"
+                "    <var name=\"displaywidth\" wert=\"40000\" />\n"
+                "    <var name=\"displayheight\" wert=\"32767\" />\n"
+                "    <var name=\"fullscreen\" wert=\"nein\" />\n"
+                "</config>\n");
+  Starte();
+  // Once the input system is made, the window and the device stand.
+  const auto frist = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (LeseDatei(Benutzerordner() / "tool.log").find("Creating Input") == std::string::npos &&
+         std::chrono::steady_clock::now() < frist)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a few frames
+  kill(pid_, SIGTERM);
+  ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 0);
+  const std::string log = LeseDatei(Benutzerordner() / "tool.log");
+  EXPECT_NE(log.find("?Fenstergröße 40000x32767 ist größer als die Anzeige, benutze 1280x1024."), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("Screen wird geschlossen."), std::string::npos) << log;
+  const std::string cfg = LeseDatei(Benutzerordner() / "tool.cfg");
+  EXPECT_NE(cfg.find("<var name=\"displaywidth\" wert=\"1280\" />"), std::string::npos) << cfg;
+  EXPECT_NE(cfg.find("<var name=\"displayheight\" wert=\"1024\" />"), std::string::npos) << cfg;
+}
+
 TEST_F(Programm, OhneBildschirmEndetMitMinusEinsUndSpeichertTrotzdem) {
   Starte(false);
   ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 255);  // -1

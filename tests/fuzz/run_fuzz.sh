@@ -16,6 +16,8 @@ ZIELE=(
   "segmentleser_fuzz -max_len=4096"
   "png_fuzz -max_len=8192"
   "dds_fuzz -max_len=8192"
+  # long enough for a file nested tens of thousands of levels deep
+  "konfig_fuzz -max_len=200000"
 )
 
 # Everything below runs from one function, so bash has read the whole script before it starts

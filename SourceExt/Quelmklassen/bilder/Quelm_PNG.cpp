@@ -77,8 +77,11 @@ inline int Paeth(int a, int u, int ul) {
 // left neighbour of the first pixel; before the first row the previous row is all zero.
 class Entfilterer {
  public:
-  Entfilterer(Quelm_Bild& bild, std::uint64_t b)
-      : bild_(bild), b_(b), zeile_(b * bild.breite), slots_(2 * (zeile_ + b), 0) {}
+  // `schluessel`: the transparent colour of an RGB image as 0x00RRGGBB, or kKeinSchluessel.
+  Entfilterer(Quelm_Bild& bild, std::uint64_t b, std::uint32_t schluessel)
+      : bild_(bild), b_(b), zeile_(b * bild.breite), schluessel_(schluessel), slots_(2 * (zeile_ + b), 0) {}
+
+  static constexpr std::uint32_t kKeinSchluessel = 0xFFFFFFFF;
 
   // One raw row: the filter byte, then the row's bytes. False for an unknown filter.
   bool Zeile(const std::uint8_t* roh) {
@@ -120,8 +123,9 @@ class Entfilterer {
     std::uint8_t* ziel = bild_.daten + y_ * bild_.pitch;
     for (std::uint64_t x = 0; x < bild_.breite; ++x) {
       const std::uint8_t* p = akt + x * B;
-      const std::uint32_t alpha = B == 4 ? std::uint32_t(p[B - 1]) << 24 : 0xFF000000u;
-      const std::uint32_t farbe = alpha | std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
+      const std::uint32_t rgb = std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
+      const std::uint32_t alpha = B == 4 ? std::uint32_t(p[B - 1]) << 24 : rgb == schluessel_ ? 0 : 0xFF000000u;
+      const std::uint32_t farbe = alpha | rgb;
       std::memcpy(ziel + x * 4, &farbe, 4);
     }
     return true;
@@ -130,6 +134,7 @@ class Entfilterer {
   Quelm_Bild& bild_;
   const std::uint64_t b_;
   const std::uint64_t zeile_;
+  const std::uint32_t schluessel_;
   std::vector<std::uint8_t> slots_;
   std::uint64_t y_ = 0;
 };
@@ -294,6 +299,7 @@ bool Quelm_Bild::LadePNG(Quelm_Bild& bild, TSpeicher& q) {
   // IDAT chunks are only noted, not copied.
   std::vector<std::pair<std::uint64_t, std::uint32_t>> idat;  // offset and length
   bool endeGesehen = false;
+  std::uint32_t schluessel = Entfilterer::kKeinSchluessel;
   while (q.position < q.groesse) {
     const std::uint64_t rest = Rest(q);
     const std::uint64_t angekuendigt = rest < 8 ? 0 : LiesBE(q.daten + q.position);
@@ -312,6 +318,10 @@ bool Quelm_Bild::LadePNG(Quelm_Bild& bild, TSpeicher& q) {
     q.position += 8;
     if (typ == Typ("IDAT") && laenge > 0) {
       idat.emplace_back(q.position, laenge);
+    } else if (typ == Typ("tRNS") && farbTyp == 2 && laenge == 6) {
+      // The transparent colour as three 16-bit samples; beyond 255 no 8-bit pixel has it.
+      const std::uint8_t* t = q.daten + q.position;
+      if ((t[0] | t[2] | t[4]) == 0) schluessel = std::uint32_t(t[1]) << 16 | std::uint32_t(t[3]) << 8 | t[5];
     } else if (typ == Typ("IEND")) {
       endeGesehen = true;
     }
@@ -330,7 +340,7 @@ bool Quelm_Bild::LadePNG(Quelm_Bild& bild, TSpeicher& q) {
   const std::uint64_t rohZeile = zeile + 1;
   std::vector<std::uint8_t> puffer(rohZeile);
   std::uint8_t ueberschuss;
-  Entfilterer entfilterer(bild, b);
+  Entfilterer entfilterer(bild, b, schluessel);
   int falscherFilter = -1;
   std::uint64_t zeilen = 0, gefuellt = 0, gesamt = 0;
   int ergebnis = Z_OK;

@@ -50,9 +50,12 @@ Quelm_System::Quelm_System(const Quelm_SystemQuellen& quellen) {
   if (!std::filesystem::exists(benutzerVerzeichnis, fehler)) {
     // A file-system error is reported like a folder that could not be made: start-up goes
     // on, and later writes into the folder fail where they happen.
-    if (!std::filesystem::create_directories(benutzerVerzeichnis, fehler))
-      Protokolliere("!Unable to create user data path \"%s\". This will end in tears.",
-                    benutzerVerzeichnis.string().c_str());
+    if (!std::filesystem::create_directories(benutzerVerzeichnis, fehler)) {
+      // The log is not on yet: the program entry repeats the line once it is.
+      ordnerFehler = "!Unable to create user data path \"" + benutzerVerzeichnis.string() +
+                     "\". This will end in tears." + (fehler ? " (" + fehler.message() + ")" : std::string());
+      Protokolliere("%s", ordnerFehler.c_str());
+    }
   }
 
   if (benutzerName.empty()) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <boost/signals2/signal.hpp>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -27,10 +28,13 @@ class Quelm_System {
   Praesenz praesenz = Fokussiert;
   bool sichtbar = true;
   bool fokus = true;
-  bool beenden = false;  // quit flag: goes from false to true only
+  // Quit flag: goes from false to true only; atomic, as a signal handler sets it too.
+  std::atomic<bool> beenden{false};
   std::filesystem::path benutzerVerzeichnis;
   std::filesystem::path programmVerzeichnis;
   std::string benutzerName;
+  // The log line of a user data folder that could not be made (empty when it is there).
+  std::string ordnerFehler;
   std::function<void()> proBild;  // per-frame hook, installed by the screen
   boost::signals2::signal<void(Praesenz)> praesenzGeaendert;
 

@@ -12,6 +12,7 @@
 
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 bool Quelm_Screen3D::glfwGestartet = false;
@@ -56,6 +57,29 @@ const GLFWvidmode* Desktopmodus() {
   return monitor ? glfwGetVideoMode(monitor) : nullptr;
 }
 
+// A window larger than the screen cannot be shown whole, and X (16-bit coordinates) and the
+// device (its largest render target) cannot hold much more: a saved size beyond would end
+// every later start.
+constexpr std::uint64_t kMaxFensterSeite = 16384;
+
+Quelm_Anzeigemodus BegrenzeFenster(Quelm_Anzeigemodus m) {
+  std::uint64_t maxW = kMaxFensterSeite, maxH = kMaxFensterSeite;
+  if (const GLFWvidmode* desktop = Desktopmodus()) {
+    maxW = std::min<std::uint64_t>(maxW, static_cast<std::uint64_t>(std::max(desktop->width, 1)));
+    maxH = std::min<std::uint64_t>(maxH, static_cast<std::uint64_t>(std::max(desktop->height, 1)));
+  }
+  if (m.width <= maxW && m.height <= maxH) return m;
+  Quelm_Anzeigemodus neu = m;
+  neu.width = std::min(m.width, maxW);
+  neu.height = std::min(m.height, maxH);
+  Protokolliere("?Fenstergröße %llux%llu ist größer als die Anzeige, benutze %llux%llu.",
+                static_cast<unsigned long long>(m.width), static_cast<unsigned long long>(m.height),
+                static_cast<unsigned long long>(neu.width), static_cast<unsigned long long>(neu.height));
+  return neu;
+}
+
+void MeldeFensterFehler(const char* text) { Protokolliere("!%s", text); }
+
 // Presence from the window's focus and visibility; fires the signal on change.
 void AktualisierePraesenz() {
   Quelm_System::Praesenz neu = !gSystem.sichtbar ? Quelm_System::Minimiert
@@ -70,7 +94,9 @@ void AktualisierePraesenz() {
 
 void Quelm_Screen3D::InitGlfw() {
   if (glfwGestartet) return;
+  Plattform::Fenster::LeiteFehlerUm(&MeldeFensterFehler);
   if (!glfwInit()) return;
+  Plattform::Fenster::LeiteFehlerUm(&MeldeFensterFehler);
   gSystem.proBild = [] {
     if (glfwGestartet) glfwPollEvents();
   };
@@ -106,8 +132,9 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
   if (vollbild) {
     modus = ErmittleModi(modus);
     vollbildJetzt = true;
-  } else if (desktopGelesen) {
-    modus.bits16 = desktopFarbbits <= 16 ? 1 : 0;
+  } else {
+    if (desktopGelesen) modus.bits16 = desktopFarbbits <= 16 ? 1 : 0;
+    modus = BegrenzeFenster(modus);
   }
   fullscreen.SetzeBool(vollbild);
   // The chosen size goes back into the variables, so that "reinitvideo" and the saved
@@ -120,6 +147,7 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
   fenster = glfwGestartet ? glfwCreateWindow(static_cast<int>(modus.width), static_cast<int>(modus.height),
                                              "ToolVelmar", vollbild ? glfwGetPrimaryMonitor() : nullptr, nullptr)
                           : nullptr;
+  if (glfwGestartet) Plattform::Fenster::LeiteFehlerUm(&MeldeFensterFehler);
   if (!fenster) {
     Protokolliere("!Quelm_Screen3D::Init(...): Couldn't create window.");
     MeldeAusnahme("Failed to create window", "Quelm_Screen3D::Init", __FILE__, __LINE__);
@@ -189,7 +217,7 @@ Quelm_Anzeigemodus Quelm_Screen3D::ErmittleModi(Quelm_Anzeigemodus gewuenscht) {
 
 void Quelm_Screen3D::SetzeModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyncAn) {
   moduswechselLaeuft = true;
-  modus = vollbild ? ErmittleModi(neu) : neu;
+  modus = vollbild ? ErmittleModi(neu) : BegrenzeFenster(neu);
   if (eigenesFenster) {
     displaywidth.SetzeInt(static_cast<std::int32_t>(modus.width));
     displayheight.SetzeInt(static_cast<std::int32_t>(modus.height));
@@ -206,6 +234,7 @@ void Quelm_Screen3D::SetzeModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyn
       int jetztW = 0, jetztH = 0;
       glfwGetWindowSize(fenster, &jetztW, &jetztH);
       if (jetztW != w || jetztH != h) glfwSetWindowSize(fenster, w, h);
+      Plattform::Fenster::LeiteFehlerUm(&MeldeFensterFehler);
     }
     vollbildJetzt = vollbild;
     fullscreen.SetzeBool(vollbild);

@@ -37,7 +37,8 @@ const char* NichtLeer(const char* wert) { return (wert && *wert) ? wert : nullpt
 }  // namespace
 
 std::optional<Pfad> AnwendungsdatenVerzeichnis() {
-  if (const char* xdg = NichtLeer(std::getenv("XDG_DATA_HOME"))) return Pfad(xdg);
+  // A relative XDG_DATA_HOME is invalid and is ignored.
+  if (const char* xdg = NichtLeer(std::getenv("XDG_DATA_HOME")); xdg && xdg[0] == '/') return Pfad(xdg);
   if (const char* home = NichtLeer(std::getenv("HOME"))) return Pfad(home) / ".local" / "share";
   std::vector<char> puffer;
   auto eintrag = EigenerEintrag(puffer);
@@ -80,6 +81,23 @@ void Schlafe(unsigned millisekunden) {
 }
 
 void Haltepunkt() { std::raise(SIGTRAP); }
+
+namespace {
+std::atomic<bool>* beendenFlagge = nullptr;
+
+extern "C" void BeendenSignal(int) { beendenFlagge->store(true); }
+}  // namespace
+
+void FangeBeendenSignale(std::atomic<bool>& flagge) {
+  static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+  beendenFlagge = &flagge;
+  struct sigaction aktion {};
+  aktion.sa_handler = &BeendenSignal;
+  sigemptyset(&aktion.sa_mask);
+  // Once only: a second signal ends the process as before, should the loop hang.
+  aktion.sa_flags = SA_RESETHAND | SA_RESTART;
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &aktion, nullptr);
+}
 
 namespace {
 // Read side of a text-mode file: hands out the bytes with CR LF folded to LF.

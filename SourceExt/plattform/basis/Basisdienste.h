@@ -2,6 +2,7 @@
 // Base services of the operating system as the engine needs them: the executable's
 // path, the per-user data folder, the login name, the performance counter, thread ids,
 // and opening files by path.
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -17,7 +18,7 @@ using Pfad = std::filesystem::path;
 // Full path of the running executable; empty optional when it cannot be read.
 std::optional<Pfad> AusfuehrbarerPfad();
 
-// The per-user application-data folder: $XDG_DATA_HOME, else $HOME/.local/share,
+// The per-user application-data folder: $XDG_DATA_HOME when absolute, else $HOME/.local/share,
 // else the home folder from the password database with ".local/share".
 std::optional<Pfad> AnwendungsdatenVerzeichnis();
 
@@ -36,6 +37,10 @@ unsigned HardwareThreads();
 void Schlafe(unsigned millisekunden);
 // Stops in an attached debugger (raises SIGTRAP).
 void Haltepunkt();
+
+// SIGTERM, SIGINT and SIGHUP set `flagge` instead of ending the process; a second one
+// ends it.
+void FangeBeendenSignale(std::atomic<bool>& flagge);
 
 // Opens a file by path with an fopen mode. Refuses folders (returns null with
 // errno EISDIR). A text-mode read ("r" or "rt", without "b" and without "+") drops the

@@ -1,6 +1,9 @@
 #include "Fenster.h"
 
 #include <GLFW/glfw3.h>
+#include <X11/Xlib.h>
+
+#include <cstdio>
 
 #include <memory>
 #include <mutex>
@@ -17,6 +20,28 @@ struct Register {
 Register& Alle() {
   static Register r;
   return r;
+}
+
+void (*fehlerMeldung)(const char*) = nullptr;
+
+void GlfwFehler(int code, const char* text) {
+  if (!fehlerMeldung) return;
+  char zeile[1024];
+  std::snprintf(zeile, sizeof zeile, "GLFW-Fehler 0x%x: %s", code, text ? text : "");
+  fehlerMeldung(zeile);
+}
+
+// Xlib's default handler ends the process on any protocol error; a failed request is
+// logged instead and the program goes on.
+int XFehler(Display* anzeige, XErrorEvent* fehler) {
+  if (!fehlerMeldung) return 0;
+  char text[256] = "";
+  XGetErrorText(anzeige, fehler->error_code, text, sizeof text);
+  char zeile[512];
+  std::snprintf(zeile, sizeof zeile, "X-Fehler: %s (Anfrage %d.%d, Wert 0x%lx)", text, fehler->request_code,
+                fehler->minor_code, fehler->resourceid);
+  fehlerMeldung(zeile);
+  return 0;
 }
 
 }  // namespace
@@ -39,6 +64,12 @@ void Vergiss(GLFWwindow* fenster) {
   auto& r = Alle();
   std::lock_guard<std::mutex> l(r.m);
   r.eintraege.erase(fenster);
+}
+
+void LeiteFehlerUm(void (*meldung)(const char* text)) {
+  fehlerMeldung = meldung;
+  glfwSetErrorCallback(&GlfwFehler);
+  XSetErrorHandler(&XFehler);
 }
 
 void SetzeOpenGLHinweise(bool bits16) {

@@ -22,6 +22,11 @@ GLFWwindow* GlfwFenster(HWND handle);
 // Drops the record of a window; call it before the GLFW window is destroyed.
 void Vergiss(GLFWwindow* fenster);
 
+// GLFW errors and X protocol errors go to `meldung` (one line each) instead of ending the
+// process. GLFW puts back Xlib's default handler after some of its calls (window creation):
+// call this again after those.
+void LeiteFehlerUm(void (*meldung)(const char* text));
+
 // Window hints for the next glfwCreateWindow: an OpenGL 4.5 core context (the device
 // layer draws with it) and colour bits 5/6/5 when bits16 is set, else 8/8/8. The window
 // needs no depth or stencil bits: the device draws into buffers of its own.

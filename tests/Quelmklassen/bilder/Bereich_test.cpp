@@ -154,6 +154,8 @@ TEST(BereichPixel, JedesFormatSchreibenUndLesen) {
 TEST(BereichPixel, PackeFarbeRundetMit051UndSaettigt) {
   EXPECT_EQ(PackeFarbe({1, 0.5f, 0, 1}), 0xFFFF8000u);
   EXPECT_EQ(PackeFarbe({0.2f, 0.4f, 0.6f, 0.8f}), 0xCC336699u);
+  // 100.495 reaches 101 only with the offset of 0.51, not with plain rounding.
+  EXPECT_EQ(PackeFarbe({100.495f / 255.0f, 0, 0, 0}), 0x00650000u);
   // Out of range values stay in their own channel.
   EXPECT_EQ(PackeFarbe({2.0f, -1.0f, std::nanf(""), 1.5f}), 0xFFFF0000u);
   EXPECT_EQ(PackeFarbe({1e30f, 0, -1e30f, 0}), 0x00FF0000u);

@@ -172,10 +172,39 @@ TEST_F(PNG, GeteilteIdatChunksUndBytesNachIendSindEinStrom) {
                                      std::uint32_t(pixel.end()[-2]) << 8 | pixel.end()[-1]);
 }
 
-TEST_F(PNG, EinPixelRgbaMitPaethNutztNullNachbarn) {
-  // Paeth with a = u = ul = 0 predicts 0, so the bytes are the pixel.
-  ASSERT_TRUE(Lade(BaueDatei(Kopf(1, 1, 8, 6), Packe(Bytes{4, 10, 20, 30, 40}))));
-  EXPECT_EQ(Pixel(bild, 0, 0), 0x280A141Eu);
+TEST_F(PNG, KleineBilderMitBekanntenPixeln) {
+  struct Fall {
+    const char* name;
+    Bytes datei;
+    std::vector<std::uint32_t> pixel;  // row by row
+  };
+  auto mitKey = [](const Bytes& kopf, const Bytes& roh, const Bytes& trns) {
+    Bytes d = {137, 80, 78, 71, 13, 10, 26, 10};
+    Chunk(d, "IHDR", kopf);
+    Chunk(d, "tRNS", trns);
+    Chunk(d, "IDAT", Packe(roh));
+    Chunk(d, "IEND", {});
+    return d;
+  };
+  const Fall faelle[] = {
+      // Paeth with a = u = ul = 0 predicts 0, so the bytes are the pixel.
+      {"Paeth ohne Nachbarn", BaueDatei(Kopf(1, 1, 8, 6), Packe(Bytes{4, 10, 20, 30, 40})), {0x280A141Eu}},
+      // Second row, second pixel: a = 0, u = 3, ul = 1 gives p = 2, equally near u and ul: u wins.
+      {"Paeth-Gleichstand u gegen ul",
+       BaueDatei(Kopf(2, 2, 8, 2), Packe(Bytes{0, 1, 1, 1, 3, 3, 3, 4, 255, 255, 255, 0, 0, 0})),
+       {0xFF010101u, 0xFF030303u, 0xFF000000u, 0xFF030303u}},
+      // RGB with a transparent colour: only exact matches of all three samples lose their alpha.
+      {"tRNS-Schluesselfarbe", mitKey(Kopf(3, 1, 8, 2), Bytes{0, 1, 2, 3, 1, 2, 4, 0, 2, 3}, Bytes{0, 1, 0, 2, 0, 3}),
+       {0x00010203u, 0xFF010204u, 0xFF000203u}},
+      {"tRNS ausserhalb von 8 Bit trifft nichts",
+       mitKey(Kopf(1, 1, 8, 2), Bytes{0, 1, 2, 3}, Bytes{1, 1, 0, 2, 0, 3}), {0xFF010203u}},
+  };
+  for (const Fall& fall : faelle) {
+    SCOPED_TRACE(fall.name);
+    ASSERT_TRUE(Lade(fall.datei));
+    for (std::size_t i = 0; i < fall.pixel.size(); ++i)
+      EXPECT_EQ(Pixel(bild, i % bild.breite, i / bild.breite), fall.pixel[i]) << std::hex << i;
+  }
 }
 
 TEST_F(PNG, AbgelehnteDateienMitIhrerMeldung) {

@@ -4,7 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
+
+// First in the file, so that no earlier test has remembered a path in this process.
+TEST(KonfigOhnePfad, SpeichernVorDemLadenSchreibtNichts) {
+  TempOrdner ordner;
+  AktiviereProtokoll(ordner.pfad());
+  ZeilenSammler sammler;
+  const auto vorher = std::filesystem::current_path();
+  std::filesystem::current_path(ordner.pfad());
+  EXPECT_FALSE(Quelm_Konfig::Speichere());
+  std::filesystem::current_path(vorher);
+  EXPECT_TRUE(sammler.zeilen.empty());  // no attempt on an empty path, so no failure either
+  EXPECT_TRUE(Quelm_Konfig::SpeicherFehler().empty());
+  for (const auto& eintrag : std::filesystem::directory_iterator(ordner.pfad()))
+    EXPECT_EQ(eintrag.path().filename(), "tool.log");
+}
 
 using V = Quelm_KonsolenVariable;
 V kText("k_text", V::String, V::Dauerhaft, "a&b \"c\" <d> 'e'");
@@ -68,30 +85,79 @@ TEST_F(Konfig, UnbekannteNamenUndUnvollstaendigeElementeWerdenUebersprungen) {
   EXPECT_EQ(kFluechtig.wertInt, 3);
 }
 
-TEST_F(Konfig, FehlendeUndKaputteDateienWerdenGemeldet) {
-  ZeilenSammler sammler;
-  Quelm_Konfig::Lade(ordner.pfad(), "fehlt.cfg");
-  SchreibeDatei(Datei(), "<config><var name=\"sprache\" wert=\"5\"");
-  Quelm_Konfig::Lade(ordner.pfad(), "tool.cfg");
-  SchreibeDatei(Datei(), "<config><anders /></config>");
-  Quelm_Konfig::Lade(ordner.pfad(), "tool.cfg");
-  EXPECT_EQ(sammler.Texte(), (std::vector<std::string>{"?Keine Konfig-Datei gefunden, benutze Standardwerte.",
-                                                       "?Keine Konfig-Datei gefunden, benutze Standardwerte.",
-                                                       "?Konfig-Datei fehlerhaft, benutze Standardwerte."}));
-  EXPECT_EQ(V::Finde("sprache")->wertInt, -1);
+TEST_F(Konfig, FehlendeUndKaputteDateienWerdenGemeldetUndAufbewahrt) {
+  std::string tief;  // as deep as it takes to overflow the parser's stack
+  for (int i = 0; i < 50000; ++i) tief += "<a>";
+  for (int i = 0; i < 50000; ++i) tief += "</a>";
+  struct Fall {
+    const char* name;
+    std::optional<std::string> inhalt;  // none: no file
+    const char* meldung;
+    const char* schaden;  // part of the damage line; null: none
+  };
+  const char* keine = "?Keine Konfig-Datei gefunden, benutze Standardwerte.";
+  const char* fehlerhaft = "?Konfig-Datei fehlerhaft, benutze Standardwerte.";
+  const Fall faelle[] = {
+      {"fehlt", std::nullopt, keine, nullptr},
+      {"abgeschnitten", "<config><var name=\"sprache\" wert=\"5\"", keine, "Zeile 1"},
+      {"leer", "", keine, "beschädigt ("},
+      {"zufall", std::string("\x9c\x01\xff<\x00\x13z", 7), keine, "beschädigt ("},
+      {"tief", tief, keine, "zu tief verschachtelt"},
+      {"ohne var", "<config><anders /></config>", fehlerhaft, "kein Element \"var\""},
+  };
+  for (const Fall& fall : faelle) {
+    SCOPED_TRACE(fall.name);
+    std::filesystem::remove(Datei());
+    std::filesystem::remove(ordner.pfad() / "tool.cfg.defekt");
+    if (fall.inhalt) SchreibeDatei(Datei(), *fall.inhalt);
+    ZeilenSammler sammler;
+    Quelm_Konfig::Lade(ordner.pfad(), "tool.cfg");
+    const auto texte = sammler.Texte();
+    ASSERT_EQ(texte.size(), fall.schaden ? 2u : 1u);
+    EXPECT_EQ(texte[0], fall.meldung);
+    EXPECT_EQ(V::Finde("sprache")->wertInt, -1);
+    if (!fall.schaden) continue;
+    EXPECT_NE(texte[1].find(fall.schaden), std::string::npos) << texte[1];
+    EXPECT_NE(texte[1].find("aufbewahrt als \"tool.cfg.defekt\""), std::string::npos) << texte[1];
+    // The save writes defaults; the damaged file stays as it was.
+    ASSERT_TRUE(Quelm_Konfig::Speichere());
+    EXPECT_EQ(LeseDatei(ordner.pfad() / "tool.cfg.defekt"), *fall.inhalt);
+  }
 }
 
-TEST_F(Konfig, MisslungenesSpeichernLaesstDieAlteDateiStehen) {
+TEST_F(Konfig, MisslungenesSpeichernWirdGemeldetUndLaesstNichtsZurueck) {
+  struct Fall {
+    const char* name;
+    void (*vorbereiten)(const std::filesystem::path& ordner);
+  };
+  const Fall faelle[] = {
+      {"Ordner namens tool.cfg", [](const std::filesystem::path& o) { std::filesystem::create_directory(o / "tool.cfg"); }},
+      {"Datenordner fehlt", [](const std::filesystem::path& o) { std::filesystem::remove_all(o); }},
+  };
+  for (const Fall& fall : faelle) {
+    SCOPED_TRACE(fall.name);
+    const std::filesystem::path daten = ordner.pfad() / "daten";
+    std::filesystem::remove_all(daten);
+    std::filesystem::create_directory(daten);
+    Quelm_Konfig::Lade(daten, "tool.cfg");
+    fall.vorbereiten(daten);
+    ZeilenSammler sammler;
+    EXPECT_FALSE(Quelm_Konfig::Speichere());
+    EXPECT_NE(Quelm_Konfig::SpeicherFehler().find((daten / "tool.cfg").string()), std::string::npos);
+    ASSERT_EQ(sammler.Texte().size(), 1u);
+    EXPECT_EQ(sammler.Texte()[0], "!" + Quelm_Konfig::SpeicherFehler() + ".");
+    if (!std::filesystem::exists(daten)) continue;
+    for (const auto& eintrag : std::filesystem::directory_iterator(daten))
+      EXPECT_EQ(eintrag.path().filename(), "tool.cfg");
+  }
+}
+
+TEST_F(Konfig, TemporaereDateiEinesAnderenProzessesBleibtUnberuehrt) {
   Quelm_Konfig::Lade(ordner.pfad(), "tool.cfg");
+  SchreibeDatei(ordner.pfad() / "tool.cfg.neu", "fremd");
   ASSERT_TRUE(Quelm_Konfig::Speichere());
-  const std::string alt = LeseDatei(Datei());
-  // A folder where the temporary file would go makes the save fail.
-  std::filesystem::create_directory(ordner.pfad() / "tool.cfg.neu");
-  kText.SetzeText("neu");
-  EXPECT_FALSE(Quelm_Konfig::Speichere());
-  EXPECT_EQ(LeseDatei(Datei()), alt);
+  EXPECT_EQ(LeseDatei(ordner.pfad() / "tool.cfg.neu"), "fremd");
+  EXPECT_NE(LeseDatei(Datei()).find("<config>"), std::string::npos);
 }
-
-TEST(KonfigOhnePfad, SpeichernVorDemLadenSchreibtNichts) { EXPECT_FALSE(Quelm_Konfig::Speichere()); }
 
 }  // namespace

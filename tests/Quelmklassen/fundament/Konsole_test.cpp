@@ -44,7 +44,7 @@ TEST(KonsolenVariable, BoolAusTexten) {
     EXPECT_TRUE(v.wertBool) << wahr;
     EXPECT_EQ(v.text, "ja");
   }
-  for (const char* falsch : {"On", "yes", "0", "-3", ""}) {
+  for (const char* falsch : {"On", "yes", "0", "-3", "", "0.5"}) {
     v.SetzeText(falsch);
     EXPECT_FALSE(v.wertBool) << falsch;
     EXPECT_EQ(v.text, "nein");

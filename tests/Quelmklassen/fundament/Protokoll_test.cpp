@@ -1,5 +1,6 @@
 #include "Basisdienste.h"
 #include "Quelm_Ausnahme.h"
+#include "Quelm_Konsole.h"
 #include "Quelm_Protokoll.h"
 #include "Quelm_Zeitbasis.h"
 #include "TestHilfen.h"
@@ -131,6 +132,18 @@ TEST_F(Protokoll, AusfuehrlichNurMitDebugSchalter) {
   ProtokolliereAusfuehrlich("ohne");
   *schalter = true;
   EXPECT_EQ(sammler.Texte(), std::vector<std::string>{"mit"});
+}
+
+TEST_F(Protokoll, TLogfileAusStopptDieDateiWaehrendDasLogLaeuft) {
+  Quelm_KonsolenVariable* schalter = Quelm_KonsolenVariable::Finde("t_logfile");
+  ASSERT_NE(schalter, nullptr);
+  Protokolliere("vorher");
+  schalter->SetzeBool(false);
+  Protokolliere("nachher");
+  schalter->SetzeBool(true);
+  const std::string inhalt = LeseDatei(ordner.pfad() / "tool.log");
+  EXPECT_NE(inhalt.find("vorher"), std::string::npos);
+  EXPECT_EQ(inhalt.find("nachher"), std::string::npos);
 }
 
 TEST_F(Protokoll, NachDemAbhaengenDerAnzeigeNurNochDatei) {

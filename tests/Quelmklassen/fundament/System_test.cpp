@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <pwd.h>
 #include <sys/wait.h>
 
 namespace {
@@ -69,6 +70,23 @@ TEST(SystemObjekt, BenutzerverzeichnisUnterEinemTemporaerenHome) {
   int status = 0;
   waitpid(kind, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(SystemObjekt, NichtAnlegbaresBenutzerverzeichnisWirdFuerSpaeterGemerkt) {
+  TempOrdner ordner;
+  SchreibeDatei(ordner.pfad() / "datei", "");
+  Quelm_System system(Quelm_SystemQuellen{ordner.pfad() / "ToolVelmar", ordner.pfad() / "datei", "anna"});
+  EXPECT_TRUE(system.ordnerFehler.starts_with("!Unable to create user data path \"" + ordner.pfad().string() +
+                                              "/datei/ToolVelmar\"."))
+      << system.ordnerFehler;
+  Quelm_System gut(Quelm_SystemQuellen{ordner.pfad() / "ToolVelmar", ordner.pfad(), "anna"});
+  EXPECT_TRUE(gut.ordnerFehler.empty());
+}
+
+TEST(StatischeInitialisierung, TestsLaufenNichtImEchtenHome) {
+  const passwd* eintrag = getpwuid(geteuid());
+  ASSERT_NE(eintrag, nullptr);
+  EXPECT_NE(gSystem.benutzerVerzeichnis, fs::path(eintrag->pw_dir) / ".local" / "share" / "ToolVelmar");
 }
 
 TEST(StatischeInitialisierung, AllesIstVorMainGebaut) {

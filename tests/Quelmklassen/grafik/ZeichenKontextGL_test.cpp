@@ -8,8 +8,11 @@
 #include "d3d9/D3D9Steuerung.h"
 #include "fenster/Fenster.h"
 
+#include <GLFW/glfw3.h>
+#include <X11/Xlib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -95,6 +98,28 @@ TEST(Screen3DGL, OhneGeraetScheitertDerStart) {
   EXPECT_TRUE(Quelm_Screen3D::zeichenKontext->HatGeraet());
   Quelm_Screen3D::Beenden();
   EXPECT_EQ(Quelm_Screen3D::zeichenKontext, nullptr);
+}
+
+TEST(Screen3DGL, XUndGlfwFehlerGehenInsProtokollStattDasProgrammZuBeenden) {
+  TempOrdner ordner;
+  AktiviereProtokoll(ordner.pfad());
+  ZeilenSammler sammler;
+  Quelm_Screen3D::InitGlfw();
+  ASSERT_TRUE(Quelm_Screen3D::glfwGestartet);
+  glfwWindowHint(0x7FFFFFFF, 0);  // no such hint
+  // A request on a window that does not exist: Xlib's own handler would end the process.
+  Display* anzeige = XOpenDisplay(nullptr);
+  ASSERT_NE(anzeige, nullptr);
+  XDestroyWindow(anzeige, 0x1234567);
+  XSync(anzeige, False);
+  XCloseDisplay(anzeige);
+  Quelm_Screen3D::Beenden();
+  const auto texte = sammler.Texte();
+  auto gemeldet = [&](const std::string& anfang) {
+    return std::any_of(texte.begin(), texte.end(), [&](const std::string& t) { return t.starts_with(anfang); });
+  };
+  EXPECT_TRUE(gemeldet("!GLFW-Fehler 0x10003: ")) << ::testing::PrintToString(texte);
+  EXPECT_TRUE(gemeldet("!X-Fehler: BadWindow")) << ::testing::PrintToString(texte);
 }
 
 }  // namespace

@@ -70,8 +70,10 @@ TEST(Basisdienste, AnwendungsdatenNachXdgDannHome) {
   setenv("XDG_DATA_HOME", "/x/daten", 1);
   setenv("HOME", "/h", 1);
   EXPECT_EQ(*Plattform::AnwendungsdatenVerzeichnis(), fs::path("/x/daten"));
-  setenv("XDG_DATA_HOME", "", 1);
-  EXPECT_EQ(*Plattform::AnwendungsdatenVerzeichnis(), fs::path("/h/.local/share"));
+  for (const char* ungueltig : {"", "relativ/daten"}) {
+    setenv("XDG_DATA_HOME", ungueltig, 1);
+    EXPECT_EQ(*Plattform::AnwendungsdatenVerzeichnis(), fs::path("/h/.local/share")) << ungueltig;
+  }
   unsetenv("HOME");
   unsetenv("XDG_DATA_HOME");
   auto ausPasswd = Plattform::AnwendungsdatenVerzeichnis();
