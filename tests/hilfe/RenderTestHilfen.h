@@ -86,10 +86,10 @@ class AufzeichnungsTest : public ::testing::Test {
     if (mitInstanzen) eingabe->AddKanal(1, KANAL_FLOAT4X4, 0, true);
     eingabe->Beenden();
     vertexShader = kontext->ErzeugeVertexShader();
-    vertexShader->code = ShaderCode(Plattform::ShaderStufe::Vertex);
+    vertexShader->code.reset(ShaderCode(Plattform::ShaderStufe::Vertex));
     EXPECT_TRUE(vertexShader->InternErzeugeShader(false));
     pixelShader = kontext->ErzeugePixelShader();
-    pixelShader->code = ShaderCode(Plattform::ShaderStufe::Pixel);
+    pixelShader->code.reset(ShaderCode(Plattform::ShaderStufe::Pixel));
     EXPECT_TRUE(pixelShader->InternErzeugeShader(false));
     return kontext->ErzeugeProgramm(eingabe, vertexShader, pixelShader);
   }

@@ -5,19 +5,32 @@
 #include "Quelm_Konsole.h"
 #include "Quelm_Protokoll.h"
 #include "Quelm_VertexEingabe.h"
+#include "Quelm_ZeichenKontext.h"
+#include "TSpeicher.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-// While set, every translated shader is also written to a dump file and compiled from it.
+// While set, every translated shader is written to a numbered dump file and compiled from it.
 QUELM_INIT(QUELM_SLOT_DEBUGSHADER)
 Quelm_KonsolenVariable debugShader("debugShader", Quelm_KonsolenVariable::Bool, Quelm_KonsolenVariable::Dauerhaft, true);
 
-template <class T>
-void GibFrei(T*& objekt) {
-  if (objekt) objekt->Release();
-  objekt = nullptr;
+// A message buffer holding the text, as the compiler hands its own over.
+ID3DXBuffer* TextPuffer(const std::string& text) {
+  ID3DXBuffer* puffer = nullptr;
+  if (FAILED(D3DXCreateBuffer(static_cast<DWORD>(text.size() + 1), &puffer))) return nullptr;
+  std::memcpy(puffer->GetBufferPointer(), text.c_str(), text.size() + 1);
+  return puffer;
+}
+
+// The whole text, its zero byte included, in the current working folder.
+bool SchreibeDump(const char* name, const char* text, std::size_t laenge) {
+  std::FILE* datei = std::fopen(name, "w");
+  if (!datei) return false;
+  const bool geschrieben = std::fwrite(text, 1, laenge, datei) == laenge;
+  return std::fclose(datei) == 0 && geschrieben;
 }
 
 std::uint8_t Art(D3DXPARAMETER_CLASS klasse) {
@@ -36,8 +49,6 @@ const char* Text(ID3DXBuffer* puffer) {
 }
 
 }  // namespace
-
-Quelm_HighLevelShaderBasis::~Quelm_HighLevelShaderBasis() { GibFrei(konstantenTabelle); }
 
 void Quelm_HighLevelShaderBasis::LeseKonstantenTabelle() {
   if (!konstantenTabelle) return;
@@ -89,57 +100,112 @@ std::int64_t Quelm_HighLevelShaderBasis::FindeRegister(const char* name) const {
 
 // ---------------------------------------------------------------------------------------------
 
-Quelm_VertexShader::~Quelm_VertexShader() {
-  GibGeraeteObjektFrei(geraeteShader);
-  GibFrei(code);
-  GibFrei(meldungen);
+template <class Art>
+Quelm_ShaderZwilling<Art>::~Quelm_ShaderZwilling() {
+  geraeteShader.reset();
+  code.reset();
+  meldungen.reset();
 }
 
-bool Quelm_VertexShader::InternErzeugeShader(bool still) {
-  IDirect3DDevice9* geraet = Geraet();
-  if (geraeteShader) GibGeraeteObjektFrei(geraeteShader);
-  if (!geraet || !code ||
-      FAILED(geraet->CreateVertexShader(static_cast<const DWORD*>(code->GetBufferPointer()), &geraeteShader))) {
-    geraeteShader = nullptr;
+template <class Art>
+bool Quelm_ShaderZwilling<Art>::UebersetzeAusString(const char* quelle, const Quelm_ShaderDefines& defines,
+                                                   bool still) {
+  code.reset();
+  meldungen.reset();
+  konstantenTabelle.reset();
+  konstanten.clear();
+  TSpeicher hlsl;
+  try {
+    hlsl = UebersetzeMakroSprache(quelle, defines, Art::kPixel);
+  } catch (const Quelm_Ausnahme& ausnahme) {
+    if (!still) throw;
+    meldungen.reset(TextPuffer(ausnahme.text));
+    return false;
+  }
+
+  if (FAILED(Kompiliere(hlsl, still))) {
     if (!still) {
-      Protokolliere("!Quelm_VertexShader::ErzeugeShader(...): Shader-Erzeugung gescheitert.");
-      MeldeAusnahme("VertexShader-Erzeugung gescheitert.", "Quelm_VertexShader::InternErzeugeShader", __FILE__,
-                    __LINE__);
+      Protokolliere("!%s::UebersetzeQuelltext(...): Übersetzung gescheitert. DirectX meinte:", Art::kKlasse);
+      Protokolliere("?%s", Text(meldungen.get()) ? Text(meldungen.get()) : "");
+      MeldeAusnahme(std::string(Art::kArt) + "-Übersetzung gescheitert.",
+                    std::string(Art::kKlasse) + "::UebersetzeAusString", __FILE__, __LINE__);
     }
     return false;
   }
+  if (const char* text = Text(meldungen.get())) {
+    ProtokolliereAusfuehrlich("?%s::UebersetzeQuelltext(...): Bemerkungen von DirectX zum Shader:", Art::kKlasse);
+    ProtokolliereAusfuehrlich("?%s", text);
+  }
+  return InternErzeugeShader(still);
+}
+
+// While "debugShader" is on the text goes through a numbered dump file, compiled from there
+// with debug information; a dump that cannot be written is compiled from memory instead, so
+// that neither a stale dump of an earlier run nor nothing is compiled.
+template <class Art>
+HRESULT Quelm_ShaderZwilling<Art>::Kompiliere(const TSpeicher& hlsl, bool still) {
+  const char* text = reinterpret_cast<const char*>(hlsl.daten);
+  const auto laenge = static_cast<UINT>(hlsl.groesse);
+  Quelm_ZeichenKontext* kontext = Kontext();
+  const std::string profil = !kontext ? "" : Art::kPixel ? kontext->impl.pixelProfil : kontext->impl.vertexProfil;
+  ID3DXBuffer* c = nullptr;
+  ID3DXBuffer* m = nullptr;
+  ID3DXConstantTable* t = nullptr;
+  HRESULT hr = E_FAIL;
+  bool ausDatei = false;
+  if (debugShader.wertBool) {
+    char datei[32];
+    std::snprintf(datei, sizeof datei, Art::kDumpMuster, static_cast<int>(Art::dumpZaehler.fetch_add(1)));
+    ausDatei = SchreibeDump(datei, text, laenge);
+    if (ausDatei)
+      hr = D3DXCompileShaderFromFileA(datei, nullptr, nullptr, "main", profil.c_str(),
+                                      D3DXSHADER_DEBUG | D3DXSHADER_SKIPOPTIMIZATION, &c, &m, &t);
+    else if (!still)
+      Protokolliere("?%s::UebersetzeQuelltext(...): \"%s\" nicht schreibbar, übersetze aus dem Speicher.",
+                    Art::kKlasse, datei);
+  }
+  if (!ausDatei) hr = D3DXCompileShader(text, laenge, nullptr, nullptr, "main", profil.c_str(), 0, &c, &m, &t);
+  code.reset(c);
+  meldungen.reset(m);
+  konstantenTabelle.reset(t);
+  return hr;
+}
+
+template <class Art>
+bool Quelm_ShaderZwilling<Art>::InternErzeugeShader(bool still) {
+  IDirect3DDevice9* geraet = Geraet();
+  geraeteShader.reset();
+  GeraeteShader* neu = nullptr;
+  const auto* bytes = code ? static_cast<const DWORD*>(code->GetBufferPointer()) : nullptr;
+  HRESULT hr = D3DERR_INVALIDCALL;
+  if (geraet && bytes) {
+    if constexpr (Art::kPixel)
+      hr = geraet->CreatePixelShader(bytes, &neu);
+    else
+      hr = geraet->CreateVertexShader(bytes, &neu);
+  }
+  if (FAILED(hr) || !neu) {
+    if (!still) {
+      Protokolliere("!%s::ErzeugeShader(...): Shader-Erzeugung gescheitert.", Art::kKlasse);
+      MeldeAusnahme(std::string(Art::kArt) + "-Erzeugung gescheitert.",
+                    std::string(Art::kKlasse) + "::InternErzeugeShader", __FILE__, __LINE__);
+    }
+    return false;
+  }
+  geraeteShader.reset(neu);
+  konstanten.clear();
   LeseKonstantenTabelle();
   zustand = ZUSTAND_RESIDENT;
   return true;
 }
 
-const char* Quelm_VertexShader::GibUebersetzungsMeldungen() const { return Text(meldungen); }
-
-Quelm_PixelShader::~Quelm_PixelShader() {
-  GibGeraeteObjektFrei(geraeteShader);
-  GibFrei(code);
-  GibFrei(meldungen);
+template <class Art>
+const char* Quelm_ShaderZwilling<Art>::GibUebersetzungsMeldungen() const {
+  return Text(meldungen.get());
 }
 
-bool Quelm_PixelShader::InternErzeugeShader(bool still) {
-  IDirect3DDevice9* geraet = Geraet();
-  if (geraeteShader) GibGeraeteObjektFrei(geraeteShader);
-  if (!geraet || !code ||
-      FAILED(geraet->CreatePixelShader(static_cast<const DWORD*>(code->GetBufferPointer()), &geraeteShader))) {
-    geraeteShader = nullptr;
-    if (!still) {
-      Protokolliere("!Quelm_PixelShader::ErzeugeShader(...): Shader-Erzeugung gescheitert.");
-      MeldeAusnahme("PixelShader-Erzeugung gescheitert.", "Quelm_PixelShader::InternErzeugeShader", __FILE__,
-                    __LINE__);
-    }
-    return false;
-  }
-  LeseKonstantenTabelle();
-  zustand = ZUSTAND_RESIDENT;
-  return true;
-}
-
-const char* Quelm_PixelShader::GibUebersetzungsMeldungen() const { return Text(meldungen); }
+template class Quelm_ShaderZwilling<Quelm_VertexShaderArt>;
+template class Quelm_ShaderZwilling<Quelm_PixelShaderArt>;
 
 // ---------------------------------------------------------------------------------------------
 
@@ -152,8 +218,8 @@ Quelm_Programm::Quelm_Programm(Quelm_VertexEingabe* eingabe, Quelm_VertexShader*
     for (int s = 0; s < 4; ++s) strides[s] = eingabe->strides[s];
     deklaration = eingabe->deklaration;
   }
-  if (vertexShader) geraeteVertexShader = vertexShader->geraeteShader;
-  if (pixelShader) geraetePixelShader = pixelShader->geraeteShader;
+  if (vertexShader) geraeteVertexShader = vertexShader->geraeteShader.get();
+  if (pixelShader) geraetePixelShader = pixelShader->geraeteShader.get();
   zustand = ZUSTAND_RESIDENT;
 }
 

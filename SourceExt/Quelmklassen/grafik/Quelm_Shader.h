@@ -1,20 +1,22 @@
 #pragma once
-// Shader objects and programs. A shader keeps the map from constant name to register read
-// from its compiler's constant table; a program binds one vertex layout, one vertex shader
-// and one pixel shader and turns constant and sampler names into handles for the render
-// context.
-//
-// The source path (translating the engine's macro language, compiling, the dump files of
-// "debugShader") belongs to the shader toolchain and joins these classes as
-// UebersetzeAusString; what is here is everything from compiled code onwards.
+// Shader objects and programs. A shader is written in the engine's macro language,
+// translated to HLSL, compiled and created on the device; it keeps the map from constant
+// name to register read from its compiler's constant table. A program binds one vertex
+// layout, one vertex shader and one pixel shader and turns constant and sampler names into
+// handles for the render context.
 #include "Quelm_BasisObjekt.h"
+#include "Quelm_ComZeiger.h"
+#include "Quelm_ShaderTools.h"
 #include "d3dx/d3dx9.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 
 class Quelm_VertexEingabe;
+class TSpeicher;
 
 class Quelm_HighLevelShaderBasis {
  public:
@@ -26,12 +28,20 @@ class Quelm_HighLevelShaderBasis {
     // 0 scalar, 1 vector, 2 matrix by rows, 3 matrix by columns, 4 structure or whole
     // array, 5 object (sampler, texture)
     std::uint8_t art = 0;
+
+    bool operator==(const KonstantenInfo&) const = default;
   };
 
-  ID3DXConstantTable* konstantenTabelle = nullptr;
+  Quelm_ComZeiger<ID3DXConstantTable> konstantenTabelle;
   std::map<std::string, KonstantenInfo> konstanten;
 
-  virtual ~Quelm_HighLevelShaderBasis();
+  virtual ~Quelm_HighLevelShaderBasis() = default;
+
+  // Macro language -> HLSL: the HLSL text followed by one zero byte. Throws Quelm_Ausnahme
+  // for a source with more than 16 inputs or outputs.
+  static TSpeicher UebersetzeMakroSprache(const char* quelle, const Quelm_ShaderDefines& defines, bool pixel);
+  // Registers a "$rein" (ausgabe false) or "$raus" declaration occupies.
+  static std::uint32_t ZaehleRegister(std::string_view deklaration, bool ausgabe);
 
   // Fills the map from the constant table (top-level constants, recursively).
   void LeseKonstantenTabelle();
@@ -41,16 +51,42 @@ class Quelm_HighLevelShaderBasis {
   std::int64_t FindeRegister(const char* name) const;
 };
 
-class Quelm_VertexShader : public Quelm_BasisObjekt, public Quelm_HighLevelShaderBasis {
+// What tells the two shader kinds apart.
+struct Quelm_VertexShaderArt {
+  using GeraeteShader = IDirect3DVertexShader9;
+  static constexpr bool kPixel = false;
+  static constexpr const char* kKlasse = "Quelm_VertexShader";
+  static constexpr const char* kArt = "VertexShader";
+  static constexpr const char* kDumpMuster = "vs%03d.txt";
+  static inline std::atomic<std::int32_t> dumpZaehler{0};
+};
+
+struct Quelm_PixelShaderArt {
+  using GeraeteShader = IDirect3DPixelShader9;
+  static constexpr bool kPixel = true;
+  static constexpr const char* kKlasse = "Quelm_PixelShader";
+  static constexpr const char* kArt = "PixelShader";
+  static constexpr const char* kDumpMuster = "ps%03d.txt";
+  static inline std::atomic<std::int32_t> dumpZaehler{0};
+};
+
+// The shared work of Quelm_VertexShader and Quelm_PixelShader.
+template <class Art>
+class Quelm_ShaderZwilling : public Quelm_BasisObjekt, public Quelm_HighLevelShaderBasis {
  public:
-  IDirect3DVertexShader9* geraeteShader = nullptr;
-  ID3DXBuffer* code = nullptr;       // the compiler's byte code
-  ID3DXBuffer* meldungen = nullptr;  // the compiler's text of the last compilation, if any
+  using GeraeteShader = typename Art::GeraeteShader;
 
-  Quelm_VertexShader() = default;
-  ~Quelm_VertexShader() override;
+  Quelm_GeraeteZeiger<GeraeteShader> geraeteShader;
+  Quelm_ComZeiger<ID3DXBuffer> code;       // the compiler's byte code
+  Quelm_ComZeiger<ID3DXBuffer> meldungen;  // the compiler's text of the last compilation, if any
 
-  // Creates the device shader from `code` and reads the constant table. `still`: no log lines.
+  ~Quelm_ShaderZwilling() override;
+
+  // Translates the macro-language source, compiles it and creates the device shader.
+  // `still`: no failure lines in the log, and a refused source gives false instead of the
+  // exception (its text then stands in the messages).
+  bool UebersetzeAusString(const char* quelle, const Quelm_ShaderDefines& defines = {}, bool still = false);
+  // Creates the device shader from `code` and reads the constant table.
   bool InternErzeugeShader(bool still);
   const char* GibUebersetzungsMeldungen() const;
 
@@ -58,25 +94,19 @@ class Quelm_VertexShader : public Quelm_BasisObjekt, public Quelm_HighLevelShade
   void Freigeben() override {}
   void Wiederherstellen() override {}
   void Auslagern() override {}
+
+ protected:
+  Quelm_ShaderZwilling() = default;
+
+ private:
+  HRESULT Kompiliere(const TSpeicher& hlsl, bool still);
 };
 
-class Quelm_PixelShader : public Quelm_BasisObjekt, public Quelm_HighLevelShaderBasis {
- public:
-  IDirect3DPixelShader9* geraeteShader = nullptr;
-  ID3DXBuffer* code = nullptr;
-  ID3DXBuffer* meldungen = nullptr;
+extern template class Quelm_ShaderZwilling<Quelm_VertexShaderArt>;
+extern template class Quelm_ShaderZwilling<Quelm_PixelShaderArt>;
 
-  Quelm_PixelShader() = default;
-  ~Quelm_PixelShader() override;
-
-  bool InternErzeugeShader(bool still);
-  const char* GibUebersetzungsMeldungen() const;
-
-  bool BelegtVideoRAM() override { return false; }
-  void Freigeben() override {}
-  void Wiederherstellen() override {}
-  void Auslagern() override {}
-};
+class Quelm_VertexShader : public Quelm_ShaderZwilling<Quelm_VertexShaderArt> {};
+class Quelm_PixelShader : public Quelm_ShaderZwilling<Quelm_PixelShaderArt> {};
 
 class Quelm_Programm : public Quelm_BasisObjekt {
  public:

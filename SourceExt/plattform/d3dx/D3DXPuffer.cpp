@@ -20,3 +20,9 @@ D3DXPuffer* D3DXPuffer::AusText(std::string_view text) {
 }
 
 }  // namespace Plattform::D3dx
+
+HRESULT D3DXCreateBuffer(DWORD NumBytes, LPD3DXBUFFER* ppBuffer) {
+  if (!ppBuffer) return E_INVALIDARG;
+  *ppBuffer = new Plattform::D3dx::D3DXPuffer(NumBytes);
+  return S_OK;
+}

@@ -12,8 +12,6 @@ constexpr std::uint32_t kPixelRegister = 224;
 constexpr std::uint32_t kVertexSamplerStufen = 4;
 constexpr std::uint32_t kPixelSamplerStufen = 16;
 constexpr std::uint32_t kVertexSamplerEinheit = 16;
-constexpr std::uint32_t kBoolRegister = 16;
-constexpr std::uint32_t kIntRegister = 16;
 constexpr std::uint32_t kKeineEinheit = 0xFFFFFFFFu;
 
 // Registers in use, first fit for the rest (Direct3D's compiler keeps explicitly placed
@@ -126,6 +124,16 @@ void Spannen(const LayoutTyp& t, std::uint32_t offset, std::uint32_t reg,
   }
 }
 
+// The first bool or int in a type (its member path), or empty: the device feeds constants
+// from its float register file only, so such a constant could never be set.
+std::string GanzzahlTeil(const LayoutTyp& t, const std::string& name) {
+  if (t.klasse != D3DXPC_STRUCT)
+    return t.grundtyp == D3DXPT_BOOL || t.grundtyp == D3DXPT_INT ? name : std::string();
+  for (const auto& g : t.glieder)
+    if (auto teil = GanzzahlTeil(g.typ, name + "." + g.name); !teil.empty()) return teil;
+  return {};
+}
+
 std::string Text(const char* format, const std::string& name, unsigned a, unsigned b) {
   char puffer[512];
   std::snprintf(puffer, sizeof puffer, format, name.c_str(), a, b);
@@ -161,7 +169,6 @@ Registerbelegung BelegeRegister(ShaderStufe stufe, const std::vector<BlockKonsta
   Registerbelegung erg;
   const bool vertex = stufe == ShaderStufe::Vertex;
   Registerdatei floats(vertex ? kVertexRegister : kPixelRegister);
-  Registerdatei ints(kIntRegister), bools(kBoolRegister);
   Registerdatei stufen(vertex ? kVertexSamplerStufen : kPixelSamplerStufen);
 
   auto fehler = [&](std::string text) {
@@ -178,24 +185,24 @@ Registerbelegung BelegeRegister(ShaderStufe stufe, const std::vector<BlockKonsta
       if (!k.benutzt) continue;
       const bool explizit = k.explizitesRegister >= 0;
       if (explizit != (runde == 0)) continue;
-      Registerdatei& datei = k.typ.grundtyp == D3DXPT_BOOL  ? bools
-                             : k.typ.grundtyp == D3DXPT_INT ? ints
-                                                            : floats;
+      if (auto teil = GanzzahlTeil(k.typ, k.name); !teil.empty())
+        return fehler("error: constant '" + teil +
+                      "' is bool or int: only float constants can be set, declare it as float");
       const std::uint32_t anzahl = RegisterJeElement(k.typ) * Elemente(k.typ);
       long start;
       if (explizit) {
         start = k.explizitesRegister;
-        if (!datei.Frei(static_cast<std::uint32_t>(start), anzahl))
+        if (!floats.Frei(static_cast<std::uint32_t>(start), anzahl))
           return fehler(Text("error: constant '%s' cannot be placed at register %u (%u registers)",
                              k.name, static_cast<unsigned>(start), anzahl));
       } else {
-        start = datei.Suche(anzahl);
+        start = floats.Suche(anzahl);
         if (start < 0)
           return fehler(Text("error: constant '%s' needs %u registers, more than the %u "
                              "the profile has left",
-                             k.name, anzahl, datei.Groesse()));
+                             k.name, anzahl, floats.Groesse()));
       }
-      datei.Belege(static_cast<std::uint32_t>(start), anzahl);
+      floats.Belege(static_cast<std::uint32_t>(start), anzahl);
       registerVon[i] = start;
     }
   }
@@ -203,16 +210,12 @@ Registerbelegung BelegeRegister(ShaderStufe stufe, const std::vector<BlockKonsta
     if (registerVon[i] < 0) continue;
     const auto& k = block[i];
     const auto reg = static_cast<std::uint32_t>(registerVon[i]);
-    const D3DXREGISTER_SET satz = k.typ.grundtyp == D3DXPT_BOOL  ? D3DXRS_BOOL
-                                  : k.typ.grundtyp == D3DXPT_INT ? D3DXRS_INT4
-                                                                 : D3DXRS_FLOAT4;
     Konstante eintrag;
     eintrag.name = k.name;
-    eintrag.beschreibung = Beschreibe(k.typ, satz, reg);
-    eintrag.glieder = Glieder(k.typ, satz, reg);
+    eintrag.beschreibung = Beschreibe(k.typ, D3DXRS_FLOAT4, reg);
+    eintrag.glieder = Glieder(k.typ, D3DXRS_FLOAT4, reg);
     erg.konstanten.push_back(std::move(eintrag));
-    // The device has a float register file only.
-    if (satz == D3DXRS_FLOAT4) Spannen(k.typ, k.offset, reg, erg.spannen);
+    Spannen(k.typ, k.offset, reg, erg.spannen);
   }
 
   // Samplers: stages the same way.

@@ -131,6 +131,9 @@ HRESULT D3DXCompileShaderFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDefines,
                                    LPD3DXBUFFER* ppErrorMsgs,
                                    LPD3DXCONSTANTTABLE* ppConstantTable);
 
+// A zero-filled buffer of NumBytes bytes.
+HRESULT D3DXCreateBuffer(DWORD NumBytes, LPD3DXBUFFER* ppBuffer);
+
 // The best profiles of a device: "vs_3_0" and "ps_3_0"; null without a device.
 LPCSTR D3DXGetVertexShaderProfile(IDirect3DDevice9* pDevice);
 LPCSTR D3DXGetPixelShaderProfile(IDirect3DDevice9* pDevice);

@@ -300,25 +300,27 @@ float4 main(float2 uv : TEXCOORD0) : COLOR0 {
   EXPECT_NE(e.blob.glsl.find("layout(binding = 3) uniform sampler2D ps_gSpaet"), std::string::npos);
 }
 
-TEST(KonstantenTabelle, BoolUndIntLiegenInEigenenRegistersaetzen) {
-  auto e = Uebersetze(R"(
-bool gSchalter;
-int gAnzahl;
-float4 gFarbe;
-float4 main(float2 uv : TEXCOORD0) : COLOR0 {
-  float4 f = gFarbe;
-  if (gSchalter) f *= gAnzahl;
-  return f;
-})",
-                      "ps_3_0");
-  ASSERT_EQ(e.hr, S_OK) << e.meldungen;
-  ErwarteBeschreibung(e.Konstante("gSchalter"), D3DXRS_BOOL, 0, 1, D3DXPC_SCALAR, D3DXPT_BOOL, 1,
-                      1, 1, 0);
-  ErwarteBeschreibung(e.Konstante("gAnzahl"), D3DXRS_INT4, 0, 1, D3DXPC_SCALAR, D3DXPT_INT, 1, 1,
-                      1, 0);
-  EXPECT_EQ(e.Konstante("gFarbe").RegisterIndex, 0u);
-  // The device's float register file feeds only the float constant.
-  ASSERT_EQ(e.blob.spannen.size(), 1u);
+// The device feeds constants from float registers only: a bool or int constant could never
+// be set, and its register would alias a float one. The source is refused, naming it.
+TEST(KonstantenTabelle, BoolUndIntWerdenMitNamenAbgelehnt) {
+  const struct {
+    const char* deklaration;
+    const char* gebrauch;
+    const char* name;
+  } faelle[] = {
+      {"bool gSchalter;", "if (gSchalter) f *= 2.0f;", "'gSchalter'"},
+      {"int gAnzahl;", "f *= gAnzahl;", "'gAnzahl'"},
+      {"struct S { float4 a; int n; }; S gS;", "f += gS.a * gS.n;", "'gS.n'"},
+  };
+  for (const auto& fall : faelle) {
+    auto e = Uebersetze(std::string(fall.deklaration) +
+                            "\nfloat4 gFarbe;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR0 {\n"
+                            "  float4 f = gFarbe;\n  " + fall.gebrauch + "\n  return f;\n}\n",
+                        "ps_3_0");
+    EXPECT_TRUE(FAILED(e.hr)) << fall.deklaration;
+    EXPECT_NE(e.meldungen.find(fall.name), std::string::npos) << e.meldungen;
+    EXPECT_EQ(e.tabelle, nullptr);
+  }
 }
 
 TEST(KonstantenTabelle, ZuVieleRegisterScheitertMitMeldung) {
