@@ -22,7 +22,10 @@ void GibFrei(Quelm_BasisObjekt* objekt) {
 
 void FuegeDreieckHinzu(const Vektor3& e0, const Vektor3& e1, const Vektor3& e2, const TAlphaFarbe& farbe,
                        std::vector<std::uint32_t>& indizes, std::vector<SzenenVertex>& vertexe) {
-  const Vektor3 normale = Normiert(Kreuz(e2 - e0, e1 - e0));
+  // A face squeezed to a line or point (corners dragged onto each other) has no
+  // direction; it gets a zero normal rather than NaN in the vertex data.
+  const Vektor3 kreuz = Kreuz(e2 - e0, e1 - e0);
+  const Vektor3 normale = Punkt(kreuz, kreuz) > 0 ? Normiert(kreuz) : Vektor3{};
   const auto basis = static_cast<std::uint32_t>(vertexe.size());
   indizes.insert(indizes.end(), {basis, basis + 1, basis + 2});
   vertexe.push_back({e0, normale, farbe, 0, 0});

@@ -110,39 +110,28 @@ TEST(Kreuzung, NurEchteKreuzungenZaehlen) {
   } faelle[] = {
       {{0, 0, -5}, {0, 0, 5}, {-5, 0, 0}, {5, 0, 0}, true},
       {{0, 0, -5}, {0, 0, 5}, {1, 0, 0}, {5, 0, 0}, false},      // beside the edge
-      {{0, 0, -5}, {0, 0, 5}, {-5, 0, 1}, {5, 0, 1}, true},
       {{0, 0, -5}, {0, 0, 0}, {-5, 0, 0}, {5, 0, 0}, false},     // ends on the edge
       {{0, 0, -5}, {0, 0, 5}, {-5, 0, 5}, {5, 0, 5}, false},     // reaches it at q
-      {{0, 0, 0}, {10, 0, 0}, {0, 0, 1}, {10, 0, 1}, false},     // parallel
       {{0, 9, -5}, {0, -9, 5}, {-5, 3, 0}, {5, 7, 0}, true},     // heights do not matter
       {{0, 0, -5}, {0, 0, 5}, {5, 0, 0}, {0.00001f, 0, 0}, true}, // touches within the slack
   };
   for (const Fall& f : faelle) EXPECT_EQ(Bearbeitung::Kreuzt(f.p, f.q, f.e0, f.e1), f.kreuzt);
 }
 
-TEST_F(BearbeitungTest, ZiehenAbSchwelleUndUeberDenBoden) {
+TEST_F(BearbeitungTest, ZiehenAbSchwelleUndShiftWechselOhneSprung) {
   Klick({-10, 0, 10});
   Rechts({-10, 0, 10}, true);
   EXPECT_EQ(b->verlauf.size(), 1u);  // pushed at the press
   Rechts({-9.95f, 0, 10}, false);     // below the threshold
   EXPECT_EQ(szene->dreiecke[0], kStart);
   Rechts({-5, 0, 12}, false);
-  EXPECT_NEAR(szene->dreiecke[0].ecke[0].x, -5, 1e-3f);
-  EXPECT_NEAR(szene->dreiecke[0].ecke[0].z, 12, 1e-3f);
-  EXPECT_NEAR(szene->dreiecke[0].ecke[0].y, 0, 1e-3f);
+  EXPECT_NEAR(Laenge(szene->dreiecke[0].ecke[0] - Vektor3{-5, 0, 12}), 0, 1e-3f);
   EXPECT_EQ(szene->dreiecke[0].ecke[1], kStart.ecke[1]);
-}
-
-TEST_F(BearbeitungTest, ShiftWechselImZugSetztNeueAnker) {
-  Klick({-10, 0, 10});
-  Rechts({-10, 0, 10}, true);
-  Rechts({-5, 0, 10}, false);
-  Rechts({-5, 0, 10}, false, true);  // Shift pressed: new height anchor, no jump
-  EXPECT_NEAR(szene->dreiecke[0].ecke[0].y, 0, 1e-3f);
-  Rechts({-5, 8, 10}, false, true);  // lifts
+  Rechts({-5, 0, 12}, false, true);  // Shift pressed: new height anchor, no jump
+  Rechts({-5, 8, 12}, false, true);  // lifts
   const Vektor3 gehoben = szene->dreiecke[0].ecke[0];
   EXPECT_NEAR(gehoben.y, 8, 1e-2f);
-  Rechts({-5, 8, 10}, false);  // Shift released over another ground point: no jump
+  Rechts({-5, 8, 12}, false);  // Shift released over another ground point: no jump
   EXPECT_EQ(szene->dreiecke[0].ecke[0], gehoben);
 }
 
@@ -196,8 +185,6 @@ TEST_F(BearbeitungTest, LoeschenUndRueckgaengigUndWiederholen) {
   EXPECT_EQ(b->verlaufIndex, -1);
   Taste(44, true);
   EXPECT_EQ(szene->dreiecke, zwei);
-  Taste(44);  // without Ctrl nothing
-  EXPECT_EQ(szene->dreiecke, zwei);
 
   Taste(21, true);
   Klick({-10, 0, 10});
@@ -214,9 +201,7 @@ TEST_F(BearbeitungTest, KameraTastenZoomgrenzenUndNeigung) {
   EingabeStand e;
   e.unten[30] = e.unten[200] = true;
   Frame(e);
-  EXPECT_NEAR(b->kamera.ziel.x, -0.8f, 1e-5f);
-  EXPECT_NEAR(b->kamera.ziel.z, -0.8f, 1e-5f);
-  EXPECT_EQ(b->kamera.ziel.y, 0);
+  EXPECT_EQ(b->kamera.ziel, (Vektor3{-0.8f, 0, -0.8f}));
   e = {};
   for (float rad : {-1.0f, 1.0f}) {
     e.rad = rad;

@@ -6,44 +6,19 @@
 
 using Spiel::Matrix;
 
-namespace {
-
-void ErwarteGleich(const Matrix& a, const Matrix& b) {
-  for (int i = 0; i < 16; ++i) EXPECT_NEAR(a.m[i], b.m[i], 1e-6f) << "Element " << i;
-}
-
-Matrix Transponiert(const Matrix& a) {
+TEST(Matrix, ProdukteInDerReihenfolgeDerAufrufer) {
   Matrix t;
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) t(r, c) = a(c, r);
-  return t;
-}
+  t.MultipliziereMatrixLinks(Matrix::Verschiebung(1, 2, 3));  // T * I = T
+  EXPECT_EQ(t.m[3] + t.m[7] + t.m[11], 6);
 
-TEST(Matrix, LinksMultipliziertVonLinks) {
-  Matrix a = Matrix::Einheit();
-  a.MultipliziereMatrixLinks(Matrix::Verschiebung(1, 2, 3));
-  ErwarteGleich(a, Matrix::Verschiebung(1, 2, 3));
-
-  // T * R applies R first: the rotated point is then moved.
   Matrix tr = Matrix::DrehungX(0.7f);
-  tr.MultipliziereMatrixLinks(Matrix::Verschiebung(0, 0, 5));
-  Matrix rt = Matrix::Verschiebung(0, 0, 5);
-  rt.MultipliziereMatrixLinks(Matrix::DrehungX(0.7f));
-  EXPECT_NEAR(tr(2, 3), 5.0f, 1e-6f);
-  EXPECT_NEAR(rt(1, 3), 5.0f * std::sin(0.7f), 1e-6f);
+  tr.MultipliziereMatrixLinks(Matrix::Verschiebung(0, 0, 5));  // T * R: moved, not turned
+  EXPECT_FLOAT_EQ(tr(2, 3), 5);
+  EXPECT_FLOAT_EQ(tr(1, 2), std::sin(0.7f));
 
-  Matrix unveraendert = rt;
-  unveraendert.MultipliziereMatrixLinks(Matrix::Einheit());
-  ErwarteGleich(unveraendert, rt);
+  t.MultipliziereMatrix(Matrix::DrehungX(1.2f));  // R^T * T turns the translation
+  EXPECT_FLOAT_EQ(t(1, 3), 2 * std::cos(1.2f) - 3 * std::sin(1.2f));
+  Matrix r = Matrix::DrehungX(1.2f);
+  r.MultipliziereMatrix(Matrix::DrehungX(1.2f));  // R^T * R = I
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(r.m[i], Matrix().m[i], 1e-6f);
 }
-
-TEST(Matrix, MultipliziereMatrixNimmtDieTransponierte) {
-  const Matrix r = Matrix::DrehungX(1.2f);
-  Matrix inv = Matrix::Einheit();
-  inv.MultipliziereMatrix(r);
-  ErwarteGleich(inv, Transponiert(r));
-  inv.MultipliziereMatrixLinks(r);  // R * R^T = I
-  ErwarteGleich(inv, Matrix::Einheit());
-}
-
-}  // namespace
