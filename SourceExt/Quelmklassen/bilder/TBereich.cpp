@@ -188,7 +188,12 @@ TFarbe TBereich::LiesPixel(std::uint64_t x, std::uint64_t y) const {
               ((v >> 32) & 0xFFFF) * kDurch65535, (v >> 48) * kDurch65535};
     }
     case PXFMT_A8: return {p[0] * kDurch255, 0, 0, 1};
-    default: return {0, 0, 0, 1};  // R5G6B5 and A2B10G10R10 have no per-pixel rule
+    case PXFMT_R5G6B5: {
+      // Read only: a 16-bit back buffer must read back as its colours, not as black.
+      const auto v = Lies<std::uint16_t>(p);
+      return {(v >> 11) * (1.0f / 31), ((v >> 5) & 63) * (1.0f / 63), (v & 31) * (1.0f / 31), 1};
+    }
+    default: return {0, 0, 0, 1};  // A2B10G10R10 has no per-pixel rule
   }
 }
 

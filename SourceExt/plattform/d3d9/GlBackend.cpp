@@ -245,7 +245,7 @@ class GlBackend final : public GeraeteBackend {
   }
   void Darstellung(const D3DPRESENT_PARAMETERS& pp) override {
     Aktiviere();
-    glfwSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    Fenster::SetzeTauschIntervall(fenster_, pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
   }
   void Faehigkeiten(D3DCAPS9& caps) override;
   void BestimmeFaehigkeiten();

@@ -60,6 +60,12 @@ HWND HandleVon(GLFWwindow* fenster) {
 
 GLFWwindow* GlfwFenster(HWND handle) { return handle ? handle->glfw : nullptr; }
 
+void SetzeTauschIntervall(GLFWwindow* fenster, int intervall) {
+  if (glfwGetCurrentContext() != fenster) glfwMakeContextCurrent(fenster);
+  glfwSwapInterval(intervall);
+  HandleVon(fenster)->tauschIntervall = intervall;
+}
+
 void Vergiss(GLFWwindow* fenster) {
   auto& r = Alle();
   std::lock_guard<std::mutex> l(r.m);

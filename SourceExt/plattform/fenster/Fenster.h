@@ -8,6 +8,7 @@ struct GLFWwindow;
 
 struct HWND__ {
   GLFWwindow* glfw = nullptr;
+  int tauschIntervall = -1;  // as last set by SetzeTauschIntervall; -1 before
 };
 
 namespace Plattform::Fenster {
@@ -18,6 +19,10 @@ HWND HandleVon(GLFWwindow* fenster);
 
 // The GLFW window behind a handle; null for a null handle.
 GLFWwindow* GlfwFenster(HWND handle);
+
+// Makes the window's context current and sets its swap interval (0: present at once, 1: wait
+// for the vertical blank); the record keeps the value.
+void SetzeTauschIntervall(GLFWwindow* fenster, int intervall);
 
 // Drops the record of a window; call it before the GLFW window is destroyed.
 void Vergiss(GLFWwindow* fenster);

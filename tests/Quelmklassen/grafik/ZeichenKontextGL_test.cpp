@@ -42,11 +42,16 @@ class OpenGLKontext : public ::testing::Test {
     Quelm_Screen3D::fenster = nullptr;
   }
 
-  // The pixel at (x, y) without the alpha byte (the back buffer has none).
-  static std::uint32_t Rgb(const Quelm_Bild& bild, std::uint64_t x, std::uint64_t y) {
+  static std::uint32_t Pixel(const Quelm_Bild& bild, std::uint64_t x, std::uint64_t y) {
     std::uint32_t p;
     std::memcpy(&p, bild.daten + y * bild.pitch + x * 4, 4);
-    return p & 0x00FFFFFFu;
+    return p;
+  }
+  // A new context for the current mode and flags.
+  void NeuerKontext() {
+    delete kontext;
+    kontext = new Quelm_ZeichenKontext();
+    Quelm_Screen3D::zeichenKontext = kontext;
   }
 
   TempOrdner ordner;
@@ -55,18 +60,34 @@ class OpenGLKontext : public ::testing::Test {
 };
 
 TEST_F(OpenGLKontext, LeertDenRueckpufferUndLiestIhnInEinBild) {
-  kontext->SetRenderZiel(nullptr);
-  kontext->Leeren(3, 1.0f, 0.5f, 0.0f, 1.0f);
-  Quelm_Bild bild(320, 200, PXFMT_A8R8G8B8);
-  ASSERT_TRUE(kontext->impl.LiesBildschirmInhalt(bild));
-  EXPECT_EQ(Rgb(bild, 0, 0), 0xFF8000u);
-  EXPECT_EQ(Rgb(bild, 319, 199), 0xFF8000u);
-  EXPECT_EQ(Rgb(bild, 160, 100), 0xFF8000u);
+  // The back buffer has no alpha: its byte reads as opaque, whatever alpha the clear had.
+  struct Fall {
+    std::uint32_t bits16;
+    std::uint32_t orange, begrenzt;  // (1, 0.5, 0) and (2, -1, 0.25) read back
+  };
+  for (const Fall& fall : {Fall{0, 0xFFFF8000u, 0xFFFF0040u}, Fall{1, 0xFFFF8200u, 0xFFFF0042u}}) {
+    SCOPED_TRACE(fall.bits16);
+    Quelm_Screen3D::modus.bits16 = fall.bits16;
+    NeuerKontext();
+    ASSERT_TRUE(kontext->HatGeraet());
+    kontext->SetRenderZiel(nullptr);
+    kontext->Leeren(3, 1.0f, 0.5f, 0.0f, 0.25f);
+    Quelm_Bild bild(320, 200, PXFMT_A8R8G8B8);
+    ASSERT_TRUE(kontext->impl.LiesBildschirmInhalt(bild));
+    for (auto [x, y] : {std::pair{0, 0}, {319, 199}, {160, 100}}) EXPECT_EQ(Pixel(bild, x, y), fall.orange) << x;
+    // Out-of-range components are clamped per channel, they do not spill.
+    kontext->Leeren(1, 2.0f, -1.0f, 0.25f, 1.0f);
+    ASSERT_TRUE(kontext->impl.LiesBildschirmInhalt(bild));
+    EXPECT_EQ(Pixel(bild, 17, 42), fall.begrenzt);
+  }
+}
 
-  // Out-of-range components are clamped per channel, they do not spill.
-  kontext->Leeren(1, 2.0f, -1.0f, 0.25f, 1.0f);
-  ASSERT_TRUE(kontext->impl.LiesBildschirmInhalt(bild));
-  EXPECT_EQ(Rgb(bild, 17, 42), 0xFF0040u);
+TEST_F(OpenGLKontext, VsyncErreichtDasFenster) {
+  for (std::uint64_t flags : {std::uint64_t{Quelm_Screen3D::VSync}, std::uint64_t{0}}) {
+    Quelm_Screen3D::modusFlags = flags;
+    NeuerKontext();
+    EXPECT_EQ(Quelm_Screen3D::nativesFenster->tauschIntervall, flags ? 1 : 0);
+  }
 }
 
 TEST_F(OpenGLKontext, GelesenWirdInDerGroesseDesRueckpuffers) {
@@ -76,9 +97,9 @@ TEST_F(OpenGLKontext, GelesenWirdInDerGroesseDesRueckpuffers) {
   Quelm_Bild bild(640, 480, PXFMT_A8R8G8B8);
   std::memset(bild.daten, 0x11, bild.pitch * bild.hoehe);
   ASSERT_TRUE(kontext->impl.LiesBildschirmInhalt(bild));
-  EXPECT_EQ(Rgb(bild, 319, 199), 0x0000FFu);
-  EXPECT_EQ(Rgb(bild, 320, 10), 0x111111u);
-  EXPECT_EQ(Rgb(bild, 10, 200), 0x111111u);
+  EXPECT_EQ(Pixel(bild, 319, 199), 0xFF0000FFu);
+  EXPECT_EQ(Pixel(bild, 320, 10), 0x11111111u);
+  EXPECT_EQ(Pixel(bild, 10, 200), 0x11111111u);
 }
 
 TEST(Screen3DGL, OhneGeraetScheitertDerStart) {
