@@ -34,7 +34,8 @@ InputSystem::InputSystem() {
   if (gInstance != nullptr) throw std::runtime_error("Input already initialized");
   gInstance = this;
   Log("DRENO instance created.");
-  lastTick_ = ProcessMilliseconds();
+  clock_ = &ProcessMilliseconds;
+  lastTick_ = clock_();
 }
 
 InputSystem::~InputSystem() {
@@ -55,12 +56,6 @@ void InputSystem::DestroyDevices() {
 void InputSystem::Update() {
   StepKeyRepeat();
   StartChannelFrame();
-}
-
-void InputSystem::StepKeyRepeat() {
-  // Keeps the clock current so the first repeat step measures one frame. Arming, the
-  // countdown and the repeated key events go through the key dispatch.
-  lastTick_ = ProcessMilliseconds();
 }
 
 void InputSystem::StartChannelFrame() {

@@ -77,8 +77,31 @@ class InputSystem {
   bool GetGrabWanted() const { return grabWanted_; }
   void SetGrabWanted(bool on) { grabWanted_ = on; }
 
-  // Event dispatch (the handler's chains ending in the channel update) belongs to this
-  // class too: the devices report every change of state through it.
+  // Event dispatch. Devices store their new state first, then report it here. Each event
+  // is offered to the handler from the most specific operation to the most general; an
+  // operation that takes it ends the chain, otherwise the channels bound to the control
+  // are recomputed last.
+  void SendKeyEvent(Keyboard* keyboard, std::int32_t key, std::uint64_t character, bool down);
+  void SendMouseMove(Mouse* mouse, float x, float y, float dx, float dy);
+  void SendMouseButton(Mouse* mouse, std::uint64_t button, bool down);
+  void SendMouseWheel(Mouse* mouse, float change);
+  void SendJoystickButton(Joystick* joystick, std::uint64_t button, bool down);
+  void SendJoystickAxis(Joystick* joystick, std::uint64_t axis, float value);
+  void SendDigitalEvent(Device* device, std::uint64_t control, bool down);
+  void SendAnalogueEvent(Device* device, std::uint64_t axis, float value);
+  // The end of every chain: recomputes the channels that name this control.
+  void UpdateChannels(Device* device, std::uint64_t control, bool analogue);
+
+  // Key repeat, driven by the keyboards' key changes. Only the latest press repeats.
+  void ArmKeyRepeat(Keyboard* keyboard, std::int32_t key, std::uint64_t character);
+  void DisarmKeyRepeat(std::int32_t key);
+  bool GetKeyRepeat() const { return keyRepeatOn_; }
+  void SetKeyRepeat(bool on) { keyRepeatOn_ = on; }
+
+  // The application's channels by id; an entry is made on first use and lives as long as
+  // the system.
+  std::map<ChannelId, DigitalChannel>& DigitalChannels() { return digitalChannels_; }
+  std::map<ChannelId, AnalogueChannel>& AnalogueChannels() { return analogueChannels_; }
 
  protected:
   // Makes the new object the process's instance. Throws std::runtime_error
@@ -112,8 +135,13 @@ class InputSystem {
   float repeatCountdown_ = 0.0f;  // seconds to the next repeat; 0: none armed
   std::map<ChannelId, DigitalChannel> digitalChannels_;
   std::map<ChannelId, AnalogueChannel> analogueChannels_;
+  // The process clock in milliseconds; replaceable so that the repeat can be timed.
+  std::uint32_t (*clock_)();
 
  private:
+  // The device at a binding's id, or null when there is none.
+  Device* DeviceAt(std::uint64_t id) const;
+  void SendRepeatRelease();
   void StepKeyRepeat();
   void StartChannelFrame();
   template <class Kind>

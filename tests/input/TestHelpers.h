@@ -52,6 +52,11 @@ class TestSystem : public DRENO::InputSystem {
   using InputSystem::keyboardCount_;
   using InputSystem::mouseCount_;
 
+  void UseClock(std::uint32_t (*clock)()) {
+    clock_ = clock;
+    lastTick_ = clock();
+  }
+
   void Update() override {
     InputSystem::Update();
     EndFirstFrame();

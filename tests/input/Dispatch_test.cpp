@@ -1,0 +1,300 @@
+// Event chains with their stop rule, key repeat on a test clock, and the channel update.
+#include <functional>
+#include <set>
+
+#include "TestHelpers.h"
+
+namespace {
+
+using namespace inputtest;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+// A device whose controls the test sets: every button and axis reads what was stored.
+template <class Base>
+class Controls : public TestDevice<Base> {
+ public:
+  using TestDevice<Base>::TestDevice;
+  bool IsButtonDown(std::uint64_t i) const override { return down.count(i) != 0; }
+  float GetAnalogueAbs(std::uint64_t i) const override { return i < 4 ? axes[i] : 0.0f; }
+  std::set<std::uint64_t> down;
+  float axes[4] = {};
+};
+
+std::string Num(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+// Records every offer; the operations named in `takes` take the event.
+class Recorder : public DRENO::InputHandler {
+ public:
+  std::set<std::string> takes;
+  bool Note(const std::string& slot, const std::string& args) {
+    journal.push_back(slot + "(" + args + ")");
+    return takes.count(slot) != 0;
+  }
+  bool OnKey(DRENO::Keyboard*, std::int32_t k, bool d) override {
+    return Note("OnKey", Num(k) + "," + Num(d));
+  }
+  bool OnMouseMoved(DRENO::Mouse*, float x, float y) override {
+    return Note("OnMouseMoved", Num(x) + "," + Num(y));
+  }
+  bool OnMouseButton(DRENO::Mouse*, std::uint64_t b, bool d) override {
+    return Note("OnMouseButton", Num(b) + "," + Num(d));
+  }
+  bool OnMouseWheel(DRENO::Mouse*, float c) override { return Note("OnMouseWheel", Num(c)); }
+  bool OnJoystickButton(DRENO::Joystick*, std::uint64_t b, bool d) override {
+    return Note("OnJoystickButton", Num(b) + "," + Num(d));
+  }
+  bool OnJoystickAxis(DRENO::Joystick*, std::uint64_t a, float v) override {
+    return Note("OnJoystickAxis", Num(a) + "," + Num(v));
+  }
+  bool OnUnicode(DRENO::Keyboard*, std::uint32_t c) override { return Note("OnUnicode", Num(c)); }
+  bool OnDigitalEvent(DRENO::Device*, std::uint64_t c, bool d) override {
+    return Note("OnDigitalEvent", Num(c) + "," + Num(d));
+  }
+  bool OnAnalogueEvent(DRENO::Device*, std::uint64_t a, float v) override {
+    return Note("OnAnalogueEvent", Num(a) + "," + Num(v));
+  }
+  void OnDigitalChannel(const DRENO::DigitalChannel& c) override {
+    Note("OnDigitalChannel", Num(c.state));
+  }
+  void OnAnalogueChannel(const DRENO::AnalogueChannel& c) override {
+    Note("OnAnalogueChannel", Num(c.value));
+  }
+};
+
+std::uint32_t gNow = 0;
+std::uint32_t TestClock() { return gNow; }
+
+class Dispatch : public ::testing::Test {
+ public:
+  void SetUp() override {
+    journal.clear();
+    system.SetInputHandler(&handler);
+    system.UseClock(&TestClock);
+    // Every control is held and every axis is off centre, so a channel that is recomputed
+    // changes and reports itself.
+    for (std::uint64_t i = 0; i < 256; ++i) keyboard->down.insert(i);
+    mouse->down = {0, 1, 2};
+    mouse->axes[0] = 10, mouse->axes[1] = 20, mouse->axes[2] = 120;
+    joystick->down = {3};
+    joystick->axes[1] = 0.5f;
+    Bind(keyboard, 0x1E, false);
+    Bind(mouse, 0, false);
+    Bind(mouse, 0, true);
+    Bind(mouse, 1, true);
+    Bind(mouse, 2, true);
+    Bind(joystick, 3, false);
+    Bind(joystick, 1, true);
+    journal.clear();
+  }
+  void TearDown() override { journal.clear(); }
+
+  // One channel per control: a digital one for buttons, an analogue one for axes.
+  void Bind(DRENO::Device* device, std::uint64_t control, bool analogue) {
+    const DRENO::ChannelId id = ++channels;
+    if (analogue) {
+      system.AnalogueChannels()[id].bindings.push_back({device->id, control, 0, 0, 0});
+    } else {
+      system.DigitalChannels()[id].bindings.push_back({device->id, control, 0, 0});
+    }
+  }
+
+  TestSystem system;
+  Recorder handler;
+  Controls<DRENO::Keyboard>* keyboard = system.Add<Controls<DRENO::Keyboard>>("keyboard");
+  Controls<DRENO::Mouse>* mouse = system.Add<Controls<DRENO::Mouse>>("mouse");
+  Controls<DRENO::Joystick>* joystick = system.Add<Controls<DRENO::Joystick>>("joystick");
+  DRENO::ChannelId channels = 0;
+};
+
+struct ChainCase {
+  const char* name;
+  std::function<void(Dispatch&)> send;
+  std::set<std::string> takes;
+  std::vector<std::string> expected;
+};
+
+class Chains : public Dispatch, public ::testing::WithParamInterface<ChainCase> {};
+
+TEST_P(Chains, OfferInOrderAndStopAtTheFirstTaker) {
+  handler.takes = GetParam().takes;
+  GetParam().send(*this);
+  EXPECT_THAT(journal, ElementsAreArray(GetParam().expected));
+}
+
+const auto kKeyPress = [](Dispatch& d) { d.system.SendKeyEvent(d.keyboard, 0x1E, 'a', true); };
+const auto kMove = [](Dispatch& d) { d.system.SendMouseMove(d.mouse, 10, 20, 1, 2); };
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Chains,
+    ::testing::Values(
+        ChainCase{"KeyPressWithCharacter", kKeyPress, {},
+                  {"OnKey(30,1)", "OnUnicode(97)", "OnDigitalEvent(30,1)", "OnDigitalChannel(1)"}},
+        ChainCase{"CharacterTakenStopsThePress", kKeyPress, {"OnUnicode"},
+                  {"OnKey(30,1)", "OnUnicode(97)"}},
+        ChainCase{"KeyTakenSuppressesTheCharacter", kKeyPress, {"OnKey"}, {"OnKey(30,1)"}},
+        ChainCase{"ReleaseOffersNoCharacter",
+                  [](Dispatch& d) { d.system.SendKeyEvent(d.keyboard, 0x1E, 'a', false); },
+                  {"OnUnicode"},
+                  {"OnKey(30,0)", "OnDigitalEvent(30,0)", "OnDigitalChannel(1)"}},
+        ChainCase{"PressWithoutCharacter",
+                  [](Dispatch& d) { d.system.SendKeyEvent(d.keyboard, 0x1E, 0, true); },
+                  {"OnUnicode"},
+                  {"OnKey(30,1)", "OnDigitalEvent(30,1)", "OnDigitalChannel(1)"}},
+        ChainCase{"MoveOffersBothAxesAsPositions", kMove, {},
+                  {"OnMouseMoved(10,20)", "OnAnalogueEvent(0,10)", "OnAnalogueChannel(10)",
+                   "OnAnalogueEvent(1,20)", "OnAnalogueChannel(20)"}},
+        ChainCase{"AxesAreOfferedIndependently", kMove, {"OnAnalogueEvent"},
+                  {"OnMouseMoved(10,20)", "OnAnalogueEvent(0,10)", "OnAnalogueEvent(1,20)"}},
+        ChainCase{"MoveTaken", kMove, {"OnMouseMoved"}, {"OnMouseMoved(10,20)"}},
+        ChainCase{"VerticalMoveOffersOnlyAxisOne",
+                  [](Dispatch& d) { d.system.SendMouseMove(d.mouse, 10, 20, 0, 2); },
+                  {},
+                  {"OnMouseMoved(10,20)", "OnAnalogueEvent(1,20)", "OnAnalogueChannel(20)"}},
+        ChainCase{"MouseButton", [](Dispatch& d) { d.system.SendMouseButton(d.mouse, 0, true); },
+                  {},
+                  {"OnMouseButton(0,1)", "OnDigitalEvent(0,1)", "OnDigitalChannel(1)"}},
+        ChainCase{"MouseButtonTakenAsDigital",
+                  [](Dispatch& d) { d.system.SendMouseButton(d.mouse, 0, true); },
+                  {"OnDigitalEvent"},
+                  {"OnMouseButton(0,1)", "OnDigitalEvent(0,1)"}},
+        ChainCase{"Wheel", [](Dispatch& d) { d.system.SendMouseWheel(d.mouse, 120); }, {},
+                  {"OnMouseWheel(120)", "OnAnalogueEvent(2,120)", "OnAnalogueChannel(120)"}},
+        ChainCase{"WheelTaken", [](Dispatch& d) { d.system.SendMouseWheel(d.mouse, 120); },
+                  {"OnMouseWheel"}, {"OnMouseWheel(120)"}},
+        ChainCase{"JoystickButton",
+                  [](Dispatch& d) { d.system.SendJoystickButton(d.joystick, 3, true); },
+                  {},
+                  {"OnJoystickButton(3,1)", "OnDigitalEvent(3,1)", "OnDigitalChannel(1)"}},
+        ChainCase{"JoystickAxis",
+                  [](Dispatch& d) { d.system.SendJoystickAxis(d.joystick, 1, 0.5f); },
+                  {},
+                  {"OnJoystickAxis(1,0.5)", "OnAnalogueEvent(1,0.5)", "OnAnalogueChannel(0.5)"}},
+        ChainCase{"JoystickAxisTaken",
+                  [](Dispatch& d) { d.system.SendJoystickAxis(d.joystick, 1, 0.5f); },
+                  {"OnJoystickAxis"}, {"OnJoystickAxis(1,0.5)"}},
+        ChainCase{"GenericDigital",
+                  [](Dispatch& d) { d.system.SendDigitalEvent(d.joystick, 3, true); },
+                  {},
+                  {"OnDigitalEvent(3,1)", "OnDigitalChannel(1)"}},
+        ChainCase{"GenericAnalogueTaken",
+                  [](Dispatch& d) { d.system.SendAnalogueEvent(d.joystick, 1, 0.5f); },
+                  {"OnAnalogueEvent"}, {"OnAnalogueEvent(1,0.5)"}},
+        ChainCase{"UnboundControlLeavesTheChannelsAlone",
+                  [](Dispatch& d) { d.system.SendDigitalEvent(d.keyboard, 0x1F, true); },
+                  {},
+                  {"OnDigitalEvent(31,1)"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Dispatch, WithoutHandlerEventsGoStraightToTheChannels) {
+  system.SetInputHandler(nullptr);
+  system.SendMouseButton(mouse, 0, true);
+  EXPECT_EQ(system.DigitalChannels()[2].state, 1);
+  EXPECT_EQ(system.DigitalChannels()[2].changed, 1);
+  system.SendMouseWheel(mouse, 120);
+  EXPECT_EQ(system.AnalogueChannels()[5].accumulatedChange, 120);
+  system.Update();  // a new frame clears the change marks, not the state
+  EXPECT_EQ(system.DigitalChannels()[2].changed, 0);
+  EXPECT_EQ(system.DigitalChannels()[2].state, 1);
+  EXPECT_EQ(system.AnalogueChannels()[5].accumulatedChange, 0);
+}
+
+TEST_F(Dispatch, ADigitalAxisBindingDecidesOverAHeldButtonBeforeIt) {
+  auto& channel = system.DigitalChannels()[100];
+  channel.bindings = {{mouse->id, 0, 0, 0}, {joystick->id, 1, 1, 0.6f}, {99, 0, 0, 0}};
+  system.SendMouseButton(mouse, 0, true);
+  EXPECT_EQ(channel.state, 0) << "0.5 is not above 0.6, even with the button held";
+  joystick->axes[1] = 0.7f;
+  system.SendJoystickAxis(joystick, 1, 0.7f);
+  EXPECT_EQ(channel.state, 1);
+  channel.bindings[1].threshold = -0.5f;  // a negative threshold looks below it
+  joystick->axes[1] = -0.6f;
+  system.SendJoystickAxis(joystick, 1, -0.6f);
+  EXPECT_EQ(channel.state, 1);
+}
+
+TEST_F(Dispatch, AnalogueThresholdBindingsPassOnlyBeyondTheirThreshold) {
+  struct {
+    float threshold, axis, value;
+  } const cases[] = {{0.5f, 0.4f, 0.0f}, {0.5f, 0.6f, 1.2f}, {-0.5f, -0.6f, -1.2f},
+                     {-0.5f, 0.6f, 0.0f}, {0.0f, -0.3f, -0.6f}};
+  for (const auto& c : cases) {
+    auto& channel = system.AnalogueChannels()[100];
+    // A binding to a device that does not exist adds nothing.
+    channel.bindings = {{joystick->id, 2, 2, c.threshold, 2.0f}, {99, 2, 0, 0, 0}};
+    joystick->axes[2] = c.axis;
+    system.SendJoystickAxis(joystick, 2, c.axis);
+    EXPECT_FLOAT_EQ(channel.value, c.value) << c.threshold << " " << c.axis;
+  }
+}
+
+TEST_F(Dispatch, AButtonBindingAddsItsValueWhileHeld) {
+  auto& channel = system.AnalogueChannels()[100];
+  channel.bindings = {{joystick->id, 3, 1, 0.25f, 0}, {joystick->id, 4, 1, 4.0f, 0}};
+  system.SendJoystickButton(joystick, 3, true);
+  EXPECT_FLOAT_EQ(channel.value, 0.25f);
+  system.SendJoystickAxis(joystick, 3, 1.0f);  // an axis event does not reach button bindings
+  EXPECT_FLOAT_EQ(channel.accumulatedChange, 0.25f);
+}
+
+class Repeat : public Dispatch {
+ protected:
+  void SetUp() override {
+    Dispatch::SetUp();
+    system.DigitalChannels().clear();
+    gNow = 1000;
+    system.Update();
+    journal.clear();
+  }
+  // Frames of `ms` milliseconds; returns the journal they produced.
+  std::vector<std::string> Frames(int count, std::uint32_t ms) {
+    journal.clear();
+    for (int i = 0; i < count; ++i) {
+      gNow += ms;
+      system.Update();
+    }
+    return journal;
+  }
+  const std::vector<std::string> pairA = {"OnKey(30,0)", "OnDigitalEvent(30,0)",
+                                          "OnKey(30,1)", "OnUnicode(97)",
+                                          "OnDigitalEvent(30,1)"};
+};
+
+TEST_F(Repeat, FirstAfterTheDelayThenEveryInterval) {
+  system.ArmKeyRepeat(keyboard, 0x1E, 'a');
+  EXPECT_THAT(Frames(34, 20), IsEmpty()) << "0.68 s";
+  EXPECT_THAT(Frames(1, 30), ElementsAreArray(pairA)) << "0.71 s";
+  EXPECT_THAT(Frames(4, 20), IsEmpty());
+  EXPECT_THAT(Frames(1, 20), ElementsAreArray(pairA)) << "0.1 s later";
+}
+
+TEST_F(Repeat, ALongFrameFiresAtMostOnce) {
+  system.ArmKeyRepeat(keyboard, 0x1E, 'a');
+  EXPECT_THAT(Frames(6, 5000), IsEmpty()) << "each frame counts for 0.1 s only";
+  EXPECT_EQ(Frames(1, 5000).size(), pairA.size());
+  EXPECT_EQ(Frames(3, 5000).size(), 3 * pairA.size());
+}
+
+TEST_F(Repeat, MovesToTheLastKeyAndStopsOnlyWithItsRelease) {
+  system.ArmKeyRepeat(keyboard, 0x1E, 'a');
+  system.ArmKeyRepeat(keyboard, 0x30, 'b');
+  system.DisarmKeyRepeat(0x1E);
+  EXPECT_THAT(Frames(36, 20), ElementsAre("OnKey(48,0)", "OnDigitalEvent(48,0)", "OnKey(48,1)",
+                                          "OnUnicode(98)", "OnDigitalEvent(48,1)"));
+  system.DisarmKeyRepeat(0x30);
+  EXPECT_THAT(Frames(40, 20), IsEmpty());
+}
+
+TEST_F(Repeat, NothingWhenOffOrNothingArmed) {
+  EXPECT_THAT(Frames(40, 100), IsEmpty());
+  system.SetKeyRepeat(false);
+  system.ArmKeyRepeat(keyboard, 0x1E, 'a');
+  EXPECT_THAT(Frames(40, 100), IsEmpty());
+}
+
+}  // namespace
