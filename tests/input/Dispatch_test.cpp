@@ -22,51 +22,6 @@ class Controls : public TestDevice<Base> {
   float axes[4] = {};
 };
 
-std::string Num(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", v);
-  return text;
-}
-
-// Records every offer; the operations named in `takes` take the event.
-class Recorder : public DRENO::InputHandler {
- public:
-  std::set<std::string> takes;
-  bool Note(const std::string& slot, const std::string& args) {
-    journal.push_back(slot + "(" + args + ")");
-    return takes.count(slot) != 0;
-  }
-  bool OnKey(DRENO::Keyboard*, std::int32_t k, bool d) override {
-    return Note("OnKey", Num(k) + "," + Num(d));
-  }
-  bool OnMouseMoved(DRENO::Mouse*, float x, float y) override {
-    return Note("OnMouseMoved", Num(x) + "," + Num(y));
-  }
-  bool OnMouseButton(DRENO::Mouse*, std::uint64_t b, bool d) override {
-    return Note("OnMouseButton", Num(b) + "," + Num(d));
-  }
-  bool OnMouseWheel(DRENO::Mouse*, float c) override { return Note("OnMouseWheel", Num(c)); }
-  bool OnJoystickButton(DRENO::Joystick*, std::uint64_t b, bool d) override {
-    return Note("OnJoystickButton", Num(b) + "," + Num(d));
-  }
-  bool OnJoystickAxis(DRENO::Joystick*, std::uint64_t a, float v) override {
-    return Note("OnJoystickAxis", Num(a) + "," + Num(v));
-  }
-  bool OnUnicode(DRENO::Keyboard*, std::uint32_t c) override { return Note("OnUnicode", Num(c)); }
-  bool OnDigitalEvent(DRENO::Device*, std::uint64_t c, bool d) override {
-    return Note("OnDigitalEvent", Num(c) + "," + Num(d));
-  }
-  bool OnAnalogueEvent(DRENO::Device*, std::uint64_t a, float v) override {
-    return Note("OnAnalogueEvent", Num(a) + "," + Num(v));
-  }
-  void OnDigitalChannel(const DRENO::DigitalChannel& c) override {
-    Note("OnDigitalChannel", Num(c.state));
-  }
-  void OnAnalogueChannel(const DRENO::AnalogueChannel& c) override {
-    Note("OnAnalogueChannel", Num(c.value));
-  }
-};
-
 std::uint32_t gNow = 0;
 std::uint32_t TestClock() { return gNow; }
 

@@ -20,8 +20,10 @@ TEST_F(Lifecycle, InitializeCreatesTheInstanceOverTheWindow) {
   ASSERT_NE(system, nullptr);
   EXPECT_EQ(system->GetWindow(), FakeWindow());
   EXPECT_THAT(journal, ElementsAre("log: DRENO instance created."));
-  EXPECT_EQ(system->GetMouseByIndex(0), nullptr);
-  system->Update();  // a frame without devices
+  // The layer's one merged mouse and keyboard.
+  EXPECT_NE(system->GetFirstKeyboard(), nullptr);
+  EXPECT_EQ(system->GetMouseByIndex(1), nullptr);
+  system->Update();
 }
 
 // The live system must survive a second start untouched: still the instance, still bound
@@ -29,6 +31,7 @@ TEST_F(Lifecycle, InitializeCreatesTheInstanceOverTheWindow) {
 // one that Shutdown destroys.
 TEST_F(Lifecycle, SecondInitializeIsRefusedAndTheLiveSystemKeepsWorking) {
   LogCapture log;
+  backend.zustand.geraete.clear();
   ASSERT_TRUE(DRENO::Initialize(FakeWindow(0)));
   DRENO::InputSystem* live = DRENO::GetInstance();
   auto mouse = std::make_unique<TestMouse>(live, 0, "mouse");
