@@ -46,12 +46,13 @@ Anwendung::Anwendung() {
   gZeitgeber.maxSchritt = zehntel > 0 ? zehntel : 0;
 
   Protokolliere("Creating Input");
+  // Set first, so that the start's own lines and a failed start's reason reach the log.
+  DRENO::LogCallback = &Anwendung::MeldeEingabe;
   if (!DRENO::Initialize(reinterpret_cast<HWND>(Quelm_Screen3D::nativesFenster))) {
     // The screen is closed again too, so nothing of the window outlives the failed start.
     Quelm_Screen3D::Beenden();
     Quelm_Ausnahme::Wirf("Failed to initialize input system", "Spiel::Anwendung::Anwendung", __FILE__, __LINE__);
   }
-  DRENO::LogCallback = &Anwendung::MeldeEingabe;
 
   konsolenAnzeige = new Quelm_KonsoleStandardAnzeige(gSystem.programmVerzeichnis / "Daten" / "calibrib.fnt");
   gProtokoll.anzeige = konsolenAnzeige;

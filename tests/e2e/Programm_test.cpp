@@ -76,6 +76,7 @@ TEST_F(Programm, StartetImFensterUndEndetBeimSchliessen) {
   EXPECT_NE(log.find("): Log-Start\n"), std::string::npos) << log;
   EXPECT_NE(log.find("Screen wird initialisiert."), std::string::npos) << log;
   EXPECT_NE(log.find("Screen wird geschlossen."), std::string::npos) << log;
+  EXPECT_NE(log.find("Input says: DRENO instance created.\n"), std::string::npos) << log;
   EXPECT_EQ(log.find("): !"), std::string::npos) << log;
 
   const std::string cfg = LeseDatei(Benutzerordner() / "tool.cfg");
