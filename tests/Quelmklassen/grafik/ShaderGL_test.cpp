@@ -1,0 +1,260 @@
+// Programs from macro-language sources and textures drawn on the OpenGL device under a
+// virtual X server, read back pixel by pixel.
+#include "GlHilfen.h"
+#include "Quelm_Bild.h"
+#include "Quelm_Konsole.h"
+#include "Quelm_Renderziel.h"
+#include "Quelm_Screen3D.h"
+#include "Quelm_Shader.h"
+#include "Quelm_Textur.h"
+#include "Quelm_VertexEingabe.h"
+#include "Quelm_ZeichenKontext.h"
+#include "Quelm_Zustaende.h"
+#include "TestHilfen.h"
+#include "fenster/Fenster.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr unsigned kGroesse = 64;
+
+constexpr const char* kVertex = R"(
+$rein float3 vpos;
+$rein float2 vuv;
+$raus float4 pos;
+$raus float2 uv;
+float4x4 gMatrix;
+$main() {
+  pos = mul( gMatrix, float4( vpos, 1.0f));
+  uv = TEXKOORD( vuv);
+}
+)";
+
+constexpr const char* kPixel2D = R"(
+$rein float2 uv;
+$raus float4 erg;
+DEF_SAMPLER_2D( gBild);
+float4 gFarbe;
+$main() {
+  erg = SAMPLE_2D( gBild, uv) * gFarbe;
+}
+)";
+
+// Samples the cube in the direction of a constant.
+constexpr const char* kPixelWuerfel = R"(
+$rein float2 uv;
+$raus float4 erg;
+DEF_SAMPLER_CUBE( gWuerfel);
+float4 gRichtung;
+$main() {
+  erg = SAMPLE_CUBE( gWuerfel, gRichtung.xyz);
+}
+)";
+
+class ShaderGL : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AktiviereProtokoll(ordner.pfad());
+    sammler = std::make_unique<ZeilenSammler>();
+    Quelm_KonsolenVariable::Finde("debugShader")->SetzeBool(false);
+    ASSERT_NE(fenster.glfw(), nullptr);
+    Quelm_Screen3D::modus = {kGroesse, kGroesse, 0, 0};
+    Quelm_Screen3D::modusFlags = 0;
+    Quelm_Screen3D::fenster = fenster.glfw();
+    Quelm_Screen3D::nativesFenster = Plattform::Fenster::HandleVon(fenster.glfw());
+    kontext = new Quelm_ZeichenKontext();
+    Quelm_Screen3D::zeichenKontext = kontext;
+    ASSERT_TRUE(kontext->HatGeraet());
+
+    eingabe = kontext->ErzeugeVertexEingabe();
+    eingabe->AddKanal(0, KANAL_FLOAT3, 0, false);
+    eingabe->AddKanal(0, KANAL_FLOAT2, 12, false);
+    eingabe->Beenden();
+    const float ecken[] = {0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 1, 1, 0, 1, 1};
+    viereck = kontext->ErzeugeVertexBuffer(
+        sizeof ecken, 0, Quelm_PufferDaten{reinterpret_cast<std::uint8_t*>(const_cast<float*>(ecken)), sizeof ecken, 0});
+    Quelm_SamplerBeschr punkt;
+    punkt.adresse = 5;  // clamp on U and V
+    sampler = kontext->ErzeugeSampler(punkt);
+    sammler->zeilen.clear();
+  }
+
+  void TearDown() override {
+    for (Quelm_BasisObjekt* o : {static_cast<Quelm_BasisObjekt*>(programm), static_cast<Quelm_BasisObjekt*>(ps),
+                                 static_cast<Quelm_BasisObjekt*>(vs), static_cast<Quelm_BasisObjekt*>(eingabe),
+                                 static_cast<Quelm_BasisObjekt*>(viereck), static_cast<Quelm_BasisObjekt*>(sampler)})
+      kontext->GibFrei(o);
+    delete kontext;
+    Quelm_Screen3D::zeichenKontext = nullptr;
+    Quelm_Screen3D::nativesFenster = nullptr;
+    Quelm_Screen3D::fenster = nullptr;
+    Quelm_KonsolenVariable::Finde("debugShader")->SetzeBool(true);
+  }
+
+  void BaueProgramm(const char* pixel) {
+    vs = kontext->ErzeugeVertexShader();
+    ASSERT_TRUE(vs->UebersetzeAusString(kVertex));
+    ps = kontext->ErzeugePixelShader();
+    ASSERT_TRUE(ps->UebersetzeAusString(pixel));
+    programm = kontext->ErzeugeProgramm(eingabe, vs, ps);
+    kontext->SetRenderZiel(nullptr);
+    kontext->SetRueckseite(0);
+    kontext->SetProgramm(programm);
+    kontext->SetVertexBuffer(0, viereck);
+  }
+
+  // The unit quad onto pixels [x0, x1) x [y0, y1) of a kGroesse target, through the
+  // program's matrix (row-major, column vectors; Direct3D 9 pixel centres).
+  void Viereck(float x0, float y0, float x1, float y1) {
+    const float s = 2.0f / kGroesse;
+    const float m[16] = {(x1 - x0) * s, 0, 0, (x0 - 0.5f) * s - 1, 0, -(y1 - y0) * s, 0, 1 - (y0 - 0.5f) * s,
+                         0,             0, 1, 0,                    0, 0,              0, 1};
+    kontext->SetProgrammKonstante(programm->FindeKonstante("gMatrix"), m);
+    kontext->ZeichneElemente(4, 2);
+  }
+
+  GlTest::Pixelbild Lies() { return GlTest::LiesRueckpuffer(kontext->impl.geraet); }
+
+  TempOrdner ordner;
+  std::unique_ptr<ZeilenSammler> sammler;
+  GlTest::VerstecktesFenster fenster{kGroesse, kGroesse};
+  Quelm_ZeichenKontext* kontext = nullptr;
+  Quelm_VertexEingabe* eingabe = nullptr;
+  Quelm_VertexBuffer* viereck = nullptr;
+  Quelm_Sampler* sampler = nullptr;
+  Quelm_VertexShader* vs = nullptr;
+  Quelm_PixelShader* ps = nullptr;
+  Quelm_Programm* programm = nullptr;
+};
+
+// Four texels: red, green / blue, white.
+constexpr std::uint32_t kTexel[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+
+std::string Texte(const std::vector<std::string>& t) {
+  std::string s;
+  for (const auto& z : t) s += z + "\n";
+  return s;
+}
+
+void ErwarteViertel(const GlTest::Pixelbild& b, unsigned x0, unsigned y0, unsigned kante) {
+  const unsigned h = kante / 2;
+  for (unsigned i = 0; i < 4; ++i) {
+    const unsigned x = x0 + (i % 2) * h, y = y0 + (i / 2) * h;
+    for (unsigned py : {y, y + h - 1})
+      for (unsigned px : {x, x + h - 1}) EXPECT_TRUE(GlTest::Nahe(b(px, py), kTexel[i])) << px << ", " << py;
+  }
+}
+
+TEST_F(ShaderGL, ProgrammAusMakroSpracheZeichnetTexturiertesViereck) {
+  BaueProgramm(kPixel2D);
+  std::uint32_t texel[4];
+  std::memcpy(texel, kTexel, sizeof texel);
+  Quelm_TexturVorgabe vorgabe;
+  vorgabe.stufen[0] = TBereich(reinterpret_cast<std::uint8_t*>(texel), PXFMT_A8R8G8B8, 2, 2, 8);
+  Quelm_Textur* textur = kontext->ErzeugeTextur(0, 0, 1, PXFMT_A8R8G8B8, vorgabe);
+
+  kontext->Leeren(1, 0.0f, 0.0f, 0.0f, 1.0f);
+  kontext->SetTextur(static_cast<std::uint32_t>(programm->FindeSampler("gBild")), sampler, textur);
+  kontext->SetProgrammKonstante(programm->FindeKonstante("gFarbe"), 1.0f, 1.0f, 1.0f, 1.0f);
+  Viereck(16, 8, 48, 40);
+  const GlTest::Pixelbild b = Lies();
+  EXPECT_EQ(b.Anzahl(0xFF000000u), kGroesse * kGroesse - 32u * 32u);  // exactly the quad is drawn
+  ErwarteViertel(b, 16, 8, 32);
+  kontext->GibFrei(textur);
+}
+
+// The same four texels from a PNG file, and as DXT5 blocks of 4 x 4.
+TEST_F(ShaderGL, PngUndDxt5TexturenWerdenGesampelt) {
+  BaueProgramm(kPixel2D);
+  Quelm_Bild png(2, 2, PXFMT_A8R8G8B8);
+  std::memcpy(png.daten, kTexel, sizeof kTexel);
+  ASSERT_TRUE(Quelm_Bild::SpeicherePNG(png, ordner.pfad() / "t.png"));
+  Quelm_Bild geladen;
+  ASSERT_TRUE(geladen.LadeBildAusDatei(ordner.pfad() / "t.png"));
+  Quelm_BasisObjekt* ausPng = kontext->ErzeugeTexturAusBild(geladen);
+
+  Quelm_Bild gross(8, 8, PXFMT_A8R8G8B8);
+  for (unsigned y = 0; y < 8; ++y)
+    for (unsigned x = 0; x < 8; ++x) std::memcpy(gross.daten + y * gross.pitch + x * 4, &kTexel[(y / 4) * 2 + x / 4], 4);
+  std::uint8_t bloecke[64];
+  TBereich::KonvertiereFormat(gross, TBereich(bloecke, PXFMT_DXT5, 8, 8, Quelm_Pitch(PXFMT_DXT5, 8)));
+  Quelm_TexturVorgabe vorgabe;
+  vorgabe.stufen[0] = TBereich(bloecke, PXFMT_DXT5, 8, 8, Quelm_Pitch(PXFMT_DXT5, 8));
+  Quelm_Textur* dxt = kontext->ErzeugeTextur(0, 0, 1, PXFMT_DXT5 | FLAG_MANUELLE_MIPMAPS, vorgabe);
+
+  kontext->Leeren(1, 0.0f, 0.0f, 0.0f, 1.0f);
+  kontext->SetProgrammKonstante(programm->FindeKonstante("gFarbe"), 1.0f, 1.0f, 1.0f, 1.0f);
+  const auto bild = static_cast<std::uint32_t>(programm->FindeSampler("gBild"));
+  kontext->SetTextur(bild, sampler, ausPng);
+  Viereck(0, 0, 32, 32);
+  kontext->SetTextur(bild, sampler, dxt);
+  Viereck(32, 32, 64, 64);
+  const GlTest::Pixelbild b = Lies();
+  ErwarteViertel(b, 0, 0, 32);
+  ErwarteViertel(b, 32, 32, 32);
+  EXPECT_TRUE(Texte(sammler->Texte()).empty()) << Texte(sammler->Texte());
+  kontext->GibFrei(ausPng);
+  kontext->GibFrei(dxt);
+}
+
+// Engine faces 0..5 are +Y, -Y, +X, -X, +Z, -Z.
+constexpr float kRichtung[6][4] = {{0, 1, 0, 0}, {0, -1, 0, 0}, {1, 0, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, -1, 0}};
+constexpr std::uint32_t kSeitenFarbe[6] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u, 0xFF00FFFFu, 0xFFFF00FFu};
+
+void ErwarteSeiten(const GlTest::Pixelbild& b) {
+  for (unsigned s = 0; s < 6; ++s) EXPECT_TRUE(GlTest::Nahe(b(s * 8 + 4, 4), kSeitenFarbe[s])) << "Seite " << s;
+}
+
+// A cube image with six different faces, and a cube drawn into face by face as a render target.
+TEST_F(ShaderGL, WuerfelAusBildUndAlsRenderzielJeSeite) {
+  BaueProgramm(kPixelWuerfel);
+  Quelm_Bild bild;
+  bild.SetCubeMapGroesse(4, PXFMT_A8R8G8B8, 1);
+  for (int s = 0; s < 6; ++s)
+    for (unsigned i = 0; i < 16; ++i) std::memcpy(bild.seiten[s]->daten + i * 4, &kSeitenFarbe[s], 4);
+  Quelm_BasisObjekt* ausBild = kontext->ErzeugeTexturAusBild(bild);
+  ASSERT_NE(dynamic_cast<Quelm_WuerfelTextur*>(ausBild), nullptr);
+
+  Quelm_TexturVorgabe leer[6];
+  auto* ziel = new Quelm_WuerfelTextur(4, 1, 2560, leer);
+  kontext->Registriere(ziel);
+  for (std::uint32_t s = 0; s < 6; ++s) {
+    Quelm_RenderzielBeschr beschr(ziel, nullptr);
+    beschr.wuerfelSeiten[0] = s;
+    Quelm_Renderziel* rt = kontext->ErzeugeRenderziel(beschr);
+    kontext->SetRenderZiel(rt);
+    const std::uint32_t f = kSeitenFarbe[s];
+    kontext->Leeren(1, ((f >> 16) & 255) / 255.0f, ((f >> 8) & 255) / 255.0f, (f & 255) / 255.0f, 1.0f);
+    kontext->SetRenderZiel(nullptr);
+    kontext->GibFrei(rt);
+  }
+
+  const auto wuerfel = static_cast<std::uint32_t>(programm->FindeSampler("gWuerfel"));
+  const std::int32_t richtung = programm->FindeKonstante("gRichtung");
+  for (Quelm_BasisObjekt* textur : {ausBild, static_cast<Quelm_BasisObjekt*>(ziel)}) {
+    kontext->Leeren(1, 0.0f, 0.0f, 0.0f, 1.0f);
+    kontext->SetTextur(wuerfel, sampler, textur);
+    for (unsigned s = 0; s < 6; ++s) {
+      kontext->SetProgrammKonstante(richtung, kRichtung[s]);
+      Viereck(s * 8.0f, 0, s * 8.0f + 8, 8);
+    }
+    ErwarteSeiten(Lies());
+  }
+  kontext->GibFrei(ausBild);
+  kontext->GibFrei(ziel);
+}
+
+TEST_F(ShaderGL, FehlerhafteQuelleMitStillGibtNurDenCompilertext) {
+  Quelm_PixelShader* kaputt = kontext->ErzeugePixelShader();
+  sammler->zeilen.clear();
+  EXPECT_FALSE(kaputt->UebersetzeAusString("$raus float4 erg;\n$main() { erg = SAMPLE_2D( gFehlt, 0); }\n", {}, true));
+  EXPECT_TRUE(sammler->zeilen.empty());
+  ASSERT_NE(kaputt->GibUebersetzungsMeldungen(), nullptr);
+  EXPECT_NE(std::string(kaputt->GibUebersetzungsMeldungen()).find("gFehlt"), std::string::npos);
+  kontext->GibFrei(kaputt);
+}
+
+}  // namespace
