@@ -27,14 +27,6 @@ struct LinienProgramm {
 
 Quelm_ZeichenKontext* Kontext() { return Quelm_BasisObjekt::Kontext(); }
 
-// Translated from the macro language (waits for the shader toolchain).
-template <class S>
-bool Uebersetze(S* shader, const char* quelle) {
-  (void)shader;
-  (void)quelle;
-  return false;
-}
-
 }  // namespace
 
 LinienListe::LinienListe(std::uint64_t stapel, std::uint64_t puffergroesse, Quelm_ZBuffer* tiefe)
@@ -57,9 +49,9 @@ void LinienListe::ErzeugeProgramm(Quelm_ZBuffer* tiefe) {
   p.eingabe->AddKanal(0, KANAL_FLOAT4, 12, false);
   p.eingabe->Beenden();
   p.vertexShader = k->ErzeugeVertexShader();
-  const bool vsGut = Uebersetze(p.vertexShader, kVertexQuelle);
+  const bool vsGut = p.vertexShader->UebersetzeAusString(kVertexQuelle);
   p.pixelShader = k->ErzeugePixelShader();
-  const bool psGut = Uebersetze(p.pixelShader, kPixelQuelle);
+  const bool psGut = p.pixelShader->UebersetzeAusString(kPixelQuelle);
   if (vsGut && psGut) {
     p.programm = k->ErzeugeProgramm(p.eingabe, p.vertexShader, p.pixelShader);
     if (p.programm) p.matrix = p.programm->FindeKonstante("gMatrix");

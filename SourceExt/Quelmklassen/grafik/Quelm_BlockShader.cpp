@@ -2,7 +2,6 @@
 
 #include "Quelm_ZeichenKontext.h"
 
-#include <string>
 
 namespace Quelm_BlockShader {
 
@@ -78,20 +77,12 @@ namespace {
 Satz gSatz;
 bool gProgrammeGut = false;
 
-// Translated from the macro language (waits for the shader toolchain).
-template <class S>
-bool Uebersetze(S* shader, const std::string& quelle) {
-  (void)shader;
-  (void)quelle;
-  return false;
-}
-
 bool BaueVariante(Quelm_ZeichenKontext& k, Variante& v, bool normalKarte) {
-  const std::string vorsatz = normalKarte ? "#define NORMALKARTE 1\n" : "";
+  const Quelm_ShaderDefines defines = normalKarte ? Quelm_ShaderDefines{{"NORMALKARTE", "1"}} : Quelm_ShaderDefines{};
   v.vertexShader = k.ErzeugeVertexShader();
-  const bool vsGut = Uebersetze(v.vertexShader, vorsatz + kVertexQuelle);
+  const bool vsGut = v.vertexShader->UebersetzeAusString(kVertexQuelle, defines);
   v.pixelShader = k.ErzeugePixelShader();
-  const bool psGut = Uebersetze(v.pixelShader, vorsatz + kPixelQuelle);
+  const bool psGut = v.pixelShader->UebersetzeAusString(kPixelQuelle, defines);
   if (!vsGut || !psGut) return false;
   v.programm = k.ErzeugeProgramm(gSatz.eingabe, v.vertexShader, v.pixelShader);
   if (!v.programm) return false;

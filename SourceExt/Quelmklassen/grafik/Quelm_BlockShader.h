@@ -42,6 +42,6 @@ void Gib();
 const Satz* Aktuell();
 
 extern const char* const kVertexQuelle;
-extern const char* const kPixelQuelle;  // "#define NORMALKARTE" before it gives the second variant
+extern const char* const kPixelQuelle;  // the define NORMALKARTE gives the second variant
 
 }  // namespace Quelm_BlockShader

@@ -185,11 +185,13 @@ void Quelm_Font3D::SchreibeInRahmen(float x, float y, float w, float h, const ch
   zeilenBreiten.clear();
 
   const char* p = text;
+  const char* inhaltEnde = text;  // end of the last line without the blank it broke at
   bool fertig = false;
   for (std::size_t i = 0; i < maxZeilen && !fertig; ++i) {
     zeilenAnfaenge.push_back(static_cast<std::size_t>(p - text));
     const float verfuegbar = i + 1 == maxZeilen ? std::max(w - ellipse, ellipse) : w;
     const char* umbruch = nullptr;
+    const char* umbruchVor = nullptr;
     float umbruchBreite = 0.0f, breite = 0.0f;
     const char* ende = p;
     while (verfuegbar > 0.0f) {
@@ -210,6 +212,7 @@ void Quelm_Font3D::SchreibeInRahmen(float x, float y, float w, float h, const ch
         // A blank that does not fit still ends the line after all it holds.
         if (!HatGlyphe(c)) {
           umbruch = ende;
+          umbruchVor = vorher;
           umbruchBreite = breite;
         } else {
           ende = vorher;
@@ -218,21 +221,25 @@ void Quelm_Font3D::SchreibeInRahmen(float x, float y, float w, float h, const ch
       }
       if (!HatGlyphe(c)) {
         umbruch = ende;
+        umbruchVor = vorher;
         umbruchBreite = breite;
       }
       breite += schritt;
       if (breite == verfuegbar) break;
     }
+    inhaltEnde = ende > p && ende[-1] == '\n' ? ende - 1 : ende;
     if (umbruch) {
       ende = umbruch;
+      inhaltEnde = umbruchVor;
       breite = umbruchBreite;
     }
     zeilenBreiten.push_back(breite);
     p = ende;
   }
-  // The last line the box holds ends in "..." when text remains (the buffer keeps room).
+  // The last line the box holds ends in "..." when text remains (the buffer keeps room),
+  // right after its last word, so that its drawn width is the one measured.
   if (!fertig && *p != 0) {
-    char* stelle = text + (p - text);
+    char* stelle = text + (inhaltEnde - text);
     std::copy_n("...", 4, stelle);
     zeilenBreiten.back() += ellipse;
   }

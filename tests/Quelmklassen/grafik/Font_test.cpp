@@ -77,7 +77,7 @@ TEST_F(Font, RahmenBrichtUmUndEndetMitAuslassung) {
   // Two lines fit; the rest ends in "..." and the last line keeps room for it.
   font->SchreibeInRahmen(0, 0, w, 49, "aaa bbb ccc ddd eee");
   ASSERT_EQ(font->zeilenAnfaenge.size(), 2u);
-  EXPECT_EQ(Zeile(1), "ccc ...");
+  EXPECT_EQ(Zeile(1), "ccc...");
   EXPECT_FLOAT_EQ(font->zeilenBreiten[1], Breite("ccc") + Breite("..."));
   // Lower than one line: still one line.
   font->SchreibeInRahmen(0, 0, w, 3, "aaa bbb ccc");
