@@ -3,6 +3,7 @@
 //   Fontwerkzeug <font.ttf> <font.fnt>
 // The atlas lives in a texture, so the tool runs on the recording device, without a window.
 #include "Quelm_Font3D.h"
+#include "Quelm_Konsole.h"
 #include "Quelm_Screen3D.h"
 #include "Quelm_ZeichenKontext.h"
 #include "TSpeicher.h"
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   namespace D3D9 = Plattform::D3D9;
+  // No shader dump files beside the build.
+  if (Quelm_KonsolenVariable* v = Quelm_KonsolenVariable::Finde("debugShader")) v->SetzeBool(false);
   auto steuerung = std::make_shared<D3D9::Steuerung>();
   steuerung->protokollieren = false;
   D3D9::InstalliereSteuerung(steuerung, D3D9::Backend::Aufzeichnung);

@@ -6,6 +6,7 @@
 #include "Quelm_Bild.h"
 #include "Quelm_BlockGfx3D.h"
 #include "Quelm_Font3D.h"
+#include "Quelm_Konsole.h"
 #include "Quelm_Screen3D.h"
 #include "Quelm_ZeichenKontext.h"
 #include "fenster/Fenster.h"
@@ -31,6 +32,8 @@ struct Umgebung {
 
   Umgebung() {
     glfwInit();
+    // No shader dump files beside the build.
+    if (Quelm_KonsolenVariable* v = Quelm_KonsolenVariable::Finde("debugShader")) v->SetzeBool(false);
     Plattform::Fenster::SetzeOpenGLHinweise(false);
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
     fenster = glfwCreateWindow(1280, 480, "ToolVelmar", nullptr, nullptr);
