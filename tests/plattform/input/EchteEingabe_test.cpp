@@ -1,0 +1,143 @@
+// Real X events through GLFW and the input layer into the input system: keys with codes
+// and characters, motion in client coordinates, buttons, wheel notches, and a held key
+// released when the window loses the focus.
+#include <GLFW/glfw3.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Dreno.h"
+#include "WinInput.h"
+#include "fenster/Fenster.h"
+
+// The server's own key repeat would turn a held key into release and press pairs.
+void SchalteTastenwiederholungAus();
+
+namespace {
+
+using ::testing::ElementsAre;
+
+struct Journal : DRENO::InputHandler {
+  std::vector<std::string> lines;
+  bool OnKey(DRENO::Keyboard*, std::int32_t key, bool down) override {
+    Note("key " + std::to_string(key) + (down ? " down" : " up"));
+    return false;  // taking it would hold back the character
+  }
+  bool OnUnicode(DRENO::Keyboard*, std::uint32_t c) override { return Note("char " + std::to_string(c)); }
+  bool OnMouseMoved(DRENO::Mouse*, float x, float y) override {
+    return Note("move " + std::to_string(int(x)) + "," + std::to_string(int(y)));
+  }
+  bool OnMouseButton(DRENO::Mouse*, std::uint64_t b, bool down) override {
+    return Note("button " + std::to_string(b) + (down ? " down" : " up"));
+  }
+  bool OnMouseWheel(DRENO::Mouse*, float change) override {
+    return change != 0 ? Note("wheel " + std::to_string(int(change))) : true;
+  }
+  bool Note(std::string line) {
+    lines.push_back(std::move(line));
+    return true;
+  }
+};
+
+class EchteEingabe : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    SchalteTastenwiederholungAus();
+    ASSERT_TRUE(glfwInit());
+  }
+  static void TearDownTestSuite() { glfwTerminate(); }
+
+  void SetUp() override {
+    glfwWindowHint(GLFW_CLIENT_API, GLFW_NO_API);
+    fenster = glfwCreateWindow(320, 240, "Eingabe", nullptr, nullptr);
+    anderes = glfwCreateWindow(100, 100, "Anderes", nullptr, nullptr);
+    ASSERT_TRUE(fenster && anderes);
+    glfwSetWindowPos(fenster, 50, 60);
+    glfwSetWindowPos(anderes, 600, 600);
+    glfwSetWindowFocusCallback(fenster, [](GLFWwindow*, int focus) {
+      if (DRENO::InputSystem* system = DRENO::GetInstance()) system->SetFocus(focus != 0);
+    });
+    ASSERT_TRUE(DRENO::Initialize(Plattform::Fenster::HandleVon(fenster)));
+    system = DRENO::GetInstance();
+    system->SetInputHandler(&journal);
+    Xdo("windowfocus --sync " + Id("Eingabe"));
+    Frames(5);
+    journal.lines.clear();
+  }
+  void TearDown() override {
+    DRENO::Shutdown();
+    Plattform::Fenster::Vergiss(fenster);
+    glfwDestroyWindow(fenster);
+    glfwDestroyWindow(anderes);
+  }
+
+  // The X window id, found by the window's title.
+  static std::string Id(const char* title) {
+    const std::string command = std::string("xdotool search --sync --name '^") + title + "$'";
+    FILE* output = popen(command.c_str(), "r");
+    char id[32] = {};
+    if (output != nullptr) {
+      if (std::fgets(id, sizeof id, output) == nullptr) id[0] = 0;
+      pclose(output);
+    }
+    return std::string(id, std::strcspn(id, "\n"));
+  }
+  static void Xdo(const std::string& arguments) {
+    ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
+  }
+  void Frames(int n) {
+    for (int i = 0; i < n; ++i) {
+      system->Update();
+      glfwPollEvents();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  // Frames until `count` lines have arrived (or two seconds have passed).
+  std::vector<std::string> Await(std::size_t count) {
+    for (int i = 0; i < 200 && journal.lines.size() < count; ++i) Frames(1);
+    Frames(3);
+    return journal.lines;
+  }
+
+  GLFWwindow* fenster = nullptr;
+  GLFWwindow* anderes = nullptr;
+  DRENO::InputSystem* system = nullptr;
+  Journal journal;
+};
+
+TEST_F(EchteEingabe, TypedKeysArriveWithCodesAndCharacters) {
+  Xdo("key a shift+a Return F11 KP_Divide");
+  EXPECT_THAT(Await(16), ElementsAre("key 30 down", "char 97", "key 30 up", "key 42 down", "key 30 down",
+                                     "char 65", "key 42 up", "key 30 up", "key 28 down", "char 13",
+                                     "key 28 up", "key 87 down", "key 87 up", "key 53 down", "char 47",
+                                     "key 53 up"));
+}
+
+TEST_F(EchteEingabe, MotionButtonsAndWheelInClientCoordinates) {
+  Xdo("mousemove --window " + Id("Eingabe") + " 40 30");
+  EXPECT_THAT(Await(1), ElementsAre("move 40,30"));
+  EXPECT_EQ(system->GetFirstMouse()->GetMouseX(), 40);
+  journal.lines.clear();
+  Xdo("click 1 click 3 click 2 click 8 click 9 click 4 click 4 click 5");
+  EXPECT_THAT(Await(13), ElementsAre("button 0 down", "button 0 up", "button 1 down", "button 1 up",
+                                     "button 2 down", "button 2 up", "button 3 down", "button 3 up",
+                                     "button 4 down", "button 4 up", "wheel 120", "wheel 120", "wheel -120"));
+}
+
+TEST_F(EchteEingabe, LosingTheFocusReleasesAHeldKey) {
+  Xdo("keydown b");
+  EXPECT_THAT(Await(2), ElementsAre("key 48 down", "char 98"));
+  journal.lines.clear();
+  Xdo("windowfocus --sync " + Id("Anderes"));
+  EXPECT_THAT(Await(1), ElementsAre("key 48 up"));
+  Xdo("keyup b");
+}
+
+}  // namespace
