@@ -1,6 +1,6 @@
 #include "Quelm_Bild.h"
 
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "TSpeicher.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // DDS reading: plain images and cube maps with their mip levels.
 #include "Quelm_Bild.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "TSpeicher.h"
 
 #include <algorithm>

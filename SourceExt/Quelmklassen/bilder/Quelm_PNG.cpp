@@ -4,7 +4,7 @@
 #include "Basisdienste.h"
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Bild.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "TSpeicher.h"
 
 #include <zlib.h>

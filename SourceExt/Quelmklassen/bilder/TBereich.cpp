@@ -1,6 +1,6 @@
 #include "TBereich.h"
 
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 
 #include <squish.h>
 

@@ -1,7 +1,7 @@
 #include "TSegmentLeser.h"
 
 #include "Quelm_Ausnahme.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 
 #include <algorithm>
 #include <cctype>

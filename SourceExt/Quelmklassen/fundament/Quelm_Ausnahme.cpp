@@ -1,6 +1,6 @@
 #include "Quelm_Ausnahme.h"
 
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 
 Quelm_Ausnahme::Quelm_Ausnahme(const std::string& text, const std::string& funktion,
                                const std::string& datei, std::int64_t zeile)

@@ -1,6 +1,6 @@
 #include "Quelm_Faser.h"
 
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 
 #include <cxxabi.h>
 #include <sys/mman.h>

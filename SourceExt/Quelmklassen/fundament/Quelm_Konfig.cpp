@@ -3,7 +3,7 @@
 #include "Basisdienste.h"
 #include "Quelm_InitReihenfolge.h"
 #include "Quelm_Konsole.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "Quelm_XmlText.h"
 
 #include <tinyxml.h>

@@ -3,6 +3,7 @@
 #include "Basisdienste.h"
 #include "Quelm_InitReihenfolge.h"
 #include "Quelm_Konsole.h"
+#include "Quelm_ProtokollWarteschlange.h"
 #include "Quelm_Zeitbasis.h"
 
 #include <cstdio>
@@ -42,7 +43,7 @@ Quelm_KonsoleBasisAnzeige::~Quelm_KonsoleBasisAnzeige() {
   if (protokoll && protokoll->anzeige == this) protokoll->anzeige = nullptr;
 }
 
-Quelm_Protokoll::Quelm_Protokoll() = default;
+Quelm_Protokoll::Quelm_Protokoll() : warteschlange(std::make_unique<Quelm_ProtokollWarteschlange>()) {}
 
 Quelm_Protokoll::~Quelm_Protokoll() {
   LeereProtokollWarteschlange();
@@ -104,7 +105,7 @@ void Quelm_Protokoll::GibProtokollZeileAus(const char* zeile) {
   if (!aktiv) return;
   if (Plattform::ThreadId() != besitzer) {
     try {
-      warteschlange.enqueue(std::string(zeile));
+      warteschlange->enqueue(std::string(zeile));
     } catch (...) {
       // out of memory: the line is lost
     }
@@ -124,10 +125,10 @@ void Quelm_Protokoll::LeereProtokollWarteschlange() {
   if (!aktiv || Plattform::ThreadId() != besitzer) return;
   // Only the lines present now: lines queued meanwhile wait for the next drain, so a
   // steady stream from other threads cannot keep the owner here.
-  std::size_t offen = warteschlange.size_approx();
+  std::size_t offen = warteschlange->size_approx();
   std::string stapel[20];
   while (offen > 0) {
-    std::size_t genommen = warteschlange.try_dequeue_bulk(stapel, offen < 20 ? offen : 20);
+    std::size_t genommen = warteschlange->try_dequeue_bulk(stapel, offen < 20 ? offen : 20);
     if (genommen == 0) break;
     for (std::size_t i = 0; i < genommen; ++i) GibProtokollZeileAus(stapel[i].c_str());
     offen -= genommen;

@@ -1,12 +1,17 @@
 #pragma once
-#include <concurrentqueue.h>
+// The log object. Code that only writes lines includes Quelm_Protokolliere.h.
+#include "Quelm_Protokolliere.h"
 
 #include <cstdarg>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 class Quelm_Protokoll;
+// Lock-free queue of other threads' lines (Quelm_ProtokollWarteschlange.h, for the log's
+// own code: the queue's header is large).
+struct Quelm_ProtokollWarteschlange;
 
 // A sink for finished log lines (the console overlay). Attaching: set `protokoll` and
 // the log's `anzeige` to this; the destructor detaches it again.
@@ -33,7 +38,7 @@ class Quelm_Protokoll {
   bool aktiv = false;
   Quelm_KonsoleBasisAnzeige* anzeige = nullptr;
   std::uint32_t besitzer = 0;
-  moodycamel::ConcurrentQueue<std::string> warteschlange;
+  std::unique_ptr<Quelm_ProtokollWarteschlange> warteschlange;
   std::filesystem::path dateiPfad;
   std::int64_t startZeit = 0;
 
@@ -67,8 +72,3 @@ class Quelm_Protokoll {
 };
 
 extern Quelm_Protokoll gProtokoll;
-
-void Protokolliere(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// Only while "t_debug" is true.
-void ProtokolliereAusfuehrlich(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void ProtokolliereZeile(const char* format, va_list argumente);

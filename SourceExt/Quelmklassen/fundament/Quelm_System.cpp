@@ -4,7 +4,8 @@
 #include "Quelm_Ausnahme.h"
 #include "Quelm_InitReihenfolge.h"
 #include "Quelm_Konsole.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
+#include "Quelm_SystemSignal.h"
 
 #include <system_error>
 
@@ -28,7 +29,8 @@ std::filesystem::path Quelm_System::ProgrammVerzeichnisAus(const std::filesystem
   return ordner;
 }
 
-Quelm_System::Quelm_System(const Quelm_SystemQuellen& quellen) {
+Quelm_System::Quelm_System(const Quelm_SystemQuellen& quellen)
+    : praesenzGeaendert(std::make_unique<Quelm_PraesenzSignal>()) {
   if (!quellen.ausfuehrbarerPfad) {
     Protokolliere("!Unable to obtain path to executable.");
     Protokolliere("!Now we are all going to die.");
@@ -63,6 +65,8 @@ Quelm_System::Quelm_System(const Quelm_SystemQuellen& quellen) {
     benutzerName = "user";
   }
 }
+
+Quelm_System::~Quelm_System() = default;
 
 void Quelm_System::BefehlQuit(const std::string&) { gSystem.beenden = true; }
 

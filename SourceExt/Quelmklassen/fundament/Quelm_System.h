@@ -1,11 +1,15 @@
 #pragma once
-#include <boost/signals2/signal.hpp>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+
+// The presence signal (Quelm_SystemSignal.h, for code that connects to or fires it:
+// signals2 is a large header).
+struct Quelm_PraesenzSignal;
 
 // The application's name; it names the user data folder.
 extern const char Quelm_AnwendungsName[];
@@ -36,10 +40,11 @@ class Quelm_System {
   // The log line of a user data folder that could not be made (empty when it is there).
   std::string ordnerFehler;
   std::function<void()> proBild;  // per-frame hook, installed by the screen
-  boost::signals2::signal<void(Praesenz)> praesenzGeaendert;
+  std::unique_ptr<Quelm_PraesenzSignal> praesenzGeaendert;  // fired when `praesenz` changes
 
   Quelm_System();
   explicit Quelm_System(const Quelm_SystemQuellen& quellen);
+  ~Quelm_System();
 
   // Handler of the console command "quit".
   static void BefehlQuit(const std::string& argumente);

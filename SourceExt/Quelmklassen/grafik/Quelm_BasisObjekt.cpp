@@ -1,6 +1,6 @@
 #include "Quelm_BasisObjekt.h"
 
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "Quelm_Zeitgeber.h"
 
 std::atomic<std::uint64_t> Quelm_BasisObjekt::serienZaehler{0};

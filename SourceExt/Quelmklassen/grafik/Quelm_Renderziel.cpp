@@ -1,7 +1,7 @@
 #include "Quelm_Renderziel.h"
 
 #include "Quelm_Ausnahme.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "Quelm_Textur.h"
 #include "Quelm_ZeichenKontext.h"
 

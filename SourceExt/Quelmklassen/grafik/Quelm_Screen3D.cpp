@@ -3,8 +3,9 @@
 #include "Quelm_Ausnahme.h"
 #include "Quelm_InitReihenfolge.h"
 #include "Quelm_Konsole.h"
-#include "Quelm_Protokoll.h"
-#include "Quelm_System.h"
+#include "Quelm_Protokolliere.h"
+#include "Quelm_Screen3DSignal.h"
+#include "Quelm_SystemSignal.h"
 #include "Quelm_ZeichenKontext.h"
 
 #include "fenster/Fenster.h"
@@ -25,7 +26,7 @@ GLFWwindow* Quelm_Screen3D::fenster = nullptr;
 bool Quelm_Screen3D::eigenesFenster = false;
 Quelm_ZeichenKontext* Quelm_Screen3D::zeichenKontext = nullptr;
 HWND__* Quelm_Screen3D::nativesFenster = nullptr;
-QUELM_INIT(QUELM_SLOT_SCREEN) boost::signals2::signal<void()> Quelm_Screen3D::ModusGeaendert;
+QUELM_INIT(QUELM_SLOT_SCREEN) Quelm_ModusSignal Quelm_Screen3D::ModusGeaendert;
 
 namespace {
 using V = Quelm_KonsolenVariable;
@@ -87,7 +88,7 @@ void AktualisierePraesenz() {
                                                  : Quelm_System::Sichtbar;
   if (neu != gSystem.praesenz) {
     gSystem.praesenz = neu;
-    gSystem.praesenzGeaendert(neu);
+    (*gSystem.praesenzGeaendert)(neu);
   }
 }
 }  // namespace

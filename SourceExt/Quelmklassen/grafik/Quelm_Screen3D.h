@@ -1,5 +1,4 @@
 #pragma once
-#include <boost/signals2/signal.hpp>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -8,6 +7,9 @@ struct GLFWwindow;
 struct GLFWvidmode;
 struct HWND__;
 class Quelm_ZeichenKontext;
+// The display-change signal (Quelm_Screen3DSignal.h, for code that connects to it:
+// signals2 is a large header).
+struct Quelm_ModusSignal;
 
 // A display mode.
 struct Quelm_Anzeigemodus {
@@ -33,7 +35,7 @@ class Quelm_Screen3D {
   static bool eigenesFenster;
   static Quelm_ZeichenKontext* zeichenKontext;
   static HWND__* nativesFenster;
-  static boost::signals2::signal<void()> ModusGeaendert;
+  static Quelm_ModusSignal ModusGeaendert;
 
   static void InitGlfw();
   static bool Init(Quelm_Anzeigemodus modus, std::uint64_t flags);

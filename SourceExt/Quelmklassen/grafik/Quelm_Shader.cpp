@@ -3,7 +3,7 @@
 #include "Quelm_Ausnahme.h"
 #include "Quelm_InitReihenfolge.h"
 #include "Quelm_Konsole.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "Quelm_VertexEingabe.h"
 #include "Quelm_ZeichenKontext.h"
 #include "TSpeicher.h"

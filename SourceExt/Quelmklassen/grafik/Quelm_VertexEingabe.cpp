@@ -1,7 +1,7 @@
 #include "Quelm_VertexEingabe.h"
 
 #include "Quelm_Ausnahme.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 
 #include <algorithm>
 

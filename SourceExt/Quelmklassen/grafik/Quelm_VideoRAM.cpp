@@ -1,7 +1,7 @@
 #include "Quelm_VideoRAM.h"
 
 #include "Quelm_BasisObjekt.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "Quelm_ZeichenKontext.h"
 #include "Quelm_Zeitgeber.h"
 

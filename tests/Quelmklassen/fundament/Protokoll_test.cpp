@@ -2,6 +2,7 @@
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Konsole.h"
 #include "Quelm_Protokoll.h"
+#include "Quelm_ProtokollWarteschlange.h"
 #include "Quelm_Zeitbasis.h"
 #include "TestHilfen.h"
 
@@ -91,7 +92,7 @@ TEST_F(Protokoll, LeerenVonFremdemThreadLaesstDieZeilenLiegen) {
     gProtokoll.LeereProtokollWarteschlange();
   }).join();
   EXPECT_TRUE(sammler.zeilen.empty());
-  EXPECT_EQ(gProtokoll.warteschlange.size_approx(), 1u);
+  EXPECT_EQ(gProtokoll.warteschlange->size_approx(), 1u);
   gProtokoll.LeereProtokollWarteschlange();
   EXPECT_EQ(sammler.Texte(), std::vector<std::string>{"eins"});
 }

@@ -1,8 +1,8 @@
 #include "Dreno.h"
 #include "InputSystem.h"
-#include "Quelm_Screen3D.h"
 #include "Quelm_Konsole.h"
-#include "Quelm_System.h"
+#include "Quelm_Screen3DSignal.h"
+#include "Quelm_SystemSignal.h"
 #include "RenderTestHilfen.h"
 
 #include <GLFW/glfw3.h>
@@ -67,7 +67,7 @@ class FokusSystem : public DRENO::InputSystem {
 
 TEST(Praesenz, FokusUndIkonisierenAendernPraesenzUndMeldenDemEingabesystem) {
   std::vector<Quelm_System::Praesenz> signale;
-  auto verbindung = gSystem.praesenzGeaendert.connect([&](Quelm_System::Praesenz p) { signale.push_back(p); });
+  auto verbindung = gSystem.praesenzGeaendert->connect([&](Quelm_System::Praesenz p) { signale.push_back(p); });
   auto* eingabe = new FokusSystem;  // becomes the instance; Shutdown deletes it
 
   Quelm_Screen3D::FokusRueckruf(nullptr, 0);
