@@ -8,7 +8,7 @@
 namespace Spiel {
 
 void Praesentiere(Quelm_ZeichenKontextImplDX9& impl) {
-  IDirect3DDevice9* geraet = impl.geraet;
+  IDirect3DDevice9* geraet = impl.geraet.get();
   if (impl.szeneOffen) {
     geraet->EndScene();
     impl.szeneOffen = false;

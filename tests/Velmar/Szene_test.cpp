@@ -31,9 +31,9 @@ TEST_F(SzeneTest, NetzMitFlachenNormalenUndGruenenSchattierungen) {
   EXPECT_EQ(szene.netz.vertexe->groesse, 200u * 144);
   EXPECT_EQ(szene.netz.indizes->groesse, 200u * 12);
   EXPECT_EQ(szene.netz.indizes->indexFormat, 2u);
-  const auto* idx = reinterpret_cast<const std::uint32_t*>(szene.netz.indizes->kopie);
+  const auto* idx = reinterpret_cast<const std::uint32_t*>(szene.netz.indizes->kopie.get());
   EXPECT_EQ(idx[5], 5u);
-  const auto* v = reinterpret_cast<const SzenenVertex*>(szene.netz.vertexe->kopie);
+  const auto* v = reinterpret_cast<const SzenenVertex*>(szene.netz.vertexe->kopie.get());
   EXPECT_EQ(v[4].position, kStart.ecke[1]);
   float kleinstes = 1, groesstes = 0;
   for (int i = 0; i < 600; ++i) {
@@ -47,7 +47,7 @@ TEST_F(SzeneTest, NetzMitFlachenNormalenUndGruenenSchattierungen) {
 
   szene.dreiecke[0].ecke[1] = szene.dreiecke[0].ecke[0];  // dragged onto its neighbour
   szene.BaueNetz();
-  v = reinterpret_cast<const SzenenVertex*>(szene.netz.vertexe->kopie);
+  v = reinterpret_cast<const SzenenVertex*>(szene.netz.vertexe->kopie.get());
   EXPECT_EQ(v[0].normale, Vektor3{});
 
   // The last triangle gone: no buffers, and the landscape must follow.

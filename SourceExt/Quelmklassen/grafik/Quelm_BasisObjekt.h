@@ -46,6 +46,8 @@ class Quelm_BasisObjekt {
   // there is none).
   static Quelm_ZeichenKontext* Kontext();
   static IDirect3DDevice9* Geraet();
+  // Makes the backend forget a device object in its binding shadows (before its release).
+  static void VergissGeraeteObjekt(const void* objekt);
 
   // Serial numbers handed out so far (process-wide).
   static std::uint64_t Seriennummern() { return serienZaehler.load(); }
@@ -75,7 +77,6 @@ class Quelm_BasisObjekt {
     objekt->Release();
     objekt = nullptr;
   }
-  static void VergissGeraeteObjekt(const void* objekt);
 
  private:
   static void WarneVideoRAMKnapp();

@@ -10,7 +10,7 @@ Quelm_ZeichenKontext* Quelm_BasisObjekt::Kontext() { return Quelm_Screen3D::zeic
 
 IDirect3DDevice9* Quelm_BasisObjekt::Geraet() {
   Quelm_ZeichenKontext* kontext = Kontext();
-  return kontext ? kontext->impl.geraet : nullptr;
+  return kontext ? kontext->impl.geraet.get() : nullptr;
 }
 
 void Quelm_BasisObjekt::VergissGeraeteObjekt(const void* objekt) {

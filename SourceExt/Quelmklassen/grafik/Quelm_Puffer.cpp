@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -24,21 +25,33 @@ bool SchreibeGeraetePuffer(P* puffer, std::uint64_t groesse, const std::uint8_t*
 
 // The main-memory copy of a new buffer: the handed-over data itself when it fits exactly,
 // otherwise a zero-filled block with the data copied to its start.
-std::uint8_t* BaueKopie(Quelm_PufferDaten& daten, std::uint64_t groesse) {
-  if (daten.daten && daten.uebergabe == 1 && daten.groesse == groesse) {
-    std::uint8_t* kopie = daten.daten;
-    daten.daten = nullptr;
-    return kopie;
-  }
+std::unique_ptr<std::uint8_t[]> BaueKopie(Quelm_PufferDaten& daten, std::uint64_t groesse) {
+  if (daten.daten && daten.uebergabe == 1 && daten.groesse == groesse)
+    return std::unique_ptr<std::uint8_t[]>(std::exchange(daten.daten, nullptr));
   if (groesse == 0) return nullptr;
-  auto* kopie = new std::uint8_t[groesse]();
-  if (daten.daten) std::memcpy(kopie, daten.daten, static_cast<std::size_t>(std::min(daten.groesse, groesse)));
+  auto kopie = std::make_unique<std::uint8_t[]>(groesse);
+  if (daten.daten)
+    std::memcpy(kopie.get(), daten.daten, static_cast<std::size_t>(std::min(daten.groesse, groesse)));
   return kopie;
 }
 
 // What a receiver does with handed-over data it did not adopt.
 void Erledige(Quelm_PufferDaten& daten) {
   if (daten.uebergabe == 1) daten.GibFrei();
+}
+
+// The end of both buffers' constructors, after the device buffer was made: the initial
+// data goes to the device (data larger than a dynamic buffer is cut to the buffer's size),
+// the main-memory copy is kept unless the buffer is volatile, handed-over data is settled.
+template <class P>
+std::unique_ptr<std::uint8_t[]> Befuelle(P* geraetePuffer, std::uint64_t groesse, std::uint64_t flags,
+                                         Quelm_PufferDaten& daten, const char* ort) {
+  if (daten.daten && !SchreibeGeraetePuffer(geraetePuffer, groesse, daten.daten, daten.groesse, flags & FLAG_DYNAMISCH))
+    MeldeAusnahme("Schreiben der Initialdaten gescheitert", ort, __FILE__, __LINE__);
+  std::unique_ptr<std::uint8_t[]> kopie;
+  if (!(flags & FLAG_FLUECHTIG)) kopie = BaueKopie(daten, groesse);
+  Erledige(daten);
+  return kopie;
 }
 
 // Device usage of a buffer with these resource flags.
@@ -50,11 +63,10 @@ DWORD Verwendung(std::uint64_t flags) {
 // reported with the class's messages and leaves the buffer released; a success makes it
 // resident and uploads the main-memory copy.
 template <class P>
-void NachErzeugung(HRESULT hr, Quelm_BasisObjekt& puffer, P*& geraetePuffer, const std::uint8_t* kopie,
+void NachErzeugung(HRESULT hr, Quelm_BasisObjekt& puffer, P* geraetePuffer, const std::uint8_t* kopie,
                    std::uint64_t groesse, const char* klasse, const char* art) {
   const std::string name = std::string("Quelm_") + klasse;
   if (FAILED(hr)) {
-    geraetePuffer = nullptr;
     Protokolliere("!%s::%s( %d): Failed to create %s buffer", name.c_str(), name.c_str(), static_cast<int>(groesse),
                   art);
     MeldeAusnahme(std::string(klasse) + " creation failed", name + "::Benutzen", __FILE__, __LINE__);
@@ -92,17 +104,7 @@ Quelm_VertexBuffer::Quelm_VertexBuffer(std::uint64_t groesse, std::uint64_t flag
 
   zustand = ZUSTAND_FREIGEGEBEN;
   Benutzen();
-  // Data larger than a dynamic buffer is cut to the buffer's size.
-  if (daten.daten && !SchreibeGeraetePuffer(geraetePuffer, this->groesse, daten.daten, daten.groesse, dynamisch))
-    MeldeAusnahme("Schreiben der Initialdaten gescheitert", "Quelm_VertexBuffer::Quelm_VertexBuffer", __FILE__,
-                  __LINE__);
-  if (!(flags & FLAG_FLUECHTIG)) kopie = BaueKopie(daten, this->groesse);
-  Erledige(daten);
-}
-
-Quelm_VertexBuffer::~Quelm_VertexBuffer() {
-  GibGeraeteObjektFrei(geraetePuffer);
-  delete[] kopie;
+  kopie = Befuelle(geraetePuffer.get(), this->groesse, flags, daten, "Quelm_VertexBuffer::Quelm_VertexBuffer");
 }
 
 void Quelm_VertexBuffer::Benutzen() {
@@ -110,18 +112,20 @@ void Quelm_VertexBuffer::Benutzen() {
   if (zustand != ZUSTAND_FREIGEGEBEN) return;
   IDirect3DDevice9* geraet = Geraet();
   const DWORD verwendung = Verwendung(flags);
+  IDirect3DVertexBuffer9* neu = nullptr;
   const HRESULT hr = geraet ? ErzeugeMitAuslagerung(
                                   [&] {
                                     return geraet->CreateVertexBuffer(static_cast<UINT>(groesse), verwendung, 0,
-                                                                      D3DPOOL_DEFAULT, &geraetePuffer, nullptr);
+                                                                      D3DPOOL_DEFAULT, &neu, nullptr);
                                   },
                                   false)
                             : D3DERR_INVALIDCALL;
-  NachErzeugung(hr, *this, geraetePuffer, kopie, groesse, "VertexBuffer", "vertex");
+  geraetePuffer.reset(SUCCEEDED(hr) ? neu : nullptr);
+  NachErzeugung(hr, *this, geraetePuffer.get(), kopie.get(), groesse, "VertexBuffer", "vertex");
 }
 
 void Quelm_VertexBuffer::Freigeben() {
-  GibGeraeteObjektFrei(geraetePuffer);
+  geraetePuffer.reset();
   if (zustand == ZUSTAND_RESIDENT) zustand = ZUSTAND_FREIGEGEBEN;
 }
 
@@ -143,12 +147,12 @@ void Quelm_VertexBuffer::SchreibeInhalt(Quelm_PufferDaten& daten) {
   }
   Benutzen();
   if (!daten.daten) return;
-  if (!SchreibeGeraetePuffer(geraetePuffer, groesse, daten.daten, daten.groesse, true)) {
+  if (!SchreibeGeraetePuffer(geraetePuffer.get(), groesse, daten.daten, daten.groesse, true)) {
     MeldeAusnahme("Schreiben des Bufferinhalts gescheitert", "Quelm_VertexBuffer::SchreibeInhalt", __FILE__,
                   __LINE__);
     return;
   }
-  if (kopie) std::memcpy(kopie, daten.daten, static_cast<std::size_t>(daten.groesse));
+  if (kopie) std::memcpy(kopie.get(), daten.daten, static_cast<std::size_t>(daten.groesse));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -164,17 +168,7 @@ Quelm_IndexBuffer::Quelm_IndexBuffer(std::uint64_t flags, Quelm_PufferDaten& dat
 
   zustand = ZUSTAND_FREIGEGEBEN;
   Benutzen();
-  if (daten.daten &&
-      !SchreibeGeraetePuffer(geraetePuffer, groesse, daten.daten, daten.groesse, this->flags & FLAG_DYNAMISCH))
-    MeldeAusnahme("Schreiben der Initialdaten gescheitert", "Quelm_IndexBuffer::Quelm_IndexBuffer", __FILE__,
-                  __LINE__);
-  if (!(this->flags & FLAG_FLUECHTIG)) kopie = BaueKopie(daten, groesse);
-  Erledige(daten);
-}
-
-Quelm_IndexBuffer::~Quelm_IndexBuffer() {
-  GibGeraeteObjektFrei(geraetePuffer);
-  delete[] kopie;
+  kopie = Befuelle(geraetePuffer.get(), groesse, this->flags, daten, "Quelm_IndexBuffer::Quelm_IndexBuffer");
 }
 
 void Quelm_IndexBuffer::Benutzen() {
@@ -182,18 +176,19 @@ void Quelm_IndexBuffer::Benutzen() {
   if (zustand != ZUSTAND_FREIGEGEBEN) return;
   IDirect3DDevice9* geraet = Geraet();
   const DWORD verwendung = Verwendung(flags);
+  IDirect3DIndexBuffer9* neu = nullptr;
   const HRESULT hr = geraet ? ErzeugeMitAuslagerung(
                                   [&] {
                                     return geraet->CreateIndexBuffer(static_cast<UINT>(groesse), verwendung,
-                                                                     GeraeteFormat(), D3DPOOL_DEFAULT,
-                                                                     &geraetePuffer, nullptr);
+                                                                     GeraeteFormat(), D3DPOOL_DEFAULT, &neu, nullptr);
                                   },
                                   false)
                             : D3DERR_INVALIDCALL;
-  NachErzeugung(hr, *this, geraetePuffer, kopie, groesse, "IndexBuffer", "index");
+  geraetePuffer.reset(SUCCEEDED(hr) ? neu : nullptr);
+  NachErzeugung(hr, *this, geraetePuffer.get(), kopie.get(), groesse, "IndexBuffer", "index");
 }
 
 void Quelm_IndexBuffer::Freigeben() {
-  GibGeraeteObjektFrei(geraetePuffer);
+  geraetePuffer.reset();
   if (zustand == ZUSTAND_RESIDENT) zustand = ZUSTAND_FREIGEGEBEN;
 }

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 bool Quelm_Screen3D::glfwGestartet = false;
 Quelm_Anzeigemodus Quelm_Screen3D::modus;
@@ -160,17 +161,17 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
   glfwSetWindowFocusCallback(fenster, &FokusRueckruf);
   glfwSetWindowIconifyCallback(fenster, &IkonisierRueckruf);
 
-  zeichenKontext = new Quelm_ZeichenKontext();
-  if (!zeichenKontext->HatGeraet()) {
+  auto kontext = std::make_unique<Quelm_ZeichenKontext>();
+  if (!kontext->HatGeraet()) {
     // Going on without a device would fail at the first draw; stop start-up instead.
-    delete zeichenKontext;
-    zeichenKontext = nullptr;
+    kontext.reset();
     Plattform::Fenster::Vergiss(fenster);
     glfwDestroyWindow(fenster);
     fenster = nullptr;
     nativesFenster = nullptr;
     return false;
   }
+  zeichenKontext = kontext.release();  // the screen owns it until Beenden
   initialisiert = true;
   return true;
 }

@@ -216,7 +216,7 @@ Quelm_Programm::Quelm_Programm(Quelm_VertexEingabe* eingabe, Quelm_VertexShader*
     stromAnzahl = eingabe->stromAnzahl;
     instanzStroeme = eingabe->instanzStroeme;
     for (int s = 0; s < 4; ++s) strides[s] = eingabe->strides[s];
-    deklaration = eingabe->deklaration;
+    deklaration = eingabe->deklaration.get();
   }
   if (vertexShader) geraeteVertexShader = vertexShader->geraeteShader.get();
   if (pixelShader) geraetePixelShader = pixelShader->geraeteShader.get();

@@ -30,8 +30,6 @@ std::uint64_t Quelm_VertexEingabe::TypGroesse(Quelm_KanalTyp typ) {
   return GueltigerTyp(typ) ? kTypen[typ].groesse : 0;
 }
 
-Quelm_VertexEingabe::~Quelm_VertexEingabe() { GibGeraeteObjektFrei(deklaration); }
-
 void Quelm_VertexEingabe::AddKanal(std::uint64_t index, Quelm_KanalTyp typ, std::uint64_t offset, bool instanz) {
   // Strides and stream frequencies exist for streams 0 to 3 only.
   if (index >= kMaxStroeme) {
@@ -76,9 +74,11 @@ void Quelm_VertexEingabe::AddKanal(std::uint64_t index, Quelm_KanalTyp typ, std:
 void Quelm_VertexEingabe::Beenden() {
   elemente[elementAnzahl] = D3DDECL_END();
   IDirect3DDevice9* geraet = Geraet();
-  if (deklaration) GibGeraeteObjektFrei(deklaration);
-  if (!geraet || FAILED(geraet->CreateVertexDeclaration(elemente, &deklaration))) {
-    deklaration = nullptr;
+  deklaration.reset();
+  IDirect3DVertexDeclaration9* neu = nullptr;
+  if (geraet && SUCCEEDED(geraet->CreateVertexDeclaration(elemente, &neu))) {
+    deklaration.reset(neu);
+  } else {
     Protokolliere("!Quelm_VertexEingabe::Beenden(): Failed to create vertex input declaration.");
     MeldeAusnahme("Failed to create vertex input declaration.", "Quelm_VertexEingabe::Beenden", __FILE__, __LINE__);
   }

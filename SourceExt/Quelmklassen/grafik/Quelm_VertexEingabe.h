@@ -2,6 +2,7 @@
 // The layout of vertex data in up to four streams, turned into a device vertex declaration.
 // Programs take their stream count, per-instance streams and strides from it.
 #include "Quelm_BasisObjekt.h"
+#include "Quelm_ComZeiger.h"
 
 #include <cstdint>
 
@@ -42,10 +43,9 @@ class Quelm_VertexEingabe : public Quelm_BasisObjekt {
   std::uint64_t kanalAnzahl = 0;
   D3DVERTEXELEMENT9 elemente[kMaxKanaele + 1] = {};
   std::uint64_t elementAnzahl = 0;  // without the end marker
-  IDirect3DVertexDeclaration9* deklaration = nullptr;
+  Quelm_GeraeteZeiger<IDirect3DVertexDeclaration9> deklaration;
 
   Quelm_VertexEingabe() = default;
-  ~Quelm_VertexEingabe() override;
 
   // Adds one channel of buffer `index` (0 to 3) at byte `offset`.
   void AddKanal(std::uint64_t index, Quelm_KanalTyp typ, std::uint64_t offset, bool instanz);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <typeinfo>
@@ -89,8 +90,7 @@ Quelm_ZeichenKontext::~Quelm_ZeichenKontext() {
     Protokolliere("%s mit AllocID %d nicht freigegeben.", KlassenName(*o).c_str(), static_cast<int>(o->AllocID));
     delete o;
   });
-  std::free(belegt);
-  belegt = nullptr;
+  belegt.reset();
   objekte = nullptr;
   kapazitaet = 0;
 }
@@ -109,13 +109,12 @@ std::uint64_t Quelm_ZeichenKontext::FindeFreieAllocID() {
   auto* neueBits = static_cast<std::uint64_t*>(block);
   auto* neueSlots = reinterpret_cast<Quelm_BasisObjekt**>(static_cast<char*>(block) + neu / 8);
   if (kapazitaet) {
-    std::memcpy(neueBits, belegt, kapazitaet / 8);
+    std::memcpy(neueBits, belegt.get(), kapazitaet / 8);
     std::memcpy(neueSlots, objekte, kapazitaet * sizeof(Quelm_BasisObjekt*));
   }
   std::memset(neueBits + worte, 0, (neu - kapazitaet) / 8);
   std::fill(neueSlots + kapazitaet, neueSlots + neu, nullptr);
-  std::free(belegt);
-  belegt = neueBits;
+  belegt.reset(neueBits);
   objekte = neueSlots;
   const std::uint64_t id = kapazitaet;
   kapazitaet = neu;
@@ -166,7 +165,7 @@ void Quelm_ZeichenKontext::VergissBindungen(Quelm_BasisObjekt* objekt, bool zers
 
 Quelm_VertexBuffer* Quelm_ZeichenKontext::ErzeugeVertexBuffer(std::uint64_t groesse, std::uint64_t flags,
                                                               Quelm_PufferDaten& daten) {
-  return Neu(new Quelm_VertexBuffer(groesse, flags, daten));
+  return Neu(std::make_unique<Quelm_VertexBuffer>(groesse, flags, daten));
 }
 
 Quelm_VertexBuffer* Quelm_ZeichenKontext::ErzeugeVertexBuffer(std::uint64_t groesse, std::uint64_t flags,
@@ -175,25 +174,25 @@ Quelm_VertexBuffer* Quelm_ZeichenKontext::ErzeugeVertexBuffer(std::uint64_t groe
 }
 
 Quelm_IndexBuffer* Quelm_ZeichenKontext::ErzeugeIndexBuffer(std::uint64_t flags, Quelm_PufferDaten& daten) {
-  return Neu(new Quelm_IndexBuffer(flags, daten));
+  return Neu(std::make_unique<Quelm_IndexBuffer>(flags, daten));
 }
 
 Quelm_IndexBuffer* Quelm_ZeichenKontext::ErzeugeIndexBuffer(std::uint64_t flags, Quelm_PufferDaten&& daten) {
   return ErzeugeIndexBuffer(flags, daten);
 }
 
-Quelm_VertexEingabe* Quelm_ZeichenKontext::ErzeugeVertexEingabe() { return Neu(new Quelm_VertexEingabe()); }
-Quelm_VertexShader* Quelm_ZeichenKontext::ErzeugeVertexShader() { return Neu(new Quelm_VertexShader()); }
-Quelm_PixelShader* Quelm_ZeichenKontext::ErzeugePixelShader() { return Neu(new Quelm_PixelShader()); }
+Quelm_VertexEingabe* Quelm_ZeichenKontext::ErzeugeVertexEingabe() { return Neu(std::make_unique<Quelm_VertexEingabe>()); }
+Quelm_VertexShader* Quelm_ZeichenKontext::ErzeugeVertexShader() { return Neu(std::make_unique<Quelm_VertexShader>()); }
+Quelm_PixelShader* Quelm_ZeichenKontext::ErzeugePixelShader() { return Neu(std::make_unique<Quelm_PixelShader>()); }
 
 Quelm_Programm* Quelm_ZeichenKontext::ErzeugeProgramm(Quelm_VertexEingabe* eingabe, Quelm_VertexShader* vertexShader,
                                                       Quelm_PixelShader* pixelShader) {
-  return Neu(new Quelm_Programm(eingabe, vertexShader, pixelShader));
+  return Neu(std::make_unique<Quelm_Programm>(eingabe, vertexShader, pixelShader));
 }
 
 Quelm_Textur* Quelm_ZeichenKontext::ErzeugeTextur(std::uint64_t breite, std::uint64_t hoehe, std::uint64_t mipStufen,
                                                   std::uint64_t formatUndFlags, Quelm_TexturVorgabe& vorgabe) {
-  return Neu(new Quelm_Textur(breite, hoehe, mipStufen, formatUndFlags, vorgabe));
+  return Neu(std::make_unique<Quelm_Textur>(breite, hoehe, mipStufen, formatUndFlags, vorgabe));
 }
 
 Quelm_Textur* Quelm_ZeichenKontext::ErzeugeTextur(std::uint64_t breite, std::uint64_t hoehe, std::uint64_t mipStufen,
@@ -206,30 +205,30 @@ Quelm_BasisObjekt* Quelm_ZeichenKontext::ErzeugeTexturAusBild(Quelm_Bild& bild) 
     Quelm_TexturVorgabe vorgaben[6];
     for (int s = 0; s < 6; ++s)
       if (bild.seiten[s]) vorgaben[s] = Quelm_TexturVorgabe::AusBild(*bild.seiten[s]);
-    return Neu(new Quelm_WuerfelTextur(bild.breite, 0, static_cast<std::uint64_t>(bild.format), vorgaben));
+    return Neu(std::make_unique<Quelm_WuerfelTextur>(bild.breite, 0, static_cast<std::uint64_t>(bild.format), vorgaben));
   }
   Quelm_TexturVorgabe vorgabe = Quelm_TexturVorgabe::AusBild(bild);
   return ErzeugeTextur(bild.breite, bild.hoehe, 0, static_cast<std::uint64_t>(bild.format), vorgabe);
 }
 
 Quelm_ZBuffer* Quelm_ZeichenKontext::ErzeugeZBuffer(std::uint64_t breite, std::uint64_t hoehe) {
-  return Neu(new Quelm_ZBuffer(breite, hoehe));
+  return Neu(std::make_unique<Quelm_ZBuffer>(breite, hoehe));
 }
 
 Quelm_Renderziel* Quelm_ZeichenKontext::ErzeugeRenderziel(const Quelm_RenderzielBeschr& beschr) {
-  return Neu(new Quelm_Renderziel(beschr));
+  return Neu(std::make_unique<Quelm_Renderziel>(beschr));
 }
 
 Quelm_Sampler* Quelm_ZeichenKontext::ErzeugeSampler(const Quelm_SamplerBeschr& beschr) {
-  return Neu(new Quelm_Sampler(beschr));
+  return Neu(std::make_unique<Quelm_Sampler>(beschr));
 }
 
 Quelm_AlphaZustand* Quelm_ZeichenKontext::ErzeugeAlphaZustand(const Quelm_AlphaZustandBeschr& beschr) {
-  return Neu(new Quelm_AlphaZustand(beschr));
+  return Neu(std::make_unique<Quelm_AlphaZustand>(beschr));
 }
 
 Quelm_TiefeZustand* Quelm_ZeichenKontext::ErzeugeTiefeZustand(const Quelm_TiefeZustandBeschr& beschr) {
-  return Neu(new Quelm_TiefeZustand(beschr));
+  return Neu(std::make_unique<Quelm_TiefeZustand>(beschr));
 }
 
 // --- State setters ---------------------------------------------------------------------------

@@ -13,6 +13,8 @@
 #include "Quelm_Zustaende.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 
 class Quelm_Bild;
 
@@ -46,9 +48,13 @@ class Quelm_ZeichenKontext {
   std::uint64_t maxAnisotropie = 0;  // 0: no anisotropic minification
   std::uint64_t maxRenderziele = 0;  // simultaneous render targets
 
-  // Registry: one heap block, the bitset words (bit set = id in use) followed by the slots.
+  // Registry: one heap block, the bitset words (bit set = id in use) followed by the slots;
+  // `belegt` owns it.
+  struct BlockFreigabe {
+    void operator()(std::uint64_t* block) const { std::free(block); }
+  };
   Quelm_BasisObjekt** objekte = nullptr;
-  std::uint64_t* belegt = nullptr;
+  std::unique_ptr<std::uint64_t[], BlockFreigabe> belegt;
   std::uint64_t kapazitaet = 0;
   std::uint64_t freiHinweis = 0;
 
@@ -157,10 +163,11 @@ class Quelm_ZeichenKontext {
   void GibStatistik();
 
  private:
+  // The registry owns the object from here on (a failed registration frees it).
   template <class T>
-  T* Neu(T* objekt) {
-    Registriere(objekt);
-    return objekt;
+  T* Neu(std::unique_ptr<T> objekt) {
+    Registriere(objekt.get());
+    return objekt.release();
   }
   bool KannZeichnen(const char* funktion, bool indiziert);
 

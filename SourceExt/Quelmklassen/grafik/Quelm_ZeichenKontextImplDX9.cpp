@@ -24,12 +24,6 @@ T* Unbekannt() {
   return reinterpret_cast<T*>(&gUnbekannt);
 }
 
-template <class T>
-void GibFrei(T*& objekt) {
-  if (objekt) objekt->Release();
-  objekt = nullptr;
-}
-
 void Melde(const char* text, const char* methode, int zeile) {
   MeldeAusnahme(text, std::string(kKlasse) + methode, __FILE__, zeile);
 }
@@ -48,12 +42,8 @@ Quelm_ZeichenKontextImplDX9::Quelm_ZeichenKontextImplDX9(Quelm_ZeichenKontext* k
   ErzeugeGeraet();
 }
 
-Quelm_ZeichenKontextImplDX9::~Quelm_ZeichenKontextImplDX9() {
-  GibFrei(rueckpuffer);
-  GibFrei(tiefenflaeche);
-  GibFrei(geraet);
-  GibFrei(d3d);
-}
+// The members release the surfaces, then the device, then the Direct3D object.
+Quelm_ZeichenKontextImplDX9::~Quelm_ZeichenKontextImplDX9() = default;
 
 void Quelm_ZeichenKontextImplDX9::FuelleDarstellung(bool beiErzeugung) {
   const Quelm_Anzeigemodus& modus = Quelm_Screen3D::modus;
@@ -79,7 +69,7 @@ void Quelm_ZeichenKontextImplDX9::FuelleDarstellung(bool beiErzeugung) {
 }
 
 void Quelm_ZeichenKontextImplDX9::ErzeugeGeraet() {
-  d3d = Direct3DCreate9(D3D_SDK_VERSION);
+  d3d.reset(Direct3DCreate9(D3D_SDK_VERSION));
   if (!d3d) {
     Protokolliere("!Quelm_ZeichenKontextImplDX9::Quelm_ZeichenKontextImplDX9(): Couldn't create Direct3D 9 interface.");
     Melde("DirectX initialisation failed", "Quelm_ZeichenKontextImplDX9", __LINE__);
@@ -120,18 +110,18 @@ void Quelm_ZeichenKontextImplDX9::ErzeugeGeraet() {
   // The window record stands for the screen's window, whether the screen created it or
   // was handed an external one.
   const DWORD verhalten = D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE | D3DCREATE_FPU_PRESERVE;
-  if (FAILED(d3d->CreateDevice(adapter, typ, Quelm_Screen3D::nativesFenster, verhalten, &darstellung, &geraet)) ||
-      !geraet) {
-    geraet = nullptr;
+  IDirect3DDevice9* neu = nullptr;
+  if (FAILED(d3d->CreateDevice(adapter, typ, Quelm_Screen3D::nativesFenster, verhalten, &darstellung, &neu)) ||
+      !neu) {
     Protokolliere("!Quelm_ZeichenKontextImplDX9::Quelm_ZeichenKontextImplDX9(): Failed to create Direct3D device.");
     Melde("DirectX device creation failed.", "Quelm_ZeichenKontextImplDX9", __LINE__);
     return;
   }
+  geraet.reset(neu);
 
-  if (FAILED(geraet->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &rueckpuffer))) rueckpuffer = nullptr;
-  if (FAILED(geraet->GetDepthStencilSurface(&tiefenflaeche))) tiefenflaeche = nullptr;
-  gebundeneFarbe[0] = rueckpuffer;
-  gebundeneTiefe = tiefenflaeche;
+  HoleFlaechen();
+  gebundeneFarbe[0] = rueckpuffer.get();
+  gebundeneTiefe = tiefenflaeche.get();
 
   D3DCAPS9 caps{};
   if (FAILED(geraet->GetDeviceCaps(&caps))) return;
@@ -139,8 +129,8 @@ void Quelm_ZeichenKontextImplDX9::ErzeugeGeraet() {
   kontext->maxTexturHoehe = caps.MaxTextureHeight;
   kontext->maxAnisotropie = (caps.TextureFilterCaps & D3DPTFILTERCAPS_MINFANISOTROPIC) ? caps.MaxAnisotropy : 0;
   kontext->maxRenderziele = caps.NumSimultaneousRTs;
-  const char* vs = D3DXGetVertexShaderProfile(geraet);
-  const char* ps = D3DXGetPixelShaderProfile(geraet);
+  const char* vs = D3DXGetVertexShaderProfile(geraet.get());
+  const char* ps = D3DXGetPixelShaderProfile(geraet.get());
   vertexProfil = vs ? vs : "";
   pixelProfil = ps ? ps : "";
 }
@@ -179,8 +169,8 @@ void Quelm_ZeichenKontextImplDX9::VergissGeraeteObjekt(const void* objekt) {
 
 bool Quelm_ZeichenKontextImplDX9::SetRenderZiel(Quelm_Renderziel* ziel) {
   if (!geraet) return false;
-  IDirect3DSurface9* soll[4] = {rueckpuffer, nullptr, nullptr, nullptr};
-  IDirect3DSurface9* tiefe = tiefenflaeche;
+  IDirect3DSurface9* soll[4] = {rueckpuffer.get(), nullptr, nullptr, nullptr};
+  IDirect3DSurface9* tiefe = tiefenflaeche.get();
   if (ziel) {
     if (ziel->farbFlaechen[0]) soll[0] = ziel->farbFlaechen[0];
     tiefe = ziel->tiefenFlaeche;
@@ -346,14 +336,14 @@ void Quelm_ZeichenKontextImplDX9::SetAlphaZustand(Quelm_AlphaZustand* z) {
 void Quelm_ZeichenKontextImplDX9::SetVertexBuffer(std::uint64_t strom, Quelm_VertexBuffer* puffer,
                                                   std::uint64_t stride) {
   if (!geraet) return;
-  if (FAILED(geraet->SetStreamSource(static_cast<UINT>(strom), puffer ? puffer->geraetePuffer : nullptr, 0,
+  if (FAILED(geraet->SetStreamSource(static_cast<UINT>(strom), puffer ? puffer->geraetePuffer.get() : nullptr, 0,
                                      static_cast<UINT>(stride))))
     Melde("VertexBuffer-Zuweisung gescheitert", "SetVertexBuffer", __LINE__);
 }
 
 void Quelm_ZeichenKontextImplDX9::SetIndexBuffer(Quelm_IndexBuffer* puffer) {
   if (!geraet) return;
-  if (FAILED(geraet->SetIndices(puffer ? puffer->geraetePuffer : nullptr)))
+  if (FAILED(geraet->SetIndices(puffer ? puffer->geraetePuffer.get() : nullptr)))
     Melde("IndexBuffer-Zuweisung gescheitert", "SetIndexBuffer", __LINE__);
 }
 
@@ -510,8 +500,8 @@ bool Quelm_ZeichenKontextImplDX9::Zuruecksetzen() {
     geraet->EndScene();
     szeneOffen = false;
   }
-  GibFrei(rueckpuffer);
-  GibFrei(tiefenflaeche);
+  rueckpuffer.reset();
+  tiefenflaeche.reset();
   FuelleDarstellung(false);
   Protokolliere("ReInit Darstellung: Device zurücksetzen");
 
@@ -529,8 +519,7 @@ bool Quelm_ZeichenKontextImplDX9::Zuruecksetzen() {
   }
   geraetVerloren = false;
 
-  if (FAILED(geraet->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &rueckpuffer))) rueckpuffer = nullptr;
-  if (FAILED(geraet->GetDepthStencilSurface(&tiefenflaeche))) tiefenflaeche = nullptr;
+  HoleFlaechen();
   SetzeZustandZurueck();
   kontext->FuerJedesObjekt([](Quelm_BasisObjekt* o) {
     if (o->BelegtVideoRAM()) o->Wiederherstellen();
@@ -541,10 +530,20 @@ bool Quelm_ZeichenKontextImplDX9::Zuruecksetzen() {
   return true;
 }
 
+// A failed get leaves the reference empty.
+void Quelm_ZeichenKontextImplDX9::HoleFlaechen() {
+  IDirect3DSurface9* flaeche = nullptr;
+  rueckpuffer.reset(SUCCEEDED(geraet->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &flaeche)) ? flaeche : nullptr);
+  flaeche = nullptr;
+  tiefenflaeche.reset(SUCCEEDED(geraet->GetDepthStencilSurface(&flaeche)) ? flaeche : nullptr);
+}
+
 bool Quelm_ZeichenKontextImplDX9::LiesBildschirmInhalt(const TBereich& ziel) {
   if (!geraet) return false;
-  IDirect3DSurface9* flaeche = nullptr;
-  if (FAILED(geraet->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &flaeche)) || !flaeche) {
+  IDirect3DSurface9* roh = nullptr;
+  const HRESULT hr = geraet->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &roh);
+  const Quelm_ComZeiger<IDirect3DSurface9> flaeche(SUCCEEDED(hr) ? roh : nullptr);
+  if (!flaeche) {
     Melde("Failed to get backbuffer.", "LiesBildschirmInhalt", __LINE__);
     return false;
   }
@@ -559,7 +558,6 @@ bool Quelm_ZeichenKontextImplDX9::LiesBildschirmInhalt(const TBereich& ziel) {
   D3DLOCKED_RECT lr{};
   if (FAILED(flaeche->LockRect(&lr, nullptr, D3DLOCK_READONLY))) {
     Melde("Failed to lock backbuffer.", "LiesBildschirmInhalt", __LINE__);
-    flaeche->Release();
     return false;
   }
   const TBereich quelle(static_cast<std::uint8_t*>(lr.pBits),
@@ -567,6 +565,5 @@ bool Quelm_ZeichenKontextImplDX9::LiesBildschirmInhalt(const TBereich& ziel) {
                         static_cast<std::uint64_t>(lr.Pitch));
   TBereich::KonvertiereFormat(quelle, ziel);
   flaeche->UnlockRect();
-  flaeche->Release();
   return true;
 }

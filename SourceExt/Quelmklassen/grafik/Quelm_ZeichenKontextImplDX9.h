@@ -4,6 +4,7 @@
 // is called only on change, buffers shader constants and uploads the changed registers
 // once before each draw, switches streams between plain and instanced drawing, opens the
 // scene on the first draw of a frame, resets the device and reads the back buffer.
+#include "Quelm_ComZeiger.h"
 #include "d3d9/d3d9.h"
 
 #include <cstdint>
@@ -69,16 +70,16 @@ class Quelm_ZeichenKontextImplDX9 {
   };
 
   Quelm_ZeichenKontext* kontext;
-  IDirect3D9* d3d = nullptr;
-  IDirect3DDevice9* geraet = nullptr;
+  Quelm_ComZeiger<IDirect3D9> d3d;
+  Quelm_ComZeiger<IDirect3DDevice9> geraet;
   // Set by the frame loop when Present reports the device lost; a failed reset sets it too.
   bool geraetVerloren = false;
   D3DPRESENT_PARAMETERS darstellung{};
   std::string vertexProfil, pixelProfil;
-  IDirect3DSurface9* rueckpuffer = nullptr;    // owned reference
-  IDirect3DSurface9* tiefenflaeche = nullptr;  // the device's own depth surface, owned reference
+  Quelm_ComZeiger<IDirect3DSurface9> rueckpuffer;
+  Quelm_ComZeiger<IDirect3DSurface9> tiefenflaeche;  // the device's own depth surface
 
-  // Shadows of what is bound on the device.
+  // Shadows of what is bound on the device (borrowed references).
   IDirect3DSurface9* gebundeneTiefe = nullptr;
   IDirect3DSurface9* gebundeneFarbe[4] = {};
   IDirect3DVertexDeclaration9* gebundeneDeklaration = nullptr;
@@ -142,6 +143,7 @@ class Quelm_ZeichenKontextImplDX9 {
  private:
   void ErzeugeGeraet();
   void FuelleDarstellung(bool beiErzeugung);
+  void HoleFlaechen();
   void SetzeRenderZustand(RenderZustand index, D3DRENDERSTATETYPE zustand, std::uint64_t wert, const char* fehler,
                           const char* funktion);
   void SetzeSamplerZustand(DWORD stufe, D3DSAMPLERSTATETYPE typ, DWORD wert);

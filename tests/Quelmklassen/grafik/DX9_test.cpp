@@ -26,7 +26,7 @@ TEST_F(DX9, GeraetWirdMitTiefenformatUndFaehigkeitenErzeugt) {
   EXPECT_EQ(kontext->impl.darstellung.Windowed, TRUE);
   EXPECT_EQ(kontext->impl.darstellung.BackBufferWidth, steuerung->fensterBreite);
   EXPECT_EQ(kontext->impl.darstellung.PresentationInterval, D3DPRESENT_INTERVAL_IMMEDIATE);
-  EXPECT_EQ(kontext->impl.rueckpuffer, kontext->impl.gebundeneFarbe[0]);
+  EXPECT_EQ(kontext->impl.rueckpuffer.get(), kontext->impl.gebundeneFarbe[0]);
 }
 
 class DX9OhneD32 : public AufzeichnungsTest {
@@ -464,7 +464,7 @@ TEST_F(DX9, ResetNachVerlorenemGeraetMitFreigabeUndWiederherstellungInIdReihenfo
   EXPECT_EQ(kontext->renderziel, nullptr);
   EXPECT_EQ(kontext->programm, nullptr);
   EXPECT_EQ(Anzahl("SetRenderTarget"), 1u);
-  EXPECT_EQ(kontext->impl.gebundeneFarbe[0], kontext->impl.rueckpuffer);
+  EXPECT_EQ(kontext->impl.gebundeneFarbe[0], kontext->impl.rueckpuffer.get());
   EXPECT_EQ(kontext->bereichBreite, 1280u);
   EXPECT_EQ(kontext->impl.darstellung.BackBufferWidth, 1280u);
 
@@ -530,7 +530,7 @@ TEST_F(DX9, RueckpufferWirdInSeinerEigenenGroesseGelesen) {
   steuerung->fensterHoehe = 32;
   kontext = new Quelm_ZeichenKontext();
   Quelm_Screen3D::zeichenKontext = kontext;
-  IDirect3DSurface9* rp = kontext->impl.rueckpuffer;
+  IDirect3DSurface9* rp = kontext->impl.rueckpuffer.get();
   D3DLOCKED_RECT lr{};
   ASSERT_EQ(rp->LockRect(&lr, nullptr, 0), D3D_OK);
   for (int y = 0; y < 32; ++y)

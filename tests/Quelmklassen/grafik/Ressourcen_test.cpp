@@ -20,7 +20,7 @@ TEST_F(Ressourcen, StatischerPufferNimmtDieGroesseDerDatenUndUebernimmtSie) {
   std::uint8_t* daten = NeueBytes(96, 7);
   Quelm_PufferDaten vorgabe{daten, 96, 1};
   Quelm_VertexBuffer* puffer = kontext->ErzeugeVertexBuffer(0, 0, vorgabe);
-  EXPECT_EQ(puffer->kopie, daten);  // adopted, not copied
+  EXPECT_EQ(puffer->kopie.get(), daten);  // adopted, not copied
   EXPECT_EQ(vorgabe.daten, nullptr);
   EXPECT_EQ(Aufrufe("CreateVertexBuffer")[0].rfind("CreateVertexBuffer(96, 0x8, 0x0, D3DPOOL_DEFAULT)", 0), 0u);
   EXPECT_EQ(Aufrufe("Lock").size(), 1u);
@@ -49,7 +49,7 @@ TEST_F(Ressourcen, DynamischerPufferWirdTeilweiseNeuBeschrieben) {
   EXPECT_EQ(puffer->kopie[0x37FFFF], 0);
   EXPECT_NE(Aufrufe("CreateVertexBuffer")[0].find(", 0x208, "), std::string::npos);  // write-only | dynamic
 
-  std::memset(puffer->kopie, 0x55, 64);
+  std::memset(puffer->kopie.get(), 0x55, 64);
   Quelm_PufferDaten neu{NeueBytes(28, 0xAB), 28, 1};
   steuerung->LeereProtokoll();
   puffer->SchreibeInhalt(neu);
@@ -338,7 +338,7 @@ TEST_F(Ressourcen, WuerfelTexturMitZuVielenStufen) {
 TEST_F(Ressourcen, ProgrammKopiertLayoutUndFindetNamen) {
   programm = BaueProgramm(true);
   EXPECT_EQ(programm->strides[1], 64u);
-  EXPECT_EQ(programm->deklaration, eingabe->deklaration);
+  EXPECT_EQ(programm->deklaration, eingabe->deklaration.get());
 
   vertexShader->konstanten["gWelt"] = {7, 4, 4, 4, 2};
   pixelShader->konstanten["gFarbe"] = {5, 1, 4, 1, 1};

@@ -116,7 +116,7 @@ class ShaderGL : public ::testing::Test {
     kontext->ZeichneElemente(4, 2);
   }
 
-  GlTest::Pixelbild Lies() { return GlTest::LiesRueckpuffer(kontext->impl.geraet); }
+  GlTest::Pixelbild Lies() { return GlTest::LiesRueckpuffer(kontext->impl.geraet.get()); }
 
   TempOrdner ordner;
   std::unique_ptr<ZeilenSammler> sammler;
