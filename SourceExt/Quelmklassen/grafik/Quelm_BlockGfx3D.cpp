@@ -3,7 +3,7 @@
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Bild.h"
 #include "Quelm_BlockShader.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "Quelm_ZeichenKontext.h"
 #include "TSegmentLeser.h"
 #include "TSpeicherSchreiber.h"

@@ -2,7 +2,7 @@
 
 #include "Quelm_Bild.h"
 #include "Quelm_BlockGfx3D.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "TSegmentLeser.h"
 #include "TSpeicher.h"
 #include "TSpeicherSchreiber.h"

@@ -1,7 +1,7 @@
 // Rasterising a TrueType font once at 24 pixels into a font's atlas.
 #include "Quelm_Bild.h"
 #include "Quelm_Font3D.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "TSpeicher.h"
 
 #include <ft2build.h>

@@ -3,7 +3,7 @@
 #include "Basisdienste.h"
 #include "PreProcess.h"
 #include "Quelm_Ausnahme.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "Quelm_Shader.h"
 #include "Quelm_System.h"
 #include "TSpeicher.h"

@@ -1,6 +1,6 @@
 #include "TRechteckPacker.h"
 
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "TSegmentLeser.h"
 #include "TSpeicherSchreiber.h"
 
