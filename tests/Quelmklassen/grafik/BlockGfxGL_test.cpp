@@ -43,7 +43,7 @@ class Zeichnen : public ::testing::Test {
     Quelm_Screen3D::nativesFenster = nullptr;
     Quelm_Screen3D::fenster = nullptr;
   }
-  GlTest::Pixelbild Lies() { return GlTest::LiesRueckpuffer(kontext->impl.geraet); }
+  GlTest::Pixelbild Lies() { return GlTest::LiesRueckpuffer(kontext->impl.geraet.get()); }
 
   // Columns [x0, x1) and rows [y0, y1) holding a pixel for which `trifft` holds.
   static std::array<unsigned, 4> Umriss(const GlTest::Pixelbild& b, unsigned y0, unsigned y1,
