@@ -1,14 +1,10 @@
 // Sprites, text and the console overlay drawn on the OpenGL device under Xvfb and read back.
-#include "GlHilfen.h"
+#include "GlKontextTest.h"
 #include "Quelm_Bild.h"
 #include "Quelm_BlockGfx3D.h"
 #include "Quelm_Font3D.h"
 #include "Quelm_Konsole.h"
 #include "Quelm_KonsoleStandardAnzeige.h"
-#include "Quelm_Screen3D.h"
-#include "Quelm_ZeichenKontext.h"
-#include "TestHilfen.h"
-#include "fenster/Fenster.h"
 
 #include <gtest/gtest.h>
 
@@ -23,25 +19,14 @@ Quelm_KonsolenVariable gTestVariable("testwert", Quelm_KonsolenVariable::Int, 0,
                                        return true;
                                      });
 
-class Zeichnen : public ::testing::Test {
+class Zeichnen : public GlKontextTest {
  protected:
+  Zeichnen() : GlKontextTest(640, 480) {}
   void SetUp() override {
-    AktiviereProtokoll(ordner.pfad());
-    Quelm_Screen3D::modus = {640, 480, 0, 0};
-    Quelm_Screen3D::modusFlags = 0;
-    Quelm_Screen3D::fenster = fenster.glfw();
-    Quelm_Screen3D::nativesFenster = Plattform::Fenster::HandleVon(fenster.glfw());
-    kontext = new Quelm_ZeichenKontext();
-    Quelm_Screen3D::zeichenKontext = kontext;
-    ASSERT_TRUE(kontext->HatGeraet());
+    GlKontextTest::SetUp();
+    if (HasFatalFailure()) return;
     kontext->SetRenderZiel(nullptr);
     kontext->Leeren(3, 0, 0, 0, 1);
-  }
-  void TearDown() override {
-    delete kontext;
-    Quelm_Screen3D::zeichenKontext = nullptr;
-    Quelm_Screen3D::nativesFenster = nullptr;
-    Quelm_Screen3D::fenster = nullptr;
   }
   GlTest::Pixelbild Lies() { return GlTest::LiesRueckpuffer(kontext->impl.geraet.get()); }
 
@@ -59,9 +44,6 @@ class Zeichnen : public ::testing::Test {
   }
   static bool Tinte(int r, int g, int b) { return r + g + b > 96; }
 
-  TempOrdner ordner;
-  GlTest::VerstecktesFenster fenster{640, 480};
-  Quelm_ZeichenKontext* kontext = nullptr;
 };
 
 TEST_F(Zeichnen, SpriteLiegtAufDenPixelnGenau) {
@@ -86,6 +68,7 @@ class Text : public Zeichnen {
  protected:
   void SetUp() override {
     Zeichnen::SetUp();
+    if (HasFatalFailure()) return;
     font.reset(Quelm_Font3D::LadeTrueType(VELMAR_DATEN "/calibrib.ttf"));
     ASSERT_TRUE(font);
   }

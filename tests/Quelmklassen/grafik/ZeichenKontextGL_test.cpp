@@ -1,6 +1,6 @@
 // The render context on the OpenGL device under a virtual X server: clearing through the
 // context and reading the back buffer back into an image; the screen's start without device.
-#include "GlHilfen.h"
+#include "GlKontextTest.h"
 #include "Quelm_Bild.h"
 #include "Quelm_Screen3D.h"
 #include "Quelm_ZeichenKontext.h"
@@ -21,42 +21,16 @@ namespace {
 namespace D3D9 = Plattform::D3D9;
 
 // A window of our own with the context on it, as the screen would make them.
-class OpenGLKontext : public ::testing::Test {
+class OpenGLKontext : public GlKontextTest {
  protected:
-  void SetUp() override {
-    AktiviereProtokoll(ordner.pfad());
-    ASSERT_NE(fenster.glfw(), nullptr);
-    Quelm_Screen3D::modus = {320, 200, 0, 0};
-    Quelm_Screen3D::modusFlags = 0;
-    Quelm_Screen3D::fenster = fenster.glfw();
-    Quelm_Screen3D::nativesFenster = Plattform::Fenster::HandleVon(fenster.glfw());
-    kontext = new Quelm_ZeichenKontext();
-    Quelm_Screen3D::zeichenKontext = kontext;
-    ASSERT_TRUE(kontext->HatGeraet());
-  }
-
-  void TearDown() override {
-    delete kontext;
-    Quelm_Screen3D::zeichenKontext = nullptr;
-    Quelm_Screen3D::nativesFenster = nullptr;
-    Quelm_Screen3D::fenster = nullptr;
-  }
+  OpenGLKontext() : GlKontextTest(320, 200) {}
 
   static std::uint32_t Pixel(const Quelm_Bild& bild, std::uint64_t x, std::uint64_t y) {
     std::uint32_t p;
     std::memcpy(&p, bild.daten + y * bild.pitch + x * 4, 4);
     return p;
   }
-  // A new context for the current mode and flags.
-  void NeuerKontext() {
-    delete kontext;
-    kontext = new Quelm_ZeichenKontext();
-    Quelm_Screen3D::zeichenKontext = kontext;
-  }
 
-  TempOrdner ordner;
-  GlTest::VerstecktesFenster fenster{320, 200};
-  Quelm_ZeichenKontext* kontext = nullptr;
 };
 
 TEST_F(OpenGLKontext, LeertDenRueckpufferUndLiestIhnInEinBild) {
