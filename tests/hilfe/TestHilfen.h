@@ -1,45 +1,13 @@
 #pragma once
 // Shared helpers of the engine tests: a temporary folder and a sink that collects log lines.
 #include "Quelm_Protokoll.h"
+#include "TempOrdner.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
-
-class TempOrdner {
- public:
-  TempOrdner() {
-    std::string muster = (std::filesystem::temp_directory_path() / "velmar-XXXXXX").string();
-    pfad_ = mkdtemp(muster.data());
-  }
-  ~TempOrdner() {
-    std::error_code fehler;
-    std::filesystem::remove_all(pfad_, fehler);
-  }
-  const std::filesystem::path& pfad() const { return pfad_; }
-
- private:
-  std::filesystem::path pfad_;
-};
-
-inline std::string LeseDatei(const std::filesystem::path& pfad) {
-  std::ifstream ein(pfad, std::ios::binary);
-  std::stringstream s;
-  s << ein.rdbuf();
-  return s.str();
-}
-
-inline void SchreibeDatei(const std::filesystem::path& pfad, const std::string& inhalt) {
-  std::ofstream aus(pfad, std::ios::binary);
-  aus << inhalt;
-}
 
 // Collects every line the log hands out, without the prefix when asked.
 class ZeilenSammler : public Quelm_KonsoleBasisAnzeige {

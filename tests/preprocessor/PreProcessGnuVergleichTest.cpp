@@ -8,15 +8,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "PreProcess.h"
+#include "TempOrdner.h"
 
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -57,29 +56,8 @@ std::vector<std::string> Tokens(const std::string& s) {
   return t;
 }
 
-class Verzeichnis {
- public:
-  Verzeichnis() {
-    char muster[] = "/tmp/ppvergleichXXXXXX";
-    pfad_ = mkdtemp(muster);
-  }
-  ~Verzeichnis() {
-    std::error_code f;
-    fs::remove_all(pfad_, f);
-  }
-  void Schreibe(const std::string& name, const std::string& inhalt) {
-    fs::path p = fs::path(pfad_) / name;
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << inhalt;
-  }
-  const std::string& Pfad() const { return pfad_; }
-
- private:
-  std::string pfad_;
-};
-
-std::string GnuCpp(const Verzeichnis& v) {
-  std::string befehl = "cpp -P -undef -I '" + v.Pfad() + "/inc' '" + v.Pfad() + "/main.c' 2>/dev/null";
+std::string GnuCpp(const TempOrdner& v) {
+  std::string befehl = "cpp -P -undef -I '" + v.pfad().string() + "/inc' '" + v.pfad().string() + "/main.c' 2>/dev/null";
   FILE* rohr = popen(befehl.c_str(), "r");
   if (rohr == nullptr) return {};
   std::string aus;
@@ -97,11 +75,11 @@ struct Eigen {
   std::string meldungen;
 };
 
-std::string Unser(const Verzeichnis& v, const std::string& haupt, std::string* meldungen) {
+std::string Unser(const TempOrdner& v, const std::string& haupt, std::string* meldungen) {
   Eigen e;
   e.text = haupt;
-  const std::string name = v.Pfad() + "/main.c";
-  const std::string inc = v.Pfad() + "/inc";
+  const std::string name = v.pfad().string() + "/main.c";
+  const std::string inc = v.pfad().string() + "/inc";
   PreProcessTag tags[] = {
       PpTagText(PPTAG_INPUT_NAME, name.c_str()),
       PpTagFunktion(PPTAG_INPUT, +[](char* b, int n, void* u) -> char* {
@@ -134,8 +112,8 @@ bool CppVorhanden() { return std::system("cpp --version > /dev/null 2>&1") == 0;
 
 // Runs both over main.c (and the other files) and compares.
 void Vergleiche(const std::map<std::string, std::string>& dateien) {
-  Verzeichnis v;
-  for (const auto& [name, inhalt] : dateien) v.Schreibe(name, inhalt);
+  TempOrdner v;
+  for (const auto& [name, inhalt] : dateien) SchreibeDatei(v.pfad() / name, inhalt);
   const std::string gnu = GnuCpp(v);
   std::string meldungen;
   const std::string unser = Unser(v, dateien.at("main.c"), &meldungen);

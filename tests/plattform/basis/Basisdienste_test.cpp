@@ -1,25 +1,16 @@
 #include "Basisdienste.h"
+#include "TempOrdner.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Ordner {
-  Ordner() {
-    std::string muster = (fs::temp_directory_path() / "basis-XXXXXX").string();
-    pfad = mkdtemp(muster.data());
-  }
-  ~Ordner() { fs::remove_all(pfad); }
-  fs::path pfad;
-};
 
 std::string LiesAlles(std::FILE* f) {
   std::string s;
@@ -30,22 +21,22 @@ std::string LiesAlles(std::FILE* f) {
 }
 
 TEST(Basisdienste, TextmodusLaesstCrVorLfFallen) {
-  Ordner o;
+  TempOrdner o;
   const std::string roh = "a\r\nbb\r\r\nccccc\r\ndd\rx\r";
-  std::ofstream(o.pfad / "t.txt", std::ios::binary) << roh;
-  std::FILE* text = Plattform::OeffneDatei(o.pfad / "t.txt", "r");
+  SchreibeDatei(o.pfad() / "t.txt", roh);
+  std::FILE* text = Plattform::OeffneDatei(o.pfad() / "t.txt", "r");
   ASSERT_NE(text, nullptr);
   EXPECT_EQ(LiesAlles(text), "a\nbb\r\nccccc\ndd\rx\r");
   std::fclose(text);
-  std::FILE* bin = Plattform::OeffneDatei(o.pfad / "t.txt", "rb");
+  std::FILE* bin = Plattform::OeffneDatei(o.pfad() / "t.txt", "rb");
   EXPECT_EQ(LiesAlles(bin), roh);
   std::fclose(bin);
 }
 
 TEST(Basisdienste, OrdnerWerdenNichtAlsDateiGeoeffnet) {
-  Ordner o;
-  EXPECT_EQ(Plattform::OeffneDatei(o.pfad, "rb"), nullptr);
-  EXPECT_EQ(Plattform::OeffneDatei(o.pfad / "fehlt", "rb"), nullptr);
+  TempOrdner o;
+  EXPECT_EQ(Plattform::OeffneDatei(o.pfad(), "rb"), nullptr);
+  EXPECT_EQ(Plattform::OeffneDatei(o.pfad() / "fehlt", "rb"), nullptr);
 }
 
 TEST(Basisdienste, ProgrammpfadZaehlerUndThreads) {

@@ -1,40 +1,19 @@
 // The compile calls themselves: messages, profiles, macros, files and includes.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "D3dxTestHilfe.h"
 #include "HlslUebersetzung.h"
+#include "TempOrdner.h"
 
 using d3dxtest::Uebersetze;
 
 namespace {
 
 const char* const kPixel = "float4 gFarbe; float4 main() : COLOR0 { return gFarbe * WERT; }";
-
-class TempOrdner {
- public:
-  TempOrdner() {
-    pfad_ = std::filesystem::temp_directory_path() /
-            ("d3dx_test_" + std::to_string(::getpid()) + "_" + std::to_string(++zaehler_));
-    std::filesystem::create_directories(pfad_);
-  }
-  ~TempOrdner() { std::filesystem::remove_all(pfad_); }
-  std::string Schreibe(const std::string& name, const std::string& inhalt) const {
-    auto p = pfad_ / name;
-    std::filesystem::create_directories(p.parent_path());
-    std::ofstream(p) << inhalt;
-    return p.string();
-  }
-
- private:
-  static inline int zaehler_ = 0;
-  std::filesystem::path pfad_;
-};
 
 std::string Text(ID3DXBuffer* b) {
   return b ? std::string(static_cast<const char*>(b->GetBufferPointer())) : std::string();
@@ -120,10 +99,12 @@ TEST(Uebersetzung, MakrosUndQuelllaengeOhneNullbyte) {
 
 TEST(Uebersetzung, AusDateiMitEinbindungDaneben) {
   TempOrdner ordner;
-  ordner.Schreibe("teile/farbe.h", "#include \"wert.h\"\nfloat4 gFarbe;\n");
-  ordner.Schreibe("teile/wert.h", "#define WERT 2.0f\n");
-  const std::string datei = ordner.Schreibe(
-      "shader.ps", "#include \"teile/farbe.h\"\nfloat4 main() : COLOR0 { return gFarbe * WERT; }\n");
+  SchreibeDatei(ordner.pfad() / "teile/farbe.h", "#include \"wert.h\"\nfloat4 gFarbe;\n");
+  SchreibeDatei(ordner.pfad() / "teile/wert.h", "#define WERT 2.0f\n");
+  const std::string datei =
+      SchreibeDatei(ordner.pfad() / "shader.ps",
+                    "#include \"teile/farbe.h\"\nfloat4 main() : COLOR0 { return gFarbe * WERT; }\n")
+          .string();
 
   ID3DXBuffer* code = nullptr;
   ID3DXBuffer* meldungen = nullptr;
@@ -141,7 +122,7 @@ TEST(Uebersetzung, AusDateiMitEinbindungDaneben) {
   if (meldungen) meldungen->Release();
 
   // Errors name the file.
-  const std::string kaputt = ordner.Schreibe("kaputt.vs", "void main( {\n");
+  const std::string kaputt = SchreibeDatei(ordner.pfad() / "kaputt.vs", "void main( {\n").string();
   meldungen = nullptr;
   hr = D3DXCompileShaderFromFileA(kaputt.c_str(), nullptr, nullptr, "main", "vs_3_0", 0, nullptr,
                                   &meldungen, nullptr);
