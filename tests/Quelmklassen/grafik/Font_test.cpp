@@ -3,6 +3,7 @@
 #include "Quelm_Font3D.h"
 #include "RenderTestHilfen.h"
 #include "TSpeicher.h"
+#include "TSpeicherSchreiber.h"
 
 namespace {
 
@@ -116,6 +117,39 @@ TEST_F(Font, FnthRundreiseUndFehlerhafteDateienWerdenAbgelehnt) {
   Quelm_Font3D f;
   EXPECT_FALSE(f.LadeAusSpeicher(wenig, "x"));
   EXPECT_FALSE(f.HatGlyphe('A'));
+}
+
+TEST_F(Font, AlteVersionenOhneMetrikenUndFlags) {
+  // Font 256 around atlas 257: skipped bytes after the version, no flags word, a square
+  // texture; no glyph count and no metrics, so advances come from the graphics.
+  TSpeicher d;
+  TSpeicherSchreiber s(d);
+  s.Bytes("FNTH", 4);
+  s.U32(256);
+  s.F32(20.0f);
+  s.Bytes("BLKGFX3D", 8);
+  s.U32(257);
+  s.U64(0);
+  s.U32(5);  // instances
+  s.U8(0);
+  s.U32(0);
+  s.U32(66);
+  for (int id = 0; id < 66; ++id) s.U8(id == 65);
+  for (std::uint32_t v : {0u, 0u, 3u, 2u}) s.U32(v);
+  for (float v : {0.0f, 0.0f, 0.75f, 0.5f}) s.F32(v);
+  s.U32(0);  // old packer layout: ignored word, no free rectangles
+  s.U32(0);
+  s.U32(0);
+  s.U32(4);
+  for (int i = 0; i < 16; ++i) s.U32(0xFFFFFFFFu);
+  Quelm_Font3D alt;
+  d.position = 0;
+  ASSERT_TRUE(alt.LadeAusSpeicher(d, "alt"));
+  EXPECT_EQ(alt.hoehe, 20.0f);
+  EXPECT_EQ(alt.metriken.size(), 256u);
+  EXPECT_EQ(alt.metriken['A'].vorschub, 3);
+  EXPECT_EQ(alt.atlas->textur->hoehe, 4u);
+  EXPECT_EQ(alt.atlas->instanzPuffer->groesse, 5u * 60);
 }
 
 }  // namespace
