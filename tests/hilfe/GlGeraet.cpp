@@ -71,22 +71,9 @@ void GlGeraetTest::TearDown() {
   if (d3d_) d3d_->Release();
 }
 
-namespace {
-Plattform::ShaderBlob Blob(Plattform::ShaderStufe stufe, const char* glsl,
-                           std::vector<Plattform::RegisterSpanne> spannen, std::uint32_t blockBytes) {
-  Plattform::ShaderBlob b;
-  b.stufe = stufe;
-  b.glsl = glsl;
-  b.uniformBlockBindung = stufe == Plattform::ShaderStufe::Vertex ? 0 : 1;
-  b.uniformBlockBytes = blockBytes;
-  b.spannen = std::move(spannen);
-  return b;
-}
-}  // namespace
-
 IDirect3DVertexShader9* GlGeraetTest::Vs(const char* glsl, std::vector<Plattform::RegisterSpanne> spannen,
                                          std::uint32_t blockBytes) {
-  auto b = Blob(Plattform::ShaderStufe::Vertex, glsl, std::move(spannen), blockBytes);
+  auto b = TestBlob(Plattform::ShaderStufe::Vertex, glsl, std::move(spannen), blockBytes);
   b.eingaenge = {{D3DDECLUSAGE_POSITION, 0, 0}, {D3DDECLUSAGE_TEXCOORD, 0, 1}, {D3DDECLUSAGE_TEXCOORD, 1, 2}};
   const auto code = Plattform::SerialisiereShaderBlob(b);
   IDirect3DVertexShader9* s = nullptr;
@@ -96,7 +83,7 @@ IDirect3DVertexShader9* GlGeraetTest::Vs(const char* glsl, std::vector<Plattform
 
 IDirect3DPixelShader9* GlGeraetTest::Ps(const char* glsl, std::vector<Plattform::RegisterSpanne> spannen,
                                         std::uint32_t blockBytes, std::vector<Plattform::SamplerBindung> sampler) {
-  auto b = Blob(Plattform::ShaderStufe::Pixel, glsl, std::move(spannen), blockBytes);
+  auto b = TestBlob(Plattform::ShaderStufe::Pixel, glsl, std::move(spannen), blockBytes);
   b.sampler = std::move(sampler);
   const auto code = Plattform::SerialisiereShaderBlob(b);
   IDirect3DPixelShader9* s = nullptr;

@@ -7,7 +7,7 @@
 
 #include "GlHilfen.h"
 #include "d3d9/d3d9.h"
-#include "d3dx/ShaderBlob.h"
+#include "ShaderBlobHilfe.h"
 
 namespace GlTest {
 

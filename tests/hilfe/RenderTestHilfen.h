@@ -6,7 +6,7 @@
 #include "Quelm_ZeichenKontext.h"
 #include "Quelm_Zeitbasis.h"
 #include "Quelm_Zeitgeber.h"
-#include "ShaderBlob.h"
+#include "ShaderBlobHilfe.h"
 #include "TestHilfen.h"
 #include "d3d9/D3D9Steuerung.h"
 
@@ -21,11 +21,7 @@ namespace D3D9 = Plattform::D3D9;
 
 // Compiled code as the shader compiler would hand it over (no GLSL needed by the recorder).
 inline ID3DXBuffer* ShaderCode(Plattform::ShaderStufe stufe) {
-  Plattform::ShaderBlob blob;
-  blob.stufe = stufe;
-  blob.uniformBlockBindung = stufe == Plattform::ShaderStufe::Vertex ? 0 : 1;
-  blob.glsl = "void main() {}";
-  const std::vector<std::uint8_t> bytes = Plattform::SerialisiereShaderBlob(blob);
+  const std::vector<std::uint8_t> bytes = Plattform::SerialisiereShaderBlob(TestBlob(stufe));
   return Plattform::D3dx::D3DXPuffer::AusBytes(bytes.data(), bytes.size());
 }
 

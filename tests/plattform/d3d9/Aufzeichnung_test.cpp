@@ -7,7 +7,7 @@
 
 #include "d3d9/D3D9Steuerung.h"
 #include "d3d9/d3d9.h"
-#include "d3dx/ShaderBlob.h"
+#include "ShaderBlobHilfe.h"
 
 using namespace Plattform::D3D9;
 
@@ -27,12 +27,7 @@ D3DPRESENT_PARAMETERS Fenstermodus(DWORD flags = 0) {
 
 std::vector<std::uint8_t> Blob(Plattform::ShaderStufe stufe, std::uint32_t blockBytes = 16,
                                std::vector<Plattform::RegisterSpanne> spannen = {{0, 4, 0, 4}}) {
-  Plattform::ShaderBlob b;
-  b.stufe = stufe;
-  b.glsl = "#version 450\nvoid main() {}\n";
-  b.uniformBlockBindung = stufe == Plattform::ShaderStufe::Vertex ? 0 : 1;
-  b.uniformBlockBytes = blockBytes;
-  b.spannen = std::move(spannen);
+  auto b = TestBlob(stufe, "#version 450\nvoid main() {}\n", std::move(spannen), blockBytes);
   if (stufe == Plattform::ShaderStufe::Vertex) b.eingaenge = {{D3DDECLUSAGE_POSITION, 0, 0}};
   return Plattform::SerialisiereShaderBlob(b);
 }
