@@ -11,35 +11,34 @@ Quelm_ZBuffer::Quelm_ZBuffer(std::uint64_t breite, std::uint64_t hoehe)
   Benutzen();
 }
 
-Quelm_ZBuffer::~Quelm_ZBuffer() { GibGeraeteObjektFrei(flaeche); }
-
 void Quelm_ZBuffer::Benutzen() {
   StempleNutzung();
   if (zustand != ZUSTAND_FREIGEGEBEN) return;
   IDirect3DDevice9* geraet = Geraet();
   Quelm_ZeichenKontext* kontext = Kontext();
+  IDirect3DSurface9* neu = nullptr;
   const HRESULT hr =
       geraet && kontext
           ? ErzeugeMitAuslagerung(
                 [&] {
                   return geraet->CreateDepthStencilSurface(static_cast<UINT>(breite), static_cast<UINT>(hoehe),
-                                                           kontext->impl.darstellung.AutoDepthStencilFormat, D3DMULTISAMPLE_NONE, 0, TRUE, &flaeche,
-                                                           nullptr);
+                                                           kontext->impl.darstellung.AutoDepthStencilFormat,
+                                                           D3DMULTISAMPLE_NONE, 0, TRUE, &neu, nullptr);
                 },
                 true)
           : D3DERR_INVALIDCALL;
-  if (FAILED(hr)) {
-    flaeche = nullptr;
+  if (FAILED(hr) || !neu) {
     Protokolliere("!Quelm_ZBuffer::Benutzen( %d, %d): Failed to create zbuffer of these properties.",
                   static_cast<int>(breite), static_cast<int>(hoehe));
     MeldeAusnahme("Failed to create zbuffer.", "Quelm_ZBuffer::Benutzen", __FILE__, __LINE__);
     return;
   }
+  flaeche.reset(neu);
   zustand = ZUSTAND_RESIDENT;
 }
 
 void Quelm_ZBuffer::Freigeben() {
-  GibGeraeteObjektFrei(flaeche);
+  flaeche.reset();
   if (zustand == ZUSTAND_RESIDENT) zustand = ZUSTAND_FREIGEGEBEN;
 }
 
@@ -72,8 +71,8 @@ Quelm_Renderziel::~Quelm_Renderziel() { GibDatenFrei(); }
 namespace {
 
 IDirect3DBaseTexture9* GeraeteTextur(Quelm_BasisObjekt* o) {
-  if (auto* t = dynamic_cast<Quelm_Textur*>(o)) return t->geraeteTextur;
-  if (auto* w = dynamic_cast<Quelm_WuerfelTextur*>(o)) return w->geraeteTextur;
+  if (auto* t = dynamic_cast<Quelm_Textur*>(o)) return t->geraeteTextur.get();
+  if (auto* w = dynamic_cast<Quelm_WuerfelTextur*>(o)) return w->geraeteTextur.get();
   return nullptr;
 }
 
@@ -89,28 +88,30 @@ void Quelm_Renderziel::ErzeugeDaten() {
     if (!puffer || farbFlaechen[i]) continue;
     if (auto* t = dynamic_cast<Quelm_Textur*>(puffer)) {
       t->Benutzen();
-      if (t->geraeteTextur && FAILED(t->geraeteTextur->GetSurfaceLevel(0, &farbFlaechen[i]))) farbFlaechen[i] = nullptr;
-      quellen_[i] = t->geraeteTextur;
+      IDirect3DSurface9* f = nullptr;
+      if (t->geraeteTextur && SUCCEEDED(t->geraeteTextur->GetSurfaceLevel(0, &f))) farbFlaechen[i].reset(f);
+      quellen_[i] = t->geraeteTextur.get();
     } else if (auto* w = dynamic_cast<Quelm_WuerfelTextur*>(puffer)) {
       w->Benutzen();
+      IDirect3DSurface9* f = nullptr;
       if (w->geraeteTextur &&
-          FAILED(w->geraeteTextur->GetCubeMapSurface(Quelm::GetD3DSeite(beschr.wuerfelSeiten[i]), 0, &farbFlaechen[i])))
-        farbFlaechen[i] = nullptr;
-      quellen_[i] = w->geraeteTextur;
+          SUCCEEDED(w->geraeteTextur->GetCubeMapSurface(Quelm::GetD3DSeite(beschr.wuerfelSeiten[i]), 0, &f)))
+        farbFlaechen[i].reset(f);
+      quellen_[i] = w->geraeteTextur.get();
     } else {
       MeldeAusnahme("Renderziel-FarbBuffer ist keine Textur", "Quelm_Renderziel::ErzeugeDaten", __FILE__, __LINE__);
     }
   }
   if (beschr.zBuffer) {
     beschr.zBuffer->Benutzen();
-    tiefenFlaeche = beschr.zBuffer->flaeche;
+    tiefenFlaeche = beschr.zBuffer->flaeche.get();
   }
   zustand = ZUSTAND_RESIDENT;
 }
 
 void Quelm_Renderziel::GibDatenFrei() {
   for (std::uint64_t i = 0; i < Quelm_RenderzielBeschr::kMaxFarbBuffer; ++i) {
-    GibGeraeteObjektFrei(farbFlaechen[i]);
+    farbFlaechen[i].reset();
     quellen_[i] = nullptr;
   }
   if (tiefenFlaeche) VergissGeraeteObjekt(tiefenFlaeche);
@@ -129,7 +130,7 @@ bool Quelm_Renderziel::Verwendet(const Quelm_BasisObjekt* objekt) const {
 bool Quelm_Renderziel::Veraltet() const {
   for (std::uint64_t i = 0; i < beschr.farbBufferAnzahl; ++i)
     if (beschr.farbBuffer[i] && GeraeteTextur(beschr.farbBuffer[i]) != quellen_[i]) return true;
-  return beschr.zBuffer && beschr.zBuffer->flaeche != tiefenFlaeche;
+  return beschr.zBuffer && beschr.zBuffer->flaeche.get() != tiefenFlaeche;
 }
 
 void Quelm_Renderziel::Benutzen() {

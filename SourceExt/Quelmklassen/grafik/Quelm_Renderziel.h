@@ -2,17 +2,17 @@
 // Depth buffers and render targets: a set of colour textures with an optional depth
 // buffer to draw into.
 #include "Quelm_BasisObjekt.h"
+#include "Quelm_ComZeiger.h"
 
 #include <cstdint>
 
 class Quelm_ZBuffer : public Quelm_BasisObjekt {
  public:
   std::uint64_t breite = 0, hoehe = 0;
-  IDirect3DSurface9* flaeche = nullptr;
+  Quelm_GeraeteZeiger<IDirect3DSurface9> flaeche;
 
   // Always FLAG_FLUECHTIG; the surface is created at once.
   Quelm_ZBuffer(std::uint64_t breite, std::uint64_t hoehe);
-  ~Quelm_ZBuffer() override;
 
   void Benutzen() override;
   bool BelegtVideoRAM() override { return true; }
@@ -38,7 +38,7 @@ struct Quelm_RenderzielBeschr {
 class Quelm_Renderziel : public Quelm_BasisObjekt {
  public:
   Quelm_RenderzielBeschr beschr;
-  IDirect3DSurface9* farbFlaechen[Quelm_RenderzielBeschr::kMaxFarbBuffer] = {};  // owned
+  Quelm_GeraeteZeiger<IDirect3DSurface9> farbFlaechen[Quelm_RenderzielBeschr::kMaxFarbBuffer];
   IDirect3DSurface9* tiefenFlaeche = nullptr;  // borrowed from the depth buffer
 
   explicit Quelm_Renderziel(const Quelm_RenderzielBeschr& beschr);

@@ -6,6 +6,8 @@
 #include "Quelm_ZeichenKontext.h"
 
 #include <algorithm>
+#include <functional>
+#include <span>
 
 namespace {
 
@@ -38,19 +40,19 @@ bool EintragGueltig(const TBereich& e, std::uint64_t breite, std::uint64_t hoehe
 // The main-memory copy of one level: the handed-over buffer itself when it has exactly the
 // copy's layout, otherwise a new buffer filled from the entry by converting copy (zeros
 // without an entry).
-std::uint8_t* BaueKopie(TBereich& eintrag, bool uebergabe, std::int32_t format, std::uint64_t breite,
-                        std::uint64_t hoehe) {
+std::unique_ptr<std::uint8_t[]> BaueKopie(TBereich& eintrag, bool uebergabe, std::int32_t format,
+                                          std::uint64_t breite, std::uint64_t hoehe) {
   const std::uint64_t bytes = StufenBytes(format, breite, hoehe);
   if (uebergabe && EintragGueltig(eintrag, breite, hoehe, format, true) &&
       eintrag.pitch == Quelm_Pitch(format, breite)) {
-    std::uint8_t* kopie = eintrag.daten;
+    std::unique_ptr<std::uint8_t[]> kopie(eintrag.daten);
     eintrag.daten = nullptr;
     return kopie;
   }
   if (bytes == 0) return nullptr;
-  auto* kopie = new std::uint8_t[bytes]();
+  std::unique_ptr<std::uint8_t[]> kopie(new std::uint8_t[bytes]());
   if (eintrag.daten && eintrag.breite && eintrag.hoehe && eintrag.pitch)
-    TBereich::KonvertiereFormat(eintrag, TBereich(kopie, format, breite, hoehe, Quelm_Pitch(format, breite)));
+    TBereich::KonvertiereFormat(eintrag, TBereich(kopie.get(), format, breite, hoehe, Quelm_Pitch(format, breite)));
   return kopie;
 }
 
@@ -85,30 +87,74 @@ UINT GeraeteStufen(std::uint64_t flags, std::uint64_t mipStufen) {
   return static_cast<UINT>((flags & FLAG_MANUELLE_MIPMAPS) || mipStufen < 2 ? mipStufen : 0);
 }
 
-// Writes `quelle` through a temporary system-memory surface onto `ziel` at (x, y).
-bool SchreibeUeberFlaeche(IDirect3DDevice9* geraet, IDirect3DSurface9* ziel, D3DFORMAT geraeteFormat,
-                          std::int32_t format, std::uint64_t x, std::uint64_t y, std::uint64_t breite,
-                          std::uint64_t hoehe, const TBereich& quelle, const char* funktion) {
-  IDirect3DSurface9* temp = nullptr;
+// One rectangle of a device level, the same for a texture level and a cube face level.
+struct Stufenziel {
+  std::function<HRESULT(const RECT*, D3DLOCKED_RECT&, DWORD)> sperre;
+  std::function<void()> entsperre;
+  std::function<HRESULT(IDirect3DSurface9**)> flaeche;
+};
+
+// Uploads `quelle` (cut to w x h) to (x, y) of a level of lw x lh: dynamic textures lock the
+// level, static ones go through a temporary system-memory surface. False when that surface
+// cannot be made (the caller words the message).
+bool SchreibeStufe(IDirect3DDevice9* geraet, const Stufenziel& ziel, std::uint64_t flags, std::int32_t format,
+                   D3DFORMAT geraeteFormat, std::uint64_t x, std::uint64_t y, std::uint64_t w, std::uint64_t h,
+                   std::uint64_t lw, std::uint64_t lh, const TBereich& quelle, const char* funktion) {
+  const RECT rechteck{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x + w), static_cast<LONG>(y + h)};
   D3DLOCKED_RECT lr{};
-  bool ok = SUCCEEDED(geraet->CreateOffscreenPlainSurface(static_cast<UINT>(breite), static_cast<UINT>(hoehe),
-                                                         geraeteFormat, D3DPOOL_SYSTEMMEM, &temp, nullptr)) &&
-            temp;
-  if (!ok) return false;
-  if (FAILED(temp->LockRect(&lr, nullptr, D3DLOCK_DISCARD))) {
-    MeldeAusnahme("Texturzugriff gescheitert", funktion, __FILE__, __LINE__);
-    temp->Release();
+  if (flags & FLAG_DYNAMISCH) {
+    const bool ganz = x == 0 && y == 0 && w == lw && h == lh;
+    if (FAILED(ziel.sperre(ganz ? nullptr : &rechteck, lr, ganz ? D3DLOCK_DISCARD : 0))) {
+      MeldeAusnahme("Texturzugriff gescheitert.", funktion, __FILE__, __LINE__);
+      return true;
+    }
+    TBereich::KonvertiereFormat(quelle, GesperrterBereich(lr, format, w, h));
+    ziel.entsperre();
     return true;
   }
-  TBereich::KonvertiereFormat(quelle, GesperrterBereich(lr, format, breite, hoehe));
-  temp->UnlockRect();
-  const RECT quellRechteck{0, 0, static_cast<LONG>(breite), static_cast<LONG>(hoehe)};
-  const POINT punkt{static_cast<LONG>(x), static_cast<LONG>(y)};
-  if (!ziel || FAILED(geraet->UpdateSurface(temp, &quellRechteck, ziel, &punkt)))
+
+  IDirect3DSurface9* roh = nullptr;
+  if (FAILED(geraet->CreateOffscreenPlainSurface(static_cast<UINT>(w), static_cast<UINT>(h), geraeteFormat,
+                                                 D3DPOOL_SYSTEMMEM, &roh, nullptr)) ||
+      !roh)
+    return false;
+  const Quelm_ComZeiger<IDirect3DSurface9> temp(roh);
+  if (FAILED(temp->LockRect(&lr, nullptr, D3DLOCK_DISCARD))) {
     MeldeAusnahme("Texturzugriff gescheitert", funktion, __FILE__, __LINE__);
-  temp->Release();
+    return true;
+  }
+  TBereich::KonvertiereFormat(quelle, GesperrterBereich(lr, format, w, h));
+  temp->UnlockRect();
+  IDirect3DSurface9* stufe = nullptr;
+  if (FAILED(ziel.flaeche(&stufe))) stufe = nullptr;
+  const Quelm_ComZeiger<IDirect3DSurface9> zielFlaeche(stufe);
+  const RECT quellRechteck{0, 0, static_cast<LONG>(w), static_cast<LONG>(h)};
+  const POINT punkt{static_cast<LONG>(x), static_cast<LONG>(y)};
+  if (!zielFlaeche || FAILED(geraet->UpdateSurface(temp.get(), &quellRechteck, zielFlaeche.get(), &punkt)))
+    MeldeAusnahme("Texturzugriff gescheitert", funktion, __FILE__, __LINE__);
   return true;
 }
+
+// Level sizes of both kinds, seen the same way.
+std::uint64_t Breite(const Quelm_Textur& t, std::uint64_t i) { return t.StufenBreite(i); }
+std::uint64_t Hoehe(const Quelm_Textur& t, std::uint64_t i) { return t.StufenHoehe(i); }
+std::uint64_t Breite(const Quelm_WuerfelTextur& t, std::uint64_t i) { return t.StufenKante(i); }
+std::uint64_t Hoehe(const Quelm_WuerfelTextur& t, std::uint64_t i) { return t.StufenKante(i); }
+
+void Lade(Quelm_Textur& t, std::uint32_t, std::uint64_t i, const TBereich& quelle) { t.InternSchreibeInhalt(i, 0, 0, quelle); }
+void Lade(Quelm_WuerfelTextur& t, std::uint32_t s, std::uint64_t i, const TBereich& quelle) {
+  t.InternSchreibeInhalt(s, i, quelle);
+}
+
+TBereich Kopie(const Quelm_Textur& t, std::uint32_t, std::uint64_t i) { return t.KopieBereich(i); }
+TBereich Kopie(const Quelm_WuerfelTextur& t, std::uint32_t s, std::uint64_t i) { return t.KopieBereich(s, i); }
+
+// The messages each kind words its own way.
+struct Meldungen {
+  std::function<void(std::uint64_t mips)> zuvieleStufen;
+  std::function<void()> fluechtig, manuell, ohneInhalt, groesse;
+  std::function<void(int seite, std::uint64_t stufe)> ungueltig;
+};
 
 }  // namespace
 
@@ -172,14 +218,96 @@ D3DCUBEMAP_FACES Quelm::GetD3DSeite(std::uint32_t seite) {
 
 // ---------------------------------------------------------------------------------------------
 
+template <class T>
+struct Quelm_TexturWerk {
+  static Quelm_StufenKopien& Kopien(Quelm_Textur& t, std::uint32_t) { return t.kopien; }
+  static Quelm_StufenKopien& Kopien(Quelm_WuerfelTextur& t, std::uint32_t seite) { return t.kopien[seite]; }
+
+  // Construction once size and format stand: mip levels, flags, the Vorgaben of every face,
+  // the device texture with its uploads, and the main-memory copies.
+  static void Baue(T& t, std::uint64_t mips, std::uint64_t voll, std::span<Quelm_TexturVorgabe> vorgaben,
+                   bool formatPruefen, bool groesseGut, const Meldungen& m) {
+    if (mips == 0) {
+      mips = voll;
+    } else if (mips > voll) {
+      m.zuvieleStufen(mips);
+      mips = voll;
+    }
+    t.mipStufen = std::min<std::uint64_t>(mips, kMaxStufen);
+    if ((t.flags & FLAG_RENDERZIEL) && !(t.flags & FLAG_FLUECHTIG)) {
+      m.fluechtig();
+      t.flags |= FLAG_FLUECHTIG;
+    }
+    if (Quelm_IstBlockFormat(t.format) && !(t.flags & FLAG_MANUELLE_MIPMAPS)) {
+      m.manuell();
+      t.flags |= FLAG_MANUELLE_MIPMAPS;
+    }
+
+    const std::uint64_t geliefert = (t.flags & FLAG_MANUELLE_MIPMAPS) ? t.mipStufen : 1;
+    const auto seiten = static_cast<std::uint32_t>(vorgaben.size());
+    // One face given makes all required: a face left out would stay undefined.
+    const bool vorhanden =
+        std::any_of(vorgaben.begin(), vorgaben.end(), [](const Quelm_TexturVorgabe& v) { return v.IstVorhanden(); });
+    if (vorhanden) {
+      for (std::uint32_t s = 0; s < seiten; ++s)
+        for (std::uint64_t i = 0; i < geliefert; ++i)
+          if (!EintragGueltig(vorgaben[s].stufen[i], Breite(t, i), Hoehe(t, i), t.format, formatPruefen))
+            m.ungueltig(static_cast<int>(s), i);
+    } else if (!(t.flags & (FLAG_DYNAMISCH | FLAG_RENDERZIEL))) {
+      m.ohneInhalt();
+      t.flags |= FLAG_DYNAMISCH;
+    }
+    if (!groesseGut) m.groesse();
+
+    t.geraeteFormat = Quelm::GetD3DPixelFormat(t.format);
+    t.zustand = Quelm_BasisObjekt::ZUSTAND_FREIGEGEBEN;
+    t.Benutzen();
+    if (vorhanden && t.geraeteTextur) {
+      for (std::uint32_t s = 0; s < seiten; ++s)
+        for (std::uint64_t i = 0; i < geliefert; ++i)
+          if (vorgaben[s].stufen[i].daten) Lade(t, s, i, vorgaben[s].stufen[i]);
+      if (!(t.flags & FLAG_MANUELLE_MIPMAPS)) t.geraeteTextur->GenerateMipSubLevels();
+    }
+    if (!(t.flags & FLAG_FLUECHTIG)) {
+      t.kopienAnzahl_ = geliefert;
+      for (std::uint32_t s = 0; s < seiten; ++s)
+        for (std::uint64_t i = 0; i < geliefert; ++i)
+          Kopien(t, s)[i] = BaueKopie(vorgaben[s].stufen[i], vorgaben[s].uebergabe == 1, t.format, Breite(t, i),
+                                      Hoehe(t, i));
+    }
+    for (Quelm_TexturVorgabe& v : vorgaben)
+      if (v.uebergabe == 1) v.GibFrei();
+  }
+
+  // `Benutzen` of both: stamp; when released, create the device texture and upload the copies.
+  template <class Erzeuge, class Scheitern>
+  static void Benutze(T& t, std::uint32_t seiten, Erzeuge&& erzeuge, Scheitern&& scheitern) {
+    t.StempleNutzung();
+    if (t.zustand != Quelm_BasisObjekt::ZUSTAND_FREIGEGEBEN) return;
+    IDirect3DDevice9* geraet = T::Geraet();
+    typename decltype(t.geraeteTextur)::pointer neu = nullptr;
+    const HRESULT hr = geraet ? T::ErzeugeMitAuslagerung([&] { return erzeuge(geraet, &neu); }, true)
+                              : D3DERR_INVALIDCALL;
+    if (FAILED(hr) || !neu) {
+      scheitern(hr);
+      return;
+    }
+    t.geraeteTextur.reset(neu);
+    t.zustand = Quelm_BasisObjekt::ZUSTAND_RESIDENT;
+    if (t.flags & FLAG_FLUECHTIG) return;
+    for (std::uint32_t s = 0; s < seiten; ++s)
+      for (std::uint64_t i = 0; i < t.kopienAnzahl_; ++i)
+        if (Kopien(t, s)[i]) Lade(t, s, i, Kopie(t, s, i));
+  }
+};
+
+// ---------------------------------------------------------------------------------------------
+
 Quelm_Textur::Quelm_Textur(std::uint64_t b, std::uint64_t h, std::uint64_t mips, std::uint64_t formatUndFlags,
                            Quelm_TexturVorgabe& vorgabe)
     : Quelm_BasisObjekt(formatUndFlags) {
-  const bool vorhanden = vorgabe.IstVorhanden();
-  if (b == 0) b = vorgabe.stufen[0].breite;
-  if (h == 0) h = vorgabe.stufen[0].hoehe;
-  breite = b;
-  hoehe = h;
+  breite = b = b ? b : vorgabe.stufen[0].breite;
+  hoehe = h = h ? h : vorgabe.stufen[0].hoehe;
   format = static_cast<std::int32_t>(formatUndFlags & 0xFF);
   if (format >= PXFMT_ANZAHL) {
     Protokolliere("?Quelm_Textur::Quelm_Textur( %d, %d, %d, 0x%x, ...): Ungültiges Texturformat", I(b), I(h),
@@ -189,74 +317,36 @@ Quelm_Textur::Quelm_Textur(std::uint64_t b, std::uint64_t h, std::uint64_t mips,
     format = PXFMT_A8R8G8B8;
     flags &= ~std::uint64_t{0xFF};
   }
-
-  const std::uint64_t voll = VolleKette(b, h);
-  if (mips == 0) {
-    mips = voll;
-  } else if (mips > voll) {
-    Protokolliere("?Quelm_Textur::Quelm_Textur( %d, %d, %d, %d): Zuviele MipMap-Stufen angegeben.", I(b), I(h),
-                  I(mips), I(formatUndFlags));
-    mips = voll;
-  }
-  mipStufen = std::min<std::uint64_t>(mips, kMaxStufen);
-
-  if ((flags & FLAG_RENDERZIEL) && !(flags & FLAG_FLUECHTIG)) {
+  Meldungen m;
+  m.zuvieleStufen = [&](std::uint64_t n) {
+    Protokolliere("?Quelm_Textur::Quelm_Textur( %d, %d, %d, %d): Zuviele MipMap-Stufen angegeben.", I(b), I(h), I(n),
+                  I(formatUndFlags));
+  };
+  m.fluechtig = [&] {
     Protokolliere("?Quelm_Textur::Quelm_Textur( %d, %d, %d, 0x%x): Renderziel-Texturen sind immer flüchtig.", I(b),
                   I(h), I(mipStufen), static_cast<unsigned>(flags));
-    flags |= FLAG_FLUECHTIG;
-  }
-  if (Quelm_IstBlockFormat(format) && !(flags & FLAG_MANUELLE_MIPMAPS)) {
+  };
+  m.manuell = [&] {
     Protokolliere(
         "?Quelm_Textur::Quelm_Textur( %d, %d, %d, 0x%x, ...): Keine automatischen MipMaps für komprimierte "
         "Texturformate. Ich vermute manuelle MipMaps.",
         I(b), I(h), I(mipStufen), static_cast<unsigned>(flags));
-    flags |= FLAG_MANUELLE_MIPMAPS;
-  }
-
-  const std::uint64_t geliefert = (flags & FLAG_MANUELLE_MIPMAPS) ? mipStufen : 1;
-  if (vorhanden) {
-    for (std::uint64_t i = 0; i < geliefert; ++i) {
-      if (!EintragGueltig(vorgabe.stufen[i], StufenBreite(i), StufenHoehe(i), format, true)) {
-        Protokolliere("!Quelm_Textur::QuelmTextur( %d, %d, ...): Vorgabegrafik für Mip-Stufe %d ist ungültig", I(b),
-                      I(h), I(i));
-        MeldeAusnahme("Ungültige Vorgabedaten", "Quelm_Textur::Quelm_Textur", __FILE__, __LINE__);
-      }
-    }
-  } else if (!(flags & (FLAG_DYNAMISCH | FLAG_RENDERZIEL))) {
+  };
+  m.ungueltig = [&](int, std::uint64_t i) {
+    Protokolliere("!Quelm_Textur::QuelmTextur( %d, %d, ...): Vorgabegrafik für Mip-Stufe %d ist ungültig", I(b), I(h),
+                  I(i));
+    MeldeAusnahme("Ungültige Vorgabedaten", "Quelm_Textur::Quelm_Textur", __FILE__, __LINE__);
+  };
+  m.ohneInhalt = [&] {
     Protokolliere("!Quelm_Textur::QuelmTextur( %d, %d, ...): Textur ohne Initialinhalt muss dynamisch sein", I(b),
                   I(h));
-    flags |= FLAG_DYNAMISCH;
-  }
-
-  if (b == 0 || h == 0 || b > MaxTexturBreite() || h > MaxTexturHoehe()) {
+  };
+  m.groesse = [&] {
     Protokolliere("!Quelm_Textur::QuelmTextur( %d, %d, ...): Ungültige Texturgröße.", I(b), I(h));
     MeldeAusnahme("Ungültige Texturgröße.", "Quelm_Textur::Quelm_Textur", __FILE__, __LINE__);
-  }
-
-  geraeteFormat = Quelm::GetD3DPixelFormat(format);
-  zustand = ZUSTAND_FREIGEGEBEN;
-  Benutzen();
-
-  if (vorhanden && geraeteTextur) {
-    for (std::uint64_t i = 0; i < geliefert; ++i)
-      if (vorgabe.stufen[i].daten) InternSchreibeInhalt(i, 0, 0, vorgabe.stufen[i]);
-    if (!(flags & FLAG_MANUELLE_MIPMAPS)) geraeteTextur->GenerateMipSubLevels();
-  }
-
-  if (!(flags & FLAG_FLUECHTIG)) {
-    kopienAnzahl_ = geliefert;
-    for (std::uint64_t i = 0; i < geliefert; ++i)
-      kopien[i] = BaueKopie(vorgabe.stufen[i], vorgabe.uebergabe == 1, format, StufenBreite(i), StufenHoehe(i));
-  }
-  if (vorgabe.uebergabe == 1) vorgabe.GibFrei();
-}
-
-Quelm_Textur::~Quelm_Textur() {
-  GibGeraeteObjektFrei(geraeteTextur);
-  for (std::uint8_t*& k : kopien) {
-    delete[] k;
-    k = nullptr;
-  }
+  };
+  const bool groesseGut = b > 0 && h > 0 && b <= MaxTexturBreite() && h <= MaxTexturHoehe();
+  Quelm_TexturWerk<Quelm_Textur>::Baue(*this, mips, VolleKette(b, h), std::span(&vorgabe, 1), true, groesseGut, m);
 }
 
 std::uint64_t Quelm_Textur::StufenBreite(std::uint64_t stufe) const { return StufenGroesse(breite, stufe); }
@@ -265,37 +355,26 @@ std::uint64_t Quelm_Textur::StufenHoehe(std::uint64_t stufe) const { return Stuf
 TBereich Quelm_Textur::KopieBereich(std::uint64_t stufe) const {
   if (stufe >= kMaxStufen || !kopien[stufe]) return {};
   const std::uint64_t w = StufenBreite(stufe);
-  return TBereich(kopien[stufe], format, w, StufenHoehe(stufe), Quelm_Pitch(format, w));
+  return TBereich(kopien[stufe].get(), format, w, StufenHoehe(stufe), Quelm_Pitch(format, w));
 }
 
 void Quelm_Textur::Benutzen() {
-  StempleNutzung();
-  if (zustand != ZUSTAND_FREIGEGEBEN) return;
-  IDirect3DDevice9* geraet = Geraet();
-  const HRESULT hr =
-      geraet ? ErzeugeMitAuslagerung(
-                   [&] {
-                     return geraet->CreateTexture(static_cast<UINT>(breite), static_cast<UINT>(hoehe),
-                                                  GeraeteStufen(flags, mipStufen), Verwendung(flags, mipStufen),
-                                                  geraeteFormat, D3DPOOL_DEFAULT, &geraeteTextur, nullptr);
-                   },
-                   true)
-             : D3DERR_INVALIDCALL;
-  if (FAILED(hr)) {
-    geraeteTextur = nullptr;
-    Protokolliere("!Quelm_Textur::Benutzen(): Erzeugung der Textur gescheitert. Rückgabewert: %ld",
-                  static_cast<long>(hr));
-    MeldeAusnahme("Textur-Erzeugung gescheitert.", "Quelm_Textur::Benutzen", __FILE__, __LINE__);
-    return;
-  }
-  zustand = ZUSTAND_RESIDENT;
-  if (!(flags & FLAG_FLUECHTIG))
-    for (std::uint64_t i = 0; i < kopienAnzahl_; ++i)
-      if (kopien[i]) InternSchreibeInhalt(i, 0, 0, KopieBereich(i));
+  Quelm_TexturWerk<Quelm_Textur>::Benutze(
+      *this, 1,
+      [&](IDirect3DDevice9* geraet, IDirect3DTexture9** neu) {
+        return geraet->CreateTexture(static_cast<UINT>(breite), static_cast<UINT>(hoehe),
+                                     GeraeteStufen(flags, mipStufen), Verwendung(flags, mipStufen), geraeteFormat,
+                                     D3DPOOL_DEFAULT, neu, nullptr);
+      },
+      [](HRESULT hr) {
+        Protokolliere("!Quelm_Textur::Benutzen(): Erzeugung der Textur gescheitert. Rückgabewert: %ld",
+                      static_cast<long>(hr));
+        MeldeAusnahme("Textur-Erzeugung gescheitert.", "Quelm_Textur::Benutzen", __FILE__, __LINE__);
+      });
 }
 
 void Quelm_Textur::Freigeben() {
-  GibGeraeteObjektFrei(geraeteTextur);
+  geraeteTextur.reset();
   if (zustand == ZUSTAND_RESIDENT) zustand = ZUSTAND_FREIGEGEBEN;
 }
 
@@ -307,38 +386,26 @@ void Quelm_Textur::InternSchreibeInhalt(std::uint64_t stufe, std::uint64_t x, st
   const std::uint64_t w = std::min(lw, x + quelle.breite) - x;
   const std::uint64_t h = std::min(lh, y + quelle.hoehe) - y;
   if (w == 0 || h == 0) return;
-
-  if (flags & FLAG_DYNAMISCH) {
-    const bool ganz = x == 0 && y == 0 && w == lw && h == lh;
-    const RECT rechteck{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x + w), static_cast<LONG>(y + h)};
-    D3DLOCKED_RECT lr{};
-    if (FAILED(geraeteTextur->LockRect(static_cast<UINT>(stufe), &lr, ganz ? nullptr : &rechteck,
-                                       ganz ? D3DLOCK_DISCARD : 0))) {
-      MeldeAusnahme("Texturzugriff gescheitert.", "Quelm_Textur::InternSchreibeInhalt", __FILE__, __LINE__);
-      return;
-    }
-    TBereich::KonvertiereFormat(quelle, GesperrterBereich(lr, format, w, h));
-    geraeteTextur->UnlockRect(static_cast<UINT>(stufe));
-    return;
-  }
-
-  IDirect3DSurface9* ziel = nullptr;
-  if (FAILED(geraeteTextur->GetSurfaceLevel(static_cast<UINT>(stufe), &ziel))) ziel = nullptr;
-  if (!SchreibeUeberFlaeche(geraet, ziel, geraeteFormat, format, x, y, w, h, quelle,
-                            "Quelm_Textur::InternSchreibeInhalt")) {
+  const auto s = static_cast<UINT>(stufe);
+  const Stufenziel ziel{
+      [&](const RECT* r, D3DLOCKED_RECT& lr, DWORD f) { return geraeteTextur->LockRect(s, &lr, r, f); },
+      [&] { geraeteTextur->UnlockRect(s); },
+      [&](IDirect3DSurface9** flaeche) { return geraeteTextur->GetSurfaceLevel(s, flaeche); }};
+  if (!SchreibeStufe(geraet, ziel, flags, format, geraeteFormat, x, y, w, h, lw, lh, quelle,
+                     "Quelm_Textur::InternSchreibeInhalt")) {
     Protokolliere("!Quelm_Textur::InternSchreibeInhalt( %d, %d, %d, ...): Erzeugen der temporären Textur gescheitert.",
                   I(stufe), I(x), I(y));
     MeldeAusnahme("Texturzugriff gescheitert.", "Quelm_Textur::InternSchreibeInhalt", __FILE__, __LINE__);
   }
-  if (ziel) ziel->Release();
 }
 
 void Quelm_Textur::SchreibeTeilInhalt(std::uint64_t x, std::uint64_t y, Quelm_TexturBereich& bereich) {
+  // A handed-over region is freed however the write ends.
+  const std::unique_ptr<std::uint8_t[]> uebergeben(bereich.uebergabe == 1 ? bereich.daten : nullptr);
   struct Abschluss {
     Quelm_TexturBereich& b;
     ~Abschluss() {
       if (b.uebergabe != 1) return;
-      delete[] b.daten;
       b.daten = nullptr;
       b.breite = b.hoehe = b.pitch = 0;
     }
@@ -373,8 +440,7 @@ void Quelm_Textur::SchreibeTeilInhalt(std::uint64_t x, std::uint64_t y, Quelm_Te
 Quelm_WuerfelTextur::Quelm_WuerfelTextur(std::uint64_t k, std::uint64_t mips, std::uint64_t formatUndFlags,
                                          Quelm_TexturVorgabe (&vorgaben)[6])
     : Quelm_BasisObjekt(formatUndFlags) {
-  if (k == 0) k = vorgaben[0].stufen[0].breite;
-  kante = k;
+  kante = k = k ? k : vorgaben[0].stufen[0].breite;
   format = static_cast<std::int32_t>(formatUndFlags & 0xFF);
   if (format >= PXFMT_ANZAHL) {
     Protokolliere("?Quelm_WuerfelTextur::Quelm_WuerfelTextur( %d, %d, %d, 0x%x): Ungültiges Texturformat, "
@@ -383,82 +449,40 @@ Quelm_WuerfelTextur::Quelm_WuerfelTextur(std::uint64_t k, std::uint64_t mips, st
     format = PXFMT_A8R8G8B8;
     flags &= ~std::uint64_t{0xFF};
   }
-  const std::uint64_t voll = VolleKette(k, k);
-  if (mips == 0) {
-    mips = voll;
-  } else if (mips > voll) {
+  Meldungen m;
+  m.zuvieleStufen = [&](std::uint64_t n) {
     Protokolliere("?Quelm_WuerfelTextur::Quelm_WuerfelTextur( %d, %d, %d): Zuviele MipMap-Stufen angegeben.", I(k),
-                  I(mips), I(formatUndFlags));
-    mips = voll;
-  }
-  mipStufen = std::min<std::uint64_t>(mips, kMaxStufen);
-
-  if ((flags & FLAG_RENDERZIEL) && !(flags & FLAG_FLUECHTIG)) {
+                  I(n), I(formatUndFlags));
+  };
+  m.fluechtig = [&] {
     Protokolliere("?Quelm_WuerfelTextur::Quelm_WuerfelTextur( %d, %d, %d): Renderziel-Texturen sind immer flüchtig.",
                   I(k), I(mipStufen), I(flags));
-    flags |= FLAG_FLUECHTIG;
-  }
-  if (Quelm_IstBlockFormat(format) && !(flags & FLAG_MANUELLE_MIPMAPS)) {
+  };
+  m.manuell = [&] {
     Protokolliere(
         "?Quelm_WuerfelTextur::Quelm_WuerfelTextur( %d, %d, 0x%x, ...): Keine automatischen MipMaps für "
         "komprimierte Texturformate. Ich vermute manuelle MipMaps.",
         I(k), I(mipStufen), static_cast<unsigned>(flags));
-    flags |= FLAG_MANUELLE_MIPMAPS;
-  }
-
-  const std::uint64_t geliefert = (flags & FLAG_MANUELLE_MIPMAPS) ? mipStufen : 1;
-  bool vorhanden = true;
-  for (const Quelm_TexturVorgabe& v : vorgaben) vorhanden = vorhanden && v.IstVorhanden();
-  if (vorhanden) {
-    for (std::uint32_t s = 0; s < 6; ++s)
-      for (std::uint64_t i = 0; i < geliefert; ++i)
-        if (!EintragGueltig(vorgaben[s].stufen[i], StufenKante(i), StufenKante(i), format, false)) {
-          Protokolliere(
-              "!Quelm_WuerfelTextur::Quelm_WuerfelTextur( %d, %d, 0x%x, ...): Vorgabegrafik für Seite %d, Mip-Stufe "
-              "%d ist ungültig",
-              I(k), I(mipStufen), static_cast<unsigned>(flags), static_cast<int>(s), I(i));
-          MeldeAusnahme("Ungültige Vorgabedaten", "Quelm_WuerfelTextur::Quelm_WuerfelTextur", __FILE__, __LINE__);
-        }
-  } else if (!(flags & (FLAG_DYNAMISCH | FLAG_RENDERZIEL))) {
+  };
+  m.ungueltig = [&](int seite, std::uint64_t i) {
+    Protokolliere(
+        "!Quelm_WuerfelTextur::Quelm_WuerfelTextur( %d, %d, 0x%x, ...): Vorgabegrafik für Seite %d, Mip-Stufe "
+        "%d ist ungültig",
+        I(k), I(mipStufen), static_cast<unsigned>(flags), seite, I(i));
+    MeldeAusnahme("Ungültige Vorgabedaten", "Quelm_WuerfelTextur::Quelm_WuerfelTextur", __FILE__, __LINE__);
+  };
+  m.ohneInhalt = [&] {
     Protokolliere(
         "!Quelm_WuerfelTextur::Quelm_WuerfelTextur( %d, %d, 0x%x...): Textur ohne Initialinhalt muss dynamisch sein",
         I(k), I(mipStufen), static_cast<unsigned>(flags));
-    flags |= FLAG_DYNAMISCH;
-  }
-  if (k == 0 || k > MaxTexturBreite()) {
+  };
+  m.groesse = [&] {
     Protokolliere("!Quelm_WuerfelTextur::Quelm_WuerfelTextur( %d, %d, 0x%x, ...): Ungültige Texturgröße.", I(k),
                   I(mipStufen), static_cast<unsigned>(flags));
     MeldeAusnahme("Ungültige Texturgröße.", "Quelm_WuerfelTextur::Quelm_WuerfelTextur", __FILE__, __LINE__);
-  }
-
-  geraeteFormat = Quelm::GetD3DPixelFormat(format);
-  zustand = ZUSTAND_FREIGEGEBEN;
-  Benutzen();
-
-  if (vorhanden && geraeteTextur) {
-    for (std::uint32_t s = 0; s < 6; ++s)
-      for (std::uint64_t i = 0; i < geliefert; ++i)
-        if (vorgaben[s].stufen[i].daten) InternSchreibeInhalt(s, i, vorgaben[s].stufen[i]);
-    if (!(flags & FLAG_MANUELLE_MIPMAPS)) geraeteTextur->GenerateMipSubLevels();
-  }
-  if (!(flags & FLAG_FLUECHTIG)) {
-    kopienAnzahl_ = geliefert;
-    for (std::uint32_t s = 0; s < 6; ++s)
-      for (std::uint64_t i = 0; i < geliefert; ++i)
-        kopien[s][i] = BaueKopie(vorgaben[s].stufen[i], vorgaben[s].uebergabe == 1, format, StufenKante(i),
-                                 StufenKante(i));
-  }
-  for (Quelm_TexturVorgabe& v : vorgaben)
-    if (v.uebergabe == 1) v.GibFrei();
-}
-
-Quelm_WuerfelTextur::~Quelm_WuerfelTextur() {
-  GibGeraeteObjektFrei(geraeteTextur);
-  for (auto& seite : kopien)
-    for (std::uint8_t*& k : seite) {
-      delete[] k;
-      k = nullptr;
-    }
+  };
+  Quelm_TexturWerk<Quelm_WuerfelTextur>::Baue(*this, mips, VolleKette(k, k), std::span(vorgaben), false,
+                                               k > 0 && k <= MaxTexturBreite(), m);
 }
 
 std::uint64_t Quelm_WuerfelTextur::StufenKante(std::uint64_t stufe) const { return StufenGroesse(kante, stufe); }
@@ -466,37 +490,24 @@ std::uint64_t Quelm_WuerfelTextur::StufenKante(std::uint64_t stufe) const { retu
 TBereich Quelm_WuerfelTextur::KopieBereich(std::uint32_t seite, std::uint64_t stufe) const {
   if (seite >= 6 || stufe >= kMaxStufen || !kopien[seite][stufe]) return {};
   const std::uint64_t k = StufenKante(stufe);
-  return TBereich(kopien[seite][stufe], format, k, k, Quelm_Pitch(format, k));
+  return TBereich(kopien[seite][stufe].get(), format, k, k, Quelm_Pitch(format, k));
 }
 
 void Quelm_WuerfelTextur::Benutzen() {
-  StempleNutzung();
-  if (zustand != ZUSTAND_FREIGEGEBEN) return;
-  IDirect3DDevice9* geraet = Geraet();
-  const HRESULT hr =
-      geraet ? ErzeugeMitAuslagerung(
-                   [&] {
-                     return geraet->CreateCubeTexture(static_cast<UINT>(kante), GeraeteStufen(flags, mipStufen),
-                                                      Verwendung(flags, mipStufen), geraeteFormat, D3DPOOL_DEFAULT,
-                                                      &geraeteTextur, nullptr);
-                   },
-                   true)
-             : D3DERR_INVALIDCALL;
-  if (FAILED(hr)) {
-    geraeteTextur = nullptr;
-    Protokolliere("!Quelm_WuerfelTextur::Benutzen(): Erzeugung der CubeMap gescheitert.");
-    MeldeAusnahme("CubeMap-Erzeugung gescheitert.", "Quelm_WuerfelTextur::Benutzen", __FILE__, __LINE__);
-    return;
-  }
-  zustand = ZUSTAND_RESIDENT;
-  if (!(flags & FLAG_FLUECHTIG))
-    for (std::uint32_t s = 0; s < 6; ++s)
-      for (std::uint64_t i = 0; i < kopienAnzahl_; ++i)
-        if (kopien[s][i]) InternSchreibeInhalt(s, i, KopieBereich(s, i));
+  Quelm_TexturWerk<Quelm_WuerfelTextur>::Benutze(
+      *this, 6,
+      [&](IDirect3DDevice9* geraet, IDirect3DCubeTexture9** neu) {
+        return geraet->CreateCubeTexture(static_cast<UINT>(kante), GeraeteStufen(flags, mipStufen),
+                                         Verwendung(flags, mipStufen), geraeteFormat, D3DPOOL_DEFAULT, neu, nullptr);
+      },
+      [](HRESULT) {
+        Protokolliere("!Quelm_WuerfelTextur::Benutzen(): Erzeugung der CubeMap gescheitert.");
+        MeldeAusnahme("CubeMap-Erzeugung gescheitert.", "Quelm_WuerfelTextur::Benutzen", __FILE__, __LINE__);
+      });
 }
 
 void Quelm_WuerfelTextur::Freigeben() {
-  GibGeraeteObjektFrei(geraeteTextur);
+  geraeteTextur.reset();
   if (zustand == ZUSTAND_RESIDENT) zustand = ZUSTAND_FREIGEGEBEN;
 }
 
@@ -507,30 +518,17 @@ void Quelm_WuerfelTextur::InternSchreibeInhalt(std::uint32_t seite, std::uint64_
   const D3DCUBEMAP_FACES flaeche = Quelm::GetD3DSeite(seite);
   const std::uint64_t w = std::min(k, quelle.breite), h = std::min(k, quelle.hoehe);
   if (w == 0 || h == 0) return;
-
-  if (flags & FLAG_DYNAMISCH) {
-    const bool ganz = w == k && h == k;
-    const RECT rechteck{0, 0, static_cast<LONG>(w), static_cast<LONG>(h)};
-    D3DLOCKED_RECT lr{};
-    if (FAILED(geraeteTextur->LockRect(flaeche, static_cast<UINT>(stufe), &lr, ganz ? nullptr : &rechteck,
-                                       ganz ? D3DLOCK_DISCARD : 0))) {
-      MeldeAusnahme("Texturzugriff gescheitert.", "Quelm_WuerfelTextur::InternSchreibeInhalt", __FILE__, __LINE__);
-      return;
-    }
-    TBereich::KonvertiereFormat(quelle, GesperrterBereich(lr, format, w, h));
-    geraeteTextur->UnlockRect(flaeche, static_cast<UINT>(stufe));
-    return;
-  }
-
-  IDirect3DSurface9* ziel = nullptr;
-  if (FAILED(geraeteTextur->GetCubeMapSurface(flaeche, static_cast<UINT>(stufe), &ziel))) ziel = nullptr;
-  if (!SchreibeUeberFlaeche(geraet, ziel, geraeteFormat, format, 0, 0, w, h, quelle,
-                            "Quelm_WuerfelTextur::InternSchreibeInhalt")) {
+  const auto s = static_cast<UINT>(stufe);
+  const Stufenziel ziel{
+      [&](const RECT* r, D3DLOCKED_RECT& lr, DWORD f) { return geraeteTextur->LockRect(flaeche, s, &lr, r, f); },
+      [&] { geraeteTextur->UnlockRect(flaeche, s); },
+      [&](IDirect3DSurface9** f) { return geraeteTextur->GetCubeMapSurface(flaeche, s, f); }};
+  if (!SchreibeStufe(geraet, ziel, flags, format, geraeteFormat, 0, 0, w, h, k, k, quelle,
+                     "Quelm_WuerfelTextur::InternSchreibeInhalt")) {
     Protokolliere(
         "!Quelm_WuerfelTextur::InternSchreibeInhalt( %d, %d, %d, %d, ...): Erzeugen der temporären Textur "
         "gescheitert.",
         static_cast<int>(seite), I(stufe), 0, 0);
     MeldeAusnahme("Texturzugriff gescheitert.", "Quelm_WuerfelTextur::InternSchreibeInhalt", __FILE__, __LINE__);
   }
-  if (ziel) ziel->Release();
 }

@@ -3,9 +3,12 @@
 // which they are rebuilt after eviction or a device reset, and accept contents as pixel
 // regions in any engine format, converting on upload.
 #include "Quelm_BasisObjekt.h"
+#include "Quelm_ComZeiger.h"
 #include "TBereich.h"
 
+#include <array>
 #include <cstdint>
+#include <memory>
 
 class Quelm_Bild;
 
@@ -34,6 +37,13 @@ struct Quelm_TexturBereich : TBereich {
   std::uint32_t uebergabe = 0;
 };
 
+// Main-memory copies of one texture or cube face, level i in entry i.
+using Quelm_StufenKopien = std::array<std::unique_ptr<std::uint8_t[]>, Quelm_TexturVorgabe::kMaxStufen>;
+
+// The construction, creation and upload steps both texture kinds share.
+template <class T>
+struct Quelm_TexturWerk;
+
 namespace Quelm {
 // Engine pixel format -> device format (A8R8G8B8 for an invalid one, reported).
 D3DFORMAT GetD3DPixelFormat(std::int32_t format);
@@ -46,15 +56,14 @@ class Quelm_Textur : public Quelm_BasisObjekt {
   std::uint64_t breite = 0, hoehe = 0;
   std::uint64_t mipStufen = 0;
   std::int32_t format = 0;
-  std::uint8_t* kopien[Quelm_TexturVorgabe::kMaxStufen] = {};  // none with FLAG_FLUECHTIG
-  IDirect3DTexture9* geraeteTextur = nullptr;
+  Quelm_StufenKopien kopien;  // none with FLAG_FLUECHTIG
+  Quelm_GeraeteZeiger<IDirect3DTexture9> geraeteTextur;
   D3DFORMAT geraeteFormat = D3DFMT_A8R8G8B8;
 
   // Width or height 0: from the Vorgabe's level 0. Mip levels 0: the full chain.
   // `formatUndFlags`: pixel format in the low byte, resource flags above it.
   Quelm_Textur(std::uint64_t breite, std::uint64_t hoehe, std::uint64_t mipStufen, std::uint64_t formatUndFlags,
                Quelm_TexturVorgabe& vorgabe);
-  ~Quelm_Textur() override;
 
   // Writes a region into level 0 at (x, y) (meant for dynamic textures).
   void SchreibeTeilInhalt(std::uint64_t x, std::uint64_t y, Quelm_TexturBereich& bereich);
@@ -73,6 +82,7 @@ class Quelm_Textur : public Quelm_BasisObjekt {
   void Auslagern() override { Freigeben(); }
 
  private:
+  friend struct Quelm_TexturWerk<Quelm_Textur>;
   std::uint64_t kopienAnzahl_ = 0;
 };
 
@@ -81,14 +91,13 @@ class Quelm_WuerfelTextur : public Quelm_BasisObjekt {
   std::uint64_t kante = 0;
   std::uint64_t mipStufen = 0;
   std::int32_t format = 0;
-  std::uint8_t* kopien[6][Quelm_TexturVorgabe::kMaxStufen] = {};  // per engine face
-  IDirect3DCubeTexture9* geraeteTextur = nullptr;
+  Quelm_StufenKopien kopien[6];  // per engine face
+  Quelm_GeraeteZeiger<IDirect3DCubeTexture9> geraeteTextur;
   D3DFORMAT geraeteFormat = D3DFMT_A8R8G8B8;
 
   // Six Vorgaben in engine face order. Edge 0: face 0's level 0 width.
   Quelm_WuerfelTextur(std::uint64_t kante, std::uint64_t mipStufen, std::uint64_t formatUndFlags,
                       Quelm_TexturVorgabe (&vorgaben)[6]);
-  ~Quelm_WuerfelTextur() override;
 
   void InternSchreibeInhalt(std::uint32_t seite, std::uint64_t stufe, const TBereich& quelle);
 
@@ -102,5 +111,6 @@ class Quelm_WuerfelTextur : public Quelm_BasisObjekt {
   void Auslagern() override { Freigeben(); }
 
  private:
+  friend struct Quelm_TexturWerk<Quelm_WuerfelTextur>;
   std::uint64_t kopienAnzahl_ = 0;
 };

@@ -29,8 +29,8 @@ void Melde(const char* text, const char* methode, int zeile) {
 }
 
 IDirect3DBaseTexture9* GeraeteTextur(Quelm_BasisObjekt* objekt) {
-  if (auto* t = dynamic_cast<Quelm_Textur*>(objekt)) return t->geraeteTextur;
-  if (auto* w = dynamic_cast<Quelm_WuerfelTextur*>(objekt)) return w->geraeteTextur;
+  if (auto* t = dynamic_cast<Quelm_Textur*>(objekt)) return t->geraeteTextur.get();
+  if (auto* w = dynamic_cast<Quelm_WuerfelTextur*>(objekt)) return w->geraeteTextur.get();
   return nullptr;
 }
 
@@ -172,7 +172,7 @@ bool Quelm_ZeichenKontextImplDX9::SetRenderZiel(Quelm_Renderziel* ziel) {
   IDirect3DSurface9* soll[4] = {rueckpuffer.get(), nullptr, nullptr, nullptr};
   IDirect3DSurface9* tiefe = tiefenflaeche.get();
   if (ziel) {
-    if (ziel->farbFlaechen[0]) soll[0] = ziel->farbFlaechen[0];
+    if (ziel->farbFlaechen[0]) soll[0] = ziel->farbFlaechen[0].get();
     tiefe = ziel->tiefenFlaeche;
   }
   bool slot0 = false;

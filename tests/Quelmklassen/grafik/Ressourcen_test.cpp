@@ -229,8 +229,8 @@ TEST_F(Ressourcen, TexturMitVorgabeWirdHochgeladenUndNachDemAuslagernWiederherge
   EXPECT_EQ(t->breite, 8u);
   EXPECT_EQ(t->hoehe, 4u);
   ASSERT_NE(t->kopien[0], nullptr);
-  EXPECT_NE(reinterpret_cast<std::uint32_t*>(t->kopien[0]), pixel.data());  // copied, handover 0
-  EXPECT_EQ(std::memcmp(t->kopien[0], pixel.data(), 128), 0);
+  EXPECT_NE(reinterpret_cast<std::uint32_t*>(t->kopien[0].get()), pixel.data());  // copied, handover 0
+  EXPECT_EQ(std::memcmp(t->kopien[0].get(), pixel.data(), 128), 0);
   // Static textures are filled through a system-memory surface.
   EXPECT_EQ(Anzahl("CreateOffscreenPlainSurface"), 1u);
   EXPECT_EQ(Anzahl("UpdateSurface"), 1u);
@@ -294,7 +294,7 @@ TEST_F(Ressourcen, TiefenpufferUndRenderziel) {
   Quelm_Renderziel* ziel = kontext->ErzeugeRenderziel(beschr);
   EXPECT_TRUE(ziel->IstResident());
   EXPECT_NE(ziel->farbFlaechen[0], nullptr);
-  EXPECT_EQ(ziel->tiefenFlaeche, schmal->flaeche);
+  EXPECT_EQ(ziel->tiefenFlaeche, schmal->flaeche.get());
   ziel->GibDatenFrei();
   EXPECT_EQ(ziel->farbFlaechen[0], nullptr);
   EXPECT_EQ(ziel->tiefenFlaeche, nullptr);
