@@ -141,14 +141,14 @@ bool LiesGanz(std::FILE* f, std::string& inhalt) {
   return !std::ferror(f);
 }
 
-Ergebnis Parse(const std::string& roh, TiXmlDocument& dokument, std::size_t maxTiefe) {
+Ergebnis Parse(const std::string& roh, TiXmlDocument& dokument, std::size_t maxTiefe, bool utf8) {
   std::string text = NormaleZeilen(roh);
   const Verschachtelung v(text);
   if (v.maxTiefe > maxTiefe || v.maxTiefe + v.verdeckt > kMaxVerdeckt) return ZuTief;
   // Parsed from memory rather than handed the file: only so can the text carry the zero bytes
   // behind its end that keep the parser inside it.
   text.append(kPolster, '\0');
-  dokument.Parse(text.c_str());
+  dokument.Parse(text.c_str(), nullptr, utf8 ? TIXML_ENCODING_UTF8 : TIXML_DEFAULT_ENCODING);
   return dokument.Error() ? Fehlerhaft : Gelesen;
 }
 

@@ -17,7 +17,7 @@ bool LiesGanz(std::FILE* f, std::string& inhalt);
 // Parses the file bytes `roh` as the parser's own file loading would (up to the first zero
 // byte, CR LF and lone CR as LF, default encoding). Text nested deeper than `maxTiefe`
 // elements is refused before the parser sees it. Fehlerhaft: the document's error fields
-// name the fault.
-Ergebnis Parse(const std::string& roh, TiXmlDocument& dokument, std::size_t maxTiefe);
+// name the fault. `utf8`: the text is read as UTF-8 whatever it declares.
+Ergebnis Parse(const std::string& roh, TiXmlDocument& dokument, std::size_t maxTiefe, bool utf8 = false);
 
 }  // namespace Quelm_XmlText

@@ -1,0 +1,235 @@
+// Filter effect files and filter management on the recording device: naming, divisors,
+// blending, keywords, parameters, messages, and what a failing pass leaves behind.
+#include "FilterVerwaltung.h"
+#include "RenderTestHilfen.h"
+
+#include <tinyxml.h>
+
+namespace {
+
+using Spiel::FilterEffekt;
+using Spiel::FilterSatz;
+using Spiel::FilterVerwaltung;
+
+constexpr const char* kVs =
+    "<vertexShader>$rein float4 vpos;\n$rein float2 vuv;\n$raus float4 pos;\n$raus float2 uv;\nfloat4 gPosOffset;\n"
+    "$main() {\n  pos = vpos + gPosOffset;\n  uv = vuv;\n}\n</vertexShader>";
+constexpr const char* kPs =
+    "<pixelShader>$rein float2 uv;\n$raus float4 erg;\nDEF_SAMPLER_2D( bild);\nfloat4 bildGroesse;\nfloat4 gStaerke;\n"
+    "$main() {\n  erg = SAMPLE_2D( bild, uv) * bildGroesse * gStaerke;\n}\n</pixelShader>";
+
+std::string Pass(const std::string& attribute, const std::string& inhalt, bool mitShadern = true) {
+  return "<filter" + attribute + ">" + inhalt + (mitShadern ? std::string(kVs) + kPs : "") + "</filter>";
+}
+
+class Filter : public AufzeichnungsTest {
+ protected:
+  void TearDown() override {
+    verwaltung.reset();
+    AufzeichnungsTest::TearDown();
+  }
+
+  std::size_t Objekte() {
+    std::size_t n = 0;
+    kontext->FuerJedesObjekt([&](Quelm_BasisObjekt*) { ++n; });
+    return n;
+  }
+
+  // A management over an empty folder; effects are parsed from text into it.
+  FilterVerwaltung& Verwaltung() {
+    if (!verwaltung) verwaltung = std::make_unique<FilterVerwaltung>(ordner.pfad() / "leer");
+    return *verwaltung;
+  }
+
+  FilterEffekt Lade(const std::string& inhalt) {
+    FilterVerwaltung& v = Verwaltung();
+    TiXmlBase::SetCondenseWhiteSpace(false);
+    TiXmlDocument d;
+    d.Parse(("<effekt>" + inhalt + "</effekt>").c_str(), nullptr, TIXML_ENCODING_UTF8);
+    TiXmlBase::SetCondenseWhiteSpace(true);
+    EXPECT_FALSE(d.Error()) << d.ErrorDesc();
+    sammler->zeilen.clear();
+    FilterEffekt e;
+    e.LadeAus("test", *d.FirstChildElement(), v);
+    return e;
+  }
+
+  void SetUp() override {
+    AufzeichnungsTest::SetUp();
+    std::filesystem::create_directories(ordner.pfad() / "leer");
+  }
+
+  std::unique_ptr<FilterVerwaltung> verwaltung;
+};
+
+struct PassFall {
+  std::string xml;
+  std::size_t paesse;
+  std::string meldung;  // expected log line ("" none)
+  std::string ausgabe = "ergebnis";
+  std::uint64_t teiler = 1;
+  int quelle = -1, ziel = -1;  // blend state factors; -1 none
+};
+
+TEST_F(Filter, PaesseAusDemEffekt) {
+  const std::string fehlerZiel =
+      "!FilterEffekt::LadeAus(...): Fehler beim Laden des 1. Filters in Effekt \"test\" - Laden des Filters gescheitert.";
+  const std::vector<PassFall> faelle = {
+      {Pass("", "<ausgabe name=\"ergebnis\" teiler=\"4\"/>"), 1, "", "ergebnis", 1},
+      {Pass("", "<ausgabe name=\"halb\" teiler=\"3abc\"/>"), 1, "", "halb", 3},
+      {Pass("", "<ausgabe name=\"halb\" teiler=\"0\"/>"), 1,
+       "!Filter::LadeAus(...): Ungültige Angabe im Attribut \"teiler\" der Ausgabebild-Angabe.", "halb", 1},
+      {Pass("", "<ausgabe name=\"halb\" teiler=\"abc\"/>"), 1,
+       "!Filter::LadeAus(...): Ungültige Angabe im Attribut \"teiler\" der Ausgabebild-Angabe.", "halb", 1},
+      // A negative divisor is refused, not wrapped to a huge one.
+      {Pass("", "<ausgabe name=\"halb\" teiler=\"-2\"/>"), 1,
+       "!Filter::LadeAus(...): Ungültige Angabe im Attribut \"teiler\" der Ausgabebild-Angabe.", "halb", 1},
+      {Pass("", "<alphablending quelle=\"alpha\" ziel=\"invalpha\"/>"), 1, "", "ergebnis", 1, 2, 4},
+      {Pass("", "<alphablending/>"), 1, "", "ergebnis", 1},
+      {Pass("", "<alphatest/>"), 1, "?Filter::LadeAus(...): Element <alphatest> wird nicht mehr unterstützt."},
+      {Pass("", "<alphablending quelle=\"Eins\"/>"), 0,
+       "!Filter::LadeAus(...): Ungültige AlphaBlending-Angabe im Attribut \"quelle\". Gültige Werte sind \"eins\", "
+       "\"null\", \"alpha\" und \"invalpha\"."},
+      {Pass("", "<eingabe name=\"ergebnis\" sampler=\"bild\" konstante=\"k\" koords=\"Begrenzen\"/>"), 0,
+       "!Filter::LadeAus(...): Ungültige Texkoord-Einstellung in der 1. Eingabe. Gültige Werte sind \"begrenzen\" "
+       "und \"wiederholen\"."},
+      {Pass("", "<eingabe name=\"a\" sampler=\"s\" konstante=\"k\"/><eingabe name=\"b\" konstante=\"k\"/>"), 0,
+       "!Filter::LadeAus(...): 2. Eingabe muss einen Textursampler über \"sampler\" definieren."},
+      {Pass("", "<eingabe name=\"a\" sampler=\"s\" konstante=\"k\" filter=\"bilinear\"/>"), 0,
+       "!Filter::LadeAus(...): Ungültige Texturfilter-Einstellung in der 1. Eingabe. Gültige Werte sind \"punkt\" "
+       "und \"linear\"."},
+      {Pass("", "<ausgabe teiler=\"2\"/>"), 0,
+       "!Filter::LadeAus(...): Die Ausgabe muss einen Namen über \"name\" definieren."},
+      {Pass("", kVs, false), 0, "!Filter::LadeAus(...): Filter muss ein PixelShader-Skript definieren."},
+      {Pass("", "", false), 0, "!Filter::LadeAus(...): Filter muss VertexShader-Code definieren."},
+  };
+  for (const PassFall& f : faelle) {
+    SCOPED_TRACE(f.xml);
+    const FilterEffekt e = Lade(f.xml);
+    ASSERT_EQ(e.filter.size(), f.paesse) << ::testing::PrintToString(Texte());
+    EXPECT_EQ(f.paesse == 0, Geloggt(fehlerZiel));
+    if (f.meldung.empty()) {
+      EXPECT_TRUE(Texte().empty()) << ::testing::PrintToString(Texte());
+    } else {
+      EXPECT_TRUE(Geloggt(f.meldung)) << ::testing::PrintToString(Texte());
+    }
+    if (f.paesse == 0) continue;
+    const Spiel::Filter& p = e.filter[0];
+    EXPECT_EQ(p.ausgabe, f.ausgabe);
+    EXPECT_EQ(p.teiler, f.teiler);
+    EXPECT_NE(p.programm, nullptr);
+    ASSERT_EQ(p.alpha != nullptr, f.quelle >= 0);
+    if (p.alpha) {
+      EXPECT_EQ(p.alpha->beschr.ziele[0].farbQuelle, static_cast<std::uint32_t>(f.quelle));
+      EXPECT_EQ(p.alpha->beschr.ziele[0].alphaZiel, static_cast<std::uint32_t>(f.ziel));
+    }
+  }
+}
+
+TEST_F(Filter, NamenEingabenUndOrdinalZaehlenNurAngenommenePaesse) {
+  const FilterEffekt e = Lade(
+      "<beschreibung>Ein Test</beschreibung>" + Pass("", "<alphablending ziel=\"eins\"/><eingabe name=\"x\"/>") +
+      Pass("", "<eingabe name=\"ergebnis\" sampler=\"bild\" konstante=\"bildGroesse\" koords=\"wiederholen\" "
+               "filter=\"linear\"/>") +
+      Pass(" name=\"zwei\"", "") + Pass("", ""));
+  EXPECT_EQ(e.beschreibung, "Ein Test");
+  ASSERT_EQ(e.filter.size(), 3u);
+  EXPECT_EQ(e.filter[0].name, "Filter1");
+  EXPECT_EQ(e.filter[1].name, "zwei");
+  EXPECT_EQ(e.filter[2].name, "Filter3");
+  EXPECT_EQ(e.filter[0].eingaben[0].adresse, 0u);
+  EXPECT_EQ(e.filter[0].eingaben[0].filter, 21u);
+  EXPECT_TRUE(Geloggt("!Filter::LadeAus(...): 1. Eingabe muss einen Textursampler über \"sampler\" definieren."));
+  EXPECT_TRUE(Geloggt("!FilterEffekt::LadeAus(...): Fehler beim Laden des 1. Filters in Effekt \"test\" - Laden des "
+                      "Filters gescheitert."));
+  // Shader text keeps its lines.
+  EXPECT_NE(e.filter[0].vertexQuelle.find("float4 vpos;\n$rein"), std::string::npos);
+}
+
+TEST_F(Filter, GescheiterterPassHinterlaesstKeineObjekte) {
+  Verwaltung();
+  const std::size_t vorher = Objekte();
+  const std::string kaputt = "<pixelShader>$rein float2 uv;\n$raus float4 erg;\n$main() { erg = gibtsnicht; }</pixelShader>";
+  {
+    const FilterEffekt e =
+        Lade(Pass("", std::string("<alphablending quelle=\"alpha\" ziel=\"invalpha\"/>") + kVs + kaputt, false));
+    EXPECT_TRUE(e.filter.empty());
+    EXPECT_TRUE(Geloggt("!Filter::LadeAus(...): Fehler beim Kompilieren des PixelShaders."));
+    EXPECT_EQ(Objekte(), vorher);
+  }
+  {
+    const FilterEffekt e = Lade(Pass("", "") + Pass(" name=\"b\"", ""));
+    EXPECT_EQ(Objekte(), vorher + 2 * 3);
+  }
+  EXPECT_EQ(Objekte(), vorher);
+}
+
+TEST_F(Filter, TexturenUndParameter) {
+  const FilterEffekt e = Lade(
+      "<textur beschreibung=\"ohne Namen\"/><textur name=\"rauschen\" standard=\"r.png\"/>"
+      "<param><konstante wert=\"k0\"/></param>"
+      "<param name=\"ohneKonstante\"/>"
+      "<param name=\"ohneWert\"><konstante/></param>"
+      "<param name=\"staerke\"><beschreibung>wie stark</beschreibung><konstante wert=\"gStaerke\"/>"
+      "<standard r=\"0.5\" a=\"viel\" b=\"1e-1x\"/></param>"
+      "<param name=\"leer\"><konstante wert=\"gLeer\"/></param>");
+  ASSERT_EQ(e.texturen.size(), 1u);
+  EXPECT_EQ(e.texturen[0].standard, "r.png");
+  ASSERT_EQ(e.parameter.size(), 2u);
+  EXPECT_EQ(e.parameter[0].konstante, "gStaerke");
+  EXPECT_EQ(e.parameter[0].beschreibung, "wie stark");
+  EXPECT_EQ(e.parameter[0].standard, (std::array<float, 4>{0.5f, 0, 0, 1}));
+  EXPECT_EQ(e.parameter[1].standard, (std::array<float, 4>{0, 0, 0, 1}));
+  for (const char* m :
+       {"!FilterEffekt::LadeAus(...): Textureintrag in Filtereffekt \"test\" hat kein \"name\"-Atribut.",
+        "!FilterEffekt::LadeAus(...): Parameter in Filtereffekt \"test\" hat kein \"name\"-Atribut.",
+        "!FilterEffekt::LadeAus(...): Der 1. Parameter in Filtereffekt \"test\" hat kein \"konstante\"-Element.",
+        "!FilterEffekt::LadeAus(...): Der Konstanteneintrag im 1. Parameter des Filtereffekts \"test\" hat kein "
+        "\"wert\"-Atribut."})
+    EXPECT_TRUE(Geloggt(m)) << m;
+}
+
+TEST_F(Filter, OrdnerLaedtNurPassendeDateien) {
+  const auto daten = ordner.pfad() / "daten";
+  std::filesystem::create_directories(daten / "filter.ordner.xml");
+  const std::string gut = "<effekt>" + Pass("", "") + "</effekt>";
+  for (const char* name : {"filter.a.xml", "Filter.b.xml", "filter.c.txt", "x.filter.d.xml", "filter.xml"})
+    SchreibeDatei(daten / name, gut);
+  SchreibeDatei(daten / "filter.kaputt.xml", "<effekt>\n<filter>\n</effekt>\n");
+  SchreibeDatei(daten / "filter.leer.xml", "<?xml version=\"1.0\"?>\n");
+  SchreibeDatei(daten / "filter.nackt.xml", "<wurzel/>");
+  SchreibeDatei(daten / "filter.zweit.xml", "<effekt/>");
+  FilterVerwaltung v(daten);
+  std::vector<std::string> namen;
+  for (const FilterEffekt& e : v.effekte) namen.push_back(e.name);
+  std::sort(namen.begin(), namen.end());
+  EXPECT_EQ(namen, (std::vector<std::string>{"a", "nackt", "zweit"}));
+  EXPECT_EQ(v.FindeEffekt("a")->filter.size(), 1u);
+  EXPECT_TRUE(v.FindeEffekt("nackt")->filter.empty());
+  EXPECT_EQ(v.FindeEffekt("A"), nullptr);
+  EXPECT_TRUE(Geloggt("!FilterVerwaltung::InternLadeEffekt(): Datei \"filter.kaputt.xml\" ist nicht lesbar."));
+  // The parser's rows count from 1: the mismatched end tag stands in row 3.
+  EXPECT_TRUE(Geloggt("!Zeile 3: Error reading end tag.")) << ::testing::PrintToString(Texte());
+  EXPECT_TRUE(Geloggt("!FilterVerwaltung::InternLadeEffekt(): Datei \"filter.leer.xml\" ist nicht lesbar."));
+  EXPECT_TRUE(
+      Geloggt("?FilterVerwaltung::FilterVerwaltung(): Datei \"filter.xml\" nennt keinen Filtereffekt und wird übergangen."));
+  EXPECT_THROW(FilterVerwaltung(ordner.pfad() / "fehlt"), std::filesystem::filesystem_error);
+}
+
+TEST_F(Filter, SatzErsetztMitWarnungUndWeistNullZurueck) {
+  FilterEffekt a, b;
+  a.name = "a";
+  b.name = "b";
+  FilterSatz satz;
+  satz.AddFilter(&a, 3);
+  EXPECT_TRUE(Texte().empty());
+  satz.AddFilter(&b, 3);
+  EXPECT_TRUE(Geloggt("?FilterSatz::AddFilter( \"b\", 3): Bislang unter SequenzID 3 aktiver Filter \"a\" wird ersetzt."));
+  satz.AddFilter(nullptr, 3);
+  satz.AddFilter(nullptr, 0);
+  EXPECT_EQ(satz.effekte.size(), 1u);
+  EXPECT_EQ(satz.effekte.at(3), &b);
+  EXPECT_EQ(Texte().size(), 3u);
+}
+
+}  // namespace
