@@ -5,6 +5,8 @@
 
 #include <tinyxml.h>
 
+#include <deque>
+
 namespace {
 
 using Spiel::FilterEffekt;
@@ -230,6 +232,225 @@ TEST_F(Filter, SatzErsetztMitWarnungUndWeistNullZurueck) {
   EXPECT_EQ(satz.effekte.size(), 1u);
   EXPECT_EQ(satz.effekte.at(3), &b);
   EXPECT_EQ(Texte().size(), 3u);
+}
+
+// --- The chain -------------------------------------------------------------------------------
+
+struct PassBeschr {
+  std::vector<std::string> eingaben;
+  std::string ausgabe = "ergebnis";
+  std::uint64_t teiler = 1;
+};
+
+class Kette : public Filter {
+ protected:
+  // An effect of passes that read their inputs through "bild" and "bildGroesse".
+  const FilterEffekt* Effekt(const std::string& name, const std::vector<PassBeschr>& paesse,
+                             const std::string& extra = "") {
+    std::string xml = extra;
+    for (const PassBeschr& p : paesse) {
+      std::string innen;
+      for (const std::string& e : p.eingaben)
+        innen += "<eingabe name=\"" + e + "\" sampler=\"bild\" konstante=\"bildGroesse\"/>";
+      innen += "<ausgabe name=\"" + p.ausgabe + "\" teiler=\"" + std::to_string(p.teiler) + "\"/>";
+      xml += Pass("", innen);
+    }
+    effekte.push_back(Lade(xml));
+    effekte.back().name = name;
+    return &effekte.back();
+  }
+
+  std::vector<std::string> Bilder() const {
+    std::vector<std::string> namen;
+    for (const auto& b : satz.bilder) namen.push_back(b.name + "/" + std::to_string(b.art) + "/" + std::to_string(b.teiler));
+    return namen;
+  }
+  std::vector<std::int64_t> Ausgaben() const {
+    std::vector<std::int64_t> a;
+    for (const auto& s : satz.schritte) a.push_back(s.ausgabe);
+    return a;
+  }
+  std::vector<std::vector<std::uint64_t>> Eingaben() const {
+    std::vector<std::vector<std::uint64_t>> e;
+    for (const auto& s : satz.schritte) e.push_back(s.eingaben);
+    return e;
+  }
+  void Berechne() {
+    sammler->zeilen.clear();
+    FilterVerwaltung::BerechneFilterkette(satz);
+  }
+
+  std::deque<FilterEffekt> effekte;
+  FilterSatz satz;
+};
+
+struct KettenFall {
+  std::vector<PassBeschr> paesse;
+  std::vector<std::string> bilder;
+  std::vector<std::int64_t> ausgaben;
+  std::vector<std::vector<std::uint64_t>> eingaben;
+  std::string meldung;
+};
+
+TEST_F(Kette, Tabellen) {
+  const PassBeschr liestErgebnis{{"ergebnis"}};
+  const std::vector<std::string> fest = {"ergebnis/1/1", "hdr_ref/3/1"};
+  auto mit = [&](std::vector<std::string> mehr) {
+    mehr.insert(mehr.begin(), fest.begin(), fest.end());
+    return mehr;
+  };
+  const std::vector<KettenFall> faelle = {
+      {{}, fest, {}, {}, ""},
+      {{liestErgebnis}, fest, {-1}, {{0}}, ""},
+      {{liestErgebnis, liestErgebnis}, mit({"quiff/0/1"}), {2, -1}, {{0}, {2}}, ""},
+      {{liestErgebnis, liestErgebnis, liestErgebnis}, mit({"quiff/0/1", "quoff/0/1"}), {2, 3, -1}, {{0}, {2}, {3}}, ""},
+      {{liestErgebnis, liestErgebnis, liestErgebnis, liestErgebnis}, mit({"quiff/0/1", "quoff/0/1"}),
+       {2, 3, 2, -1}, {{0}, {2}, {3}, {2}}, ""},
+      // Drawn over what the last writer of "ergebnis" drew.
+      {{liestErgebnis, {{"hdr_ref"}}, liestErgebnis}, mit({"quiff/0/1"}), {2, 2, -1}, {{0}, {1}, {2}}, ""},
+      {{{{"ergebnis"}, "halb", 2}, {{"halb"}, "halb", 4}, {{"halb", "ergebnis"}}}, mit({"halb/0/2"}), {2, 2, -1},
+       {{0}, {2}, {2, 0}},
+       "!FilterEffekt \"e\", Filter \"Filter2\" definiert Ausgabebild mit konfliktbehafteten Parametern."},
+      {{{{"ergebnis", "fehlt"}}}, fest, {-1}, {{0, 0}},
+       "!FilterVerwaltung::BerechneFilterkette(): Das 2. Eingabebild \"fehlt\" des Filters \"Filter1\" im Effekt "
+       "\"e\" konnte nicht zugeordnet werden. Rohbild der Engine wird verwendet."},
+  };
+  for (std::size_t i = 0; i < faelle.size(); ++i) {
+    SCOPED_TRACE(i);
+    const KettenFall& f = faelle[i];
+    satz.effekte.clear();
+    if (!f.paesse.empty()) satz.AddFilter(Effekt("e", f.paesse), 0);
+    Berechne();
+    EXPECT_EQ(Bilder(), f.bilder);
+    EXPECT_EQ(Ausgaben(), f.ausgaben);
+    EXPECT_EQ(Eingaben(), f.eingaben);
+    if (f.meldung.empty())
+      EXPECT_TRUE(Texte().empty()) << ::testing::PrintToString(Texte());
+    else
+      EXPECT_EQ(Texte(), std::vector<std::string>{f.meldung});
+  }
+}
+
+TEST_F(Kette, MehrereEffekteTeilenParameterUndTexturen) {
+  const std::string param = "<param name=\"staerke\"><konstante wert=\"gStaerke\"/><standard r=\"%\"/></param>";
+  auto mitWert = [&](const char* w) { return std::string(param).replace(param.find('%'), 1, w); };
+  satz.AddFilter(Effekt("spaet", {{{"ergebnis"}}}, mitWert("2") + "<textur name=\"quiff\"/>"), 5);
+  satz.AddFilter(Effekt("frueh", {{{"ergebnis", "rauschen"}}}, mitWert("1") + "<textur name=\"rauschen\"/>"), -1);
+  satz.AddFilter(Effekt("leer", {}, mitWert("3")), 2);
+  Berechne();
+  EXPECT_EQ(Bilder(), (std::vector<std::string>{"ergebnis/1/1", "hdr_ref/3/1", "rauschen/2/1", "quiff/2/1", "quiff/0/1"}));
+  ASSERT_EQ(satz.parameterWerte.size(), 1u);
+  EXPECT_EQ(satz.parameterWerte[0].wert[0], 1.0f);
+  EXPECT_EQ(satz.schritte[1].parameter, std::vector<std::int64_t>{0});
+  EXPECT_EQ(Ausgaben(), (std::vector<std::int64_t>{4, -1}));
+  EXPECT_EQ(Eingaben(), (std::vector<std::vector<std::uint64_t>>{{0, 2}, {4}}));
+  EXPECT_TRUE(Texte().empty()) << ::testing::PrintToString(Texte());
+
+  // Declared textures take their names before any output does.
+  satz.effekte.clear();
+  satz.AddFilter(Effekt("a", {{{"ergebnis"}, "zwischen"}}), 0);
+  satz.AddFilter(Effekt("b", {{{"zwischen"}}}, "<textur name=\"zwischen\"/>"), 1);
+  satz.AddFilter(Effekt("c", {{{"ergebnis"}, "zwischen"}}, "<textur name=\"hdr_ref\"/>"), 2);
+  Berechne();
+  EXPECT_EQ(Texte(), (std::vector<std::string>{
+                         "!Filtereffekt \"c\" definiert Eingabetextur \"hdr_ref\", die vorher schon Renderziel war.",
+                         "!FilterEffekt \"a\", Filter \"Filter1\" definiert Ausgabebild mit konfliktbehafteten Parametern.",
+                         "!FilterEffekt \"c\", Filter \"Filter1\" definiert Ausgabebild mit konfliktbehafteten Parametern."}));
+}
+
+// --- Drawing the chain -----------------------------------------------------------------------
+
+class KetteZeichnen : public Kette {
+ protected:
+  // Into a large target, so that the output's size and place are free.
+  void Zeichne(std::uint64_t breite, std::uint64_t hoehe, std::uint64_t x = 10, std::uint64_t y = 20) {
+    if (!szene) {
+      szene = kontext->ErzeugeTextur(1280, 768, 1, 2560);
+      const std::string erzeugt = Aufrufe("CreateTexture").back();
+      bindeSzene = "SetTexture(0, " + erzeugt.substr(erzeugt.find("-> ") + 3) + ") = D3D_OK";
+      ziel = kontext->ErzeugeRenderziel(Quelm_RenderzielBeschr(kontext->ErzeugeTextur(2048, 2048, 1, 2560), nullptr));
+    }
+    steuerung->LeereProtokoll();
+    sammler->zeilen.clear();
+    Verwaltung().ZeichneFilterkette(satz, szene, {ziel, x, y, breite, hoehe}, Verwaltung().GibRessourcen());
+  }
+  // Width and height of the textures created.
+  std::vector<std::string> Erzeugt() const {
+    std::vector<std::string> g;
+    for (const auto& a : Aufrufe("CreateTexture")) g.push_back(a.substr(14, a.find(", 1, 0x1") - 14));
+    return g;
+  }
+  void TearDown() override {
+    satz.LeereKette();
+    if (ziel) {
+      kontext->GibFrei(ziel->beschr.farbBuffer[0]);
+      kontext->GibFrei(ziel);
+    }
+    kontext->GibFrei(szene);
+    Kette::TearDown();
+  }
+  Quelm_Textur* szene = nullptr;
+  Quelm_Renderziel* ziel = nullptr;
+  std::string bindeSzene;  // the log line that binds the scene image
+};
+
+TEST_F(KetteZeichnen, BildgroessenBereicheUndKonstanten) {
+  satz.AddFilter(Effekt("e", {{{"ergebnis"}, "viertel", 4}, {{"viertel"}}}), 0);
+  Berechne();
+  Zeichne(1280, 768);
+  EXPECT_EQ(Erzeugt(), std::vector<std::string>{"320, 192"});
+  // The chain image's viewport is the whole target, which binding it sets already.
+  EXPECT_EQ(Aufrufe("SetViewport"), std::vector<std::string>{"SetViewport({10, 20, 1280, 768, 0, 1}) = D3D_OK"});
+  // Per pass: "gPosOffset" of its viewport, then the size ratios of its input.
+  EXPECT_EQ(Aufrufe("SetVertexShaderConstantF"),
+            (std::vector<std::string>{"SetVertexShaderConstantF(0, 1, {-0.0015625 0.00260417 0 0}) = D3D_OK",
+                                      "SetVertexShaderConstantF(0, 1, {-0.000390625 0.000651042 0 0}) = D3D_OK"}));
+  EXPECT_EQ(Aufrufe("SetPixelShaderConstantF"),
+            (std::vector<std::string>{"SetPixelShaderConstantF(0, 1, {1 1 0.00078125 0.00130208}) = D3D_OK",
+                                      "SetPixelShaderConstantF(0, 1, {1 1 0.003125 0.00520833}) = D3D_OK"}));
+  EXPECT_EQ(Anzahl("DrawIndexedPrimitive"), 2u);
+
+  Zeichne(1280, 768);
+  EXPECT_EQ(Anzahl("CreateTexture"), 0u);
+  Zeichne(1920, 1080, 0, 0);
+  EXPECT_EQ(Erzeugt(), std::vector<std::string>{"480, 270"});
+  Zeichne(1920, 1080, 0, 0);
+  EXPECT_EQ(Anzahl("CreateTexture"), 0u);
+}
+
+TEST_F(KetteZeichnen, TeilerUeberDerGroesseGibtEinPixel) {
+  satz.AddFilter(Effekt("e", {{{"ergebnis"}, "klein", 5000}, {{"klein"}}}), 0);
+  Berechne();
+  Zeichne(1280, 768);
+  EXPECT_EQ(Erzeugt(), std::vector<std::string>{"1, 1"});
+  // 1280 / 5000 is 0: the ratio is 0, not a division by zero.
+  EXPECT_EQ(Aufrufe("SetPixelShaderConstantF").back(), "SetPixelShaderConstantF(0, 1, {0 0 1 1}) = D3D_OK");
+}
+
+TEST_F(KetteZeichnen, LeereKetteKopiertDasBild) {
+  Berechne();
+  Zeichne(1280, 768);
+  EXPECT_EQ(Anzahl("DrawIndexedPrimitive"), 1u);
+  EXPECT_EQ(Aufrufe("SetTexture"), std::vector<std::string>{bindeSzene});
+  EXPECT_EQ(Aufrufe("SetViewport"), std::vector<std::string>{"SetViewport({10, 20, 1280, 768, 0, 1}) = D3D_OK"});
+  EXPECT_TRUE(Texte().empty()) << ::testing::PrintToString(Texte());
+}
+
+TEST_F(KetteZeichnen, EingabeOhneTexturWirdNichtGebundenUndEinmalGemeldet) {
+  satz.AddFilter(Effekt("e", {{{"ergebnis", "rauschen", "hdr_ref"}}}, "<textur name=\"rauschen\"/>"), 0);
+  Berechne();
+  Zeichne(1280, 768);
+  EXPECT_EQ(Aufrufe("SetTexture"), std::vector<std::string>{bindeSzene});
+  EXPECT_EQ(Aufrufe("SetPixelShaderConstantF"),
+            std::vector<std::string>{"SetPixelShaderConstantF(0, 1, {1 1 0.00078125 0.00130208}) = D3D_OK"});
+  EXPECT_EQ(Texte(), (std::vector<std::string>{
+                         "?FilterVerwaltung::ZeichneFilterkette(): Eingabebild \"rauschen\" des Filters \"Filter1\" hat "
+                         "keine Textur und wird nicht gebunden.",
+                         "?FilterVerwaltung::ZeichneFilterkette(): Eingabebild \"hdr_ref\" des Filters \"Filter1\" hat "
+                         "keine Textur und wird nicht gebunden."}));
+  Zeichne(1280, 768);
+  EXPECT_TRUE(Texte().empty());
+  EXPECT_EQ(Anzahl("DrawIndexedPrimitive"), 1u);
 }
 
 }  // namespace
