@@ -1,6 +1,7 @@
 // Filter effect files and filter management on the recording device: naming, divisors,
 // blending, keywords, parameters, messages, and what a failing pass leaves behind.
 #include "FilterVerwaltung.h"
+#include "Quelm_Konsole.h"
 #include "RenderTestHilfen.h"
 
 #include <tinyxml.h>
@@ -26,10 +27,14 @@ std::string Pass(const std::string& attribute, const std::string& inhalt, bool m
 
 class Filter : public AufzeichnungsTest {
  protected:
+  // Without shader dumps: parallel test programs would share their files.
+  void VorDemKontext() override { DebugShader(false); }
   void TearDown() override {
     verwaltung.reset();
     AufzeichnungsTest::TearDown();
+    DebugShader(true);
   }
+  static void DebugShader(bool an) { Quelm_KonsolenVariable::Finde("debugShader")->SetzeBool(an); }
 
   std::size_t Objekte() {
     std::size_t n = 0;
