@@ -54,6 +54,45 @@ $main() {
 }
 )";
 
+// The prelude's functions and macros, one case per quad, chosen by a constant.
+constexpr const char* kPixelVorspann = R"(
+$rein float2 uv;
+$raus float4 erg;
+DEF_SAMPLER_2D( gBild);
+DEF_SAMPLER_CUBE( gWuerfel);
+float4 gFall;
+CONST float kHalb = 0.5f;
+CONST_ARRAY_START( float, kTabelle)
+  0.25f, 0.5f, 0.75f
+CONST_ARRAY_ENDE;
+$main() {
+  float f = gFall.x;
+  if (f < 0.5f) {
+    erg = float4( TEXKOORD_RT( float2( 0.25f, 0.25f)), 0.0f, 1.0f);
+  } else if (f < 1.5f) {
+    float2 d = TEXKOORD_RTD( float2( 0.25f, 0.5f));
+    erg = float4( d.x, -d.y, 0.0f, 1.0f);
+  } else if (f < 2.5f) {
+    erg = float4( MachV2( 0.25f).y, MachV3( 0.5f).z, MachV4( 0.75f).w, 1.0f);
+  } else if (f < 3.5f) {
+    float3x3 m = MachFloat3x3( 0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f);
+    erg = float4( m[0][1], m[1][0], m[2][2], 1.0f);
+  } else if (f < 4.5f) {
+    float4x4 m = MachFloat4x4( 0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f, 11.0f,
+                               12.0f, 13.0f, 14.0f, 15.0f) / 16.0f;
+    erg = float4( m[0][3], m[3][0], m[2][1], 1.0f);
+  } else if (f < 5.5f) {
+#if GRAFIK_DIRECTX == 9
+    erg = float4( kTabelle[0], kTabelle[2], kHalb, 1.0f);
+#endif
+  } else if (f < 6.5f) {
+    erg = SAMPLE_2D_LOD( gBild, uv, 1.0f);
+  } else {
+    erg = SAMPLE_CUBE_LOD( gWuerfel, float3( 1.0f, 0.0f, 0.0f), 0.0f);
+  }
+}
+)";
+
 class ShaderGL : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -255,6 +294,44 @@ TEST_F(ShaderGL, FehlerhafteQuelleMitStillGibtNurDenCompilertext) {
   ASSERT_NE(kaputt->GibUebersetzungsMeldungen(), nullptr);
   EXPECT_NE(std::string(kaputt->GibUebersetzungsMeldungen()).find("gFehlt"), std::string::npos);
   kontext->GibFrei(kaputt);
+}
+
+TEST_F(ShaderGL, VorspannRechnetWieBeschrieben) {
+  BaueProgramm(kPixelVorspann);
+  // Level 0 red, level 1 green: the LOD sample must read level 1.
+  std::vector<std::uint32_t> rot(16, 0xFFFF0000u), gruen(4, 0xFF00FF00u);
+  Quelm_TexturVorgabe stufen;
+  stufen.stufen[0] = TBereich(reinterpret_cast<std::uint8_t*>(rot.data()), PXFMT_A8R8G8B8, 4, 4, 16);
+  stufen.stufen[1] = TBereich(reinterpret_cast<std::uint8_t*>(gruen.data()), PXFMT_A8R8G8B8, 2, 2, 8);
+  Quelm_Textur* textur = kontext->ErzeugeTextur(0, 0, 2, PXFMT_A8R8G8B8 | FLAG_MANUELLE_MIPMAPS, stufen);
+  Quelm_Bild bild;
+  bild.SetCubeMapGroesse(2, PXFMT_A8R8G8B8, 1);
+  for (int seite = 0; seite < 6; ++seite)
+    for (int i = 0; i < 4; ++i) std::memcpy(bild.seiten[seite]->daten + i * 4, &kSeitenFarbe[seite], 4);
+  Quelm_BasisObjekt* wuerfel = kontext->ErzeugeTexturAusBild(bild);
+  kontext->SetTextur(static_cast<std::uint32_t>(programm->FindeSampler("gBild")), sampler, textur);
+  kontext->SetTextur(static_cast<std::uint32_t>(programm->FindeSampler("gWuerfel")), sampler, wuerfel);
+
+  const std::uint32_t erwartet[] = {
+      0xFF40BF00u,  // TEXKOORD_RT: (0.25, 0.75)
+      0xFF408000u,  // TEXKOORD_RTD: (0.25, -0.5)
+      0xFF4080BFu,  // MachV2, MachV3, MachV4
+      0xFF3366E6u,  // MachFloat3x3 in row order: [0][1] 0.2, [1][0] 0.4, [2][2] 0.9
+      0xFF30BF8Fu,  // MachFloat4x4 in row order: [0][3] 3/16, [3][0] 12/16, [2][1] 9/16
+      0xFF40BF80u,  // CONST, CONST_ARRAY_START/ENDE, GRAFIK_DIRECTX
+      0xFF00FF00u,  // SAMPLE_2D_LOD at level 1
+      kSeitenFarbe[2],  // SAMPLE_CUBE_LOD towards +X
+  };
+  kontext->Leeren(1, 0.0f, 0.0f, 0.0f, 1.0f);
+  for (unsigned fall = 0; fall < std::size(erwartet); ++fall) {
+    kontext->SetProgrammKonstante(programm->FindeKonstante("gFall"), static_cast<float>(fall), 0.0f, 0.0f, 0.0f);
+    Viereck(fall * 8.0f, 0, fall * 8.0f + 8, 8);
+  }
+  const GlTest::Pixelbild b = Lies();
+  for (unsigned fall = 0; fall < std::size(erwartet); ++fall)
+    EXPECT_TRUE(GlTest::Nahe(b(fall * 8 + 4, 4), erwartet[fall])) << "Fall " << fall;
+  kontext->GibFrei(textur);
+  kontext->GibFrei(wuerfel);
 }
 
 }  // namespace
