@@ -3,7 +3,7 @@
 #include "Quelm_Protokolliere.h"
 #include "Quelm_Zeitgeber.h"
 
-std::atomic<std::uint64_t> Quelm_BasisObjekt::serienZaehler{0};
+std::uint64_t Quelm_BasisObjekt::serienZaehler = 0;
 
 Quelm_BasisObjekt::Quelm_BasisObjekt(std::uint64_t flags)
     : seriennummer(++serienZaehler), letzteNutzung(gZeitgeber.zeit), flags(flags) {}

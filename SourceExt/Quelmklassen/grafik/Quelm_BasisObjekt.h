@@ -5,7 +5,6 @@
 #include "Quelm_Zeitbasis.h"
 #include "d3d9/d3d9.h"
 
-#include <atomic>
 #include <cstdint>
 
 class Quelm_ZeichenKontext;
@@ -50,7 +49,7 @@ class Quelm_BasisObjekt {
   static void VergissGeraeteObjekt(const void* objekt);
 
   // Serial numbers handed out so far (process-wide).
-  static std::uint64_t Seriennummern() { return serienZaehler.load(); }
+  static std::uint64_t Seriennummern() { return serienZaehler; }
 
  protected:
   void StempleNutzung();
@@ -82,5 +81,7 @@ class Quelm_BasisObjekt {
   static void WarneVideoRAMKnapp();
   static std::uint64_t SchaffePlatz();
 
-  static std::atomic<std::uint64_t> serienZaehler;
+  // Plain like the registry: resources are made on the render context's thread only
+  // (Quelm_ZeichenKontext.h).
+  static std::uint64_t serienZaehler;
 };

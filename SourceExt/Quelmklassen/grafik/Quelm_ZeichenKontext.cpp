@@ -1,5 +1,6 @@
 #include "Quelm_ZeichenKontext.h"
 
+#include "Basisdienste.h"
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Bild.h"
 #include "Quelm_Protokolliere.h"
@@ -8,6 +9,7 @@
 #include <cxxabi.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -68,7 +70,13 @@ void ProtokolliereDavon(const char* was, const Posten& p) {
 
 }  // namespace
 
-Quelm_ZeichenKontext::Quelm_ZeichenKontext() : impl(this) {
+#ifndef NDEBUG
+void Quelm_ZeichenKontext::PruefeThread() const {
+  assert(Plattform::ThreadId() == thread_ && "render context used off its thread");
+}
+#endif
+
+Quelm_ZeichenKontext::Quelm_ZeichenKontext() : impl(this), thread_(Plattform::ThreadId()) {
   SetzeZustandZurueck();
   standardAlpha = ErzeugeAlphaZustand(Quelm_AlphaZustandBeschr());
   SetAlphaZustand(nullptr);
@@ -123,6 +131,7 @@ std::uint64_t Quelm_ZeichenKontext::FindeFreieAllocID() {
 }
 
 void Quelm_ZeichenKontext::Registriere(Quelm_BasisObjekt* objekt) {
+  PruefeThread();
   const std::uint64_t id = FindeFreieAllocID();
   objekte[id] = objekt;
   belegt[id / 64] |= std::uint64_t{1} << (id % 64);
@@ -131,6 +140,7 @@ void Quelm_ZeichenKontext::Registriere(Quelm_BasisObjekt* objekt) {
 }
 
 void Quelm_ZeichenKontext::GibFrei(Quelm_BasisObjekt* objekt) {
+  PruefeThread();
   if (!objekt) return;
   const std::uint64_t id = objekt->AllocID;
   if (id < kapazitaet && objekte[id] == objekt) {
@@ -234,6 +244,7 @@ Quelm_TiefeZustand* Quelm_ZeichenKontext::ErzeugeTiefeZustand(const Quelm_TiefeZ
 // --- State setters ---------------------------------------------------------------------------
 
 void Quelm_ZeichenKontext::SetzeZustandZurueck() {
+  PruefeThread();
   renderziel = Marke<Quelm_Renderziel>();
   rueckseite = 3;
   tiefeZustand = Marke<Quelm_TiefeZustand>();
@@ -251,6 +262,7 @@ void Quelm_ZeichenKontext::SetzeZustandZurueck() {
 }
 
 void Quelm_ZeichenKontext::SetRenderZiel(Quelm_Renderziel* ziel) {
+  PruefeThread();
   if (ziel == renderziel) {
     SetRenderBereich(0, 0, kGanz, kGanz);
     return;
@@ -278,6 +290,7 @@ void Quelm_ZeichenKontext::SetRenderZiel(Quelm_Renderziel* ziel) {
 
 void Quelm_ZeichenKontext::SetRenderBereich(std::uint64_t x, std::uint64_t y, std::uint64_t breite,
                                             std::uint64_t hoehe) {
+  PruefeThread();
   x = std::min(x, zielBreite);
   y = std::min(y, zielHoehe);
   // Saturating, so that a width of -1 reaches the edge from any x.
@@ -295,10 +308,12 @@ void Quelm_ZeichenKontext::SetRenderBereich(std::uint64_t x, std::uint64_t y, st
 }
 
 void Quelm_ZeichenKontext::Leeren(std::uint32_t flags, float r, float g, float b, float a) {
+  PruefeThread();
   impl.Leeren(flags, r, g, b, a);
 }
 
 void Quelm_ZeichenKontext::SetRueckseite(std::uint32_t modus) {
+  PruefeThread();
   if (modus == rueckseite) return;
   rueckseite = modus;
   impl.SetRueckseite(modus);
@@ -306,6 +321,7 @@ void Quelm_ZeichenKontext::SetRueckseite(std::uint32_t modus) {
 }
 
 void Quelm_ZeichenKontext::SetProgramm(Quelm_Programm* neu) {
+  PruefeThread();
   if (neu == programm) return;
   if (neu) neu->Benutzen();
   programm = neu;
@@ -314,6 +330,7 @@ void Quelm_ZeichenKontext::SetProgramm(Quelm_Programm* neu) {
 }
 
 void Quelm_ZeichenKontext::SetProgrammKonstante(std::int32_t handle, const float (&werte)[4]) {
+  PruefeThread();
   impl.SetProgrammKonstante(handle, werte);
   ++zaehler.konstanten;
 }
@@ -324,6 +341,7 @@ void Quelm_ZeichenKontext::SetProgrammKonstante(std::int32_t handle, float x, fl
 }
 
 void Quelm_ZeichenKontext::SetProgrammKonstante(std::int32_t handle, const float (&matrix)[16]) {
+  PruefeThread();
   float transponiert[16];
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 4; ++c) transponiert[4 * r + c] = matrix[4 * c + r];
@@ -332,6 +350,7 @@ void Quelm_ZeichenKontext::SetProgrammKonstante(std::int32_t handle, const float
 }
 
 void Quelm_ZeichenKontext::SetTiefeZustand(Quelm_TiefeZustand* zustand) {
+  PruefeThread();
   if (!zustand) zustand = standardTiefe;
   if (zustand == tiefeZustand || !zustand) return;
   zustand->Benutzen();
@@ -341,6 +360,7 @@ void Quelm_ZeichenKontext::SetTiefeZustand(Quelm_TiefeZustand* zustand) {
 }
 
 void Quelm_ZeichenKontext::SetAlphaZustand(Quelm_AlphaZustand* zustand) {
+  PruefeThread();
   if (!zustand) zustand = standardAlpha;
   if (zustand == alphaZustand || !zustand) return;
   zustand->Benutzen();
@@ -350,6 +370,7 @@ void Quelm_ZeichenKontext::SetAlphaZustand(Quelm_AlphaZustand* zustand) {
 }
 
 void Quelm_ZeichenKontext::SetVertexBuffer(std::uint64_t strom, Quelm_VertexBuffer* puffer, std::uint64_t stride) {
+  PruefeThread();
   if (strom >= 4) {
     MeldeAusnahme("Ungültiger Vertexkanal", "Quelm_ZeichenKontext::SetVertexBuffer", __FILE__, __LINE__);
     return;
@@ -368,6 +389,7 @@ void Quelm_ZeichenKontext::SetVertexBuffer(std::uint64_t strom, Quelm_VertexBuff
 }
 
 void Quelm_ZeichenKontext::SetIndexBuffer(Quelm_IndexBuffer* puffer) {
+  PruefeThread();
   if (puffer == indexBuffer && !(veraltet_ & kIndexBit)) return;
   if (puffer) puffer->Benutzen();
   impl.SetIndexBuffer(puffer);
@@ -378,6 +400,7 @@ void Quelm_ZeichenKontext::SetIndexBuffer(Quelm_IndexBuffer* puffer) {
 
 void Quelm_ZeichenKontext::SetTextur(std::uint32_t samplerHandle, Quelm_Sampler* sampler,
                                      Quelm_BasisObjekt* textur) {
+  PruefeThread();
   if (sampler) sampler->Benutzen();
   if (textur) textur->Benutzen();
   impl.SetTextur(samplerHandle, sampler, textur);
@@ -387,6 +410,7 @@ void Quelm_ZeichenKontext::SetTextur(std::uint32_t samplerHandle, Quelm_Sampler*
 // --- Draws -----------------------------------------------------------------------------------
 
 bool Quelm_ZeichenKontext::KannZeichnen(const char* funktion, bool indiziert) {
+  PruefeThread();
   // Without these the draw would read a null program or divide by a zero stride.
   if (!programm) {
     MeldeAusnahme("Zeichnen ohne Programm", funktion, __FILE__, __LINE__);
@@ -424,6 +448,7 @@ void Quelm_ZeichenKontext::ZeichneIndexInstanzen(std::uint64_t instanzen) {
 // --- Statistics ------------------------------------------------------------------------------
 
 void Quelm_ZeichenKontext::GibStatistik() {
+  PruefeThread();
   struct PufferPosten {
     Posten alle, videoRAM, dynamisch, offline;
   };

@@ -3,6 +3,12 @@
 // under an allocation id, every state change and draw goes through it. A shadow of the
 // current bindings makes repeated settings free; the per-frame counters show what a frame
 // did; resources still registered when it is destroyed are reported.
+//
+// Threads: the render context, its device and every GPU resource belong to the thread
+// that creates the context, the main thread. Creating, using, releasing and drawing
+// happen there only, so none of it takes a lock. Background jobs touch CPU-side data only
+// (meshes, images, byte buffers) and hand their results back with a main-thread job,
+// which uploads them. Debug builds check this on the context's entry points.
 #include "Quelm_BasisObjekt.h"
 #include "Quelm_Puffer.h"
 #include "Quelm_Renderziel.h"
@@ -84,6 +90,13 @@ class Quelm_ZeichenKontext {
   Quelm_ZeichenKontext& operator=(const Quelm_ZeichenKontext&) = delete;
 
   bool HatGeraet() const { return impl.geraet != nullptr; }
+
+  // Stops a debug build when called off the context's thread (see the threading rule above).
+#ifdef NDEBUG
+  void PruefeThread() const {}
+#else
+  void PruefeThread() const;
+#endif
 
   // --- Factories: the caller gives each object back with GibFrei.
   Quelm_VertexBuffer* ErzeugeVertexBuffer(std::uint64_t groesse, std::uint64_t flags, Quelm_PufferDaten& daten);
@@ -170,6 +183,8 @@ class Quelm_ZeichenKontext {
     return objekt.release();
   }
   bool KannZeichnen(const char* funktion, bool indiziert);
+
+  std::uint32_t thread_;  // the creating thread's id
 
   // Bits 0-3: the stream's binding must be sent again although the shadow matches;
   // bit 4 the same for the index buffer (set when the bound buffer was evicted).

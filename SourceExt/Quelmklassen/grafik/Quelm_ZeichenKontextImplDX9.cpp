@@ -492,6 +492,7 @@ void Quelm_ZeichenKontextImplDX9::ZeichneIndexInstanzen(std::uint64_t instanzen)
 // --- Reset and read-back ---------------------------------------------------------------------
 
 bool Quelm_ZeichenKontextImplDX9::Zuruecksetzen() {
+  kontext->PruefeThread();
   if (!geraet) return false;
   kontext->FuerJedesObjekt([](Quelm_BasisObjekt* o) {
     if (o->BelegtVideoRAM()) o->Freigeben();
@@ -539,6 +540,7 @@ void Quelm_ZeichenKontextImplDX9::HoleFlaechen() {
 }
 
 bool Quelm_ZeichenKontextImplDX9::LiesBildschirmInhalt(const TBereich& ziel) {
+  kontext->PruefeThread();
   if (!geraet) return false;
   IDirect3DSurface9* roh = nullptr;
   const HRESULT hr = geraet->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &roh);
