@@ -1,4 +1,5 @@
 #include "Quelm_Bild.h"
+#include "BildHilfen.h"
 #include "TBereich.h"
 #include "TestHilfen.h"
 
@@ -14,16 +15,6 @@
 #include <vector>
 
 namespace {
-
-std::uint32_t Pixel(const TBereich& b, std::uint64_t x, std::uint64_t y) {
-  std::uint32_t v;
-  std::memcpy(&v, b.daten + y * b.pitch + x * 4, 4);
-  return v;
-}
-
-void SetzePixel(const TBereich& b, std::uint64_t x, std::uint64_t y, std::uint32_t v) {
-  std::memcpy(b.daten + y * b.pitch + x * 4, &v, 4);
-}
 
 void Fuelle(const Quelm_Bild& bild, unsigned saat) {
   std::mt19937 zufall(saat);

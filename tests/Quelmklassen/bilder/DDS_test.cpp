@@ -1,3 +1,4 @@
+#include "BildHilfen.h"
 #include "Quelm_Bild.h"
 #include "TSpeicher.h"
 #include "TestHilfen.h"
@@ -86,12 +87,6 @@ Bytes Folge(std::size_t n, std::uint8_t start = 1) {
   Bytes b(n);
   std::iota(b.begin(), b.end(), start);
   return b;
-}
-
-std::uint32_t Pixel(const Quelm_Bild& bild, std::uint64_t x, std::uint64_t y) {
-  std::uint32_t v;
-  std::memcpy(&v, bild.daten + y * bild.pitch + x * 4, 4);
-  return v;
 }
 
 class DDS : public ProtokollTest {

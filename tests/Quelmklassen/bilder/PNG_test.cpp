@@ -1,3 +1,4 @@
+#include "BildHilfen.h"
 #include "Quelm_Bild.h"
 #include "Quelm_PNG.h"
 #include "TSpeicher.h"
@@ -104,12 +105,6 @@ void Fuelle(TSpeicher& s, const Bytes& b) {
   if (!b.empty()) std::memcpy(s.daten, b.data(), b.size());
   s.groesse = b.size();
   s.position = 0;
-}
-
-std::uint32_t Pixel(const Quelm_Bild& bild, std::uint64_t x, std::uint64_t y) {
-  std::uint32_t v;
-  std::memcpy(&v, bild.daten + y * bild.pitch + x * 4, 4);
-  return v;
 }
 
 class PNG : public ProtokollTest {

@@ -1,5 +1,6 @@
 // The render context on the OpenGL device under a virtual X server: clearing through the
 // context and reading the back buffer back into an image; the screen's start without device.
+#include "BildHilfen.h"
 #include "GlKontextTest.h"
 #include "Quelm_Bild.h"
 #include "Quelm_Screen3D.h"
@@ -24,13 +25,6 @@ namespace D3D9 = Plattform::D3D9;
 class OpenGLKontext : public GlKontextTest {
  protected:
   OpenGLKontext() : GlKontextTest(320, 200) {}
-
-  static std::uint32_t Pixel(const Quelm_Bild& bild, std::uint64_t x, std::uint64_t y) {
-    std::uint32_t p;
-    std::memcpy(&p, bild.daten + y * bild.pitch + x * 4, 4);
-    return p;
-  }
-
 };
 
 TEST_F(OpenGLKontext, LeertDenRueckpufferUndLiestIhnInEinBild) {
