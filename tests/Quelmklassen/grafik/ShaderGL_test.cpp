@@ -1,19 +1,13 @@
 // Programs from macro-language sources and textures drawn on the OpenGL device under a
 // virtual X server, read back pixel by pixel.
-#include "GlHilfen.h"
+#include "GlKontextTest.h"
 #include "Quelm_Bild.h"
 #include "Quelm_Konsole.h"
 #include "Quelm_Renderziel.h"
-#include "Quelm_Screen3D.h"
 #include "Quelm_Shader.h"
 #include "Quelm_Textur.h"
 #include "Quelm_VertexEingabe.h"
-#include "Quelm_ZeichenKontext.h"
 #include "Quelm_Zustaende.h"
-#include "TestHilfen.h"
-#include "fenster/Fenster.h"
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 
@@ -93,43 +87,30 @@ $main() {
 }
 )";
 
-class ShaderGL : public ::testing::Test {
+class ShaderGL : public GlKontextTest {
  protected:
-  void SetUp() override {
-    AktiviereProtokoll(ordner.pfad());
-    sammler = std::make_unique<ZeilenSammler>();
-    Quelm_KonsolenVariable::Finde("debugShader")->SetzeBool(false);
-    ASSERT_NE(fenster.glfw(), nullptr);
-    Quelm_Screen3D::modus = {kGroesse, kGroesse, 0, 0};
-    Quelm_Screen3D::modusFlags = 0;
-    Quelm_Screen3D::fenster = fenster.glfw();
-    Quelm_Screen3D::nativesFenster = Plattform::Fenster::HandleVon(fenster.glfw());
-    kontext = new Quelm_ZeichenKontext();
-    Quelm_Screen3D::zeichenKontext = kontext;
-    ASSERT_TRUE(kontext->HatGeraet());
+  ShaderGL() : GlKontextTest(kGroesse, kGroesse) {}
 
+  void SetUp() override {
+    GlKontextTest::SetUp();
+    Quelm_KonsolenVariable::Finde("debugShader")->SetzeBool(false);
     eingabe = kontext->ErzeugeVertexEingabe();
     eingabe->AddKanal(0, KANAL_FLOAT3, 0, false);
     eingabe->AddKanal(0, KANAL_FLOAT2, 12, false);
     eingabe->Beenden();
-    const float ecken[] = {0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 1, 1, 0, 1, 1};
-    viereck = kontext->ErzeugeVertexBuffer(
-        sizeof ecken, 0, Quelm_PufferDaten{reinterpret_cast<std::uint8_t*>(const_cast<float*>(ecken)), sizeof ecken, 0});
+    float ecken[] = {0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 1, 1, 0, 1, 1};
+    viereck = kontext->ErzeugeVertexBuffer(sizeof ecken, 0,
+                                           Quelm_PufferDaten{reinterpret_cast<std::uint8_t*>(ecken), sizeof ecken, 0});
     Quelm_SamplerBeschr punkt;
     punkt.adresse = 5;  // clamp on U and V
     sampler = kontext->ErzeugeSampler(punkt);
-    sammler->zeilen.clear();
+    sammler = std::make_unique<ZeilenSammler>();
   }
 
   void TearDown() override {
-    for (Quelm_BasisObjekt* o : {static_cast<Quelm_BasisObjekt*>(programm), static_cast<Quelm_BasisObjekt*>(ps),
-                                 static_cast<Quelm_BasisObjekt*>(vs), static_cast<Quelm_BasisObjekt*>(eingabe),
-                                 static_cast<Quelm_BasisObjekt*>(viereck), static_cast<Quelm_BasisObjekt*>(sampler)})
+    for (Quelm_BasisObjekt* o : std::initializer_list<Quelm_BasisObjekt*>{programm, ps, vs, eingabe, viereck, sampler})
       kontext->GibFrei(o);
-    delete kontext;
-    Quelm_Screen3D::zeichenKontext = nullptr;
-    Quelm_Screen3D::nativesFenster = nullptr;
-    Quelm_Screen3D::fenster = nullptr;
+    GlKontextTest::TearDown();
     Quelm_KonsolenVariable::Finde("debugShader")->SetzeBool(true);
   }
 
@@ -157,10 +138,7 @@ class ShaderGL : public ::testing::Test {
 
   GlTest::Pixelbild Lies() { return GlTest::LiesRueckpuffer(kontext->impl.geraet.get()); }
 
-  TempOrdner ordner;
   std::unique_ptr<ZeilenSammler> sammler;
-  GlTest::VerstecktesFenster fenster{kGroesse, kGroesse};
-  Quelm_ZeichenKontext* kontext = nullptr;
   Quelm_VertexEingabe* eingabe = nullptr;
   Quelm_VertexBuffer* viereck = nullptr;
   Quelm_Sampler* sampler = nullptr;
@@ -172,12 +150,6 @@ class ShaderGL : public ::testing::Test {
 // Four texels: red, green / blue, white.
 constexpr std::uint32_t kTexel[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
 
-std::string Texte(const std::vector<std::string>& t) {
-  std::string s;
-  for (const auto& z : t) s += z + "\n";
-  return s;
-}
-
 void ErwarteViertel(const GlTest::Pixelbild& b, unsigned x0, unsigned y0, unsigned kante) {
   const unsigned h = kante / 2;
   for (unsigned i = 0; i < 4; ++i) {
@@ -187,27 +159,16 @@ void ErwarteViertel(const GlTest::Pixelbild& b, unsigned x0, unsigned y0, unsign
   }
 }
 
-TEST_F(ShaderGL, ProgrammAusMakroSpracheZeichnetTexturiertesViereck) {
+// The four texels as given, from a PNG file and as DXT5 blocks of 4 x 4, each on a quad placed
+// through the matrix constant.
+TEST_F(ShaderGL, ProgrammAusMakroSpracheZeichnetTexturierteVierecke) {
   BaueProgramm(kPixel2D);
   std::uint32_t texel[4];
   std::memcpy(texel, kTexel, sizeof texel);
-  Quelm_TexturVorgabe vorgabe;
-  vorgabe.stufen[0] = TBereich(reinterpret_cast<std::uint8_t*>(texel), PXFMT_A8R8G8B8, 2, 2, 8);
-  Quelm_Textur* textur = kontext->ErzeugeTextur(0, 0, 1, PXFMT_A8R8G8B8, vorgabe);
+  Quelm_TexturVorgabe roh;
+  roh.stufen[0] = TBereich(reinterpret_cast<std::uint8_t*>(texel), PXFMT_A8R8G8B8, 2, 2, 8);
+  Quelm_BasisObjekt* direkt = kontext->ErzeugeTextur(0, 0, 1, PXFMT_A8R8G8B8, roh);
 
-  kontext->Leeren(1, 0.0f, 0.0f, 0.0f, 1.0f);
-  kontext->SetTextur(static_cast<std::uint32_t>(programm->FindeSampler("gBild")), sampler, textur);
-  kontext->SetProgrammKonstante(programm->FindeKonstante("gFarbe"), 1.0f, 1.0f, 1.0f, 1.0f);
-  Viereck(16, 8, 48, 40);
-  const GlTest::Pixelbild b = Lies();
-  EXPECT_EQ(b.Anzahl(0xFF000000u), kGroesse * kGroesse - 32u * 32u);  // exactly the quad is drawn
-  ErwarteViertel(b, 16, 8, 32);
-  kontext->GibFrei(textur);
-}
-
-// The same four texels from a PNG file, and as DXT5 blocks of 4 x 4.
-TEST_F(ShaderGL, PngUndDxt5TexturenWerdenGesampelt) {
-  BaueProgramm(kPixel2D);
   Quelm_Bild png(2, 2, PXFMT_A8R8G8B8);
   std::memcpy(png.daten, kTexel, sizeof kTexel);
   ASSERT_TRUE(Quelm_Bild::SpeicherePNG(png, ordner.pfad() / "t.png"));
@@ -219,24 +180,25 @@ TEST_F(ShaderGL, PngUndDxt5TexturenWerdenGesampelt) {
   for (unsigned y = 0; y < 8; ++y)
     for (unsigned x = 0; x < 8; ++x) std::memcpy(gross.daten + y * gross.pitch + x * 4, &kTexel[(y / 4) * 2 + x / 4], 4);
   std::uint8_t bloecke[64];
-  TBereich::KonvertiereFormat(gross, TBereich(bloecke, PXFMT_DXT5, 8, 8, Quelm_Pitch(PXFMT_DXT5, 8)));
   Quelm_TexturVorgabe vorgabe;
   vorgabe.stufen[0] = TBereich(bloecke, PXFMT_DXT5, 8, 8, Quelm_Pitch(PXFMT_DXT5, 8));
-  Quelm_Textur* dxt = kontext->ErzeugeTextur(0, 0, 1, PXFMT_DXT5 | FLAG_MANUELLE_MIPMAPS, vorgabe);
+  TBereich::KonvertiereFormat(gross, vorgabe.stufen[0]);
+  Quelm_BasisObjekt* dxt = kontext->ErzeugeTextur(0, 0, 1, PXFMT_DXT5 | FLAG_MANUELLE_MIPMAPS, vorgabe);
 
   kontext->Leeren(1, 0.0f, 0.0f, 0.0f, 1.0f);
   kontext->SetProgrammKonstante(programm->FindeKonstante("gFarbe"), 1.0f, 1.0f, 1.0f, 1.0f);
-  const auto bild = static_cast<std::uint32_t>(programm->FindeSampler("gBild"));
-  kontext->SetTextur(bild, sampler, ausPng);
-  Viereck(0, 0, 32, 32);
-  kontext->SetTextur(bild, sampler, dxt);
-  Viereck(32, 32, 64, 64);
+  const float ecke[3][2] = {{2, 4}, {32, 0}, {32, 32}};
+  Quelm_BasisObjekt* texturen[3] = {direkt, ausPng, dxt};
+  for (int i = 0; i < 3; ++i) {
+    kontext->SetTextur(static_cast<std::uint32_t>(programm->FindeSampler("gBild")), sampler, texturen[i]);
+    Viereck(ecke[i][0], ecke[i][1], ecke[i][0] + 28, ecke[i][1] + 28);
+    if (i > 0) kontext->GibFrei(texturen[i]);
+  }
   const GlTest::Pixelbild b = Lies();
-  ErwarteViertel(b, 0, 0, 32);
-  ErwarteViertel(b, 32, 32, 32);
-  EXPECT_TRUE(Texte(sammler->Texte()).empty()) << Texte(sammler->Texte());
-  kontext->GibFrei(ausPng);
-  kontext->GibFrei(dxt);
+  EXPECT_EQ(b.Anzahl(0xFF000000u), kGroesse * kGroesse - 3u * 28u * 28u);  // exactly the quads are drawn
+  for (const auto& e : ecke) ErwarteViertel(b, static_cast<unsigned>(e[0]), static_cast<unsigned>(e[1]), 28);
+  EXPECT_TRUE(sammler->zeilen.empty());
+  kontext->GibFrei(direkt);
 }
 
 // Engine faces 0..5 are +Y, -Y, +X, -X, +Z, -Z.
