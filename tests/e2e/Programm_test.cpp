@@ -131,6 +131,21 @@ TEST_F(Programm, ZuGrossesFensterWirdBegrenztUndSigtermEndetMitSpeichern) {
   EXPECT_NE(cfg.find("<var name=\"displayheight\" wert=\"1024\" />"), std::string::npos) << cfg;
 }
 
+// Typed as a user would: a key stays down for a frame or two, not for no time at all.
+TEST_F(Programm, KonsoleMitF11UndQuitBeendetMitNull) {
+  SchreibeDatei(Benutzerordner() / "tool.cfg",
+                "<?xml version=\"1.0\" ?>\n<config>\n"
+                "    <var name=\"displaywidth\" wert=\"640\" />\n"
+                "    <var name=\"displayheight\" wert=\"480\" />\n"
+                "    <var name=\"fullscreen\" wert=\"nein\" />\n"
+                "</config>\n");
+  Starte();
+  const std::string xdo = "timeout 60 xdotool search --sync --name '^ToolVelmar$' windowfocus --sync ";
+  ASSERT_EQ(std::system((xdo + "keydown F11 sleep 0.2 keyup F11 sleep 0.3 type --delay 80 quit").c_str()), 0);
+  ASSERT_EQ(std::system("xdotool sleep 0.2 keydown Return sleep 0.2 keyup Return"), 0);
+  ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 0);
+}
+
 TEST_F(Programm, OhneBildschirmEndetMitMinusEinsUndSpeichertTrotzdem) {
   Starte(false);
   ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 255);  // -1
