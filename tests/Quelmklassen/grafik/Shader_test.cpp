@@ -128,6 +128,21 @@ TEST_F(Shader, ProgrammGibtHandlesBeiderShader) {
   GibZeichenResourcenFrei();
 }
 
+// Matrix and array inputs take their registers: the vertex inputs the device is told about
+// follow the TEXCOORD numbers of the entry head, and the stages meet on arrays.
+TEST_F(Shader, MatrixUndFeldEingaengeBelegenIhreRegister) {
+  Vs("$rein float3 p;\n$rein float4x4 m;\n$rein float2 t;\n$rein float4 a[2];\n$raus float4 pos;\n"
+     "$raus float2 uv;\n$raus float4 b[2];\n"
+     "$main() { pos = mul( m, float4( p, 1)) + a[1]; uv = t; b[0] = a[0]; b[1] = a[1]; }\n");
+  Ps("$rein float2 uv;\n$rein float4 b[2];\n$raus float4 erg;\n$main() { erg = b[0] + b[1] + uv.x; }\n");
+  Plattform::ShaderBlob blob;
+  ASSERT_TRUE(Plattform::LeseShaderBlob(vertexShader->code->GetBufferPointer(), blob));
+  std::vector<std::uint32_t> texcoord;
+  for (const auto& e : blob.eingaenge)
+    if (e.usage == D3DDECLUSAGE_TEXCOORD) texcoord.push_back(e.usageIndex);
+  EXPECT_EQ(texcoord, (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5, 6}));
+}
+
 TEST_F(Shader, DumpDateienMitGetrenntenZaehlern) {
   SetzeDebugShader(true);
   const int vs0 = Quelm_VertexShaderArt::dumpZaehler, ps0 = Quelm_PixelShaderArt::dumpZaehler;
