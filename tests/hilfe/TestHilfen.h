@@ -43,6 +43,12 @@ class ProtokollTest : public ::testing::Test {
     AktiviereProtokoll(ordner.pfad());
     sammler = std::make_unique<ZeilenSammler>();
   }
+  // The message texts without the source location that exceptions add.
+  std::vector<std::string> Meldungen() const {
+    std::vector<std::string> m;
+    for (const auto& t : sammler->Texte()) m.push_back(t.substr(0, t.find(" (")));
+    return m;
+  }
   // Some collected line contains `text`.
   bool Gemeldet(const std::string& text) const {
     for (const auto& z : sammler->zeilen)

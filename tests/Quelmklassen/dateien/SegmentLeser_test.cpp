@@ -47,26 +47,14 @@ struct Schreiber {
 
 std::string Rechtecke(std::uint32_t a, std::uint32_t b) { return Schreiber().U32(a).U32(b).b; }
 
-class SegmentLeser : public ::testing::Test {
+class SegmentLeser : public ProtokollTest {
  protected:
-  void SetUp() override {
-    AktiviereProtokoll(ordner.pfad());
-    sammler = std::make_unique<ZeilenSammler>();
-  }
   void Lade(const std::string& daten) {
     speicher.Reserviere(daten.size());
     std::memcpy(speicher.daten, daten.data(), daten.size());
     speicher.SetGroesse(daten.size());
     speicher.SetzePosition(0);
   }
-  // The messages logged since SetUp, without their source location.
-  std::vector<std::string> Meldungen() const {
-    std::vector<std::string> m;
-    for (const auto& t : sammler->Texte()) m.push_back(t.substr(0, t.find(" (")));
-    return m;
-  }
-  TempOrdner ordner;
-  std::unique_ptr<ZeilenSammler> sammler;
   TSpeicher speicher;
 };
 

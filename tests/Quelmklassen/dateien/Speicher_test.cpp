@@ -18,21 +18,7 @@ void Fuelle(TSpeicher& s, std::uint64_t n) {
   s.SetzePosition(s.groesse);
 }
 
-class Speicher : public ::testing::Test {
- protected:
-  void SetUp() override {
-    AktiviereProtokoll(ordner.pfad());
-    sammler = std::make_unique<ZeilenSammler>();
-  }
-  // The messages of the lines logged since SetUp, without their source location.
-  std::vector<std::string> Meldungen() const {
-    std::vector<std::string> m;
-    for (const auto& t : sammler->Texte()) m.push_back(t.substr(0, t.find(" (")));
-    return m;
-  }
-  TempOrdner ordner;
-  std::unique_ptr<ZeilenSammler> sammler;
-};
+using Speicher = ProtokollTest;
 
 TEST(SpeicherWachstum, BleibtBis512InternUndWaechstDannAuf10000UndDoppelt) {
   TSpeicher s;
