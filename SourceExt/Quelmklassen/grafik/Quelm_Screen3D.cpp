@@ -6,7 +6,6 @@
 #include "Quelm_Protokolliere.h"
 #include "Quelm_Screen3DSignal.h"
 #include "Quelm_SystemSignal.h"
-#include "Quelm_ZeichenKontext.h"
 
 #include "fenster/Fenster.h"
 #include "InputSystem.h"
@@ -15,7 +14,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <memory>
 
 bool Quelm_Screen3D::glfwGestartet = false;
 Quelm_Anzeigemodus Quelm_Screen3D::modus;
@@ -161,17 +159,14 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
   glfwSetWindowFocusCallback(fenster, &FokusRueckruf);
   glfwSetWindowIconifyCallback(fenster, &IkonisierRueckruf);
 
-  auto kontext = std::make_unique<Quelm_ZeichenKontext>();
-  if (!kontext->HatGeraet()) {
+  if (!ErzeugeZeichenKontext()) {
     // Going on without a device would fail at the first draw; stop start-up instead.
-    kontext.reset();
     Plattform::Fenster::Vergiss(fenster);
     glfwDestroyWindow(fenster);
     fenster = nullptr;
     nativesFenster = nullptr;
     return false;
   }
-  zeichenKontext = kontext.release();  // the screen owns it until Beenden
   initialisiert = true;
   return true;
 }
@@ -241,7 +236,7 @@ void Quelm_Screen3D::SetzeModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyn
     vollbildJetzt = vollbild;
     fullscreen.SetzeBool(vollbild);
   }
-  if (zeichenKontext) zeichenKontext->impl.Zuruecksetzen();
+  SetzeZeichenKontextZurueck();
   moduswechselLaeuft = false;
   ModusGeaendert();
 }
@@ -251,8 +246,7 @@ void Quelm_Screen3D::Beenden() {
   initialisiert = false;
   // The device draws with the window's OpenGL context, so the render context (and every
   // device object with it) goes before the window.
-  delete zeichenKontext;
-  zeichenKontext = nullptr;
+  SchliesseZeichenKontext();
   if (fenster) {
     Plattform::Fenster::Vergiss(fenster);
     glfwDestroyWindow(fenster);
@@ -306,8 +300,4 @@ void Quelm_Screen3D::BefehlReinitVideo(const std::string&) {
   Protokolliere("Darstellung wird geändert auf %dx%d, %s.", static_cast<int>(neu.width), static_cast<int>(neu.height),
                 fullscreen.wertBool ? "Vollbild" : "Fenster");
   SetzeModus(neu, fullscreen.wertBool, vsync.wertBool);
-}
-
-void Quelm_Screen3D::BefehlVideoRam(const std::string&) {
-  if (zeichenKontext) zeichenKontext->GibStatistik();
 }

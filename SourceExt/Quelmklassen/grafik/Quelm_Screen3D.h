@@ -54,4 +54,12 @@ class Quelm_Screen3D {
 
   static void BefehlReinitVideo(const std::string& argumente);
   static void BefehlVideoRam(const std::string& argumente);
+
+ private:
+  // The screen's side of its render context, in Quelm_Screen3DKontext.cpp: the window and
+  // mode code does not include the context, which reads the screen's mode and window.
+  // Makes the context; false (and none kept) without a device.
+  static bool ErzeugeZeichenKontext();
+  static void SetzeZeichenKontextZurueck();
+  static void SchliesseZeichenKontext();
 };
