@@ -42,6 +42,8 @@ struct Quelm_Faser {
   std::size_t rueckStapelGroesse = 0;
   void* tsanFaser = nullptr;
   void* tsanRueck = nullptr;
+  // The next block of the core's stack of recycled blocks while this one is free.
+  Quelm_Faser* naechsterFreier = nullptr;
 
   char* Stapel() { return reinterpret_cast<char*>(this) + kStapelAbstand; }
   char* Waechterseite() { return reinterpret_cast<char*>(this) + kWaechterAbstand; }

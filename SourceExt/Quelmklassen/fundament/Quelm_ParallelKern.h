@@ -21,17 +21,38 @@ struct Quelm_FaserHandle {
 };
 
 // One job queue: three priority deques under one mutex, a condition variable for the
-// threads that wait for work.
+// threads that wait for work. A thread that finds the queue empty first watches the count
+// for a short while before it sleeps, and a push signals only when a thread sleeps: a
+// steady stream of jobs then costs no system calls.
 class Quelm_Planer {
  public:
   std::mutex sperre;
   std::condition_variable bedingung;
   std::deque<Quelm_Faser*> schlangen[3];
 
+  // Set by the core when one thread alone serves this queue (the main thread's, the I/O
+  // thread's): Entnehmen then takes everything queued under one lock and hands it out in
+  // the same order.
+  bool einzigerDiener = false;
+
   // Null is the stop order for one serving thread; it goes to priority 0.
   void Einreihen(Quelm_Faser* faser, bool vorne);
   // Waits while all deques are empty; null means stop.
   Quelm_Faser* Entnehmen();
+  // Empties the queue, taken entries included, calling `verwerfen` on each job; only when
+  // no thread serves it.
+  void Leere(const std::function<void(Quelm_Faser*)>& verwerfen);
+
+ private:
+  void Sperre();
+  Quelm_Faser* NimmVorderste();
+  Quelm_Faser* NimmGenommenen();
+
+  std::vector<Quelm_Faser*> genommen_;  // taken at once by the only serving thread
+  std::size_t genommenPos_ = 0;
+
+  std::atomic<std::size_t> anzahl_{0};  // entries in the deques; changed under `sperre`
+  std::size_t schlaefer_ = 0;           // threads waiting on `bedingung`; under `sperre`
 };
 
 // One per serving thread (and one for the main thread's turn).
@@ -91,6 +112,14 @@ class Quelm_ParallelKern {
   void StarteThreads(const Quelm_KernUmgebung& umgebung);
   void StoppeThreads();
   void GibAllesFrei();
+
+  // Recycled blocks, last in first out, in front of `pool`: the next job gets the block
+  // that ran last, whose header and stack top are still in the cache. A lock-free stack
+  // whose head word also counts the pops, so that a block taken and put back in between
+  // is not mistaken for the old head.
+  void LegeZurueck(Quelm_Faser* faser);
+  Quelm_Faser* NimmZurueckgelegten();
+  std::atomic<std::uint64_t> zurueckgelegt_{0};
 
   std::mutex bereicheSperre;
   std::vector<std::pair<char*, std::size_t>> bereiche;  // mapped block regions
