@@ -7,6 +7,8 @@
 #include "Quelm_Protokolliere.h"
 #include "TSpeicher.h"
 
+#include <emmintrin.h>
+#include <tmmintrin.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -62,78 +64,197 @@ void SchreibeBE(std::uint8_t* p, std::uint32_t v) {
 
 std::uint64_t Rest(const TSpeicher& s) { return s.position < s.groesse ? s.groesse - s.position : 0; }
 
-// The predictor nearest to a + u - ul; ties go to a, then u. Written without branches: on
-// photographs the choice is unpredictable.
-inline int Paeth(int a, int u, int ul) {
-  const int pa = std::abs(u - ul);       // |p - a|
-  const int pu = std::abs(a - ul);       // |p - u|
-  const int pul = std::abs(a + u - 2 * ul);  // |p - ul|
-  const int uOderUl = pu <= pul ? u : ul;
-  return pa <= pu && pa <= pul ? a : uOderUl;
+// Unfiltering works on whole pixels at once: a pixel's channels share their neighbours'
+// positions, so B bytes (3 or 4) go through the same steps side by side, in the low lanes
+// of an SSE2 register. Only the chain from one pixel to the next is serial.
+inline __m128i LiesPixel(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);  // for B = 3 the fourth byte is the next pixel's, and is not kept
+  return _mm_cvtsi32_si128(static_cast<int>(v));
 }
+
+// Writes the low B bytes of `v` to `p`.
+template <int B>
+inline void SchreibePixel(std::uint8_t* p, __m128i v) {
+  const auto w = static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
+  if constexpr (B == 3) {
+    // Two stores that the next pixel's 4-byte read does not overlap: reading across part
+    // of a recent store stalls until the store is done.
+    const auto unten = static_cast<std::uint16_t>(w);
+    std::memcpy(p, &unten, 2);
+    p[2] = static_cast<std::uint8_t>(w >> 16);
+  } else {
+    std::memcpy(p, &w, 4);
+  }
+}
+
+// The Paeth predictor per channel: the nearest of a, u, ul to a + u - ul, ties going to a,
+// then u. In 16-bit lanes, so the differences do not overflow.
+inline __m128i PaethVorhersage(__m128i a, __m128i u, __m128i ul) {
+  const __m128i null = _mm_setzero_si128();
+  const __m128i a16 = _mm_unpacklo_epi8(a, null), u16 = _mm_unpacklo_epi8(u, null),
+                ul16 = _mm_unpacklo_epi8(ul, null);
+  const __m128i pa0 = _mm_sub_epi16(u16, ul16);  // p - a
+  const __m128i pu0 = _mm_sub_epi16(a16, ul16);  // p - u
+  const __m128i pul0 = _mm_add_epi16(pa0, pu0);  // p - ul
+  const __m128i pa = _mm_max_epi16(pa0, _mm_sub_epi16(null, pa0));
+  const __m128i pu = _mm_max_epi16(pu0, _mm_sub_epi16(null, pu0));
+  const __m128i pul = _mm_max_epi16(pul0, _mm_sub_epi16(null, pul0));
+  // a where pa <= pu and pa <= pul; else u where pu <= pul; else ul.
+  const __m128i nimmA = _mm_andnot_si128(_mm_or_si128(_mm_cmpgt_epi16(pa, pu), _mm_cmpgt_epi16(pa, pul)),
+                                         _mm_set1_epi16(-1));
+  const __m128i nimmU = _mm_andnot_si128(_mm_cmpgt_epi16(pu, pul), _mm_set1_epi16(-1));
+  const __m128i uOderUl = _mm_or_si128(_mm_and_si128(nimmU, u16), _mm_andnot_si128(nimmU, ul16));
+  const __m128i wahl = _mm_or_si128(_mm_and_si128(nimmA, a16), _mm_andnot_si128(nimmA, uOderUl));
+  return _mm_packus_epi16(wahl, wahl);
+}
+
+// One row in place. `akt` is the row with B zero bytes in front, `vor` the row above
+// (all zero before the first row), both with room for 16 bytes' reading past their end.
+template <int B>
+void EntfiltereZeile(int filter, std::uint8_t* __restrict akt, const std::uint8_t* __restrict vor,
+                     std::uint64_t n) {
+  switch (filter) {
+    case 1: {
+      __m128i a = _mm_setzero_si128();
+      for (std::uint64_t i = 0; i < n; i += B) {
+        a = _mm_add_epi8(LiesPixel(akt + i), a);
+        SchreibePixel<B>(akt + i, a);
+      }
+      break;
+    }
+    case 2: {
+      std::uint64_t i = 0;
+      for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(akt + i));
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(vor + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(akt + i), _mm_add_epi8(x, u));
+      }
+      for (; i < n; ++i) akt[i] = std::uint8_t(akt[i] + vor[i]);
+      break;
+    }
+    case 3: {
+      const __m128i eins = _mm_set1_epi8(1);
+      __m128i a = _mm_setzero_si128();
+      for (std::uint64_t i = 0; i < n; i += B) {
+        const __m128i u = LiesPixel(vor + i);
+        // floor((a + u) / 2): the rounded-up average less the dropped half.
+        const __m128i mittel = _mm_sub_epi8(_mm_avg_epu8(a, u), _mm_and_si128(_mm_xor_si128(a, u), eins));
+        a = _mm_add_epi8(LiesPixel(akt + i), mittel);
+        SchreibePixel<B>(akt + i, a);
+      }
+      break;
+    }
+    case 4: {
+      __m128i a = _mm_setzero_si128(), ul = _mm_setzero_si128();
+      for (std::uint64_t i = 0; i < n; i += B) {
+        const __m128i u = LiesPixel(vor + i);
+        a = _mm_add_epi8(LiesPixel(akt + i), PaethVorhersage(a, u, ul));
+        SchreibePixel<B>(akt + i, a);
+        ul = u;
+      }
+      break;
+    }
+  }
+}
+
+// Pixels of one unfiltered row as A8R8G8B8: bytes B, G, R, A in memory.
+__attribute__((target("ssse3"))) void WandleRgbaSsse3(const std::uint8_t* q, std::uint8_t* z, std::uint64_t breite) {
+  const __m128i tausch = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+  std::uint64_t x = 0;
+  for (; x + 4 <= breite; x += 4)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(z + 4 * x),
+                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 4 * x)), tausch));
+  for (; x < breite; ++x) {
+    z[4 * x] = q[4 * x + 2];
+    z[4 * x + 1] = q[4 * x + 1];
+    z[4 * x + 2] = q[4 * x];
+    z[4 * x + 3] = q[4 * x + 3];
+  }
+}
+
+// RGB reads 16 bytes for 4 pixels (12 bytes): the row has 16 bytes of room behind it.
+__attribute__((target("ssse3"))) void WandleRgbSsse3(const std::uint8_t* q, std::uint8_t* z, std::uint64_t breite,
+                                                   std::uint32_t schluessel) {
+  const __m128i verteile = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+  const __m128i deckend = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i schl = _mm_set1_epi32(static_cast<int>(schluessel));
+  std::uint64_t x = 0;
+  for (; x + 4 <= breite; x += 4) {
+    const __m128i rgb = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 3 * x)), verteile);
+    const __m128i alpha = _mm_andnot_si128(_mm_cmpeq_epi32(rgb, schl), deckend);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(z + 4 * x), _mm_or_si128(rgb, alpha));
+  }
+  for (; x < breite; ++x) {
+    const std::uint8_t* p = q + 3 * x;
+    const std::uint32_t farbe = std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
+    const std::uint32_t wert = farbe | (farbe == schluessel ? 0 : 0xFF000000u);
+    std::memcpy(z + 4 * x, &wert, 4);
+  }
+}
+
+template <int B>
+void WandleEinfach(const std::uint8_t* q, std::uint8_t* z, std::uint64_t breite, std::uint32_t schluessel) {
+  for (std::uint64_t x = 0; x < breite; ++x) {
+    const std::uint8_t* p = q + x * B;
+    const std::uint32_t rgb = std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
+    const std::uint32_t alpha = B == 4 ? std::uint32_t(p[3]) << 24 : rgb == schluessel ? 0 : 0xFF000000u;
+    const std::uint32_t farbe = alpha | rgb;
+    std::memcpy(z + x * 4, &farbe, 4);
+  }
+}
+
+const bool kHatSsse3 = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
 
 // Undoes the row filters row by row and writes each row into the image as A8R8G8B8. Two
 // row slots alternate as current and previous row, each with b zero bytes in front as the
 // left neighbour of the first pixel; before the first row the previous row is all zero.
+// The inflater writes each raw row (filter byte, then the bytes) straight into its slot,
+// the filter byte into the last byte in front, which is zeroed again once read.
 class Entfilterer {
  public:
   // `schluessel`: the transparent colour of an RGB image as 0x00RRGGBB, or kKeinSchluessel.
   Entfilterer(Quelm_Bild& bild, std::uint64_t b, std::uint32_t schluessel)
-      : bild_(bild), b_(b), zeile_(b * bild.breite), schluessel_(schluessel), slots_(2 * (zeile_ + b), 0) {}
+      : bild_(bild), b_(b), zeile_(b * bild.breite), slot_(b + zeile_ + kPolster), schluessel_(schluessel),
+        slots_(2 * slot_, 0) {}
 
   static constexpr std::uint32_t kKeinSchluessel = 0xFFFFFFFF;
 
-  // One raw row: the filter byte, then the row's bytes. False for an unknown filter.
-  bool Zeile(const std::uint8_t* roh) {
-    const bool gut = b_ == 4 ? Zeile<4>(roh) : Zeile<3>(roh);
+  // Where the next raw row goes: filter byte and b x width bytes.
+  std::uint8_t* Ziel() { return Akt() - 1; }
+
+  // Decodes the row written to Ziel(). -1, or the unknown filter type.
+  int Zeile() {
+    std::uint8_t* akt = Akt();
+    const int filter = akt[-1];
+    if (filter > 4) return filter;
+    akt[-1] = 0;
+    const std::uint8_t* vor = slots_.data() + ((y_ & 1) ^ 1) * slot_ + b_;
+    if (b_ == 4)
+      EntfiltereZeile<4>(filter, akt, vor, zeile_);
+    else
+      EntfiltereZeile<3>(filter, akt, vor, zeile_);
+    std::uint8_t* ziel = bild_.daten + y_ * bild_.pitch;
+    if (!kHatSsse3)
+      b_ == 4 ? WandleEinfach<4>(akt, ziel, bild_.breite, schluessel_)
+              : WandleEinfach<3>(akt, ziel, bild_.breite, schluessel_);
+    else if (b_ == 4)
+      WandleRgbaSsse3(akt, ziel, bild_.breite);
+    else
+      WandleRgbSsse3(akt, ziel, bild_.breite, schluessel_);
     ++y_;
-    return gut;
+    return -1;
   }
 
  private:
-  // The pixel width as a template argument, so the channels of a pixel run side by side.
-  template <int B>
-  bool Zeile(const std::uint8_t* roh) {
-    std::uint8_t* akt = slots_.data() + B + (y_ & 1) * (zeile_ + B);
-    const std::uint8_t* vor = slots_.data() + B + ((y_ & 1) ^ 1) * (zeile_ + B);
-    const std::uint8_t* links = akt - B;  // into the zero prefix for the first pixel
-    const std::uint8_t* obenLinks = vor - B;
-    const std::uint8_t* src = roh + 1;
-    const std::uint64_t n = zeile_;
-    switch (roh[0]) {
-      case 0: std::memcpy(akt, src, n); break;
-      case 1:
-        for (std::uint64_t i = 0; i < n; i += B)
-          for (int c = 0; c < B; ++c) akt[i + c] = std::uint8_t(src[i + c] + links[i + c]);
-        break;
-      case 2:
-        for (std::uint64_t i = 0; i < n; ++i) akt[i] = std::uint8_t(src[i] + vor[i]);
-        break;
-      case 3:
-        for (std::uint64_t i = 0; i < n; i += B)
-          for (int c = 0; c < B; ++c) akt[i + c] = std::uint8_t(src[i + c] + ((links[i + c] + vor[i + c]) >> 1));
-        break;
-      case 4:
-        for (std::uint64_t i = 0; i < n; i += B)
-          for (int c = 0; c < B; ++c)
-            akt[i + c] = std::uint8_t(src[i + c] + Paeth(links[i + c], vor[i + c], obenLinks[i + c]));
-        break;
-      default: return false;
-    }
-    std::uint8_t* ziel = bild_.daten + y_ * bild_.pitch;
-    for (std::uint64_t x = 0; x < bild_.breite; ++x) {
-      const std::uint8_t* p = akt + x * B;
-      const std::uint32_t rgb = std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
-      const std::uint32_t alpha = B == 4 ? std::uint32_t(p[B - 1]) << 24 : rgb == schluessel_ ? 0 : 0xFF000000u;
-      const std::uint32_t farbe = alpha | rgb;
-      std::memcpy(ziel + x * 4, &farbe, 4);
-    }
-    return true;
-  }
+  static constexpr std::uint64_t kPolster = 16;  // room for reading a vector past a row's end
+
+  std::uint8_t* Akt() { return slots_.data() + (y_ & 1) * slot_ + b_; }
 
   Quelm_Bild& bild_;
   const std::uint64_t b_;
   const std::uint64_t zeile_;
+  const std::uint64_t slot_;
   const std::uint32_t schluessel_;
   std::vector<std::uint8_t> slots_;
   std::uint64_t y_ = 0;
@@ -338,7 +459,6 @@ bool Quelm_Bild::LadePNG(Quelm_Bild& bild, TSpeicher& q) {
     return false;
   }
   const std::uint64_t rohZeile = zeile + 1;
-  std::vector<std::uint8_t> puffer(rohZeile);
   std::uint8_t ueberschuss;
   Entfilterer entfilterer(bild, b, schluessel);
   int falscherFilter = -1;
@@ -351,7 +471,7 @@ bool Quelm_Bild::LadePNG(Quelm_Bild& bild, TSpeicher& q) {
     do {
       // Once every row is there, one spare byte shows a stream that is too long.
       const bool bildVoll = zeilen == hoehe;
-      strom.next_out = bildVoll ? &ueberschuss : puffer.data() + gefuellt;
+      strom.next_out = bildVoll ? &ueberschuss : entfilterer.Ziel() + gefuellt;
       strom.avail_out = static_cast<uInt>(bildVoll ? 1 : rohZeile - gefuellt);
       const uInt vorher = strom.avail_out;
       ergebnis = inflate(&strom, Z_NO_FLUSH);
@@ -362,7 +482,7 @@ bool Quelm_Bild::LadePNG(Quelm_Bild& bild, TSpeicher& q) {
       } else if ((gefuellt += neu) == rohZeile) {
         // Rows after an unknown filter are not decoded; the stream is still read to its end
         // so that a wrong size is reported first.
-        if (falscherFilter < 0 && !entfilterer.Zeile(puffer.data())) falscherFilter = puffer[0];
+        if (falscherFilter < 0) falscherFilter = entfilterer.Zeile();
         ++zeilen;
         gefuellt = 0;
       }
