@@ -1,9 +1,11 @@
 #include "Anwendung.h"
 
 #include "Bearbeitung.h"
+#include "FilterVerwaltung.h"
 #include "LinienListe.h"
 #include "Praesentation.h"
 #include "Szene.h"
+#include "SzenenRenderer.h"
 
 #include "Dreno.h"
 #include "InputSystem.h"
@@ -109,11 +111,19 @@ void Anwendung::Ausfuehren() {
   szene.farbZufall = Zufall(saat);
   szene.dreiecke.push_back({{{-10, 0, 10}, {0, 0, -10}, {10, 0, 10}}});
   szene.BaueNetz();
-  // Widget page, scene renderer, line list and filter set: built here by their parts.
+  // Widget page: built here by its part.
   Bearbeitung bearbeitung(szene);
   bearbeitung.konsoleOffen = [this] { return konsolenAnzeige && konsolenAnzeige->eingabeAktiv; };
+  SzenenRenderer renderer;
   // The scene renderer's depth buffer does not exist yet: the lines draw over the image.
-  LinienListe linien(65536, 0x380000, nullptr);
+  LinienListe linien(65536, 0x380000, renderer.tiefe);
+  FilterSatz filterSatz;
+  const FilterEffekt* pause = renderer.filterVerwaltung.FindeEffekt("pause");
+  if (pause)
+    filterSatz.AddFilter(pause, 0);
+  else
+    Protokolliere("!Filtereffekt \"pause\" fehlt: das Bild wird ungefiltert gezeigt.");
+  FilterVerwaltung::BerechneFilterkette(filterSatz);
 
   while (!gSystem.beenden) {
     DRENO::InputSystem* eingabe = DRENO::GetInstance();
@@ -130,7 +140,8 @@ void Anwendung::Ausfuehren() {
     const float hoehe = static_cast<float>(Quelm_Screen3D::modus.height);
     bearbeitung.Schritt(stand, dt, Quelm_Zaehlerstand(), breite, hoehe);
     bearbeitung.kamera.Glaette(dt);
-    // Scene: joins the frame here with its part.
+    renderer.Zeichne(szene, bearbeitung.kamera.ziel, bearbeitung.kamera.distanz, bearbeitung.kamera.neigung,
+                     filterSatz, bearbeitung.anzeige);
     ZeichneHilfslinien(linien, bearbeitung, breite, hoehe);
     // Widgets: join the frame here with their part.
     if (konsolenAnzeige) konsolenAnzeige->Zeichne();

@@ -1,64 +1,10 @@
 // End to end: the real program under a virtual X server, driven as a user would.
-#include "TestHilfen.h"
+#include "ProgrammTest.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <csignal>
-#include <cstdlib>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
-
-namespace fs = std::filesystem;
-
-// The program with a temporary home: its user data folder is HOME/.local/share/ToolVelmar.
-class Programm : public ::testing::Test {
- protected:
-  void SetUp() override { fs::create_directories(Benutzerordner()); }
-  void TearDown() override {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-
-  fs::path Benutzerordner() const { return home_.pfad() / ".local" / "share" / "ToolVelmar"; }
-
-  void Starte(bool mitBildschirm = true) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      if (!mitBildschirm) unsetenv("DISPLAY");
-      setenv("HOME", home_.pfad().c_str(), 1);
-      unsetenv("XDG_DATA_HOME");
-      execl(VELMAR_PROGRAMM, VELMAR_PROGRAMM, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-  }
-
-  // Waits for the program's end; -2 when it did not end in time.
-  int WarteAufEnde(std::chrono::seconds frist) {
-    const auto ende = std::chrono::steady_clock::now() + frist;
-    while (std::chrono::steady_clock::now() < ende) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return -2;
-  }
-
-  static int SchliesseFenster() {
-    return std::system((std::string(FENSTER_SCHLIESSEN) + " ToolVelmar 60").c_str());
-  }
-
-  TempOrdner home_;
-  pid_t pid_ = -1;
-};
 
 TEST_F(Programm, StartetImFensterUndEndetBeimSchliessen) {
   SchreibeDatei(Benutzerordner() / "tool.cfg",

@@ -9,36 +9,14 @@
 #include <string.h>
 #include <time.h>
 
-static Window finde(Display* d, Window w, const char* titel) {
-  char* name = NULL;
-  if (XFetchName(d, w, &name) && name) {
-    int gleich = strcmp(name, titel) == 0;
-    XFree(name);
-    if (gleich) return w;
-  }
-  Window wurzel, eltern, *kinder = NULL;
-  unsigned int n = 0;
-  Window gefunden = 0;
-  if (XQueryTree(d, w, &wurzel, &eltern, &kinder, &n)) {
-    for (unsigned int i = 0; i < n && !gefunden; ++i) gefunden = finde(d, kinder[i], titel);
-    if (kinder) XFree(kinder);
-  }
-  return gefunden;
-}
+#include "x_fenster.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
   double frist = argc > 2 ? atof(argv[2]) : 20.0;
   Display* d = XOpenDisplay(NULL);
   if (!d) return 2;
-  Window fenster = 0;
-  for (double gewartet = 0; gewartet < frist && !fenster; gewartet += 0.1) {
-    fenster = finde(d, DefaultRootWindow(d), argv[1]);
-    if (!fenster) {
-      struct timespec ts = {0, 100000000};
-      nanosleep(&ts, NULL);
-    }
-  }
+  Window fenster = x_warte_auf_fenster(d, argv[1], frist);
   if (!fenster) return 1;
   XEvent e;
   memset(&e, 0, sizeof e);

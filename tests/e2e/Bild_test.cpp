@@ -1,0 +1,127 @@
+// End to end: the picture the running program shows, read back from the X server, while
+// the mesh is edited with real mouse and key events.
+#include "ProgrammTest.h"
+
+#include <array>
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+struct Bild {
+  int breite = 0, hoehe = 0;
+  std::vector<unsigned char> rgb;
+
+  std::array<int, 3> operator()(int x, int y) const {
+    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(breite) + static_cast<std::size_t>(x)) * 3;
+    return {rgb[i], rgb[i + 1], rgb[i + 2]};
+  }
+};
+
+// Green dominates and is at least `mindestens`, at most `hoechstens`.
+bool Gruen(const std::array<int, 3>& p, int mindestens, int hoechstens = 255) {
+  return p[1] >= mindestens && p[1] <= hoechstens && p[1] > p[0] + 30 && p[1] > p[2] + 30;
+}
+
+std::string Text(const std::array<int, 3>& p) {
+  return std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]);
+}
+
+class ProgrammBild : public Programm {
+ protected:
+  // What the window shows now.
+  Bild Lies() {
+    const fs::path datei = home_.pfad() / "fenster.ppm";
+    Bild b;
+    if (std::system((std::string(FENSTER_BILD) + " ToolVelmar " + datei.string() + " 60").c_str()) != 0) return b;
+    std::ifstream ein(datei, std::ios::binary);
+    std::string p6;
+    int tiefe = 0;
+    ein >> p6 >> b.breite >> b.hoehe >> tiefe;
+    ein.get();
+    b.rgb.resize(static_cast<std::size_t>(b.breite) * static_cast<std::size_t>(b.hoehe) * 3);
+    ein.read(reinterpret_cast<char*>(b.rgb.data()), static_cast<std::streamsize>(b.rgb.size()));
+    if (p6 != "P6" || !ein) b.breite = 0;
+    return b;
+  }
+  // Reads frames until `fertig` holds for one (or ten seconds have passed).
+  template <class F>
+  Bild WarteAufBild(F&& fertig) {
+    Bild b;
+    for (int i = 0; i < 50; ++i) {
+      b = Lies();
+      if (b.breite == 1280 && fertig(b)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return b;
+  }
+  static void Xdo(const std::string& befehl) {
+    ASSERT_EQ(std::system(("xdotool " + befehl).c_str()), 0) << befehl;
+  }
+  std::string Fenster() {
+    std::string id;
+    if (FILE* aus = popen("xdotool search --sync --name '^ToolVelmar$'", "r")) {
+      char zeile[32] = {};
+      if (std::fgets(zeile, sizeof zeile, aus)) id = std::string(zeile, std::strcspn(zeile, "\n"));
+      pclose(aus);
+    }
+    return id;
+  }
+};
+
+TEST_F(ProgrammBild, BeleuchteteLandschaftMitSchattenUeberDemHintergrund) {
+  SchreibeDatei(Benutzerordner() / "tool.cfg",
+                "<?xml version=\"1.0\" ?>\n<config>\n"
+                "    <var name=\"displaywidth\" wert=\"1280\" />\n"
+                "    <var name=\"displayheight\" wert=\"720\" />\n"
+                "    <var name=\"fullscreen\" wert=\"nein\" />\n"
+                "    <var name=\"vsync\" wert=\"nein\" />\n"
+                "</config>\n");
+  Starte();
+  const std::string w = Fenster();
+  ASSERT_FALSE(w.empty());
+  Xdo("windowfocus --sync " + w);
+
+  // The first triangle (-10, 0, 10), (0, 0, -10), (10, 0, 10) below the camera's target at
+  // the centre, lit, over the clear colour (0.1, 0.3, 0.5).
+  Bild b = WarteAufBild([](const Bild& b) { return Gruen(b(650, 370), 150); });
+  ASSERT_EQ(b.breite, 1280);
+  EXPECT_EQ(Text(b(5, 5)), "26,77,128");
+  EXPECT_EQ(Text(b(1274, 714)), "26,77,128");
+  EXPECT_TRUE(Gruen(b(650, 370), 150)) << Text(b(650, 370));
+
+  // A double click on the ground in front adds the triangle (0, 0, 30), (-10, 0, 10),
+  // (10, 0, 10). Button states are read once a frame: each press is held over frames.
+  const std::string klick = " mousedown 1 sleep 0.06 mouseup 1 sleep 0.06 ";
+  for (int versuch = 0; versuch < 5 && !Gruen(b(630, 440), 150); ++versuch) {
+    Xdo("mousemove --window " + w + " 640 468 sleep 0.3" + klick + "mousedown 1 sleep 0.06 mouseup 1");
+    b = WarteAufBild([](const Bild& b) { return Gruen(b(630, 440), 150); });
+  }
+  ASSERT_TRUE(Gruen(b(630, 440), 150)) << Text(b(630, 440));
+
+  // Select the far corner and lift it with Shift and the right button into a wall between
+  // the light and the new triangle.
+  for (int versuch = 0; versuch < 3 && !Gruen(b(650, 250), 40, 140); ++versuch) {
+    Xdo("mousemove --window " + w + " 640 330 sleep 0.3 mousedown 1 sleep 0.15 mouseup 1 sleep 0.3");
+    for (int zug = 0; zug < 2; ++zug) {
+      std::string ziehen = "mousemove --window " + w + " 640 700 keydown shift sleep 0.15 mousedown 3 sleep 0.15";
+      for (int y = 690; y >= 20; y -= 10) ziehen += " mousemove --window " + w + " 640 " + std::to_string(y) + " sleep 0.02";
+      Xdo(ziehen + " sleep 0.15 mouseup 3 keyup shift sleep 0.15");
+    }
+    b = WarteAufBild([](const Bild& b) { return Gruen(b(650, 250), 40, 140); });
+  }
+  // The wall's shadow falls along the light (towards +x and +z) onto the new triangle's
+  // upper right part; its lower part stays lit.
+  b = WarteAufBild([](const Bild& b) { return Gruen(b(665, 405), 50, 130); });
+  EXPECT_TRUE(Gruen(b(665, 405), 50, 130)) << Text(b(665, 405));
+  EXPECT_TRUE(Gruen(b(630, 440), 200)) << Text(b(630, 440));
+  EXPECT_EQ(Text(b(5, 5)), "26,77,128");
+
+  ASSERT_EQ(SchliesseFenster(), 0);
+  ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 0);
+  const std::string log = LeseDatei(Benutzerordner() / "tool.log");
+  EXPECT_EQ(log.find("): !"), std::string::npos) << log;
+  EXPECT_EQ(log.find("nicht freigegeben"), std::string::npos) << log;
+}
+
+}  // namespace
