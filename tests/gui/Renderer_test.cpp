@@ -1,0 +1,243 @@
+// The simple renderer on the recording device, with its boxes, texts and icons recorded.
+#include "Elemente.h"
+#include "GuiTestHilfe.h"
+#include "Hinweis.h"
+#include "Quelm_BlockGfx3D.h"
+#include "Quelm_Font3D.h"
+#include "RenderTestHilfen.h"
+#include "Renderer.h"
+#include "Seite.h"
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+using Gui::Vektor;
+using Farbe = std::array<float, 4>;
+
+struct Aufnahme : Gui::SimpelRenderer {
+  struct Rechteck {
+    float x, y, w, h;
+    Farbe farbe;
+    std::string text;
+    std::uint32_t h_ = 0, v_ = 0;
+  };
+  std::vector<Rechteck> kaesten, texte, icons;
+  using SimpelRenderer::SimpelRenderer;
+
+  void Kasten(float x, float y, float w, float h, const float (&f)[4]) override {
+    kaesten.push_back({x, y, w, h, {f[0], f[1], f[2], f[3]}, ""});
+  }
+  void SchreibeInRahmen(float x, float y, float w, float h, const char* text) override {
+    const float* f = font->farbe;
+    texte.push_back({x, y, w, h, {f[0], f[1], f[2], f[3]}, text, font->ausrichtungH, font->ausrichtungV});
+  }
+  void Icon(Quelm_BlockGfx3D&, std::uint64_t, float x, float y, float w, float h, const float (&f)[4]) override {
+    icons.push_back({x, y, w, h, {f[0], f[1], f[2], f[3]}, ""});
+  }
+  void Leere() { kaesten.clear(), texte.clear(), icons.clear(); }
+};
+
+class Zeichnen : public AufzeichnungsTest {
+ protected:
+  void SetUp() override {
+    AufzeichnungsTest::SetUp();
+    gZeitgeber.eintraege.clear();
+    gZeitgeber.zeit = Sek(100);
+    o = std::make_unique<Gui::Oberflaeche>("");
+    font.hoehe = 24;
+    r.Beginne();
+  }
+  void TearDown() override {
+    o.reset();
+    AufzeichnungsTest::TearDown();
+  }
+  template <class T>
+  T* Neu(Vektor pos, Vektor groesse) {
+    T* w = ::Neu<T>(*o, pos, groesse);
+    w->zeigZeit -= Sek(10);
+    return w;
+  }
+  std::unique_ptr<Gui::Oberflaeche> o;
+  Quelm_Font3D font;
+  Aufnahme r{nullptr, &font};
+};
+
+TEST_F(Zeichnen, TextKastenAusrichtungNurAusEigenenEigenschaftenUndBlende) {
+  struct Fall {
+    float breite, horiz;
+    bool eigen;
+    int code;  // -1: no text
+  };
+  for (const Fall& f : {Fall{3.9f, 0.5f, true, -1}, {100, 0.29f, true, 0}, {100, 0.3f, true, 1}, {100, 0.7f, true, 1},
+                        {100, 0.71f, true, 2}, {100, 0.1f, false, 1}}) {
+    auto* t = Neu<Gui::Text>({30, 40, 0}, {f.breite, 50, 0});
+    t->text = "Hallo";
+    (f.eigen ? t->eigenschaften : o->eigenschaften)["richt_horiz"].Setze(f.horiz);
+    r.Leere();
+    t->Zeichne(r);
+    ASSERT_EQ(r.kaesten.size(), 1u);
+    EXPECT_EQ(r.kaesten[0].farbe, (Farbe{0.2f, 0.2f, 0.2f, 0.7f}));
+    ASSERT_EQ(r.texte.size(), f.code < 0 ? 0u : 1u) << f.breite;
+    if (f.code >= 0) {
+      EXPECT_EQ(r.texte[0].h_, static_cast<std::uint32_t>(f.code)) << f.horiz;
+      EXPECT_EQ(r.texte[0].v_, 4u);
+      EXPECT_EQ(r.texte[0].x + r.texte[0].w + r.texte[0].h, 32 + 96 + 46.0f);
+    }
+    o->eigenschaften.kinder.clear();
+    delete t;
+  }
+  auto* t = Neu<Gui::Text>({0, 0, 0}, {100, 50, 0});
+  const std::pair<double, float> blende[] = {{0.125, 0.5f}, {0.5, 1}};
+  for (auto [vor, alpha] : blende) {
+    t->zeigZeit = Gui::Jetzt() - Sek(vor);
+    r.Leere();
+    t->Zeichne(r);
+    EXPECT_NEAR(r.texte.at(0).farbe[3], alpha, 1e-5f);
+  }
+  t->SetzeSichtbar(false);
+  gZeitgeber.zeit += Sek(0.25);
+  EXPECT_NEAR(Gui::SimpelRenderer::Alpha(*t), 1 - std::sqrt(0.5f), 1e-5f);
+  gZeitgeber.zeit += Sek(0.26);
+  r.Leere();
+  t->Zeichne(r);
+  EXPECT_TRUE(r.kaesten.empty());
+}
+
+TEST_F(Zeichnen, HinweisGroesseLageUndSpur) {
+  auto* w = Neu<Feld>({1000, 600, 0}, {100, 60, 0});
+  Gui::Hinweis h(std::string(25, 'x'), w);
+  EXPECT_EQ(h.groesse, (Vektor{300, 140, 0}));
+  // Right and low on the screen: it opens up and to the left.
+  EXPECT_EQ(h.position, (Vektor{1050 - 300 - 60, 630 - 140 - 36, 0}));
+  Gui::Hinweis breit(std::string(10000, 'x'), w);
+  EXPECT_FLOAT_EQ(breit.position.x, 1280 - 150 * 21);
+  // Level with its widget: the trail runs along its centre line.
+  h.SetzePosition({1100, 630 - 70, 0}, false);
+  h.zeigZeit -= Sek(10);
+  h.Zeichne(r);
+  ASSERT_EQ(r.kaesten.size(), 20u);
+  for (int i = 1; i <= 19; ++i) {
+    const auto& k = r.kaesten[i - 1];
+    const float f = static_cast<float>(i * i) / 441;
+    EXPECT_FLOAT_EQ(k.y + k.h / 2, 630);
+    EXPECT_NEAR(k.x + k.w / 2, 1085 + f * (1250 - 1085), 1e-3f);
+    EXPECT_NEAR(k.w, 300 * f, 1e-3f);
+    EXPECT_FLOAT_EQ(k.farbe[3], 0.105f);
+  }
+  EXPECT_EQ(r.texte.at(0).farbe, (Farbe{0, 0, 0, 1}));
+  EXPECT_EQ(r.texte[0].x, 1105);
+}
+
+TEST_F(Zeichnen, AusschnittStapelBegrenztUndStelltWiederHer) {
+  auto* t = Neu<Gui::Text>({50, 60, 0}, {100, 50, 0});
+  struct Bereich {
+    Vektor p, g;
+    std::uint64_t x, y, w, h;
+  };
+  const Bereich bereiche[] = {{{10, 20, 0}, {300, 200, 0}, 10, 20, 300, 200},
+                              {{-5, 700, 0}, {5000, 1e30f, 0}, 0, 700, 1280, 20},
+                              {{NAN, 2000, 0}, {-4, NAN, 0}, 0, 720, 0, 0}};
+  for (const Bereich& b : bereiche) r.SetzeAusschnitt(t, b.p, b.g);
+  for (int i = 2; i >= 0; --i) {
+    const Bereich& b = bereiche[i];
+    EXPECT_EQ((std::array{kontext->bereichX, kontext->bereichY, kontext->bereichBreite, kontext->bereichHoehe}),
+              (std::array{b.x, b.y, b.w, b.h}));
+    r.EntferneAusschnitt();
+  }
+  r.SetzeAusschnitt(t, {10, 20, 0}, {300, 200, 0});
+  t->Zeichne(r);
+  EXPECT_EQ(r.kaesten.at(0).x + r.kaesten[0].y, 40 + 40.0f);
+  r.EntferneAusschnitt();
+  EXPECT_EQ(r.ursprung, (Vektor{0, 0, 0}));
+  EXPECT_EQ(kontext->bereichBreite * kontext->bereichHoehe, 1280u * 720u);
+  r.EntferneAusschnitt();  // one pop too many does nothing
+}
+
+TEST_F(Zeichnen, RollbalkenDaumenMindestensFuenfProzentUndAbgeschnitten) {
+  auto* b = Neu<Gui::Rollbalken>({0, 0, 0}, {20, 200, 0});
+  b->ausrichtung = 1;
+  b->maximum = 100;
+  b->sichtbereich = 1;
+  struct Fall {
+    float wert, minimum, start, laenge;
+  };
+  for (const Fall& f : {Fall{50, 0, 96, 10}, {0, 0, 0, 6}, {100, 0, 196, 4}, {7, 100, 0, 200}}) {
+    b->wert = f.wert;
+    b->minimum = f.minimum;
+    r.Leere();
+    b->Zeichne(r);
+    ASSERT_EQ(r.kaesten.size(), 3u);
+    EXPECT_FLOAT_EQ(r.kaesten[2].y, f.start) << f.wert;
+    EXPECT_FLOAT_EQ(r.kaesten[2].h, f.laenge) << f.wert;
+  }
+}
+
+TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
+  Quelm_BlockGfx3D atlas(0, 0, 0);
+  atlas.eintraege.resize(64);
+  atlas.vorhanden.assign(1, 0b11);
+  atlas.eintraege[0] = {0, 0, 64, 32};
+  atlas.eintraege[1] = {0, 0, 8, 8};
+
+  auto* knopf = Neu<Gui::Knopf>({100, 100, 0}, {200, 24, 0});
+  knopf->text = "OK";
+  struct Icon {
+    std::uint64_t id;
+    float w, h, versatz;
+  };
+  for (const Icon& i : {Icon{0, 40, 20, 50}, {1, 8, 8, 30}, {2, 0, 0, 0}}) {
+    knopf->icon = {&atlas, i.id};
+    r.Leere();
+    knopf->Zeichne(r);
+    ASSERT_EQ(r.icons.size(), i.w > 0 ? 1u : 0u);
+    if (i.w > 0) {
+      EXPECT_EQ((std::array{r.icons[0].w, r.icons[0].h}), (std::array{i.w, i.h}));
+    }
+    EXPECT_FLOAT_EQ(r.texte.at(0).x, 102 + i.versatz);
+  }
+  knopf->SetzeGroesse({3, 3, 0}, false);
+  auto* feld = Neu<Gui::Eingabefeld>({0, 0, 0}, {200, 30, 0});
+  feld->text = "\xC3\xA4" "bc";
+  feld->cursor = 9;
+  auto* auswahl = Neu<Gui::Auswahl>({0, 0, 0}, {200, 30, 0});
+  auto* bild = Neu<Gui::Bild>({0, 0, 0}, {20, 20, 0});
+  auto* tabelle = Neu<Gui::Tabelle>({0, 0, 0}, {200, 200, 0});
+  tabelle->zeilen = tabelle->spalten = 2;
+  tabelle->zeilenSpuren.resize(1);
+  tabelle->spaltenSpuren.resize(2);
+  tabelle->zellen = {{"a", {}}};  // cells, rows and columns beyond their records are not drawn
+  for (auto& s : tabelle->spaltenSpuren) s.ausdehnung = 50;
+  tabelle->zeilenSpuren[0].ausdehnung = 50;
+  struct Fall {
+    Gui::Basis* w;
+    std::size_t kaesten, texte;
+  };
+  for (const Fall& f : {Fall{knopf, 1, 0}, {feld, 5, 1}, {auswahl, 1, 0}, {bild, 0, 0}, {tabelle, 5, 1}}) {
+    r.Leere();
+    f.w->Zeichne(r);
+    EXPECT_EQ(r.kaesten.size(), f.kaesten) << typeid(*f.w).name();
+    EXPECT_EQ(r.texte.size(), f.texte) << typeid(*f.w).name();
+  }
+  o->SetzeFokus(feld);
+  feld->NimmtEingabe();
+  feld->fokussiert = true;
+  gZeitgeber.zeit += Sek(1);
+  r.Leere();
+  feld->Zeichne(r);
+  ASSERT_EQ(r.kaesten.size(), 6u);  // with the cursor at the end of the text
+  EXPECT_FLOAT_EQ(r.kaesten[5].x, font.GetTextBreite(feld->text.c_str()));
+  auswahl->eintraege = {{"Eins", {}}};
+  auswahl->index = 5;  // no such entry
+  auswahl->vorherIndex = 0;
+  r.Leere();
+  auswahl->Zeichne(r);
+  EXPECT_TRUE(r.texte.empty());
+  auswahl->index = 0;
+  r.Leere();
+  auswahl->Zeichne(r);
+  EXPECT_EQ(r.texte.at(0).text, "1/1 Eins");
+}
+
+}  // namespace
