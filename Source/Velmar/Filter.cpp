@@ -2,7 +2,7 @@
 
 #include "FilterVerwaltung.h"
 #include "Quelm_Ausnahme.h"
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "Quelm_ZeichenKontext.h"
 
 #include <tinyxml.h>

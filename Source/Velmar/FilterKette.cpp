@@ -2,7 +2,7 @@
 // steps, and drawn from the rendered frame to the final output.
 #include "FilterVerwaltung.h"
 
-#include "Quelm_Protokoll.h"
+#include "Quelm_Protokolliere.h"
 #include "Quelm_ZeichenKontext.h"
 
 #include <algorithm>
