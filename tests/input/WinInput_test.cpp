@@ -182,7 +182,7 @@ TEST_F(Windowed, SeparateMiceMoveByTheirOwnMovement) {
   Puffere(MausDatensatz(kMouse2, MOUSE_MOVE_RELATIVE, 0, 0, 1, 1));
   backend.SetzeClientCursor(300, 300);  // the cursor is not theirs
   system->Update();
-  WinMouse* moved = static_cast<WinMouse*>(system->GetMouseByIndex(0)->id == 0 ? Mouse(0) : Mouse(1));
+  WinMouse* moved = Mouse(0);  // used first, so now mouse 0
   EXPECT_EQ(moved->handle, kMouse2);
   EXPECT_EQ(moved->GetRelMouseX(), 8);
   EXPECT_EQ(moved->GetRelMouseY(), -1);
