@@ -20,8 +20,8 @@ class WinKeyboard : public DRENO::Keyboard {
   bool WasButtonPressed(std::uint64_t key) const override;
   bool WasButtonReleased(std::uint64_t key) const override;
 
-  // record: the whole record; its keyboard part starts at 24, or 32 for buffered records
-  // of a WOW64 process.
+  // The keyboard part of a record; the input system has found it at 24 bytes into the
+  // record, or 32 for buffered records of a WOW64 process.
   void HandleRawInput(const RAWKEYBOARD& record);
   void SetKeyState(std::int32_t key, std::uint64_t character, bool down);
   // On focus loss every held key goes up with its event and reads as released.

@@ -23,6 +23,7 @@ class WinMouse : public DRENO::Mouse {
   float GetRelMouseX() const override { return changeX; }
   float GetRelMouseY() const override { return changeY; }
 
+  // The mouse part of a record, found by the input system as for keyboards.
   void HandleRawInput(const RAWMOUSE& record);
   void SetButtonState(std::uint64_t button, bool down);
   // The wheel event: one notch is 120.
