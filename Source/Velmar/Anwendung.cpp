@@ -1,6 +1,7 @@
 #include "Anwendung.h"
 
 #include "Bearbeitung.h"
+#include "Buttons.h"
 #include "FilterVerwaltung.h"
 #include "LinienListe.h"
 #include "Praesentation.h"
@@ -10,6 +11,9 @@
 #include "Dreno.h"
 #include "InputSystem.h"
 #include "Quelm_Ausnahme.h"
+#include "Quelm_Bild.h"
+#include "Quelm_BlockGfx3D.h"
+#include "Quelm_Font3D.h"
 #include "Quelm_Konsole.h"
 #include "Quelm_KonsoleStandardAnzeige.h"
 #include "Quelm_Protokoll.h"
@@ -58,10 +62,51 @@ Anwendung::Anwendung() {
 
   konsolenAnzeige = new Quelm_KonsoleStandardAnzeige(gSystem.programmVerzeichnis / "Daten" / "calibrib.fnt");
   gProtokoll.anzeige = konsolenAnzeige;
-  // Widget graphics: added with the widgets.
+  try {
+    LadeGuiGrafik();
+  } catch (...) {
+    // No destructor runs for a half-built application: close what stands.
+    Abbauen();
+    throw;
+  }
 }
 
-Anwendung::~Anwendung() {
+Quelm_BlockGfx3D* Anwendung::guiGrafik = nullptr;
+Quelm_Font3D* Anwendung::guiFont = nullptr;
+
+void Anwendung::LadeGuiGrafik() {
+  GibGuiGrafikFrei();
+  const std::filesystem::path daten = gSystem.programmVerzeichnis / "Daten";
+  const std::filesystem::path bildPfad = daten / "grafik.png";
+  Quelm_Bild bild;
+  // Graphic 0 lies at (16, 0) and is 16 by 16: a smaller picture cannot hold it.
+  if (!bild.LadeBildAusDatei(bildPfad) || bild.breite < 32 || bild.hoehe < 16)
+    Quelm_Ausnahme::Wirf("Widget-Grafik \"" + bildPfad.string() + "\" fehlt oder ist kleiner als 32x16.",
+                         "Spiel::Anwendung::LadeGuiGrafik", __FILE__, __LINE__);
+  guiGrafik = new Quelm_BlockGfx3D(1024, 1000, 0);
+  guiGrafik->AddGrafik(0, &bild, 16, 0, 16, 16);
+  guiGrafik->AddGrafik(1, &bild, 0, 0, 15, 15);
+  guiGrafik->AktualisiereMipStufen();
+
+  const std::filesystem::path fontPfad = daten / "calibrib.ttf";
+  guiFont = Quelm_Font3D::LadeTrueType(fontPfad);
+  if (!guiFont)
+    Quelm_Ausnahme::Wirf("Widget-Schrift \"" + fontPfad.string() + "\" fehlt oder ist nicht lesbar.",
+                         "Spiel::Anwendung::LadeGuiGrafik", __FILE__, __LINE__);
+  guiFont->autoZeichnen = 0;
+}
+
+void Anwendung::GibGuiGrafikFrei() {
+  delete guiFont;
+  delete guiGrafik;
+  guiFont = nullptr;
+  guiGrafik = nullptr;
+}
+
+Anwendung::~Anwendung() { Abbauen(); }
+
+void Anwendung::Abbauen() {
+  GibGuiGrafikFrei();
   if (konsolenAnzeige) {
     gProtokoll.anzeige = nullptr;
     delete konsolenAnzeige;
@@ -82,10 +127,11 @@ void Anwendung::JobRunde() {
   kern.hauptInfos.front().stop.store(false);
 }
 
-void Anwendung::SchalteKonsoleUm(Quelm_KonsoleStandardAnzeige& konsole, DRENO::InputSystem* eingabe) {
+void Anwendung::SchalteKonsoleUm(Quelm_KonsoleStandardAnzeige& konsole, DRENO::InputSystem* eingabe,
+                                 DRENO::InputHandler* seite) {
   if (konsole.eingabeAktiv) {
     konsole.sichtbar = konsole.eingabeAktiv = 0;
-    if (eingabe) eingabe->SetInputHandler(nullptr);
+    if (eingabe) eingabe->SetInputHandler(seite);
     return;
   }
   konsole.sichtbar = konsole.eingabeAktiv = 1;
@@ -111,7 +157,16 @@ void Anwendung::Ausfuehren() {
   szene.farbZufall = Zufall(saat);
   szene.dreiecke.push_back({{{-10, 0, 10}, {0, 0, -10}, {10, 0, 10}}});
   szene.BaueNetz();
-  // Widget page: built here by its part.
+  Buttons buttons;
+  if (DRENO::InputSystem* eingabe = DRENO::GetInstance()) eingabe->SetInputHandler(&buttons);
+  // Nothing may reach the page once it is gone.
+  struct Abmelden {
+    Buttons* seite;
+    ~Abmelden() {
+      if (DRENO::InputSystem* eingabe = DRENO::GetInstance(); eingabe && eingabe->GetInputHandler() == seite)
+        eingabe->SetInputHandler(nullptr);
+    }
+  } abmelden{&buttons};
   Bearbeitung bearbeitung(szene);
   bearbeitung.konsoleOffen = [this] { return konsolenAnzeige && konsolenAnzeige->eingabeAktiv; };
   SzenenRenderer renderer;
@@ -143,10 +198,10 @@ void Anwendung::Ausfuehren() {
     renderer.Zeichne(szene, bearbeitung.kamera.ziel, bearbeitung.kamera.distanz, bearbeitung.kamera.neigung,
                      filterSatz, bearbeitung.anzeige);
     ZeichneHilfslinien(linien, bearbeitung, breite, hoehe);
-    // Widgets: join the frame here with their part.
+    buttons.Zeichne();
     if (konsolenAnzeige) konsolenAnzeige->Zeichne();
     // Screenshot key: joins the frame here with its part.
-    if (konsolenAnzeige && stand.losgelassen[kTasteF11]) SchalteKonsoleUm(*konsolenAnzeige, eingabe);
+    if (konsolenAnzeige && stand.losgelassen[kTasteF11]) SchalteKonsoleUm(*konsolenAnzeige, eingabe, &buttons);
     Praesentiere(Quelm_Screen3D::zeichenKontext->impl);
     Quelm_Screen3D::zeichenKontext->SetzeZaehlerZurueck();
   }

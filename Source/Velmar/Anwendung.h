@@ -1,8 +1,11 @@
 #pragma once
 #include "Quelm_ParallelKern.h"
 
+class Quelm_BlockGfx3D;
+class Quelm_Font3D;
 class Quelm_KonsoleStandardAnzeige;
 namespace DRENO {
+class InputHandler;
 class InputSystem;
 }
 
@@ -27,17 +30,30 @@ class Anwendung {
   // Log sink of the input library.
   static void MeldeEingabe(const char* text);
 
-  // F11: a console taking input closes and leaves no handler; otherwise it opens and
-  // takes the input.
-  static void SchalteKonsoleUm(Quelm_KonsoleStandardAnzeige& konsole, DRENO::InputSystem* eingabe);
+  // F11: a console taking input closes and hands the input back to `seite` (the widget
+  // page); otherwise it opens and takes the input.
+  static void SchalteKonsoleUm(Quelm_KonsoleStandardAnzeige& konsole, DRENO::InputSystem* eingabe,
+                               DRENO::InputHandler* seite);
   static constexpr int kTasteF11 = 87;
 
   // The mode flags the screen starts with: 2, plus 1 for fullscreen, plus 8 for vsync.
   static std::uint64_t ModusFlags(bool vollbild, bool vsync);
 
+  // The widget skin (graphic 0: the white box every widget box tints) from "grafik.png"
+  // and the widget font from "calibrib.ttf"; a missing or unusable file ends the start
+  // naming it.
+  static void LadeGuiGrafik();
+  // Released before the screen closes, so that the render context frees nothing behind
+  // their backs.
+  static void GibGuiGrafikFrei();
+  static Quelm_BlockGfx3D* guiGrafik;
+  static Quelm_Font3D* guiFont;
+
  private:
   // Ground grid and a wire cube around every selected corner, over the finished image.
   static void ZeichneHilfslinien(LinienListe& linien, Bearbeitung& bearbeitung, float breite, float hoehe);
+  // Console display, input system and screen closed, in this order.
+  void Abbauen();
   // Body of the frame job: ends the main thread's job turn.
   void BeendeJobRunde();
   // Runs every main-thread job queued before this frame's turn.

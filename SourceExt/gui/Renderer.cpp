@@ -34,6 +34,17 @@ void Renderer::ZeichneBild(Bild* w) { ZeichneOberflaeche(w); }
 void Renderer::ZeichneText(Text* w) { ZeichneOberflaeche(w); }
 void Renderer::ZeichneOberflaeche(Basis*) {}
 
+void ZeichneDurchgang(Oberflaeche& o, Renderer& r) {
+  r.Beginne();
+  o.Zeichne(r);
+  for (Basis* k : o.kinder) {
+    r.SetzeAusschnitt(k, o.position, o.groesse);
+    k->Zeichne(r);
+    r.EntferneAusschnitt();
+  }
+  r.Beende();
+}
+
 // --- Curves and common values --------------------------------------------------------------
 
 float SimpelRenderer::Verlauf(TZeit start, float dauer, std::uint32_t art) {

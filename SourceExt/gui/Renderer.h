@@ -111,4 +111,8 @@ class SimpelRenderer : public Renderer {
   static float Skalierung(const Basis& w);
 };
 
+// One frame of a surface: the surface itself, then each of its children inside a clip
+// region of the surface's rectangle.
+void ZeichneDurchgang(Oberflaeche& oberflaeche, Renderer& renderer);
+
 }  // namespace Gui

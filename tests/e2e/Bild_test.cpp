@@ -124,4 +124,36 @@ TEST_F(ProgrammBild, BeleuchteteLandschaftMitSchattenUeberDemHintergrund) {
   EXPECT_EQ(log.find("nicht freigegeben"), std::string::npos) << log;
 }
 
+TEST_F(ProgrammBild, HilfeKastenUntenLinksMitText) {
+  SchreibeDatei(Benutzerordner() / "tool.cfg",
+                "<?xml version=\"1.0\" ?>\n<config>\n"
+                "    <var name=\"displaywidth\" wert=\"1280\" />\n"
+                "    <var name=\"displayheight\" wert=\"720\" />\n"
+                "    <var name=\"fullscreen\" wert=\"nein\" />\n"
+                "</config>\n");
+  Starte();
+  // The box lies over the scene at 70 % of a 0.2 grey: 0.14 + 0.3 times what is below.
+  const auto ueber = [](const std::array<int, 3>& innen, const std::array<int, 3>& aussen) {
+    for (int k = 0; k < 3; ++k)
+      if (std::abs(innen[k] - (0.14 * 255 + 0.3 * aussen[k])) > 2.5) return false;
+    return true;
+  };
+  // Each edge of (20, 600) to (620, 700) against the pixel just outside; grid lines may cross.
+  const auto kanten = [&](const Bild& b) {
+    int treffer = 0;
+    for (int y = 602; y < 698; ++y) treffer += ueber(b(20, y), b(19, y)) + ueber(b(619, y), b(620, y));
+    for (int x = 22; x < 618; ++x) treffer += ueber(b(x, 600), b(x, 599)) + ueber(b(x, 699), b(x, 700));
+    return treffer > 0.8 * 2 * (96 + 596);
+  };
+  Bild b = WarteAufBild(kanten);
+  ASSERT_EQ(b.breite, 1280);
+  EXPECT_TRUE(kanten(b)) << Text(b(20, 600)) << " " << Text(b(19, 599));
+  int weiss = 0;
+  for (int y = 600; y < 700; ++y)
+    for (int x = 20; x < 620; ++x) weiss += std::min({b(x, y)[0], b(x, y)[1], b(x, y)[2]}) > 200;
+  EXPECT_GT(weiss, 1500);
+  ASSERT_EQ(SchliesseFenster(), 0);
+  ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 0);
+}
+
 }  // namespace

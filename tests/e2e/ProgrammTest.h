@@ -25,13 +25,13 @@ class Programm : public ::testing::Test {
 
   fs::path Benutzerordner() const { return home_.pfad() / ".local" / "share" / "ToolVelmar"; }
 
-  void Starte(bool mitBildschirm = true) {
+  void Starte(bool mitBildschirm = true, const std::string& programm = VELMAR_PROGRAMM) {
     pid_ = fork();
     if (pid_ == 0) {
       if (!mitBildschirm) unsetenv("DISPLAY");
       setenv("HOME", home_.pfad().c_str(), 1);
       unsetenv("XDG_DATA_HOME");
-      execl(VELMAR_PROGRAMM, VELMAR_PROGRAMM, static_cast<char*>(nullptr));
+      execl(programm.c_str(), programm.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
   }

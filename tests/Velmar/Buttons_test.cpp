@@ -1,0 +1,85 @@
+// The widget page: its layout at 1280 x 720, what it passes to the surface, a missing
+// configuration, and the page taking the input back when F11 closes the console.
+#include "Anwendung.h"
+#include "Buttons.h"
+#include "InputSystem.h"
+#include "Oberflaeche.h"
+#include "Quelm_Ausnahme.h"
+#include "Quelm_KonsoleStandardAnzeige.h"
+#include "RenderTestHilfen.h"
+#include "Seite.h"
+
+namespace {
+
+struct Maus : DRENO::Mouse {
+  using Mouse::Mouse;
+  float GetMouseX() const override { return 321; }
+  float GetMouseY() const override { return 123; }
+};
+
+struct Eingabe : DRENO::InputSystem {
+  Eingabe() { AddDevice(std::make_unique<Maus>(this, 0)); }
+  void ResetDevices(bool) override {}
+  void PlaceCursor(bool) override {}
+};
+
+class ButtonsTest : public AufzeichnungsTest {
+ protected:
+  std::filesystem::path Konfig() {
+    const auto pfad = ordner.pfad() / "GuiKonfig.xml";
+    SchreibeDatei(pfad, "<gui><elmAbstand><x>10</x><y>10</y></elmAbstand></gui>");
+    return pfad;
+  }
+};
+
+TEST_F(ButtonsTest, SeiteMitHilfetextUndWasSieWeitergibt) {
+  Eingabe eingabe;
+  Spiel::Buttons b(Konfig());
+  gZeitgeber.FeuereFaellige(Sekunden(0.02));
+  const Gui::Basis* seite = b.hilfe->vater;
+  EXPECT_EQ(seite->position, (Gui::Vektor{10, 10, 0}));
+  EXPECT_EQ(seite->groesse, (Gui::Vektor{1260, 700, 0}));
+  EXPECT_EQ(b.hilfe->AbsolutePosition(), (Gui::Vektor{20, 600, 0}));
+  EXPECT_EQ(b.hilfe->groesse, (Gui::Vektor{600, 100, 0}));
+  EXPECT_EQ(b.hilfe->text, Spiel::Buttons::kHilfeText);
+
+  const std::uint64_t* zustand = b.oberflaeche->tastenZustand.data();
+  struct Fall {
+    int art;  // 0 key, 1 button, 2 wheel
+    std::uint64_t was;
+    bool unten;
+    std::uint64_t code, erwartet;
+  };
+  for (const Fall& f : {Fall{0, 1, true, 266, 3}, {0, 1, false, 266, 4}, {0, 2, true, 266, 4}, {1, 0, true, 265, 3},
+                        {1, 0, false, 265, 4}, {1, 1, true, 265, 4}, {2, 0, true, 265, 4}}) {
+    const bool genommen = f.art == 0   ? b.OnKey(nullptr, static_cast<std::int32_t>(f.was), f.unten)
+                          : f.art == 1 ? b.OnMouseButton(nullptr, f.was, f.unten)
+                                       : b.OnMouseWheel(nullptr, 1);
+    EXPECT_TRUE(genommen);
+    EXPECT_EQ(zustand[f.code], f.erwartet) << f.art << " " << f.was;
+  }
+  EXPECT_TRUE(b.OnMouseMoved(nullptr, 0, 0));
+  EXPECT_EQ(b.oberflaeche->zeigerPosition, (Gui::Vektor{321, 123, 0}));
+}
+
+TEST_F(ButtonsTest, FehlendeKonfigurationNenntDieDatei) {
+  try {
+    Spiel::Buttons b(ordner.pfad() / "fehlt.xml");
+    FAIL();
+  } catch (const Quelm_Ausnahme& a) {
+    EXPECT_NE(a.text.find("fehlt.xml"), std::string::npos) << a.text;
+  }
+}
+
+TEST_F(ButtonsTest, NachDemSchliessenDerKonsoleNimmtDieSeiteDieEingabe) {
+  Eingabe eingabe;
+  Spiel::Buttons b(Konfig());
+  Quelm_KonsoleStandardAnzeige konsole(VELMAR_QUELLE "/Daten/calibrib.fnt");
+  eingabe.SetInputHandler(&b);
+  Spiel::Anwendung::SchalteKonsoleUm(konsole, &eingabe, &b);
+  EXPECT_EQ(eingabe.GetInputHandler(), &konsole);
+  Spiel::Anwendung::SchalteKonsoleUm(konsole, &eingabe, &b);
+  EXPECT_EQ(eingabe.GetInputHandler(), &b);
+}
+
+}  // namespace
