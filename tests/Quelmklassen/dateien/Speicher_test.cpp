@@ -35,6 +35,8 @@ TEST(SpeicherWachstum, BleibtBis512InternUndWaechstDannAuf10000UndDoppelt) {
   EXPECT_EQ(p.kapazitaet, 10000u);
   p.Reserviere(1001);
   EXPECT_EQ(p.kapazitaet, 20000u);
+  p.Reserviere(11001);  // doubles: appending stays linear in time
+  EXPECT_EQ(p.kapazitaet, 40000u);
   p.Reserviere(70000);
   EXPECT_EQ(p.kapazitaet, 80000u);
 }
