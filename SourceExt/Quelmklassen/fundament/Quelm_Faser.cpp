@@ -36,7 +36,8 @@ std::string Quelm_TypName(const std::type_info& typ) {
 Quelm_Faser* Quelm_Faser::Aktuelle() { return tLaufendeFaser; }
 
 void Quelm_Faser::BereiteKontextVor() {
-  kontext = ctx::make_fcontext(Stapel() + kStapelGroesse, kStapelGroesse, &Quelm_Faser::Einstieg);
+  // A block that ran a job before keeps its fiber, parked where the last job ended.
+  if (!kontext) kontext = ctx::make_fcontext(Stapel() + kStapelGroesse, kStapelGroesse, &Quelm_Faser::Einstieg);
   rueckKontext = nullptr;
 }
 
@@ -53,7 +54,7 @@ void Quelm_Faser::FuehreAus() {
   tsanFaser = __tsan_create_fiber(0);
   __tsan_switch_to_fiber(tsanFaser, 0);
 #endif
-  ctx::jump_fcontext(kontext, this);
+  kontext = ctx::jump_fcontext(kontext, this).fctx;
 #ifdef QUELM_ASAN
   __sanitizer_finish_switch_fiber(falscherStapel, nullptr, nullptr);
 #endif
@@ -65,22 +66,23 @@ void Quelm_Faser::FuehreAus() {
 }
 
 void Quelm_Faser::Einstieg(ctx::transfer_t von) {
-  auto* faser = static_cast<Quelm_Faser*>(von.data);
-  faser->rueckKontext = von.fctx;
+  // Everything with a destructor lives in Lauf: this frame is never left. After each job the
+  // fiber parks here; the block's next job resumes it, possibly from another thread.
+  for (;;) {
+    auto* faser = static_cast<Quelm_Faser*>(von.data);
+    faser->rueckKontext = von.fctx;
 #ifdef QUELM_ASAN
-  __sanitizer_finish_switch_fiber(nullptr, &faser->rueckStapel, &faser->rueckStapelGroesse);
+    __sanitizer_finish_switch_fiber(faser->asanStapel, &faser->rueckStapel, &faser->rueckStapelGroesse);
 #endif
-  // Everything with a destructor lives in Lauf: this frame is never left.
-  faser->Lauf();
+    faser->Lauf();
 #ifdef QUELM_ASAN
-  // Null: this fiber ends here, its fake stack may go.
-  __sanitizer_start_switch_fiber(nullptr, faser->rueckStapel, faser->rueckStapelGroesse);
+    __sanitizer_start_switch_fiber(&faser->asanStapel, faser->rueckStapel, faser->rueckStapelGroesse);
 #endif
 #ifdef QUELM_TSAN
-  __tsan_switch_to_fiber(faser->tsanRueck, 0);
+    __tsan_switch_to_fiber(faser->tsanRueck, 0);
 #endif
-  ctx::jump_fcontext(faser->rueckKontext, nullptr);
-  std::abort();  // a finished fiber is never resumed
+    von = ctx::jump_fcontext(faser->rueckKontext, nullptr);
+  }
 }
 
 void Quelm_Faser::Lauf() noexcept {
@@ -101,12 +103,7 @@ void Quelm_Faser::Recycle() {
   zustand.store(ZustandFrei, std::memory_order_relaxed);
   id.store(kKeineId, std::memory_order_release);
   koerper = nullptr;
-  kontext = rueckKontext = nullptr;
-#ifdef QUELM_ASAN
-  // The finished fiber's last frames never returned; their redzones would poison the
-  // next job on this stack.
-  __asan_unpoison_memory_region(Stapel(), kStapelGroesse);
-#endif
+  rueckKontext = nullptr;  // `kontext` stays: the parked fiber runs the block's next job
 }
 
 char* Quelm_Faser::ReserviereBloecke(std::size_t anzahl) {

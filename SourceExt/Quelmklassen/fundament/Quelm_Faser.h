@@ -40,6 +40,7 @@ struct Quelm_Faser {
   // Where the switch back lands, for the sanitizers' fiber bookkeeping.
   const void* rueckStapel = nullptr;
   std::size_t rueckStapelGroesse = 0;
+  void* asanStapel = nullptr;  // the parked fiber's fake stack
   void* tsanFaser = nullptr;
   void* tsanRueck = nullptr;
   // The next block of the core's stack of recycled blocks while this one is free.
@@ -48,14 +49,15 @@ struct Quelm_Faser {
   char* Stapel() { return reinterpret_cast<char*>(this) + kStapelAbstand; }
   char* Waechterseite() { return reinterpret_cast<char*>(this) + kWaechterAbstand; }
 
-  // Makes a fresh fiber context on the block's stack, starting in Einstieg.
+  // Makes the fiber context on the block's stack, starting in Einstieg, unless the block
+  // keeps a parked fiber from its last job.
   void BereiteKontextVor();
   // Switches the calling thread into the job and returns when the job has finished.
   void FuehreAus();
   // Back to a free block: destroys the callable.
   void Recycle();
 
-  // The function every fiber starts in; never returns.
+  // The function every fiber starts in; runs one job per resume and never returns.
   static void Einstieg(boost::context::detail::transfer_t von);
 
   // The job running on the calling thread, or null.
