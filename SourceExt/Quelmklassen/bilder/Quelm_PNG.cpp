@@ -134,14 +134,14 @@ void EntfiltereZeile(int filter, std::uint8_t* __restrict akt, const std::uint8_
       break;
     }
     case 3: {
-      const __m128i eins = _mm_set1_epi8(1);
-      __m128i a = _mm_setzero_si128();
+      // floor((a + u) / 2) is ~avg(~a, ~u), pavgb rounding up. Carried in complement, the
+      // chain from pixel to pixel is two steps: ~a' = ~(x + ~avg(~a, ~u)) = avg(~a, ~u) - x.
+      const __m128i alle = _mm_set1_epi8(-1);
+      __m128i na = alle;  // ~0
       for (std::uint64_t i = 0; i < n; i += B) {
-        const __m128i u = LiesPixel(vor + i);
-        // floor((a + u) / 2): the rounded-up average less the dropped half.
-        const __m128i mittel = _mm_sub_epi8(_mm_avg_epu8(a, u), _mm_and_si128(_mm_xor_si128(a, u), eins));
-        a = _mm_add_epi8(LiesPixel(akt + i), mittel);
-        SchreibePixel<B>(akt + i, a);
+        const __m128i nu = _mm_xor_si128(LiesPixel(vor + i), alle);
+        na = _mm_sub_epi8(_mm_avg_epu8(na, nu), LiesPixel(akt + i));
+        SchreibePixel<B>(akt + i, _mm_xor_si128(na, alle));
       }
       break;
     }
