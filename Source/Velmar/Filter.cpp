@@ -61,6 +61,22 @@ int Faktor(const char* wort, int standard) {
 
 Quelm_ZeichenKontext* Kontext() { return Quelm_BasisObjekt::Kontext(); }
 
+// One shader of a pass from its element's text, compiled quietly; a failure logs the
+// compiler's text and fails the pass (the caller releases what was made).
+template <class S, class Erzeuge>
+void LadeShader(S*& shader, std::string& quelle, const TiXmlElement* element, Erzeuge erzeuge, const char* fehlt,
+                const char* gescheitert) {
+  const char* text = Text(element);
+  if (!text) Fehler("%s", fehlt);
+  quelle = text;
+  shader = erzeuge();
+  if (shader->UebersetzeAusString(quelle.c_str(), {}, true)) return;
+  Protokolliere("%s", gescheitert);
+  const char* meldungen = shader->GibUebersetzungsMeldungen();
+  Protokolliere("!%s", meldungen ? meldungen : "");
+  Scheitere();
+}
+
 // Float of a whole attribute text; false when it is absent or not a number throughout.
 bool LiesFloat(const char* text, float& wert) {
   if (!text || !*text) return false;
@@ -174,26 +190,12 @@ void Filter::Lade(const TiXmlElement& element, const FilterVerwaltung& verwaltun
 
   Quelm_ZeichenKontext* k = Kontext();
   if (!k) Scheitere();
-  const char* vs = Text(element.FirstChildElement("vertexShader"));
-  if (!vs) Fehler("!Filter::LadeAus(...): Filter muss VertexShader-Code definieren.");
-  vertexQuelle = vs;
-  vertexShader = k->ErzeugeVertexShader();
-  if (!vertexShader->UebersetzeAusString(vertexQuelle.c_str(), {}, true)) {
-    Protokolliere("!Filter::LadeAus(...): Fehler beim Kompilieren des VertexShaders.");
-    const char* m = vertexShader->GibUebersetzungsMeldungen();
-    Protokolliere("!%s", m ? m : "");
-    Scheitere();
-  }
-  const char* ps = Text(element.FirstChildElement("pixelShader"));
-  if (!ps) Fehler("!Filter::LadeAus(...): Filter muss ein PixelShader-Skript definieren.");
-  pixelQuelle = ps;
-  pixelShader = k->ErzeugePixelShader();
-  if (!pixelShader->UebersetzeAusString(pixelQuelle.c_str(), {}, true)) {
-    Protokolliere("!Filter::LadeAus(...): Fehler beim Kompilieren des PixelShaders.");
-    const char* m = pixelShader->GibUebersetzungsMeldungen();
-    Protokolliere("!%s", m ? m : "");
-    Scheitere();
-  }
+  LadeShader(vertexShader, vertexQuelle, element.FirstChildElement("vertexShader"), [k] { return k->ErzeugeVertexShader(); },
+             "!Filter::LadeAus(...): Filter muss VertexShader-Code definieren.",
+             "!Filter::LadeAus(...): Fehler beim Kompilieren des VertexShaders.");
+  LadeShader(pixelShader, pixelQuelle, element.FirstChildElement("pixelShader"), [k] { return k->ErzeugePixelShader(); },
+             "!Filter::LadeAus(...): Filter muss ein PixelShader-Skript definieren.",
+             "!Filter::LadeAus(...): Fehler beim Kompilieren des PixelShaders.");
   programm = k->ErzeugeProgramm(verwaltung.quadEingabe, vertexShader, pixelShader);
   if (!programm) Scheitere();
 }
