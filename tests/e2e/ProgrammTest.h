@@ -4,13 +4,35 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
+
+// What a window shows, 8-bit RGB, row 0 at the top.
+struct Bild {
+  int breite = 0, hoehe = 0;
+  std::vector<unsigned char> rgb;
+
+  std::array<int, 3> operator()(int x, int y) const {
+    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(breite) + static_cast<std::size_t>(x)) * 3;
+    return {rgb[i], rgb[i + 1], rgb[i + 2]};
+  }
+};
+
+inline std::string Text(const std::array<int, 3>& p) {
+  return std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]);
+}
+
+// The clear colour (0.1, 0.3, 0.5) of the scene.
+inline bool Hintergrund(const std::array<int, 3>& p) { return Text(p) == "26,77,128"; }
 
 // The program with a temporary home: its user data folder is HOME/.local/share/ToolVelmar.
 class Programm : public ::testing::Test {
@@ -48,6 +70,39 @@ class Programm : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return -2;
+  }
+
+  // What the window shows now.
+  Bild Lies() {
+    const fs::path datei = home_.pfad() / "fenster.ppm";
+    Bild b;
+    if (std::system((std::string(FENSTER_BILD) + " ToolVelmar " + datei.string() + " 60").c_str()) != 0) return b;
+    std::ifstream ein(datei, std::ios::binary);
+    std::string p6;
+    int tiefe = 0;
+    ein >> p6 >> b.breite >> b.hoehe >> tiefe;
+    ein.get();
+    b.rgb.resize(static_cast<std::size_t>(b.breite) * static_cast<std::size_t>(b.hoehe) * 3);
+    ein.read(reinterpret_cast<char*>(b.rgb.data()), static_cast<std::streamsize>(b.rgb.size()));
+    if (p6 != "P6" || !ein) b.breite = 0;
+    return b;
+  }
+  // Reads frames until `fertig` holds for one (or ten seconds have passed).
+  template <class F>
+  Bild WarteAufBild(F&& fertig) {
+    Bild b;
+    for (int i = 0; i < 50; ++i) {
+      b = Lies();
+      if (b.breite > 0 && fertig(b)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return b;
+  }
+  // Input reaches the program only once its frames run: keys typed while it starts are
+  // read as pressed and released in no time. Its first picture shows that it runs.
+  void WarteAufErstesBild() {
+    const Bild b = WarteAufBild([](const Bild& b) { return Hintergrund(b(2, 2)); });
+    ASSERT_TRUE(b.breite > 0 && Hintergrund(b(2, 2))) << "no picture appeared";
   }
 
   static int SchliesseFenster() {

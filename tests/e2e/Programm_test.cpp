@@ -87,6 +87,7 @@ TEST_F(Programm, KonsoleMitF11UndQuitBeendetMitNull) {
                 "    <var name=\"fullscreen\" wert=\"nein\" />\n"
                 "</config>\n");
   Starte();
+  WarteAufErstesBild();
   const std::string xdo = "timeout 60 xdotool search --sync --name '^ToolVelmar$' windowfocus --sync ";
   ASSERT_EQ(std::system((xdo + "keydown F11 sleep 2 keyup F11 sleep 3 type --delay 80 quit").c_str()), 0);
   ASSERT_EQ(std::system("xdotool sleep 0.2 keydown Return sleep 0.2 keyup Return"), 0);
