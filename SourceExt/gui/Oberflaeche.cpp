@@ -100,8 +100,10 @@ void Oberflaeche::VerarbeiteMausBewegung(const Vektor& p) {
   } else if (hinweisZustand == 2 && schwebend != hinweisKomponente) {
     Hinweis* alt = hinweis;
     SetzeHinweisZurueck();
-    alt->SetzeSichtbar(false);
-    VernichteKomponenteNachZeit(alt, Ticks(0.5));
+    if (alt) {
+      alt->SetzeSichtbar(false);
+      VernichteKomponenteNachZeit(alt, Ticks(0.5));
+    }
   }
   if (hinweisZustand == 0 && schwebend && !schwebend->hinweisText.empty()) {
     hinweisZustand = 1;

@@ -109,6 +109,11 @@ class SimpelRenderer : public Renderer {
   void LeereStapel();
   void SetzeBereich(const Vektor& position, const Vektor& groesse);
   static float Skalierung(const Basis& w);
+  struct RahmenTon {
+    float grund, alpha;
+  };
+  // The frame of choices, check boxes and buttons, grown by the focus glow g.
+  void GlanzRahmen(const Vektor& p, const Vektor& groesse, float g, RahmenTon farbe, bool aktiv);
 };
 
 // One frame of a surface: the surface itself, then each of its children inside a clip

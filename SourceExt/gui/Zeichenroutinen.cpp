@@ -61,6 +61,14 @@ void SimpelRenderer::ZeichneRahmen(const Vektor& r, const Vektor& groesse, const
   SchreibeText({r.x + versatz, r.y, 0}, rw - versatz, rh, text);
 }
 
+void SimpelRenderer::GlanzRahmen(const Vektor& p, const Vektor& gr, float g, RahmenTon farbe, bool aktiv) {
+  const Vektor rahmen = p - Vektor{4 * g, 4 * g, 0};
+  const float grund = farbe.grund + (aktiv ? 0.2f * g : 0.0f);
+  // Enabled, blue is twice the grey base; disabled, a plain grey.
+  const float blau = aktiv ? 2 * farbe.grund + 0.2f * g : farbe.grund;
+  ZeichneKasten(rahmen, gr.x + 8 * g, gr.y + 8 * g, grund, grund, blau, farbe.alpha);
+}
+
 void SimpelRenderer::ZeichneRollbalken(Rollbalken* w) {
   const float a = Alpha(*w);
   if (a == 0) return;
@@ -169,11 +177,7 @@ void SimpelRenderer::ZeichneAuswahl(Auswahl* w) {
   if (a == 0) return;
   const float g = Glanz(*w);
   const Vektor p = w->AbsolutePosition(), gr = w->groesse;
-  const Vektor rahmen = p - Vektor{4 * g, 4 * g, 0};
-  if (w->aktiv)
-    ZeichneKasten(rahmen, gr.x + 8 * g, gr.y + 8 * g, 0.2f + 0.2f * g, 0.2f + 0.2f * g, 0.4f + 0.2f * g, 1.3f * a);
-  else
-    ZeichneKasten(rahmen, gr.x + 8 * g, gr.y + 8 * g, 0.3f, 0.3f, 0.3f, 0.3f * a);
+  GlanzRahmen(p, gr, g, w->aktiv ? RahmenTon{0.2f, 1.3f * a} : RahmenTon{0.3f, 0.3f * a}, w->aktiv);
   if (w->eintraege.empty() || !font) return;
   const float iw = gr.x - 10;
   const Vektor innen{iw, gr.y - 10, 0};
@@ -203,11 +207,7 @@ void SimpelRenderer::ZeichneAnkreuzfeld(Ankreuzfeld* w) {
   if (a == 0) return;
   const float g = Glanz(*w);
   const Vektor p = w->AbsolutePosition(), gr = w->groesse;
-  const Vektor rahmen = p - Vektor{4 * g, 4 * g, 0};
-  if (w->aktiv)
-    ZeichneKasten(rahmen, gr.x + 8 * g, gr.y + 8 * g, 0.1f + 0.2f * g, 0.1f + 0.2f * g, 0.2f + 0.2f * g, 1.8f * a);
-  else
-    ZeichneKasten(rahmen, gr.x + 8 * g, gr.y + 8 * g, 0.7f, 0.7f, 0.7f, 0.8f * a);
+  GlanzRahmen(p, gr, g, w->aktiv ? RahmenTon{0.1f, 1.8f * a} : RahmenTon{0.7f, 0.8f * a}, w->aktiv);
   if (font) {
     font->ausrichtungH = Quelm_Font3D::Links;
     font->ausrichtungV = Quelm_Font3D::VMitte;
@@ -229,11 +229,7 @@ void SimpelRenderer::ZeichneKnopf(Knopf* w) {
   if (a == 0) return;
   const float g = Glanz(*w);
   const Vektor p = w->AbsolutePosition(), gr = w->groesse;
-  const Vektor rahmen = p - Vektor{4 * g, 4 * g, 0};
-  if (w->aktiv)
-    ZeichneKasten(rahmen, gr.x + 8 * g, gr.y + 8 * g, 0.2f + 0.2f * g, 0.2f + 0.2f * g, 0.4f + 0.2f * g, 1.8f * a);
-  else
-    ZeichneKasten(rahmen, gr.x + 8 * g, gr.y + 8 * g, 0.7f, 0.7f, 0.7f, 0.8f * a);
+  GlanzRahmen(p, gr, g, w->aktiv ? RahmenTon{0.2f, 1.8f * a} : RahmenTon{0.7f, 0.8f * a}, w->aktiv);
   if (gr.x < 4 || gr.y < 4) return;
   const Vektor flaeche = p + Vektor{2, 2, 0}, fg{gr.x - 4, gr.y - 4, 0};
   if (w->aktiv)

@@ -3,6 +3,7 @@
 // Both end with glFinish, so the time includes the device's work.
 #include <epoxy/gl.h>
 
+#include "GlBenchFenster.h"
 #include "Quelm_Bild.h"
 #include "Quelm_BlockGfx3D.h"
 #include "Quelm_Font3D.h"
@@ -24,24 +25,13 @@ const std::string kZeile =
     "0012:345678 (t1a2b): Quelm_BlockGfx3D::AddGrafik: Atlas waechst auf 1024, alle Grafiken neu gepackt.";
 
 struct Umgebung {
-  GLFWwindow* fenster = nullptr;
-  Quelm_ZeichenKontext* kontext = nullptr;
+  GlBenchFenster gl{1280, 480};
+  Quelm_ZeichenKontext* kontext = gl.kontext;
   std::unique_ptr<Quelm_Font3D> font;
   std::unique_ptr<Quelm_BlockGfx3D> atlas;
   std::size_t glyphen = 0;
 
   Umgebung() {
-    glfwInit();
-    // No shader dump files beside the build.
-    if (Quelm_KonsolenVariable* v = Quelm_KonsolenVariable::Finde("debugShader")) v->SetzeBool(false);
-    Plattform::Fenster::SetzeOpenGLHinweise(false);
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    fenster = glfwCreateWindow(1280, 480, "ToolVelmar", nullptr, nullptr);
-    Quelm_Screen3D::modus = {1280, 480, 0, 0};
-    Quelm_Screen3D::fenster = fenster;
-    Quelm_Screen3D::nativesFenster = Plattform::Fenster::HandleVon(fenster);
-    kontext = new Quelm_ZeichenKontext();
-    Quelm_Screen3D::zeichenKontext = kontext;
     font.reset(Quelm_Font3D::LadeTrueType(VELMAR_DATEN "/calibrib.ttf"));
     font->autoZeichnen = 0;
     atlas = std::make_unique<Quelm_BlockGfx3D>(64, 4096, 0);
@@ -49,13 +39,6 @@ struct Umgebung {
     atlas->AddGrafik(0, &weiss, 0, 0, 16, 16);
     for (const char* p = kZeile.c_str(); const std::uint32_t c = Quelm::NaechstesZeichen(p);)
       glyphen += font->HatGlyphe(c) ? kZeilen : 0;
-  }
-  ~Umgebung() {
-    font.reset();
-    atlas.reset();
-    delete kontext;
-    Quelm_Screen3D::zeichenKontext = nullptr;
-    glfwDestroyWindow(fenster);
   }
 };
 

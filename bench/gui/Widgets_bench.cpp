@@ -4,19 +4,15 @@
 #include <epoxy/gl.h>
 
 #include "Anordnung.h"
+#include "GlBenchFenster.h"
 #include "Oberflaeche.h"
 #include "Quelm_Bild.h"
 #include "Quelm_BlockGfx3D.h"
 #include "Quelm_Font3D.h"
-#include "Quelm_Konsole.h"
-#include "Quelm_Screen3D.h"
-#include "Quelm_ZeichenKontext.h"
 #include "Quelm_Zeitgeber.h"
 #include "Renderer.h"
 #include "Seite.h"
-#include "fenster/Fenster.h"
 
-#include <GLFW/glfw3.h>
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -25,23 +21,13 @@
 namespace {
 
 struct Umgebung {
-  GLFWwindow* fenster = nullptr;
-  Quelm_ZeichenKontext* kontext = nullptr;
+  GlBenchFenster gl{1280, 720};
+  Quelm_ZeichenKontext* kontext = gl.kontext;
   std::unique_ptr<Quelm_Font3D> font;
   std::unique_ptr<Quelm_BlockGfx3D> skin;
   std::unique_ptr<Gui::SimpelRenderer> renderer;
 
   Umgebung() {
-    glfwInit();
-    if (Quelm_KonsolenVariable* v = Quelm_KonsolenVariable::Finde("debugShader")) v->SetzeBool(false);
-    Plattform::Fenster::SetzeOpenGLHinweise(false);
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    fenster = glfwCreateWindow(1280, 720, "ToolVelmar", nullptr, nullptr);
-    Quelm_Screen3D::modus = {1280, 720, 0, 0};
-    Quelm_Screen3D::fenster = fenster;
-    Quelm_Screen3D::nativesFenster = Plattform::Fenster::HandleVon(fenster);
-    kontext = new Quelm_ZeichenKontext();
-    Quelm_Screen3D::zeichenKontext = kontext;
     font.reset(Quelm_Font3D::LadeTrueType(VELMAR_DATEN "/calibrib.ttf"));
     font->autoZeichnen = 0;
     skin = std::make_unique<Quelm_BlockGfx3D>(1024, 1000, 0);
@@ -49,14 +35,6 @@ struct Umgebung {
     std::fill_n(reinterpret_cast<std::uint32_t*>(weiss.daten), 256, 0xFFFFFFFFu);
     skin->AddGrafik(0, &weiss, 0, 0, 16, 16);
     renderer = std::make_unique<Gui::SimpelRenderer>(skin.get(), font.get());
-  }
-  ~Umgebung() {
-    renderer.reset();
-    font.reset();
-    skin.reset();
-    delete kontext;
-    Quelm_Screen3D::zeichenKontext = nullptr;
-    glfwDestroyWindow(fenster);
   }
 };
 
