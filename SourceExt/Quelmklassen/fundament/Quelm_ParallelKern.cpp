@@ -15,9 +15,13 @@ std::atomic<Quelm_ParallelKern*> gKern{nullptr};
 // --- Quelm_Planer -------------------------------------------------------------------
 
 namespace {
-// How long a serving thread keeps looking for work before it sleeps: longer than a job's
-// way through the core, far shorter than a frame.
+// How long a serving thread keeps looking for work before it sleeps: first spinning, longer
+// than a job's way through the core; then yielding the processor between looks, so that a
+// busy machine runs others meanwhile while a new batch of jobs still finds the thread awake
+// (waking a sleeper costs a system call, and on a loaded machine a long wait for a slot).
+// Both far shorter than a frame.
 constexpr auto kSpinDauer = std::chrono::microseconds(20);
+constexpr auto kWachDauer = std::chrono::microseconds(1000);
 
 inline void Pause() { __builtin_ia32_pause(); }
 }  // namespace
@@ -105,18 +109,24 @@ Quelm_Faser* Quelm_Planer::Entnehmen() {
   // First look without waiting for the lock: when other threads hold it, they are taking
   // the same work, and this thread would only queue up behind them in the kernel. The clock
   // is read only once the queue was found empty.
-  std::chrono::steady_clock::time_point ende{};
+  std::chrono::steady_clock::time_point jetzt{}, spinEnde{}, wachEnde{};
   for (int i = 0;; ++i) {
     if (anzahl_.load(std::memory_order_relaxed) > 0 && sperre.try_lock()) {
       std::lock_guard<std::mutex> halt(sperre, std::adopt_lock);
       if (anzahl_.load(std::memory_order_relaxed) > 0) return NimmVorderste();
     }
     if (i == 0) {
-      ende = std::chrono::steady_clock::now() + kSpinDauer;
-    } else if (i % 32 == 0 && std::chrono::steady_clock::now() > ende) {
-      break;
+      jetzt = std::chrono::steady_clock::now();
+      spinEnde = jetzt + kSpinDauer;
+      wachEnde = jetzt + kWachDauer;
+    } else if (i % 32 == 0) {
+      jetzt = std::chrono::steady_clock::now();
+      if (jetzt > wachEnde) break;
     }
-    Pause();
+    if (jetzt < spinEnde)
+      Pause();
+    else
+      std::this_thread::yield();
   }
   Sperre();
   std::unique_lock<std::mutex> halt(sperre, std::adopt_lock);
