@@ -13,9 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "PreProcess.h"
+#include "PpTestHilfe.h"
 #include "TempOrdner.h"
-
 
 namespace {
 
@@ -68,44 +67,16 @@ std::string GnuCpp(const TempOrdner& v) {
   return aus;
 }
 
-struct Eigen {
-  std::string text;
-  std::size_t pos = 0;
-  std::string aus;
-  std::string meldungen;
-};
-
-std::string Unser(const TempOrdner& v, const std::string& haupt, std::string* meldungen) {
-  Eigen e;
-  e.text = haupt;
-  const std::string name = v.pfad().string() + "/main.c";
-  const std::string inc = v.pfad().string() + "/inc";
-  PreProcessTag tags[] = {
-      PpTagText(PPTAG_INPUT_NAME, name.c_str()),
-      PpTagFunktion(PPTAG_INPUT, +[](char* b, int n, void* u) -> char* {
-        auto* e = static_cast<Eigen*>(u);
-        if (e->pos >= e->text.size()) return nullptr;
-        std::size_t k = std::min<std::size_t>(static_cast<std::size_t>(n - 1), e->text.size() - e->pos);
-        std::memcpy(b, e->text.data() + e->pos, k);
-        b[k] = 0;
-        e->pos += k;
-        return b;
-      }),
-      PpTagFunktion(PPTAG_OUTPUT, +[](int c, void* u) { static_cast<Eigen*>(u)->aus += static_cast<char>(c); }),
-      PpTagFunktion(PPTAG_ERROR, +[](void* u, const char* f, va_list a) {
-        char t[2048];
-        std::vsnprintf(t, sizeof t, f, a);
-        static_cast<Eigen*>(u)->meldungen += t;
-      }),
-      PpTagZeiger(PPTAG_USERDATA, &e),
-      PpTagWert(PPTAG_LINE_MARKERS, 0),
-      PpTagWert(PPTAG_SHOW_BANNER, 0),
-      PpTagText(PPTAG_INCLUDE_DIR, inc.c_str()),
-      {PPTAG_END, 0}};
-  PreProcessState zustand;
-  PreProcess(tags, &zustand);
-  if (meldungen) *meldungen = e.meldungen;
-  return e.aus;
+// Ours over the same files, read from memory under the same paths.
+std::string Unser(const TempOrdner& v, const std::map<std::string, std::string>& dateien, std::string* meldungen) {
+  PpTest::Lauf lauf;
+  const std::string ordner = v.pfad().string() + "/";
+  for (const auto& [name, inhalt] : dateien) lauf.Datei(ordner + name, inhalt);
+  const std::string haupt = ordner + "main.c", inc = ordner + "inc";
+  lauf.Tag(PpTagText(PPTAG_INPUT_NAME, haupt.c_str())).Tag(PpTagText(PPTAG_INCLUDE_DIR, inc.c_str()));
+  auto e = lauf.Start(dateien.at("main.c"));
+  *meldungen = e.meldungen;
+  return e.ausgabe;
 }
 
 bool CppVorhanden() { return std::system("cpp --version > /dev/null 2>&1") == 0; }
@@ -116,7 +87,7 @@ void Vergleiche(const std::map<std::string, std::string>& dateien) {
   for (const auto& [name, inhalt] : dateien) SchreibeDatei(v.pfad() / name, inhalt);
   const std::string gnu = GnuCpp(v);
   std::string meldungen;
-  const std::string unser = Unser(v, dateien.at("main.c"), &meldungen);
+  const std::string unser = Unser(v, dateien, &meldungen);
   const auto g = Tokens(gnu);
   const auto u = Tokens(unser);
   ASSERT_FALSE(g.empty()) << "cpp gave no output";
@@ -255,7 +226,8 @@ TEST_F(PreProcessGnuVergleich, Bedingungen) {
                "#endif\n"
                "#if 0 && (1 / 0) || 5 > 3 ? 0 ? 1 : 2 : 3\n"
                "yes8\n"
-               "#endif\n"}});
+               "#endif\n"
+               "#if 0\n#if 0\n#elif 1\nno9\n#endif\n#endif\n"}});
 }
 
 TEST_F(PreProcessGnuVergleich, IncludesKommentareUndZeilen) {
