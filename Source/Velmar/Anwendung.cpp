@@ -80,12 +80,15 @@ void Anwendung::LadeGuiGrafik() {
   const std::filesystem::path bildPfad = daten / "grafik.png";
   Quelm_Bild bild;
   // Graphic 0 lies at (16, 0) and is 16 by 16: a smaller picture cannot hold it.
-  if (!bild.LadeBildAusDatei(bildPfad) || bild.breite < 32 || bild.hoehe < 16)
+  bool geladen = bild.LadeBildAusDatei(bildPfad) && bild.breite >= 32 && bild.hoehe >= 16;
+  if (geladen) {
+    guiGrafik = new Quelm_BlockGfx3D(1024, 1000, 0);
+    geladen = guiGrafik->AddGrafik(0, &bild, 16, 0, 16, 16);
+    guiGrafik->AddGrafik(1, &bild, 0, 0, 15, 15);
+  }
+  if (!geladen)
     Quelm_Ausnahme::Wirf("Widget-Grafik \"" + bildPfad.string() + "\" fehlt oder ist kleiner als 32x16.",
                          "Spiel::Anwendung::LadeGuiGrafik", __FILE__, __LINE__);
-  guiGrafik = new Quelm_BlockGfx3D(1024, 1000, 0);
-  guiGrafik->AddGrafik(0, &bild, 16, 0, 16, 16);
-  guiGrafik->AddGrafik(1, &bild, 0, 0, 15, 15);
   guiGrafik->AktualisiereMipStufen();
 
   const std::filesystem::path fontPfad = daten / "calibrib.ttf";

@@ -5,6 +5,10 @@
 #include "InputSystem.h"
 #include "Oberflaeche.h"
 #include "Quelm_Ausnahme.h"
+#include "Quelm_Bild.h"
+#include "Quelm_BlockGfx3D.h"
+#include "Quelm_Font3D.h"
+#include "Quelm_System.h"
 #include "Quelm_KonsoleStandardAnzeige.h"
 #include "RenderTestHilfen.h"
 #include "Seite.h"
@@ -80,6 +84,35 @@ TEST_F(ButtonsTest, NachDemSchliessenDerKonsoleNimmtDieSeiteDieEingabe) {
   EXPECT_EQ(eingabe.GetInputHandler(), &konsole);
   Spiel::Anwendung::SchalteKonsoleUm(konsole, &eingabe, &b);
   EXPECT_EQ(eingabe.GetInputHandler(), &b);
+}
+
+TEST_F(ButtonsTest, WidgetGrafikFehltZuKleinOderOhneSchriftNenntDieDatei) {
+  const std::filesystem::path alt = gSystem.programmVerzeichnis, daten = ordner.pfad() / "Daten";
+  gSystem.programmVerzeichnis = ordner.pfad();
+  std::filesystem::create_directories(daten);
+  struct Fall {
+    int bildBreite;  // 0: no picture
+    bool schrift;
+    const char* fehler;  // null: loads
+  };
+  for (const Fall& f : {Fall{0, true, "grafik.png"}, {16, true, "grafik.png"}, {32, false, "calibrib.ttf"},
+                        {32, true, nullptr}}) {
+    std::filesystem::remove(daten / "grafik.png");
+    std::filesystem::remove(daten / "calibrib.ttf");
+    if (f.bildBreite) Quelm_Bild::SpeicherePNG(Quelm_Bild(f.bildBreite, 16), daten / "grafik.png");
+    if (f.schrift) std::filesystem::copy_file(VELMAR_QUELLE "/Daten/calibrib.ttf", daten / "calibrib.ttf");
+    try {
+      Spiel::Anwendung::LadeGuiGrafik();
+      EXPECT_EQ(f.fehler, nullptr);
+      EXPECT_TRUE(Spiel::Anwendung::guiGrafik->HatGrafik(0) && Spiel::Anwendung::guiGrafik->HatGrafik(1));
+      EXPECT_FALSE(Spiel::Anwendung::guiFont->autoZeichnen);
+    } catch (const Quelm_Ausnahme& a) {
+      ASSERT_NE(f.fehler, nullptr) << a.text;
+      EXPECT_NE(a.text.find(f.fehler), std::string::npos) << a.text;
+    }
+    Spiel::Anwendung::GibGuiGrafikFrei();
+  }
+  gSystem.programmVerzeichnis = alt;
 }
 
 }  // namespace
