@@ -1,5 +1,6 @@
 #include "Quelm_ParallelKern.h"
 
+#include "Absturz.h"
 #include "Basisdienste.h"
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Protokolliere.h"
@@ -179,7 +180,11 @@ Quelm_ParallelKern::Quelm_ParallelKern(const Quelm_KernUmgebung& umgebung) {
 
 void Quelm_ParallelKern::StarteThreads(const Quelm_KernUmgebung& umgebung) {
   auto starte = [this, &umgebung](Quelm_ArbeiterInfo& info) {
-    std::function<void()> koerper = [this, &info] { ArbeiterSchleife(info); };
+    std::function<void()> koerper = [this, &info] {
+      // A job's fiber that overflows its stack must still reach the crash report.
+      Plattform::Absturz::BereiteThreadVor();
+      ArbeiterSchleife(info);
+    };
     return umgebung.starteThread ? umgebung.starteThread(std::move(koerper)) : std::thread(std::move(koerper));
   };
   try {

@@ -6,6 +6,9 @@
 #include "Quelm_ProtokollWarteschlange.h"
 #include "Quelm_Zeitbasis.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -120,6 +123,18 @@ void Quelm_Protokoll::GibProtokollZeileAus(const char* zeile) {
   if (anzeige) anzeige->NeueZeile(zeile);
 }
 
+void Quelm_Protokoll::GibZeileSofortAus(const char* zeile) {
+  const std::size_t laenge = std::strlen(zeile);
+  if (aktiv && DateiAusgabe() && !dateiPfad.empty()) {
+    const int datei = open(dateiPfad.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (datei >= 0) {
+      [[maybe_unused]] ssize_t n = write(datei, zeile, laenge);
+      close(datei);
+    }
+  }
+  [[maybe_unused]] ssize_t n = write(STDERR_FILENO, zeile, laenge);
+}
+
 void Quelm_Protokoll::LeereProtokollWarteschlange() {
   // Other threads' drains would only queue the lines again.
   if (!aktiv || Plattform::ThreadId() != besitzer) return;
@@ -147,6 +162,15 @@ void Protokolliere(const char* format, ...) {
   va_start(argumente, format);
   ProtokolliereZeile(format, argumente);
   va_end(argumente);
+}
+
+void ProtokolliereSofort(const char* format, ...) {
+  char puffer[Quelm_Protokoll::kPufferGroesse];
+  va_list argumente;
+  va_start(argumente, format);
+  gProtokoll.FormatiereZeile(puffer, format, argumente);
+  va_end(argumente);
+  gProtokoll.GibZeileSofortAus(puffer);
 }
 
 void ProtokolliereAusfuehrlich(const char* format, ...) {

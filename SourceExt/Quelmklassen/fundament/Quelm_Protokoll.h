@@ -50,6 +50,9 @@ class Quelm_Protokoll {
   void Aktiviere(const std::filesystem::path& benutzerVerzeichnis);
 
   void GibProtokollZeileAus(const char* zeile);
+  // For the crash report, from any thread: the line goes at once to "tool.log" and to
+  // stderr through plain system calls; queued lines would die with the process.
+  void GibZeileSofortAus(const char* zeile);
   // Writes the lines other threads queued; on the owner thread only, once per frame.
   void LeereProtokollWarteschlange();
 

@@ -1,0 +1,316 @@
+#include "Absturz.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+#include <cxxabi.h>
+#include <exception>
+#include <link.h>
+#include <sys/mman.h>
+#include <sys/syscall.h>
+#include <typeinfo>
+#include <unistd.h>
+#include <unwind.h>
+
+namespace Plattform::Absturz {
+namespace {
+
+constexpr int kSignale[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP};
+constexpr std::size_t kAltStapel = 1024 * 1024;  // the report reads symbols on it (reserved, not committed)
+
+LPTOP_LEVEL_EXCEPTION_FILTER gFilter = nullptr;
+struct sigaction gVorher[NSIG];
+std::terminate_handler gVorherBeenden = nullptr;
+
+// The thread that is reporting a crash; others that crash meanwhile wait for the end.
+std::atomic<pid_t> gAbsturzThread{0};
+
+thread_local sigjmp_buf* tGeschuetzt = nullptr;
+std::atomic<pid_t> gGeschuetzterThread{0};
+
+pid_t EigeneThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
+
+// The calling thread's alternate stack, unmapped when the thread ends.
+struct AltStapel {
+  void* speicher = nullptr;
+  ~AltStapel() {
+    if (!speicher) return;
+    stack_t aus{};
+    aus.ss_flags = SS_DISABLE;
+    sigaltstack(&aus, nullptr);
+    munmap(speicher, kAltStapel + 4096);
+  }
+};
+thread_local AltStapel tAltStapel;
+
+bool IstFehlerSignal(int signal, const siginfo_t* info) {
+  // Sent by kill or raise, or a breakpoint: returning would not repeat the fault.
+  return info && info->si_code > 0 && signal != SIGTRAP;
+}
+
+// Hands the signal to what was installed before us, then lets the default end the process.
+void GibWeiter(int signal, siginfo_t* info, void* kontext, bool vorherigeAufrufen) {
+  struct sigaction vorher = gVorher[signal];
+  struct sigaction standard{};
+  standard.sa_handler = SIG_DFL;
+  sigemptyset(&standard.sa_mask);
+  sigaction(signal, &standard, nullptr);
+  if (vorherigeAufrufen) {
+    if (vorher.sa_flags & SA_SIGINFO) {
+      if (vorher.sa_sigaction) vorher.sa_sigaction(signal, info, kontext);
+    } else if (vorher.sa_handler != SIG_DFL && vorher.sa_handler != SIG_IGN && vorher.sa_handler) {
+      vorher.sa_handler(signal);
+    }
+  }
+  sigaction(signal, &standard, nullptr);
+  if (!IstFehlerSignal(signal, info)) {
+    sigset_t menge;
+    sigemptyset(&menge);
+    sigaddset(&menge, signal);
+    pthread_sigmask(SIG_UNBLOCK, &menge, nullptr);
+    raise(signal);
+  }
+  // A fault repeats on return and meets the default action.
+}
+
+// True when this thread may report; false when the report is already under way.
+bool UebernimmAbsturz() {
+  const pid_t ich = EigeneThreadId();
+  pid_t frei = 0;
+  if (gAbsturzThread.compare_exchange_strong(frei, ich)) return true;
+  if (frei == ich) return false;  // faulted again while passing on
+  for (;;) pause();               // the reporting thread ends the process
+}
+
+void Signalbehandler(int signal, siginfo_t* info, void* roh) {
+  if (tGeschuetzt) siglongjmp(*tGeschuetzt, signal);
+  const int gesichertesErrno = errno;
+  auto* kontext = static_cast<ucontext_t*>(roh);
+  if (!UebernimmAbsturz()) {
+    GibWeiter(signal, info, roh, false);
+    return;
+  }
+  EXCEPTION_RECORD satz;
+  satz.ExceptionCode = CodeFuerSignal(signal, info, kontext);
+  satz.ExceptionAddress = kontext ? reinterpret_cast<void*>(kontext->uc_mcontext.gregs[REG_RIP]) : nullptr;
+  satz.signal = signal;
+  satz.info = info;
+  const char* text = sigdescr_np(signal);
+  satz.beschreibung = text ? text : "";
+  EXCEPTION_POINTERS zeiger{&satz, kontext};
+  LONG ergebnis = gFilter ? gFilter(&zeiger) : EXCEPTION_CONTINUE_SEARCH;
+  errno = gesichertesErrno;
+  GibWeiter(signal, info, roh, ergebnis != EXCEPTION_EXECUTE_HANDLER);
+}
+
+// std::terminate: a C++ exception escaped every handler (or terminate was called).
+void Beenden() {
+  char text[512] = "std::terminate";
+  if (std::type_info* typ = abi::__cxa_current_exception_type()) {
+    int status = 0;
+    char* lesbar = abi::__cxa_demangle(typ->name(), nullptr, nullptr, &status);
+    const char* name = (status == 0 && lesbar) ? lesbar : typ->name();
+    const char* was = "";
+    try {
+      throw;
+    } catch (const std::exception& e) {
+      was = e.what();
+    } catch (...) {
+    }
+    std::snprintf(text, sizeof text, "%s: %s", name, was);
+    std::free(lesbar);
+  }
+  if (UebernimmAbsturz() && gFilter) {
+    ucontext_t kontext;
+    getcontext(&kontext);
+    EXCEPTION_RECORD satz;
+    satz.ExceptionAddress = reinterpret_cast<void*>(kontext.uc_mcontext.gregs[REG_RIP]);
+    satz.beschreibung = text;
+    EXCEPTION_POINTERS zeiger{&satz, &kontext};
+    gFilter(&zeiger);
+  }
+  if (gVorherBeenden && gVorherBeenden != &Beenden) gVorherBeenden();
+  std::abort();
+}
+
+void Wachhund(int, siginfo_t*, void*) {
+  if (tGeschuetzt) siglongjmp(*tGeschuetzt, SIGALRM);
+  // Delivered to another thread: hand it to the one that runs the guarded work.
+  if (pid_t ziel = gGeschuetzterThread.load()) syscall(SYS_tgkill, getpid(), ziel, SIGALRM);
+}
+
+void Installiere() {
+  BereiteThreadVor();
+  for (int signal : kSignale) {
+    struct sigaction neu{};
+    neu.sa_sigaction = &Signalbehandler;
+    sigemptyset(&neu.sa_mask);
+    // NODEFER: a fault inside the report enters the handler again and is caught there.
+    neu.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
+    sigaction(signal, &neu, &gVorher[signal]);
+  }
+  gVorherBeenden = std::set_terminate(&Beenden);
+}
+
+void Entferne() {
+  for (int signal : kSignale) sigaction(signal, &gVorher[signal], nullptr);
+  std::set_terminate(gVorherBeenden);
+  gVorherBeenden = nullptr;
+}
+
+}  // namespace
+
+DWORD CodeFuerSignal(int signal, const siginfo_t* info, const ucontext_t* kontext) {
+  const int code = info ? info->si_code : 0;
+  switch (signal) {
+    case SIGSEGV: {
+      // A fault just below the stack pointer is the stack running out (a guard page).
+      if (kontext && info) {
+        auto sp = static_cast<std::uint64_t>(kontext->uc_mcontext.gregs[REG_RSP]);
+        auto ziel = reinterpret_cast<std::uint64_t>(info->si_addr);
+        if (ziel < sp + 4096 && sp - ziel < 65536 && ziel != 0) return EXCEPTION_STACK_OVERFLOW;
+      }
+      return EXCEPTION_ACCESS_VIOLATION;
+    }
+    case SIGBUS: return code == BUS_ADRALN ? EXCEPTION_DATATYPE_MISALIGNMENT : EXCEPTION_IN_PAGE_ERROR;
+    case SIGILL:
+      return (code == ILL_PRVOPC || code == ILL_PRVREG) ? EXCEPTION_PRIV_INSTRUCTION : EXCEPTION_ILLEGAL_INSTRUCTION;
+    case SIGFPE:
+      switch (code) {
+        case FPE_INTDIV: return EXCEPTION_INT_DIVIDE_BY_ZERO;
+        case FPE_INTOVF: return EXCEPTION_INT_OVERFLOW;
+        case FPE_FLTDIV: return EXCEPTION_FLT_DIVIDE_BY_ZERO;
+        case FPE_FLTOVF: return EXCEPTION_FLT_OVERFLOW;
+        case FPE_FLTUND: return EXCEPTION_FLT_UNDERFLOW;
+        case FPE_FLTRES: return EXCEPTION_FLT_INEXACT_RESULT;
+        case FPE_FLTSUB: return EXCEPTION_ARRAY_BOUNDS_EXCEEDED;
+        default: return EXCEPTION_FLT_INVALID_OPERATION;
+      }
+    case SIGTRAP: return code == TRAP_TRACE ? EXCEPTION_SINGLE_STEP : EXCEPTION_BREAKPOINT;
+    default: return 0;
+  }
+}
+
+void BereiteThreadVor() {
+  if (tAltStapel.speicher) return;
+  stack_t jetzt{};
+  if (sigaltstack(nullptr, &jetzt) == 0 && !(jetzt.ss_flags & SS_DISABLE)) return;  // someone else's
+  void* p = mmap(nullptr, kAltStapel + 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) return;
+  mprotect(p, 4096, PROT_NONE);  // overflowing the handler's stack faults instead of overwriting
+  stack_t neu{};
+  neu.ss_sp = static_cast<char*>(p) + 4096;
+  neu.ss_size = kAltStapel;
+  if (sigaltstack(&neu, nullptr) != 0) {
+    munmap(p, kAltStapel + 4096);
+    return;
+  }
+  tAltStapel.speicher = p;
+}
+
+bool FuehreGeschuetztAus(void (*arbeit)(void*), void* daten, unsigned sekunden) {
+  struct sigaction wache{}, vorher{};
+  wache.sa_sigaction = &Wachhund;
+  sigemptyset(&wache.sa_mask);
+  wache.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
+  sigaction(SIGALRM, &wache, &vorher);
+  sigjmp_buf sprung;
+  sigjmp_buf* aeusserer = tGeschuetzt;
+  bool fertig = false;
+  if (sigsetjmp(sprung, 1) == 0) {
+    tGeschuetzt = &sprung;
+    gGeschuetzterThread.store(EigeneThreadId());
+    alarm(sekunden);
+    arbeit(daten);
+    fertig = true;
+  }
+  alarm(0);
+  gGeschuetzterThread.store(0);
+  tGeschuetzt = aeusserer;
+  sigaction(SIGALRM, &vorher, nullptr);
+  return fertig;
+}
+
+void FindeOrt(const void* adresse, Ort& ort) {
+  ort = Ort{};
+  struct Suche {
+    std::uint64_t adresse;
+    Ort* ort;
+    bool gefunden;
+  } suche{reinterpret_cast<std::uint64_t>(adresse), &ort, false};
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void* roh) -> int {
+        auto* s = static_cast<Suche*>(roh);
+        const std::uint64_t relativ = s->adresse - info->dlpi_addr;
+        unsigned segment = 0;
+        for (int i = 0; i < info->dlpi_phnum; ++i) {
+          const ElfW(Phdr)& kopf = info->dlpi_phdr[i];
+          if (kopf.p_type != PT_LOAD) continue;
+          ++segment;
+          const std::uint64_t groesse = kopf.p_memsz > kopf.p_filesz ? kopf.p_memsz : kopf.p_filesz;
+          if (relativ < kopf.p_vaddr || relativ > kopf.p_vaddr + groesse) continue;
+          s->ort->abschnitt = segment;
+          s->ort->versatz = relativ - kopf.p_vaddr;
+          const char* name = info->dlpi_name;
+          if (!name || !*name) {
+            // The program itself carries no name here.
+            ssize_t n = readlink("/proc/self/exe", s->ort->modul, sizeof s->ort->modul - 1);
+            s->ort->modul[n > 0 ? n : 0] = '\0';
+          } else {
+            std::strncpy(s->ort->modul, name, sizeof s->ort->modul - 1);
+          }
+          s->gefunden = true;
+          return 1;
+        }
+        return 0;
+      },
+      &suche);
+}
+
+std::size_t StapelAdressen(const ucontext_t* kontext, std::uint64_t* adressen, std::size_t hoechstens) {
+  struct Sammlung {
+    std::uint64_t start;
+    std::uint64_t funktion;  // start of the function that holds `start`
+    bool begonnen;
+    std::uint64_t* adressen;
+    std::size_t anzahl, hoechstens;
+  } s{kontext ? static_cast<std::uint64_t>(kontext->uc_mcontext.gregs[REG_RIP]) : 0, 0, kontext == nullptr, adressen,
+      0, hoechstens};
+  if (kontext)
+    s.funktion = reinterpret_cast<std::uint64_t>(_Unwind_FindEnclosingFunction(reinterpret_cast<void*>(s.start)));
+  _Unwind_Backtrace(
+      [](_Unwind_Context* ctx, void* roh) -> _Unwind_Reason_Code {
+        auto* s = static_cast<Sammlung*>(roh);
+        int vorDerAnweisung = 0;
+        const std::uint64_t ip = _Unwind_GetIPInfo(ctx, &vorDerAnweisung);
+        if (ip == 0) return _URC_END_OF_STACK;
+        // The frames of the handler itself come first; the walk begins at the fault.
+        if (!s->begonnen) {
+          // A context taken with getcontext holds an address inside its frame's function.
+          if (ip != s->start && (s->funktion == 0 || _Unwind_GetRegionStart(ctx) != s->funktion)) return _URC_NO_REASON;
+          s->begonnen = true;
+        }
+        s->adressen[s->anzahl++] = ip;
+        return s->anzahl < s->hoechstens ? _URC_NO_REASON : _URC_END_OF_STACK;
+      },
+      &s);
+  if (!s.begonnen && kontext && hoechstens > 0) {
+    // The unwinder did not get past the signal frame: at least the faulting instruction.
+    adressen[0] = s.start;
+    return 1;
+  }
+  return s.anzahl;
+}
+
+}  // namespace Plattform::Absturz
+
+LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter) {
+  using namespace Plattform::Absturz;
+  LPTOP_LEVEL_EXCEPTION_FILTER vorher = gFilter;
+  if (filter && !vorher) Installiere();
+  if (!filter && vorher) Entferne();
+  gFilter = filter;
+  return vorher;
+}

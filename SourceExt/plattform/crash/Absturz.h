@@ -1,0 +1,101 @@
+#pragma once
+// The unhandled-exception filter over POSIX signals. A fault (SIGSEGV, SIGBUS, SIGILL,
+// SIGFPE, SIGTRAP) or a C++ exception that escapes every handler is handed to the
+// installed filter as an exception record with the matching Windows exception code;
+// afterwards the signal passes on to the action that was installed before, or to the
+// default, which ends the process.
+#include "WinTypen.h"
+
+#include <csignal>
+#include <cstddef>
+#include <cstdint>
+#include <ucontext.h>
+
+constexpr DWORD EXCEPTION_ACCESS_VIOLATION = 0xC0000005u;
+constexpr DWORD EXCEPTION_GUARD_PAGE = 0x80000001u;
+constexpr DWORD EXCEPTION_DATATYPE_MISALIGNMENT = 0x80000002u;
+constexpr DWORD EXCEPTION_BREAKPOINT = 0x80000003u;
+constexpr DWORD EXCEPTION_SINGLE_STEP = 0x80000004u;
+constexpr DWORD EXCEPTION_IN_PAGE_ERROR = 0xC0000006u;
+constexpr DWORD EXCEPTION_INVALID_HANDLE = 0xC0000008u;
+constexpr DWORD EXCEPTION_ILLEGAL_INSTRUCTION = 0xC000001Du;
+constexpr DWORD EXCEPTION_NONCONTINUABLE_EXCEPTION = 0xC0000025u;
+constexpr DWORD EXCEPTION_INVALID_DISPOSITION = 0xC0000026u;
+constexpr DWORD EXCEPTION_ARRAY_BOUNDS_EXCEEDED = 0xC000008Cu;
+constexpr DWORD EXCEPTION_FLT_DENORMAL_OPERAND = 0xC000008Du;
+constexpr DWORD EXCEPTION_FLT_DIVIDE_BY_ZERO = 0xC000008Eu;
+constexpr DWORD EXCEPTION_FLT_INEXACT_RESULT = 0xC000008Fu;
+constexpr DWORD EXCEPTION_FLT_INVALID_OPERATION = 0xC0000090u;
+constexpr DWORD EXCEPTION_FLT_OVERFLOW = 0xC0000091u;
+constexpr DWORD EXCEPTION_FLT_STACK_CHECK = 0xC0000092u;
+constexpr DWORD EXCEPTION_FLT_UNDERFLOW = 0xC0000093u;
+constexpr DWORD EXCEPTION_INT_DIVIDE_BY_ZERO = 0xC0000094u;
+constexpr DWORD EXCEPTION_INT_OVERFLOW = 0xC0000095u;
+constexpr DWORD EXCEPTION_PRIV_INSTRUCTION = 0xC0000096u;
+constexpr DWORD EXCEPTION_STACK_OVERFLOW = 0xC00000FDu;
+
+constexpr LONG EXCEPTION_CONTINUE_SEARCH = 0;  // pass the signal on to the earlier handler
+constexpr LONG EXCEPTION_EXECUTE_HANDLER = 1;  // end the process without the earlier handler
+
+struct EXCEPTION_RECORD {
+  DWORD ExceptionCode = 0;          // 0 for a C++ exception that escaped every handler
+  void* ExceptionAddress = nullptr; // the faulting instruction
+  int signal = 0;                   // 0 without a signal
+  const siginfo_t* info = nullptr;
+  // The system's description of what happened: the signal's description, or the escaped
+  // exception's type and message. Never null.
+  const char* beschreibung = "";
+};
+
+struct EXCEPTION_POINTERS {
+  EXCEPTION_RECORD* ExceptionRecord;
+  ucontext_t* ContextRecord;  // registers of the faulting thread
+};
+
+using LPTOP_LEVEL_EXCEPTION_FILTER = LONG (*)(EXCEPTION_POINTERS*);
+
+// Installs `filter` and returns the one installed before (null when none). The first
+// filter hooks the fault signals (alternate stack, earlier actions kept) and
+// std::terminate; setting null again restores the earlier actions and terminate handler.
+LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
+
+namespace Plattform::Absturz {
+
+// The exception code for a signal with its details and the interrupted registers.
+DWORD CodeFuerSignal(int signal, const siginfo_t* info, const ucontext_t* kontext);
+
+// Gives the calling thread an alternate signal stack (once), so that a fault caused by a
+// stack overflow can still run the filter. Threads that may crash call it at their start;
+// the stack is released when the thread ends.
+void BereiteThreadVor();
+
+// Runs `arbeit(daten)` so that a fault inside it, or running longer than `sekunden`,
+// returns false to the caller instead of ending the process. For work done inside the
+// filter that is not safe in a signal handler.
+bool FuehreGeschuetztAus(void (*arbeit)(void*), void* daten, unsigned sekunden);
+
+// Signal-safe file creation for the dump: creates or empties `pfad` for reading and
+// writing; the file descriptor, or -1 with errno set.
+int ErzeugeAbbildDatei(const char* pfad);
+
+// Writes a dump of the crashing thread into the open file: the exception, registers, the
+// stack bytes above the stack pointer and the process's memory map. Signal-safe. False
+// with errno set when a write fails.
+bool SchreibeAbbild(int datei, std::uint32_t threadId, const EXCEPTION_POINTERS* ausnahme);
+
+// Where an address lies: the module's file path (empty when the address lies in no
+// module), the 1-based index of the module's loaded segment holding it and the offset
+// in that segment (both 0 when none holds it).
+struct Ort {
+  char modul[4096] = {};
+  unsigned abschnitt = 0;
+  std::uint64_t versatz = 0;
+};
+void FindeOrt(const void* adresse, Ort& ort);
+
+// The return addresses of the calling thread's stack, starting at the frame that was
+// interrupted with `kontext` (or at the caller, without one); the faulting instruction
+// comes first. Returns the count.
+std::size_t StapelAdressen(const ucontext_t* kontext, std::uint64_t* adressen, std::size_t hoechstens);
+
+}  // namespace Plattform::Absturz

@@ -1,0 +1,72 @@
+// A program that crashes on purpose, one way per argument, for the crash-report tests.
+// Its log and dump go to the user data folder of its environment.
+#include "Quelm_Absturz.h"
+#include "Quelm_ParallelKern.h"
+#include "Quelm_Protokoll.h"
+#include "Quelm_System.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+int* volatile gNull = nullptr;
+volatile int gNenner = 0;
+
+__attribute__((noinline)) void SchreibeNull() { *gNull = 42; }
+
+__attribute__((noinline)) int Teile(int zaehler) { return zaehler / gNenner; }
+
+volatile bool gWeiter = true;
+
+__attribute__((noinline)) int Rekursion(int tiefe) {
+  volatile char platz[512];
+  platz[0] = static_cast<char>(tiefe);
+  return (gWeiter ? Rekursion(tiefe + 1) : 0) + platz[0];
+}
+
+void FruehererBehandler(int) {
+  const char text[] = "frueherer Behandler lief\n";
+  [[maybe_unused]] ssize_t n = write(STDERR_FILENO, text, sizeof text - 1);
+}
+
+[[noreturn]] void WarteAufDasEnde() {
+  for (;;) pause();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  const std::string art = argv[1];
+  gProtokoll.Aktiviere(gSystem.benutzerVerzeichnis);
+
+  if (art == "null") SchreibeNull();
+  if (art == "division") return Teile(7);
+  if (art == "ausnahme") throw std::runtime_error("kaputt");
+  if (art == "arbeiter" || art == "faser") {
+    Quelm_ParallelKern kern;
+    if (art == "arbeiter") Quelm_ParallelKern::NeueFaser(Quelm_Faser::Parallel, [] { SchreibeNull(); });
+    else Quelm_ParallelKern::NeueFaser(Quelm_Faser::Parallel, [] { Rekursion(0); });
+    WarteAufDasEnde();
+  }
+  if (art == "vorher") {
+    // An earlier handler: installed before the filter, it must still run afterwards.
+    LPTOP_LEVEL_EXCEPTION_FILTER filter = SetUnhandledExceptionFilter(nullptr);
+    struct sigaction frueher {};
+    frueher.sa_handler = &FruehererBehandler;
+    sigaction(SIGSEGV, &frueher, nullptr);
+    SetUnhandledExceptionFilter(filter);
+    SchreibeNull();
+  }
+  if (art == "symbolfehler" || art == "symbolhaenger") {
+    gAbsturzSchutz.frist = 1;
+    if (art == "symbolfehler") gAbsturzSchutz.vorBericht = [] { SchreibeNull(); };
+    else gAbsturzSchutz.vorBericht = [] { WarteAufDasEnde(); };
+    SchreibeNull();
+  }
+  return 3;
+}

@@ -1,0 +1,208 @@
+#include "Abbild.h"
+#include "Quelm_Absturz.h"
+#include "Quelm_System.h"
+#include "TestHilfen.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <regex>
+
+#ifndef ABSTURZ_KIND
+#error ABSTURZ_KIND must name the crashing program
+#endif
+
+namespace {
+
+struct Lauf {
+  int signal = 0;  // the signal that ended the child, 0 when it exited
+  std::string log, fehlerAusgabe, abbild;
+};
+
+// Runs the crashing program with its own user data folder and the sanitizers' own fault
+// handling off, so that the program's filter sees the fault.
+Lauf StarteKind(const TempOrdner& ordner, const char* art) {
+  const std::string fehlerDatei = (ordner.pfad() / "stderr.txt").string();
+  const std::string heim = "HOME=" + ordner.pfad().string(), daten = "XDG_DATA_HOME=" + ordner.pfad().string();
+  // use_sigaltstack=0: the sanitizer's own small signal stack would be taken for ours.
+  const char* kAus =
+      "handle_segv=0:handle_sigfpe=0:handle_sigbus=0:handle_sigill=0:handle_abort=0:detect_leaks=0:use_sigaltstack=0";
+  const std::string asan = std::string("ASAN_OPTIONS=") + kAus, ubsan = std::string("UBSAN_OPTIONS=") + kAus;
+  pid_t kind = fork();
+  if (kind == 0) {
+    int aus = open(fehlerDatei.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(aus, STDERR_FILENO);
+    char* argumente[] = {const_cast<char*>(ABSTURZ_KIND), const_cast<char*>(art), nullptr};
+    char* umgebung[] = {const_cast<char*>(heim.c_str()), const_cast<char*>(daten.c_str()), const_cast<char*>(asan.c_str()), const_cast<char*>(ubsan.c_str()),
+                        nullptr};
+    execve(ABSTURZ_KIND, argumente, umgebung);
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(kind, &status, 0);
+  Lauf lauf;
+  lauf.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  const auto benutzer = ordner.pfad() / "ToolVelmar";
+  lauf.log = LeseDatei(benutzer / "tool.log");
+  lauf.fehlerAusgabe = LeseDatei(fehlerDatei);
+  lauf.abbild = LeseDatei(benutzer / "MiniDump.dmp");
+  return lauf;
+}
+
+template <typename T>
+T Lies(const std::string& daten, std::size_t stelle) {
+  T wert{};
+  if (stelle + sizeof(T) <= daten.size()) std::memcpy(&wert, daten.data() + stelle, sizeof(T));
+  return wert;
+}
+
+struct Abbild {
+  bool gueltig = false;
+  Plattform::Absturz::AbbildAusnahme ausnahme{};
+  std::uint64_t rip = 0, rsp = 0, stapelAnfang = 0, stapelBytes = 0;
+  std::string karte;
+};
+
+Abbild ParseAbbild(const std::string& d) {
+  using namespace Plattform::Absturz;
+  Abbild a;
+  if (d.size() < 16 || std::memcmp(d.data(), kMagie, 8) != 0 || Lies<std::uint32_t>(d, 8) != kVersion) return a;
+  const std::uint32_t teile = Lies<std::uint32_t>(d, 12);
+  std::size_t stelle = 16;
+  for (std::uint32_t i = 0; i < teile; ++i) {
+    const auto art = Lies<std::uint32_t>(d, stelle);
+    const auto laenge = Lies<std::uint64_t>(d, stelle + 8);
+    const std::size_t inhalt = stelle + 16;
+    if (inhalt + laenge > d.size()) return a;
+    if (art == TeilAusnahme) a.ausnahme = Lies<AbbildAusnahme>(d, inhalt);
+    if (art == TeilRegister) {
+      a.rip = Lies<std::uint64_t>(d, inhalt + 8 * REG_RIP);
+      a.rsp = Lies<std::uint64_t>(d, inhalt + 8 * REG_RSP);
+    }
+    if (art == TeilStapel) {
+      a.stapelAnfang = Lies<std::uint64_t>(d, inhalt);
+      a.stapelBytes = laenge - 8;
+    }
+    if (art == TeilSpeicherkarte) a.karte = d.substr(inhalt, laenge);
+    stelle = inhalt + laenge;
+  }
+  a.gueltig = stelle == d.size();
+  return a;
+}
+
+bool Enthaelt(const std::string& text, const std::string& teil) { return text.find(teil) != std::string::npos; }
+
+TEST(Absturz, NullSchreibenImHauptthread) {
+  TempOrdner ordner;
+  const Lauf lauf = StarteKind(ordner, "null");
+  EXPECT_EQ(lauf.signal, SIGSEGV);
+  const std::string& log = lauf.log;
+  // The report's lines in order.
+  const std::vector<std::string> reihe = {std::string(84, '*') + "\n",
+                                          "): !Exception code: C0000005 ACCESS_VIOLATION\n",
+                                          "): Fault address:  ",
+                                          "): SymInit: Symbol-SearchPath: '",
+                                          "): OS-Version: ",
+                                          "Absturz_kind.cpp (",
+                                          "): \n",
+                                          "): Minidump created.\n"};
+  std::size_t stelle = 0;
+  for (const auto& teil : reihe) {
+    const auto gefunden = log.find(teil, stelle);
+    ASSERT_NE(gefunden, std::string::npos) << teil << "\n" << log;
+    stelle = gefunden;
+  }
+  EXPECT_TRUE(Enthaelt(lauf.fehlerAusgabe, "!Exception code: C0000005 ACCESS_VIOLATION"));
+
+  // The fault line names the program; its offset lies in a page-aligned segment.
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(log, m, std::regex("Fault address:  ([0-9A-F]{8}) ([0-9A-F]{2}):([0-9A-F]{8}) (.*)\n")));
+  EXPECT_EQ(m[4].str(), std::string(ABSTURZ_KIND));
+  EXPECT_NE(m[2].str(), "00");
+  const auto adresse = std::stoul(m[1].str(), nullptr, 16), versatz = std::stoul(m[3].str(), nullptr, 16);
+  EXPECT_EQ((adresse - versatz) & 0xFFF, 0u);
+  // The faulting function first, with file and line, then its caller.
+  EXPECT_TRUE(std::regex_search(log, std::regex("Absturz_kind\\.cpp \\(\\d+\\): \\(anonymous namespace\\)::SchreibeNull\\(\\)\n.*"
+                                                "Absturz_kind\\.cpp \\(\\d+\\): main\n")))
+      << log;
+  // Frames without a source file name their module.
+  EXPECT_TRUE(std::regex_search(log, std::regex("0x[0-9a-f]+ \\([^)]+\\): \\(filename not available\\): ")))
+      << log;
+
+  const Abbild abbild = ParseAbbild(lauf.abbild);
+  ASSERT_TRUE(abbild.gueltig);
+  EXPECT_EQ(abbild.ausnahme.code, 0xC0000005u);
+  EXPECT_EQ(abbild.ausnahme.signal, SIGSEGV);
+  EXPECT_EQ(abbild.ausnahme.datenAdresse, 0u);
+  EXPECT_EQ(abbild.rip, abbild.ausnahme.adresse);
+  EXPECT_EQ(abbild.rip & 0xFFFFFFFF, adresse);
+  EXPECT_EQ(abbild.stapelAnfang, abbild.rsp);
+  EXPECT_GT(abbild.stapelBytes, 0u);
+  EXPECT_TRUE(Enthaelt(abbild.karte, ABSTURZ_KIND));
+}
+
+struct Fall {
+  const char* art;
+  int signal;
+  const char* zeile;     // the exception line
+  const char* funktion;  // the first frame, "" when not checked
+  const char* weiteres;  // another text the log or stderr must hold
+};
+
+class AbsturzArten : public ::testing::TestWithParam<Fall> {};
+
+TEST_P(AbsturzArten, BerichtAbbildUndEnde) {
+  const Fall& f = GetParam();
+  TempOrdner ordner;
+  const Lauf lauf = StarteKind(ordner, f.art);
+  EXPECT_EQ(lauf.signal, f.signal);
+  EXPECT_TRUE(Enthaelt(lauf.log, f.zeile)) << lauf.log;
+  EXPECT_TRUE(Enthaelt(lauf.log, f.funktion)) << lauf.log;
+  EXPECT_TRUE(Enthaelt(lauf.log + lauf.fehlerAusgabe, f.weiteres)) << lauf.log << lauf.fehlerAusgabe;
+  EXPECT_TRUE(Enthaelt(lauf.log, "): Minidump created.\n")) << lauf.log;
+  EXPECT_TRUE(ParseAbbild(lauf.abbild).gueltig);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arten, AbsturzArten,
+    ::testing::Values(
+        Fall{"division", SIGFPE, "!Exception code: C0000094 INT_DIVIDE_BY_ZERO\n", "::Teile(int)\n", ""},
+        // Not the log's owner thread: the lines still reach the file before the end.
+        Fall{"arbeiter", SIGSEGV, "!Exception code: C0000005 ACCESS_VIOLATION\n", "::SchreibeNull()\n", ""},
+        Fall{"faser", SIGSEGV, "!Exception code: C00000FD STACK_OVERFLOW\n", "::Rekursion(int)\n", ""},
+        Fall{"vorher", SIGSEGV, "!Exception code: C0000005", "::SchreibeNull()\n", "frueherer Behandler lief"},
+        Fall{"symbolfehler", SIGSEGV, "", "", "!Crash report cut short"},
+        Fall{"symbolhaenger", SIGSEGV, "", "", "!Crash report cut short"},
+        Fall{"ausnahme", SIGABRT, "!Exception code: 00000000 std::runtime_error: kaputt\n", "", ""}),
+    [](const auto& info) { return std::string(info.param.art); });
+
+class AbsturzBerichtTest : public ProtokollTest {};
+
+TEST_F(AbsturzBerichtTest, FremderCodeUndAdresseAusserhalbJedesModuls) {
+  ucontext_t kontext;
+  getcontext(&kontext);
+  EXCEPTION_RECORD satz;
+  satz.ExceptionCode = 0xE0001234u;
+  satz.ExceptionAddress = reinterpret_cast<void*>(0x10);
+  satz.beschreibung = "Systemtext";
+  EXCEPTION_POINTERS zeiger{&satz, &kontext};
+  Quelm_AbsturzBericht(&zeiger);
+  const std::string log = LeseDatei(ordner.pfad() / "tool.log");
+  EXPECT_TRUE(Enthaelt(log, "): !Exception code: E0001234 Systemtext\n")) << log;
+  EXPECT_TRUE(Enthaelt(log, "): Fault address:  00000010 00:00000000 \n")) << log;
+}
+
+TEST(AbsturzFilter, DieFruehereBehandlungKehrtZurueck) {
+  struct sigaction installiert {}, danach{}, wieder{};
+  sigaction(SIGSEGV, nullptr, &installiert);
+  ASSERT_EQ(SetUnhandledExceptionFilter(nullptr), &Quelm_AbsturzFilter);
+  sigaction(SIGSEGV, nullptr, &danach);
+  EXPECT_NE(danach.sa_sigaction, installiert.sa_sigaction);
+  EXPECT_EQ(SetUnhandledExceptionFilter(&Quelm_AbsturzFilter), nullptr);
+  sigaction(SIGSEGV, nullptr, &wieder);
+  EXPECT_EQ(wieder.sa_sigaction, installiert.sa_sigaction);
+}
+
+}  // namespace
