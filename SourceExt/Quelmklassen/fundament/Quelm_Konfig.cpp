@@ -143,7 +143,8 @@ bool Speichere() {
   if (!gut || fehler) {
     std::error_code egal;
     std::filesystem::remove(neu, egal);
-    return gut ? MeldeSpeicherFehler("Umbenennen", fehler.value()) : MeldeSpeicherFehler("Schreiben", nummer ? nummer : EIO);
+    if (gut) return MeldeSpeicherFehler("Umbenennen", fehler.value());
+    return MeldeSpeicherFehler("Schreiben", nummer ? nummer : EIO);
   }
   return true;
 }

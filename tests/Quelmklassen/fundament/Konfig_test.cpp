@@ -131,7 +131,8 @@ TEST_F(Konfig, MisslungenesSpeichernWirdGemeldetUndLaesstNichtsZurueck) {
     void (*vorbereiten)(const std::filesystem::path& ordner);
   };
   const Fall faelle[] = {
-      {"Ordner namens tool.cfg", [](const std::filesystem::path& o) { std::filesystem::create_directory(o / "tool.cfg"); }},
+      {"Ordner namens tool.cfg",
+       [](const std::filesystem::path& o) { std::filesystem::create_directory(o / "tool.cfg"); }},
       {"Datenordner fehlt", [](const std::filesystem::path& o) { std::filesystem::remove_all(o); }},
   };
   for (const Fall& fall : faelle) {
