@@ -53,35 +53,29 @@ TEST_F(GuiTest, EigenschaftenErstEigeneDannOberflaecheDannVorgabe) {
   EXPECT_EQ(leer.GibGroesse(), (Vektor{100, 40, 0}));
 }
 
-TEST_F(GuiTest, HinzufuegenVerschiebtUndUebernimmtSichtbarkeit) {
+TEST_F(GuiTest, HinzufuegenVerschiebtBehaelterZerstoertVonHintenNachVorn) {
   auto* a = new Gui::Seite;
   auto* b = new Gui::Seite;
   o->Hinzufuegen(a);
   o->Hinzufuegen(b);
   b->SetzeSichtbar(false);
-  Feld* w = Neu(*a, {0, 0, 0});
-  w->dehnung = {3, 1, 0};
-  a->BerechneDehnung();
-  EXPECT_EQ(a->dehnung, (Vektor{3, 1, 0}));
-  b->Hinzufuegen(w);
-  EXPECT_TRUE(a->kinder.empty());
-  EXPECT_EQ(a->dehnung, (Vektor{0, 0, 0}));
-  EXPECT_EQ(w->vater, b);
-  EXPECT_FALSE(w->sichtbar);
-}
-
-TEST_F(GuiTest, BehaelterZerstoertKinderVonHintenNachVorn) {
   std::string reihenfolge;
-  auto* v = new Gui::Seite;
-  o->Hinzufuegen(v);
   for (char n : {'a', 'b', 'c'}) {
-    Feld* f = Neu(*v, {0, 0, 0});
+    Feld* f = Neu(*a, {0, 0, 0});
     f->name = n;
     f->protokoll = &reihenfolge;
+    f->dehnung = {3, 1, 0};
   }
-  o->SetzeFokus(v->kinder[1]);
-  delete v;
-  EXPECT_EQ(reihenfolge, "cba");
+  a->BerechneDehnung();
+  EXPECT_EQ(a->dehnung, (Vektor{3, 1, 0}));
+  b->Hinzufuegen(a->kinder[0]);
+  EXPECT_EQ(a->kinder.size(), 2u);
+  EXPECT_EQ(b->kinder[0]->vater, b);
+  EXPECT_FALSE(b->kinder[0]->sichtbar);
+  o->SetzeFokus(a->kinder[0]);
+  delete b;
+  delete a;
+  EXPECT_EQ(reihenfolge, "acb");
   EXPECT_EQ(o->fokus, nullptr);
   EXPECT_TRUE(o->kinder.empty());
 }
