@@ -73,6 +73,7 @@ Anwendung::Anwendung() {
 
 Quelm_BlockGfx3D* Anwendung::guiGrafik = nullptr;
 Quelm_Font3D* Anwendung::guiFont = nullptr;
+std::function<void(Szene&)> Anwendung::nachBild;
 
 void Anwendung::LadeGuiGrafik() {
   GibGuiGrafikFrei();
@@ -207,6 +208,7 @@ void Anwendung::Ausfuehren() {
     if (konsolenAnzeige && stand.losgelassen[kTasteF11]) SchalteKonsoleUm(*konsolenAnzeige, eingabe, &buttons);
     Praesentiere(Quelm_Screen3D::zeichenKontext->impl);
     Quelm_Screen3D::zeichenKontext->SetzeZaehlerZurueck();
+    if (nachBild) nachBild(szene);
   }
   // The editing state goes before the scene; a landscape job still in flight is dropped
   // with the core's main-thread queue.

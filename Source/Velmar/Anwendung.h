@@ -1,6 +1,8 @@
 #pragma once
 #include "Quelm_ParallelKern.h"
 
+#include <functional>
+
 class Quelm_BlockGfx3D;
 class Quelm_Font3D;
 class Quelm_KonsoleStandardAnzeige;
@@ -13,6 +15,7 @@ namespace Spiel {
 
 class Bearbeitung;
 class LinienListe;
+class Szene;
 
 // The tool while it runs: owns the parallel execution core and the console display, opens
 // the screen and the input system, and runs the main loop.
@@ -48,6 +51,10 @@ class Anwendung {
   static void GibGuiGrafikFrei();
   static Quelm_BlockGfx3D* guiGrafik;
   static Quelm_Font3D* guiFont;
+
+  // Called after every present with the scene: the benchmark harness times frames and loads
+  // its meshes through it. The tool leaves it empty.
+  static std::function<void(Szene&)> nachBild;
 
  private:
   // Ground grid and a wire cube around every selected corner, over the finished image.

@@ -3,6 +3,7 @@
 // recording device and swaps it in ("Arbeiter"); against the same refinement, colouring,
 // noise and upload run inline on the main thread ("Inline"). "Hauptfaden" is the part of a
 // regeneration that stays on the main thread: the upload and swap of the hand-back.
+#include "BenchNetz.h"
 #include "Landschaft.h"
 #include "Quelm_Screen3D.h"
 #include "Quelm_ZeichenKontext.h"
@@ -12,24 +13,15 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
-#include <random>
 #include <thread>
 
 namespace {
 
 using namespace Spiel;
 
-// A jittered grid of steep and flat cells, two triangles per cell.
 std::vector<Dreieck> Netz(int dreiecke) {
-  std::mt19937 rng(1);
-  std::uniform_real_distribution<float> h(-20, 20);
   std::vector<Dreieck> netz;
-  for (int i = 0; static_cast<int>(netz.size()) < dreiecke; ++i) {
-    const float x = 10.0f * (i % 100), z = 10.0f * (i / 100);
-    const Vektor3 a{x, h(rng), z}, b{x + 10, h(rng), z}, c{x, h(rng), z + 10}, d{x + 10, h(rng), z + 10};
-    netz.push_back({{a, d, b}});
-    if (static_cast<int>(netz.size()) < dreiecke) netz.push_back({{a, c, d}});
-  }
+  for (const auto& d : BenchNetz(dreiecke)) netz.push_back({{{d[0], d[1], d[2]}, {d[3], d[4], d[5]}, {d[6], d[7], d[8]}}});
   return netz;
 }
 
