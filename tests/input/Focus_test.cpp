@@ -28,16 +28,6 @@ TEST_F(Focus, TheSameValueDoesNothing) {
   EXPECT_FALSE(system.HasFocus());
 }
 
-TEST_F(Focus, ChangesAreLoggedAndResetTheDevicesWithTheNewFocusStored) {
-  system.SetFocus(false);
-  EXPECT_THAT(journal, ElementsAre("log: DRENO: lost focus", "ResetDevices(false)"));
-  EXPECT_FALSE(system.HasFocus());
-  journal.clear();
-  system.SetFocus(true);
-  EXPECT_THAT(journal, ElementsAre("log: DRENO: got focus", "ResetDevices(true)"));
-  EXPECT_TRUE(system.HasFocus());
-}
-
 TEST_F(Focus, LosingFocusWithTheGrabHeldReleasesTheMouseAfterTheDevices) {
   system.SetGrabWanted(true);
   EXPECT_THAT(journal, IsEmpty()) << "the setting alone changes nothing";

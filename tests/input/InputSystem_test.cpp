@@ -91,16 +91,6 @@ TEST_F(Lifecycle, AWindowHandleThatIsNoWindowFailsCleanly) {
   EXPECT_NE(DRENO::GetInstance(), nullptr);
 }
 
-TEST_F(Lifecycle, WithoutLogCallbackNothingIsSeenAndAllStillWorks) {
-  ASSERT_EQ(DRENO::LogCallback, nullptr);
-  EXPECT_TRUE(DRENO::Initialize(FakeWindow()));
-  EXPECT_FALSE(DRENO::Initialize(FakeWindow()));
-  EXPECT_FALSE(DRENO::Initialize(nullptr));
-  DRENO::GetInstance()->SetFocus(false);
-  DRENO::Shutdown();
-  EXPECT_EQ(DRENO::GetInstance(), nullptr);
-}
-
 TEST_F(Lifecycle, ShutdownDestroysDevicesInArrayOrderAndClearsTheInstance) {
   LogCapture log;
   ASSERT_TRUE(DRENO::Initialize(FakeWindow()));
@@ -133,21 +123,6 @@ TEST_F(Lifecycle, TheBaseDestructorLogsAndFreesWhatThePlatformLeft) {
 // ---- The frame ----
 
 using Frame = InputTest;
-
-TEST_F(Frame, EndsTheFirstFrameOfEveryDeviceOnlyAtItsEnd) {
-  ASSERT_TRUE(DRENO::Initialize(FakeWindow()));
-  DRENO::InputSystem* system = DRENO::GetInstance();
-  auto mouse = std::make_unique<TestMouse>(system, 0, "mouse");
-  auto keyboard = std::make_unique<TestKeyboard>(system, 1, "keyboard");
-  TestMouse* m = mouse.get();
-  TestKeyboard* k = keyboard.get();
-  system->AddDevice(std::move(mouse));
-  system->AddDevice(std::move(keyboard));
-  EXPECT_TRUE(m->firstFrame && k->firstFrame);
-  system->Update();
-  EXPECT_FALSE(m->firstFrame);
-  EXPECT_FALSE(k->firstFrame);
-}
 
 TEST_F(Frame, StartsTheChannelsFrameAndKeepsTheirState) {
   TestSystem system;

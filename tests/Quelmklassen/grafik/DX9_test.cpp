@@ -153,9 +153,6 @@ TEST_F(DX9, NurGeaenderteRenderzustaendeGehenAnsGeraet) {
       "SetRenderState(D3DRS_ZWRITEENABLE, 0) = D3D_OK", "SetRenderState(D3DRS_ZFUNC, 4) = D3D_OK",
   };
   EXPECT_THAT(Aufrufe("SetRenderState"), UnorderedElementsAreArray(tiefe));
-  for (Quelm_BasisObjekt* o : {static_cast<Quelm_BasisObjekt*>(a), static_cast<Quelm_BasisObjekt*>(b),
-                               static_cast<Quelm_BasisObjekt*>(t)})
-    kontext->GibFrei(o);
 }
 
 TEST_F(DX9, FehlgeschlagenerZustandWirdNichtWiederholt) {
@@ -164,7 +161,6 @@ TEST_F(DX9, FehlgeschlagenerZustandWirdNichtWiederholt) {
   kontext->SetTiefeZustand(t);
   EXPECT_TRUE(FehlerGeloggt("ZBuffer-Test-Einstellung gescheitert"));
   EXPECT_EQ(kontext->impl.renderZustaende[Quelm_ZeichenKontextImplDX9::RZ_ZTEST], 1u);
-  kontext->GibFrei(t);
 }
 
 TEST_F(DX9, SamplerZustaendeNurBeiAenderung) {
@@ -220,9 +216,6 @@ TEST_F(DX9, SamplerZustaendeNurBeiAenderung) {
   kontext->SetTextur(0xFFFF, nullptr, textur);
   EXPECT_EQ(Anzahl("SetTexture"), 1u);
 
-  kontext->GibFrei(rand);
-  kontext->GibFrei(wickeln);
-  kontext->GibFrei(textur);
 }
 
 // --- Constants -------------------------------------------------------------------------------
@@ -253,7 +246,6 @@ TEST_F(DX9, KonstantenGehenAlsEinBereichHochUndNurEinmal) {
   EXPECT_EQ(Aufrufe("SetPixelShaderConstantF"),
             std::vector<std::string>{"SetPixelShaderConstantF(7, 1, {1 1 1 1}) = D3D_OK"});
   EXPECT_EQ(Anzahl("SetVertexShaderConstantF"), 0u);
-  GibZeichenResourcenFrei();
 }
 
 TEST_F(DX9, MatrixBei252PasstBei253Nicht) {
@@ -281,7 +273,6 @@ TEST_F(DX9, MatrixBei252PasstBei253Nicht) {
             std::vector<std::string>{"SetVertexShaderConstantF(252, 4, " + spalten});
   EXPECT_EQ(Aufrufe("SetPixelShaderConstantF"),
             std::vector<std::string>{"SetPixelShaderConstantF(220, 4, " + spalten});
-  GibZeichenResourcenFrei();
 }
 
 // --- Streams, scene and draws ----------------------------------------------------------------
@@ -320,10 +311,6 @@ TEST_F(DX9, InstanzenSetzenDieStromfrequenzenUndZurueckAuf1) {
   steuerung->LeereProtokoll();
   kontext->ZeichneIndexElemente(PRIMITIV_DREIECKE, 2);
   EXPECT_THAT(Aufrufe("SetStreamSourceFreq"), UnorderedElementsAreArray(zurueck));
-  kontext->SetProgramm(nullptr);
-  kontext->GibFrei(schlicht);
-  kontext->GibFrei(einStrom);
-  GibZeichenResourcenFrei();
 }
 
 TEST_F(DX9, DieSzeneOeffnetSichEinmalProBild) {
@@ -346,7 +333,6 @@ TEST_F(DX9, DieSzeneOeffnetSichEinmalProBild) {
   kontext->ZeichneElemente(17, 1);
   EXPECT_TRUE(FehlerGeloggt("Moep"));
   EXPECT_EQ(Aufrufe("DrawPrimitive").back(), "DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1) = D3D_OK");
-  GibZeichenResourcenFrei();
 }
 
 TEST_F(DX9, ZeichnenOhneProgrammOderPufferWirdGemeldetUndUebersprungen) {
@@ -373,11 +359,6 @@ TEST_F(DX9, ZeichnenOhneProgrammOderPufferWirdGemeldetUndUebersprungen) {
   EXPECT_EQ(Anzahl("DrawPrimitive") + Anzahl("DrawIndexedPrimitive"), 0u);
   EXPECT_EQ(Anzahl("BeginScene"), 0u);
   EXPECT_EQ(kontext->zaehler.zeichnungen + kontext->zaehler.instanzZeichnungen, 0);
-  kontext->SetProgramm(nullptr);
-  kontext->GibFrei(ohneSchritt);
-  kontext->GibFrei(nurInstanzen);
-  kontext->GibFrei(puffer);
-  GibZeichenResourcenFrei();
 }
 
 TEST_F(DX9, ProgrammBindetDeklarationUndShaderNurBeiAenderung) {
@@ -391,9 +372,6 @@ TEST_F(DX9, ProgrammBindetDeklarationUndShaderNurBeiAenderung) {
   kontext->SetProgramm(zweites);
   EXPECT_EQ(Anzahl("SetVertexDeclaration") + Anzahl("SetVertexShader") + Anzahl("SetPixelShader"), 3u);
   EXPECT_EQ(kontext->zaehler.programme, 2);
-  kontext->SetProgramm(nullptr);
-  kontext->GibFrei(zweites);
-  GibZeichenResourcenFrei();
 }
 
 TEST_F(DX9, LeerfarbeWirdProKanalBegrenzt) {
@@ -478,10 +456,6 @@ TEST_F(DX9, ResetNachVerlorenemGeraetMitFreigabeUndWiederherstellungInIdReihenfo
   EXPECT_EQ(Anzahl("SetStreamSource"), 1u);
   EXPECT_GT(Anzahl("SetRenderState"), 0u);
 
-  kontext->GibFrei(b);
-  kontext->GibFrei(c);
-  kontext->GibFrei(tiefe);
-  GibZeichenResourcenFrei();
 }
 
 TEST_F(DX9, ResetGibtNachBegrenztenVersuchenAufUndLaesstDasFlagStehen) {
@@ -505,7 +479,6 @@ TEST_F(DX9, ResetGibtNachBegrenztenVersuchenAufUndLaesstDasFlagStehen) {
   EXPECT_FALSE(kontext->impl.Zuruecksetzen());
   EXPECT_EQ(Anzahl("Reset"), 1u);
   EXPECT_TRUE(kontext->impl.geraetVerloren);
-  kontext->GibFrei(tiefe);
 }
 
 TEST_F(DX9, ResetNimmtDenAktuellenModus) {

@@ -198,7 +198,6 @@ TEST_F(ShaderGL, ProgrammAusMakroSpracheZeichnetTexturierteVierecke) {
   EXPECT_EQ(b.Anzahl(0xFF000000u), kGroesse * kGroesse - 3u * 28u * 28u);  // exactly the quads are drawn
   for (const auto& e : ecke) ErwarteViertel(b, static_cast<unsigned>(e[0]), static_cast<unsigned>(e[1]), 28);
   EXPECT_TRUE(sammler->zeilen.empty());
-  kontext->GibFrei(direkt);
 }
 
 // Engine faces 0..5 are +Y, -Y, +X, -X, +Z, -Z.
@@ -244,8 +243,6 @@ TEST_F(ShaderGL, WuerfelAusBildUndAlsRenderzielJeSeite) {
     }
     ErwarteSeiten(Lies());
   }
-  kontext->GibFrei(ausBild);
-  kontext->GibFrei(ziel);
 }
 
 TEST_F(ShaderGL, FehlerhafteQuelleMitStillGibtNurDenCompilertext) {
@@ -255,7 +252,6 @@ TEST_F(ShaderGL, FehlerhafteQuelleMitStillGibtNurDenCompilertext) {
   EXPECT_TRUE(sammler->zeilen.empty());
   ASSERT_NE(kaputt->GibUebersetzungsMeldungen(), nullptr);
   EXPECT_NE(std::string(kaputt->GibUebersetzungsMeldungen()).find("gFehlt"), std::string::npos);
-  kontext->GibFrei(kaputt);
 }
 
 TEST_F(ShaderGL, VorspannRechnetWieBeschrieben) {
@@ -292,8 +288,6 @@ TEST_F(ShaderGL, VorspannRechnetWieBeschrieben) {
   const GlTest::Pixelbild b = Lies();
   for (unsigned fall = 0; fall < std::size(erwartet); ++fall)
     EXPECT_TRUE(GlTest::Nahe(b(fall * 8 + 4, 4), erwartet[fall])) << "Fall " << fall;
-  kontext->GibFrei(textur);
-  kontext->GibFrei(wuerfel);
 }
 
 }  // namespace

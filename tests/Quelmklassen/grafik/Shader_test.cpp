@@ -125,7 +125,6 @@ TEST_F(Shader, ProgrammGibtHandlesBeiderShader) {
   EXPECT_EQ(programm->FindeSampler("gBild") >> 8, 0xFF);
   EXPECT_EQ(programm->FindeSampler("fehlt"), 0xFFFF);
 
-  GibZeichenResourcenFrei();
 }
 
 // Matrix and array inputs take their registers: the vertex inputs the device is told about
@@ -166,7 +165,6 @@ TEST_F(Shader, DumpDateienMitGetrenntenZaehlern) {
   EXPECT_NE(LeseDatei(name("ps%03d.txt", ps0)).find("out float4 erg : COLOR0"), std::string::npos);
   // Compiled from the file: same constants as from memory.
   EXPECT_EQ(erster->konstanten.at("gLicht").register_, 10u);
-  kontext->GibFrei(zweiter);
 }
 
 TEST_F(Shader, NichtSchreibbarerDumpWirdAusDemSpeicherUebersetzt) {
@@ -212,8 +210,6 @@ TEST_F(Shader, FehlschlaegeMitUndOhneStill) {
   EXPECT_FALSE(vs->UebersetzeAusString("$raus float4 p;\n$main() { p = 1; }\n"));
   EXPECT_TRUE(Geloggt("!Quelm_VertexShader::ErzeugeShader(...): Shader-Erzeugung gescheitert."));
   EXPECT_TRUE(FehlerGeloggt("VertexShader-Erzeugung gescheitert."));
-  kontext->GibFrei(ps);
-  kontext->GibFrei(vs);
 }
 
 }  // namespace

@@ -125,7 +125,6 @@ TEST_F(TexturInhalt, WuerfelbildWirdSeiteFuerSeiteGeladen) {
     std::memcpy(&kopie, w->kopien[s][0].get() + 60, 4);
     EXPECT_EQ(kopie, kSeitenFarbe[s]) << "Seite " << s;
   }
-  kontext->GibFrei(w);
 }
 
 TEST_F(TexturInhalt, WuerfelMitTeilDerSeitenMeldetJedeFehlende) {
@@ -140,7 +139,6 @@ TEST_F(TexturInhalt, WuerfelMitTeilDerSeitenMeldetJedeFehlende) {
                         std::to_string(s) + ", Mip-Stufe 0 ist ungültig"));
   EXPECT_TRUE(FehlerGeloggt("Ungültige Vorgabedaten"));
   EXPECT_EQ(Texte().size(), 6u);  // three faces, each with its error line; not "muss dynamisch sein"
-  kontext->GibFrei(w);
 }
 
 // The image's level buffers become the texture's copies or are freed; the sanitizer build
