@@ -181,7 +181,8 @@ void Anwendung::Ausfuehren() {
   if (pause)
     filterSatz.AddFilter(pause, 0);
   else
-    Protokolliere("!Filtereffekt \"pause\" fehlt: das Bild wird ungefiltert gezeigt.");
+    Protokolliere("!Filtereffekt \"pause\" fehlt (Datei \"%s\"): das Bild wird ungefiltert gezeigt.",
+                  (gSystem.programmVerzeichnis / "Daten" / "filter.pause.xml").string().c_str());
   FilterVerwaltung::BerechneFilterkette(filterSatz);
 
   while (!gSystem.beenden) {

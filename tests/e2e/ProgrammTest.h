@@ -6,6 +6,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -53,6 +54,8 @@ class Programm : public ::testing::Test {
       if (!mitBildschirm) unsetenv("DISPLAY");
       setenv("HOME", home_.pfad().c_str(), 1);
       unsetenv("XDG_DATA_HOME");
+      // What it says on the terminal, for the tests to read.
+      if (FILE* f = std::fopen((home_.pfad() / "stderr.txt").c_str(), "w")) dup2(fileno(f), 2);
       execl(programm.c_str(), programm.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }

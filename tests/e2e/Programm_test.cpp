@@ -100,24 +100,4 @@ TEST_F(Programm, OhneBildschirmEndetMitMinusEinsUndSpeichertTrotzdem) {
   EXPECT_TRUE(fs::exists(Benutzerordner() / "tool.cfg"));
 }
 
-// A copy of the program beside a data folder that lacks one file.
-TEST_F(Programm, OhneWidgetDatenEndetMitMinusEinsUndNenntDieDatei) {
-  const fs::path daten = fs::path(VELMAR_PROGRAMM).parent_path().parent_path() / "Daten";
-  for (const char* fehlt : {"GuiKonfig.xml", "grafik.png"}) {
-    TempOrdner ordner;
-    fs::create_directories(ordner.pfad() / "bin64");
-    fs::create_directories(ordner.pfad() / "Daten");
-    for (const auto& e : fs::directory_iterator(daten))
-      if (e.path().filename() != fehlt) fs::create_symlink(fs::canonical(e.path()), ordner.pfad() / "Daten" / e.path().filename());
-    const fs::path programm = ordner.pfad() / "bin64" / "ToolVelmar";
-    fs::copy_file(VELMAR_PROGRAMM, programm);
-    Starte(true, programm.string());
-    ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 255) << fehlt;  // -1
-    const std::string log = LeseDatei(Benutzerordner() / "tool.log");
-    const auto stelle = log.find("Exception thrown: ");
-    ASSERT_NE(stelle, std::string::npos) << log;
-    EXPECT_NE(log.find(fehlt, stelle), std::string::npos) << log;
-  }
-}
-
 }  // namespace

@@ -1,0 +1,116 @@
+// End to end: the start with missing or damaged data and settings. A copy of the program
+// beside a copy of "Daten" with one file changed, or a home with a bad "tool.cfg" or no
+// usable user data folder. Each start ends as documented: the file named in "tool.log"
+// (or on the terminal when there is no log), -1 when the start cannot go on, never a crash,
+// and "tool.cfg" is still there afterwards.
+#include "ProgrammTest.h"
+
+#include <functional>
+
+namespace {
+
+enum class Ende { MinusEins, Laeuft };
+
+struct Fall {
+  const char* name;
+  std::function<void(const fs::path& daten, const fs::path& benutzer)> vorbereiten;
+  Ende ende;
+  const char* meldung;  // in "tool.log", or on stderr when `aufTerminal`
+  bool aufTerminal = false;
+};
+
+void Kuerze(const fs::path& datei, std::size_t bytes) { fs::resize_file(datei, bytes); }
+
+const std::string kTief = [] {
+  std::string text = "<?xml version=\"1.0\" ?>\n<config>";
+  for (int i = 0; i < 20000; ++i) text += "<var>";
+  return text + "</config>\n";
+}();
+
+class Startdaten : public Programm, public ::testing::WithParamInterface<Fall> {};
+
+TEST_P(Startdaten, EndetWieBeschrieben) {
+  const Fall& fall = GetParam();
+  const fs::path quelle = fs::path(VELMAR_PROGRAMM).parent_path().parent_path() / "Daten";
+  TempOrdner ordner;
+  const fs::path daten = ordner.pfad() / "Daten";
+  fs::create_directories(ordner.pfad() / "bin64");
+  fs::create_directories(daten);
+  for (const auto& e : fs::directory_iterator(quelle))
+    if (e.path().filename().string()[0] != '.') fs::copy_file(fs::canonical(e.path()), daten / e.path().filename());
+  const fs::path programm = ordner.pfad() / "bin64" / "ToolVelmar";
+  fs::copy_file(VELMAR_PROGRAMM, programm);
+  const std::string cfg =
+      "<?xml version=\"1.0\" ?>\n<config>\n    <var name=\"displaywidth\" wert=\"640\" />\n"
+      "    <var name=\"displayheight\" wert=\"480\" />\n    <var name=\"fullscreen\" wert=\"nein\" />\n</config>\n";
+  SchreibeDatei(Benutzerordner() / "tool.cfg", cfg);
+  fall.vorbereiten(daten, Benutzerordner());
+  const std::string vorher = fs::is_directory(Benutzerordner()) ? LeseDatei(Benutzerordner() / "tool.cfg") : "";
+
+  Starte(true, programm.string());
+  if (fall.ende == Ende::Laeuft) {
+    // It runs: the console opens and draws (without text when its font is unusable), and
+    // closing the window ends it.
+    WarteAufErstesBild();
+    ASSERT_EQ(std::system("timeout 60 xdotool search --sync --name '^ToolVelmar$' windowfocus --sync "
+                          "keydown F11 sleep 1 keyup F11 sleep 1 type --delay 80 help"),
+              0);
+    ASSERT_EQ(SchliesseFenster(), 0);
+  }
+  const int code = WarteAufEnde(std::chrono::seconds(60));
+  const std::string log = LeseDatei(Benutzerordner() / "tool.log");
+  const std::string terminal = LeseDatei(home_.pfad() / "stderr.txt");
+  if (fall.ende == Ende::MinusEins) {
+    EXPECT_EQ(code, 255) << log;
+    EXPECT_NE(log.find("Exception thrown: "), std::string::npos) << log;
+  } else {
+    // Only a save that found no folder counts as a failed run.
+    EXPECT_EQ(code, fall.aufTerminal ? 1 : 0) << log << terminal;
+  }
+  EXPECT_NE((fall.aufTerminal ? terminal : log).find(fall.meldung), std::string::npos) << log << terminal;
+  if (!fall.aufTerminal) {
+    EXPECT_TRUE(fs::exists(Benutzerordner() / "tool.cfg"));
+    // A damaged file is kept as it was beside the new one.
+    if (vorher != cfg) {
+      EXPECT_EQ(LeseDatei(Benutzerordner() / "tool.cfg.defekt"), vorher);
+    }
+  }
+}
+
+const auto kFaelle = ::testing::Values(
+    Fall{"GuiKonfigFehlt", [](auto& d, auto&) { fs::remove(d / "GuiKonfig.xml"); }, Ende::MinusEins,
+         "GuiKonfig.xml\""},
+    Fall{"GuiKonfigBeschaedigt", [](auto& d, auto&) { SchreibeDatei(d / "GuiKonfig.xml", "<Oberflaeche><"); },
+         Ende::MinusEins, "GuiKonfig.xml\""},
+    Fall{"GrafikFehlt", [](auto& d, auto&) { fs::remove(d / "grafik.png"); }, Ende::MinusEins, "grafik.png\""},
+    Fall{"GrafikBeschaedigt", [](auto& d, auto&) { Kuerze(d / "grafik.png", 40); }, Ende::MinusEins,
+         "grafik.png\""},
+    Fall{"ShaderFehlt", [](auto& d, auto&) { fs::remove(d / "start.ps"); }, Ende::MinusEins, "start.ps\" nicht lesen"},
+    Fall{"ShaderBeschaedigt", [](auto& d, auto&) { SchreibeDatei(d / "schatten.vs", "kein { shader"); },
+         Ende::MinusEins, "schatten.vs\" ist nicht"},
+    Fall{"PauseFehlt", [](auto& d, auto&) { fs::remove(d / "filter.pause.xml"); }, Ende::Laeuft,
+         "filter.pause.xml"},
+    Fall{"PauseBeschaedigt", [](auto& d, auto&) { SchreibeDatei(d / "filter.pause.xml", "<effekt><<"); },
+         Ende::Laeuft, "\"filter.pause.xml\" ist nicht lesbar"},
+    Fall{"SchriftFehlt", [](auto& d, auto&) { fs::remove(d / "calibrib.ttf"); }, Ende::MinusEins,
+         "calibrib.ttf\" fehlt"},
+    Fall{"SchriftBeschaedigt", [](auto& d, auto&) { Kuerze(d / "calibrib.ttf", 1000); }, Ende::MinusEins,
+         "calibrib.ttf\" fehlt"},
+    Fall{"KonsolenSchriftBeschaedigt", [](auto& d, auto&) { Kuerze(d / "calibrib.fnt", 1000); }, Ende::Laeuft,
+         "calibrib.fnt\"): Schriftdaten sind unvollst"},
+    Fall{"KonfigBeschaedigt", [](auto&, auto& b) { SchreibeDatei(b / "tool.cfg", "<config><var name="); },
+         Ende::Laeuft, "tool.cfg\" ist besch"},
+    Fall{"KonfigZuTief", [](auto&, auto& b) { SchreibeDatei(b / "tool.cfg", kTief); }, Ende::Laeuft,
+         "(zu tief verschachtelt)"},
+    // Root may write anywhere: a file where the folder should be stops everyone.
+    Fall{"BenutzerordnerUnbrauchbar",
+         [](auto&, auto& b) {
+           fs::remove_all(b);
+           SchreibeDatei(b, "kein Ordner");
+         },
+         Ende::Laeuft, "tool.log\" kann nicht geschrieben werden", true});
+
+INSTANTIATE_TEST_SUITE_P(Programm, Startdaten, kFaelle,
+                         [](const ::testing::TestParamInfo<Fall>& info) { return std::string(info.param.name); });
+
+}  // namespace
