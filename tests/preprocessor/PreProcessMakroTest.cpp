@@ -195,61 +195,46 @@ TEST(PreProcessMakro, Funktionsverfolgung) {
   EXPECT_EQ(h.ausgabe, "void ohne(void) { __init_func__ }\nvoid f(void) { { init(); body(); }}\n");
 }
 
-TEST(PreProcessMakro, ParameterGrenzen) {
-  const std::string p31 = Parameterliste(31, "p");
-  auto gut = Pp("#define f(" + p31 + ") p1 p31\nf(" + Parameterliste(31, "") + ")\n");
-  EXPECT_EQ(gut.ausgabe, "1 31\n");
-  EXPECT_EQ(gut.meldungen, "");
-
-  auto zuViele = Pp("#define f(" + Parameterliste(32, "p") + ") x\nnot reached\n");
-  EXPECT_EQ(zuViele.ausgabe, "");
-  EXPECT_EQ(zuViele.meldungen, Kopf("main", 1, "Fatal") + "Too many arguments for macro\n");
-  EXPECT_EQ(zuViele.rueckgabe, 1);
-
-  // Parameter names share a 1024-byte area, each with its terminator.
-  auto flaecheGut = Pp("#define f(" + std::string(1023, 'p') + ") 1\nf(x)\n");
-  EXPECT_EQ(flaecheGut.ausgabe, "1\n");
-  auto flaecheVoll = Pp("#define f(" + std::string(1024, 'p') + ") 1\nf(x)\n");
-  EXPECT_EQ(flaecheVoll.meldungen, Kopf("main", 1, "Fatal") + "Macro work area overflow\n");
-}
-
-TEST(PreProcessMakro, ArgumentGrenzen) {
-  const std::string def = "#define f(" + Parameterliste(31, "p") + ") p31\n";
-  EXPECT_EQ(Pp(def + "f(" + Parameterliste(31, "") + ")\n").ausgabe, "31\n");
-  auto zuViele = Pp(def + "f(" + Parameterliste(32, "") + ")\n");
-  EXPECT_EQ(zuViele.meldungen, Kopf("main", 2, "Fatal") + "Too many arguments in macro expansion\n");
-
-  // Argument texts share a 1024-byte area, each with its terminator.
-  const std::string g = "#define g(x, y) ok\n";
-  EXPECT_EQ(Pp(g + "g(" + std::string(511, 'a') + ", " + std::string(511, 'b') + ")\n").ausgabe, "ok\n");
-  auto voll = Pp(g + "g(" + std::string(511, 'a') + ", " + std::string(512, 'b') + ")\n");
-  EXPECT_EQ(voll.ausgabe, "");
-  EXPECT_EQ(voll.meldungen, Kopf("main", 2, "Fatal") + "Macro work area overflow\n");
-}
-
-TEST(PreProcessMakro, ExpansionsGrenze) {
-  const std::string a255(255, 'a');
-  auto gut = Pp("#define f(x) x x\nf(" + a255 + ")\n");
-  EXPECT_EQ(gut.ausgabe, a255 + " " + a255 + "\n");
-  auto voll = Pp("#define f(x) x x;\nf(" + a255 + ")\nnext\n");
-  EXPECT_EQ(voll.ausgabe, "");
-  EXPECT_EQ(voll.meldungen, Kopf("main", 2, "Fatal") + "Out of space in macro \"f\" arg expansion\n");
-}
-
-TEST(PreProcessMakro, RumpfGrenze) {
-  auto gut = Pp("#define A " + std::string(511, 'x') + "\nA\n");
-  EXPECT_EQ(gut.ausgabe, std::string(511, 'x') + "\n");
-  auto voll = Pp("#define A " + std::string(255, 'x') + "   " + std::string(256, 'x') + "\nA\n");
-  EXPECT_EQ(voll.ausgabe, "");
-  EXPECT_EQ(voll.meldungen, Kopf("main", 1, "Fatal") + "Work buffer overflow\n");
-}
-
-TEST(PreProcessMakro, VerbindenGrenze) {
-  const std::string def = "#define cat(a, b) a ## b\n";
-  auto gut = Pp(def + "cat(" + std::string(256, 'a') + ", " + std::string(255, 'b') + ")\n");
-  EXPECT_EQ(gut.ausgabe, std::string(256, 'a') + std::string(255, 'b') + "\n");
-  auto voll = Pp(def + "cat(" + std::string(256, 'a') + ", " + std::string(256, 'b') + ")\n");
-  EXPECT_EQ(voll.meldungen, Kopf("main", 2, "Fatal") + "work buffer overflow doing cat ##\n");
+// Each fixed work area: the largest input that fits, and one byte or item more, which
+// ends the run with a fatal message and no output.
+TEST(PreProcessMakro, Arbeitsgrenzen) {
+  const std::string f31 = "#define f(" + Parameterliste(31, "p") + ") p1 p31\n";
+  const std::string g = "#define g(x, y) ok\n", cat = "#define cat(a, b) a ## b\n", a255(255, 'a');
+  struct Fall {
+    std::string passt, ergebnis, zuViel;
+    int zeile;
+    const char* meldung;
+  } const faelle[] = {
+      {f31 + "f(" + Parameterliste(31, "") + ")\n", "1 31\n", "#define f(" + Parameterliste(32, "p") + ") x\nnot reached\n",
+       1, "Too many arguments for macro"},
+      // Parameter names and argument texts share 1024-byte areas, each with its terminator.
+      {"#define f(" + std::string(1023, 'p') + ") 1\nf(x)\n", "1\n", "#define f(" + std::string(1024, 'p') + ") 1\nf(x)\n",
+       1, "Macro work area overflow"},
+      {f31 + "f(" + Parameterliste(31, "") + ")\n", "1 31\n", f31 + "f(" + Parameterliste(32, "") + ")\n", 2,
+       "Too many arguments in macro expansion"},
+      {g + "g(" + std::string(511, 'a') + ", " + std::string(511, 'b') + ")\n", "ok\n",
+       g + "g(" + std::string(511, 'a') + ", " + std::string(512, 'b') + ")\n", 2, "Macro work area overflow"},
+      {"#define f(x) x x\nf(" + a255 + ")\n", a255 + " " + a255 + "\n", "#define f(x) x x;\nf(" + a255 + ")\nnext\n", 2,
+       "Out of space in macro \"f\" arg expansion"},
+      {"#define A " + std::string(511, 'x') + "\nA\n", std::string(511, 'x') + "\n",
+       "#define A " + std::string(255, 'x') + "   " + std::string(256, 'x') + "\nA\n", 1, "Work buffer overflow"},
+      {cat + "cat(" + std::string(256, 'a') + ", " + std::string(255, 'b') + ")\n",
+       std::string(256, 'a') + std::string(255, 'b') + "\n",
+       cat + "cat(" + std::string(256, 'a') + ", " + std::string(256, 'b') + ")\n", 2, "work buffer overflow doing cat ##"},
+      // "#line 5 name": the expanded rest of the line holds at most 511 bytes.
+      {"#line 5 " + std::string(509, 'n') + "\n__LINE__\n", "5\n", "#line 5 " + std::string(510, 'n') + "\n__LINE__\n", 1,
+       "Work buffer overflow"},
+  };
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.meldung);
+    auto gut = Pp(f.passt);
+    EXPECT_EQ(gut.ausgabe, f.ergebnis);
+    EXPECT_EQ(gut.meldungen, "");
+    auto voll = Pp(f.zuViel);
+    EXPECT_EQ(voll.ausgabe, "");
+    EXPECT_EQ(voll.meldungen, Kopf("main", f.zeile, "Fatal") + f.meldung + "\n");
+    EXPECT_EQ(voll.rueckgabe, 1);
+  }
 }
 
 TEST(PreProcessMakro, TabellenDump) {
