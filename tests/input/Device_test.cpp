@@ -93,29 +93,6 @@ class Swap : public InputTest {
   std::unique_ptr<TestSystem> system;
 };
 
-TEST_F(Swap, TheSecondMouseUsedFirstBecomesMouseZero) {
-  auto* a = system->Add<TestMouse>("a");  // id 1, index 0
-  auto* b = system->Add<TestMouse>("b");  // id 2, index 1
-  system->Update();
-  journal.clear();
-
-  system->SwapMiceOnActivity(b);
-  EXPECT_THAT(journal, ElementsAre("log: Swap mice due to activity: 2,1 and 1,0"));
-  EXPECT_EQ(b->id, 1u);
-  EXPECT_EQ(a->id, 2u);
-  EXPECT_EQ(system->devices_[1].get(), b);
-  EXPECT_EQ(system->GetFirstMouse(), b);
-  EXPECT_EQ(system->GetMouseByIndex(1), a);
-  EXPECT_FALSE(a->hadActivity);
-
-  // Further input from either: no more swaps.
-  system->SwapMiceOnActivity(b);
-  system->SwapMiceOnActivity(a);  // index 1, but mouse 0 has been used
-  EXPECT_EQ(SwapLines().size(), 1u);
-  EXPECT_EQ(system->GetFirstMouse(), b);
-  EXPECT_EQ(a->index, 1u);
-}
-
 TEST_F(Swap, InputInTheFirstFrameNeitherSwapsNorUsesUpTheSwap) {
   auto* a = system->Add<TestMouse>("a");
   auto* b = system->Add<TestMouse>("b");
