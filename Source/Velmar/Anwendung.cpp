@@ -205,7 +205,8 @@ void Anwendung::Ausfuehren() {
     ZeichneHilfslinien(linien, bearbeitung, breite, hoehe);
     buttons.Zeichne();
     if (konsolenAnzeige) konsolenAnzeige->Zeichne();
-    // Screenshot key: joins the frame here with its part.
+    // After drawing, before the present: the picture shows the frame about to appear.
+    if (stand.losgelassen[kTasteF10]) SpeichereBildschirmfoto();
     if (konsolenAnzeige && stand.losgelassen[kTasteF11]) SchalteKonsoleUm(*konsolenAnzeige, eingabe, &buttons);
     Praesentiere(Quelm_Screen3D::zeichenKontext->impl);
     Quelm_Screen3D::zeichenKontext->SetzeZaehlerZurueck();

@@ -38,6 +38,11 @@ class Anwendung {
   static void SchalteKonsoleUm(Quelm_KonsoleStandardAnzeige& konsole, DRENO::InputSystem* eingabe,
                                DRENO::InputHandler* seite);
   static constexpr int kTasteF11 = 87;
+  static constexpr int kTasteF10 = 68;
+
+  // F10: the back buffer as the first free "screenshot%04d.png" in the user data folder's
+  // "screenshots". False (and the reason in the log) when no file was written.
+  static bool SpeichereBildschirmfoto();
 
   // The mode flags the screen starts with: 2, plus 1 for fullscreen, plus 8 for vsync.
   static std::uint64_t ModusFlags(bool vollbild, bool vsync);

@@ -1,6 +1,9 @@
 // End to end: the picture the running program shows, read back from the X server, while
 // the mesh is edited with real mouse and key events.
 #include "ProgrammTest.h"
+#include "Quelm_Bild.h"
+
+#include <cmath>
 
 namespace {
 
@@ -110,6 +113,43 @@ TEST_F(ProgrammBild, HilfeKastenUntenLinksMitText) {
   EXPECT_GT(weiss, 1500);
   ASSERT_EQ(SchliesseFenster(), 0);
   ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 0);
+}
+
+
+// F10 writes the frame about to be shown: it matches what the window shows, row 0 on top.
+TEST_F(ProgrammBild, F10SpeichertDasBildDesFensters) {
+  SchreibeDatei(Benutzerordner() / "tool.cfg",
+                "<?xml version=\"1.0\" ?>\n<config>\n"
+                "    <var name=\"displaywidth\" wert=\"640\" />\n"
+                "    <var name=\"displayheight\" wert=\"480\" />\n"
+                "    <var name=\"fullscreen\" wert=\"nein\" />\n"
+                "</config>\n");
+  Starte();
+  const std::string w = Fenster();
+  ASSERT_FALSE(w.empty());
+  // The landscape of the first triangle is in place: the picture stays still.
+  Bild fenster = WarteAufBild([](const Bild& b) { return b.breite == 640 && Gruen(b(320, 250), 150); });
+  ASSERT_EQ(fenster.breite, 640);
+  Xdo("windowfocus --sync " + w + " keydown F10 sleep 0.5 keyup F10");
+  const fs::path foto = Benutzerordner() / "screenshots" / "screenshot0000.png";
+  for (int i = 0; i < 100 && !fs::exists(foto); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  fenster = Lies();
+  Quelm_Bild png;
+  ASSERT_TRUE(png.LadeBildAusDatei(foto));
+  ASSERT_EQ(png.breite, 640u);
+  ASSERT_EQ(png.hoehe, 480u);
+  int gleich = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      const TFarbe f = png.LiesPixel(static_cast<std::uint64_t>(x), static_cast<std::uint64_t>(y));
+      const std::array<int, 3> p = fenster(x, y);
+      gleich += std::abs(static_cast<int>(std::lround(f.r * 255)) - p[0]) <= 2 &&
+                std::abs(static_cast<int>(std::lround(f.g * 255)) - p[1]) <= 2 &&
+                std::abs(static_cast<int>(std::lround(f.b * 255)) - p[2]) <= 2;
+    }
+  EXPECT_GT(gleich, 640 * 480 * 99 / 100);
+  const std::string log = LeseDatei(Benutzerordner() / "tool.log");
+  EXPECT_NE(log.find("Screenshot saved as \"" + foto.string() + "\"."), std::string::npos) << log;
 }
 
 }  // namespace

@@ -1,0 +1,104 @@
+#include "Anwendung.h"
+#include "Quelm_Bild.h"
+#include "Quelm_System.h"
+#include "RenderTestHilfen.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Bildschirmfoto : public AufzeichnungsTest {
+ protected:
+  // A 64 x 32 window under a mode that claims far more, its back buffer holding a pattern.
+  void VorDemKontext() override {
+    steuerung->fensterBreite = 64;
+    steuerung->fensterHoehe = 32;
+  }
+  void SetUp() override {
+    AufzeichnungsTest::SetUp();
+    alterOrdner = gSystem.benutzerVerzeichnis;
+    gSystem.benutzerVerzeichnis = ordner.pfad();
+    IDirect3DSurface9* rp = kontext->impl.rueckpuffer.get();
+    D3DLOCKED_RECT lr{};
+    ASSERT_EQ(rp->LockRect(&lr, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 64; ++x) {
+        const std::uint32_t p = 0xFF000000u | static_cast<std::uint32_t>(y << 8 | x);
+        std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch + x * 4, &p, 4);
+      }
+    rp->UnlockRect();
+  }
+  void TearDown() override {
+    gSystem.benutzerVerzeichnis = alterOrdner;
+    AufzeichnungsTest::TearDown();
+  }
+  fs::path Foto(int n) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "screenshot%04d.png", n);
+    return ordner.pfad() / "screenshots" / name;
+  }
+  std::size_t Dateien() const {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(ordner.pfad() / "screenshots")) ++n;
+    return n;
+  }
+  fs::path alterOrdner;
+};
+
+TEST_F(Bildschirmfoto, FrischerOrdnerGibtNullMitDemRueckpufferInSeinerGroesse) {
+  ASSERT_TRUE(Spiel::Anwendung::SpeichereBildschirmfoto()) << ::testing::PrintToString(Texte());
+  EXPECT_TRUE(Geloggt("Screenshot saved as \"" + Foto(0).string() + "\"."));
+  Quelm_Bild bild;
+  ASSERT_TRUE(bild.LadeBildAusDatei(Foto(0)));
+  ASSERT_EQ(bild.breite, 64u);
+  ASSERT_EQ(bild.hoehe, 32u);
+  for (auto [x, y] : {std::pair{0, 0}, {63, 0}, {0, 31}, {63, 31}, {17, 9}}) {
+    const TFarbe f = bild.LiesPixel(x, y);
+    EXPECT_EQ(std::lround(f.g * 255), y);
+    EXPECT_EQ(std::lround(f.b * 255), x);
+  }
+}
+
+TEST_F(Bildschirmfoto, DieErsteLueckeWirdGenommen) {
+  fs::create_directory(ordner.pfad() / "screenshots");
+  SchreibeDatei(Foto(0), "x");
+  SchreibeDatei(Foto(2), "x");
+  ASSERT_TRUE(Spiel::Anwendung::SpeichereBildschirmfoto());
+  EXPECT_GT(fs::file_size(Foto(1)), 100u);
+  EXPECT_EQ(LeseDatei(Foto(2)), "x");
+}
+
+TEST_F(Bildschirmfoto, AlleNamenVergebenWirdGemeldet) {
+  fs::create_directory(ordner.pfad() / "screenshots");
+  for (int n = 0; n <= 9999; ++n) std::ofstream{Foto(n)};
+  EXPECT_FALSE(Spiel::Anwendung::SpeichereBildschirmfoto());
+  EXPECT_EQ(Dateien(), 10000u);
+  EXPECT_TRUE(Geloggt("!Spiel::Anwendung::SpeichereBildschirmfoto(): Alle Namen in \"" +
+                      (ordner.pfad() / "screenshots").string() + "\" sind vergeben."));
+}
+
+TEST_F(Bildschirmfoto, FehlgeschlagenesLesenHinterlaesstKeineDatei) {
+  for (const char* methode : {"GetBackBuffer", "LockRect"}) {
+    SCOPED_TRACE(methode);
+    sammler->zeilen.clear();
+    steuerung->SkriptiereErgebnis(methode, D3DERR_INVALIDCALL);
+    EXPECT_FALSE(Spiel::Anwendung::SpeichereBildschirmfoto());
+    EXPECT_EQ(Dateien(), 0u);
+    EXPECT_TRUE(Geloggt("!Spiel::Anwendung::SpeichereBildschirmfoto(): Kein Bildschirmfoto gespeichert."));
+    for (const auto& t : Texte()) EXPECT_EQ(t.find("Screenshot saved"), std::string::npos);
+  }
+}
+
+TEST_F(Bildschirmfoto, OrdnerDerNichtAngelegtWerdenKannWirdGemeldet) {
+  // The user data folder is a plain file: nothing can be made below it.
+  SchreibeDatei(ordner.pfad() / "datei", "x");
+  gSystem.benutzerVerzeichnis = ordner.pfad() / "datei";
+  EXPECT_FALSE(Spiel::Anwendung::SpeichereBildschirmfoto());
+  ASSERT_EQ(Texte().size(), 1u);
+  EXPECT_EQ(Texte()[0].rfind("!Spiel::Anwendung::SpeichereBildschirmfoto(): Ordner \"", 0), 0u) << Texte()[0];
+}
+
+}  // namespace
