@@ -29,18 +29,11 @@ std::string Fehler(const std::string& ausdruck) {
 
 }  // namespace
 
+// Operators and precedence are compared with cpp; these are ours alone.
 TEST(PreProcessAusdruck, Arithmetik) {
-  for (const char* a : {"1 + 2 * 3 == 7", "(1 + 2) * 3 == 9", "10 - 3 - 2 == 5", "7 / 2 == 3",
-                        "-7 / 2 == -3", "-7 % 2 == -1", "~0 == -1", "!5 == 0", "-(-3) == 3",
-                        "+4 == 4", "2 < 3 == 1", "(6 & 3) == 2", "(6 ^ 3) == 5", "(6 | 3) == 7",
-                        "1 << 4 == 16", "-16 >> 2 == -4", "1 << 33 == 2", "(1 ? 2 : 3) == 2",
-                        "(0 ? 1 : 0 ? 2 : 3) == 3", "(1 ? 0 ? 4 : 5 : 6) == 5", "3 && 4",
-                        "0 || 2", "!(0 && 1)", "1 > 0 && 2 >= 2 && 1 <= 1 && 1 != 2"})
-    EXPECT_EQ(Wahr(a), "1") << a;
-  for (const char* a : {"0", "1 - 1", "2 > 3", "0 && 1", "0 || 0", "UNDEFINED_NAME", "1 ? 0 : 1"})
-    EXPECT_EQ(Wahr(a), "0") << a;
+  EXPECT_EQ(Wahr("1 << 33 == 2"), "1");  // the shift count wraps at 32
+  EXPECT_EQ(Wahr("UNDEFINED_NAME"), "0");
 }
-
 TEST(PreProcessAusdruck, UeberlaufWickeltUm) {
   // 32-bit values; overflow, INT_MIN / -1 and INT_MIN % -1 wrap instead of trapping.
   for (const char* a : {"0x7fffffff + 1 < 0", "-2147483647 - 1 == 1 << 31",

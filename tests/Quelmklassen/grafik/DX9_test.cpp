@@ -20,8 +20,6 @@ constexpr std::int32_t PS(std::int32_t r) { return (r << 12) | 0xFFF; }
 TEST_F(DX9, GeraetWirdMitTiefenformatUndFaehigkeitenErzeugt) {
   EXPECT_TRUE(kontext->HatGeraet());
   EXPECT_EQ(kontext->maxAnisotropie, 16u);
-  EXPECT_EQ(kontext->impl.vertexProfil, "vs_3_0");
-  EXPECT_EQ(kontext->impl.pixelProfil, "ps_3_0");
   EXPECT_EQ(kontext->impl.darstellung.AutoDepthStencilFormat, D3DFMT_D32);
   // Windowed: the device takes the window's size; immediate presentation without vsync.
   EXPECT_EQ(kontext->impl.darstellung.Windowed, TRUE);
