@@ -12,76 +12,7 @@ bool Gruen(const std::array<int, 3>& p, int mindestens, int hoechstens = 255) {
   return p[1] >= mindestens && p[1] <= hoechstens && p[1] > p[0] + 30 && p[1] > p[2] + 30;
 }
 
-class ProgrammBild : public Programm {
- protected:
-  static void Xdo(const std::string& befehl) {
-    ASSERT_EQ(std::system(("xdotool " + befehl).c_str()), 0) << befehl;
-  }
-  std::string Fenster() {
-    std::string id;
-    if (FILE* aus = popen("xdotool search --sync --name '^ToolVelmar$'", "r")) {
-      char zeile[32] = {};
-      if (std::fgets(zeile, sizeof zeile, aus)) id = std::string(zeile, std::strcspn(zeile, "\n"));
-      pclose(aus);
-    }
-    return id;
-  }
-};
-
-TEST_F(ProgrammBild, BeleuchteteLandschaftMitSchattenUeberDemHintergrund) {
-  SchreibeDatei(Benutzerordner() / "tool.cfg",
-                "<?xml version=\"1.0\" ?>\n<config>\n"
-                "    <var name=\"displaywidth\" wert=\"1280\" />\n"
-                "    <var name=\"displayheight\" wert=\"720\" />\n"
-                "    <var name=\"fullscreen\" wert=\"nein\" />\n"
-                "    <var name=\"vsync\" wert=\"nein\" />\n"
-                "</config>\n");
-  Starte();
-  const std::string w = Fenster();
-  ASSERT_FALSE(w.empty());
-
-  // The first triangle (-10, 0, 10), (0, 0, -10), (10, 0, 10) below the camera's target at
-  // the centre, lit, over the clear colour (0.1, 0.3, 0.5).
-  Bild b = WarteAufBild([](const Bild& b) { return b.breite == 1280 && Gruen(b(650, 370), 150); });
-  ASSERT_EQ(b.breite, 1280);
-  Xdo("windowfocus --sync " + w);
-  EXPECT_TRUE(Hintergrund(b(5, 5))) << Text(b(5, 5));
-  EXPECT_TRUE(Hintergrund(b(1274, 714))) << Text(b(1274, 714));
-  EXPECT_TRUE(Gruen(b(650, 370), 150)) << Text(b(650, 370));
-
-  // A double click on the ground in front adds the triangle (0, 0, 30), (-10, 0, 10),
-  // (10, 0, 10). Button states are read once a frame: each press is held over frames.
-  const std::string klick = " mousedown 1 sleep 0.06 mouseup 1 sleep 0.06 ";
-  for (int versuch = 0; versuch < 5 && !Gruen(b(630, 440), 150); ++versuch) {
-    Xdo("mousemove --window " + w + " 640 468 sleep 0.3" + klick + "mousedown 1 sleep 0.06 mouseup 1");
-    b = WarteAufBild([](const Bild& b) { return Gruen(b(630, 440), 150); });
-  }
-  ASSERT_TRUE(Gruen(b(630, 440), 150)) << Text(b(630, 440));
-
-  // Select the far corner and lift it with Shift and the right button into a wall between
-  // the light and the new triangle.
-  for (int versuch = 0; versuch < 3 && !Gruen(b(650, 250), 40, 140); ++versuch) {
-    Xdo("mousemove --window " + w + " 640 330 sleep 0.3 mousedown 1 sleep 0.15 mouseup 1 sleep 0.3");
-    for (int zug = 0; zug < 2; ++zug) {
-      std::string ziehen = "mousemove --window " + w + " 640 700 keydown shift sleep 0.15 mousedown 3 sleep 0.15";
-      for (int y = 690; y >= 20; y -= 10) ziehen += " mousemove --window " + w + " 640 " + std::to_string(y) + " sleep 0.02";
-      Xdo(ziehen + " sleep 0.15 mouseup 3 keyup shift sleep 0.15");
-    }
-    b = WarteAufBild([](const Bild& b) { return Gruen(b(650, 250), 40, 140); });
-  }
-  // The wall's shadow falls along the light (towards +x and +z) onto the new triangle's
-  // upper right part; its lower part stays lit.
-  b = WarteAufBild([](const Bild& b) { return Gruen(b(665, 405), 50, 130); });
-  EXPECT_TRUE(Gruen(b(665, 405), 50, 130)) << Text(b(665, 405));
-  EXPECT_TRUE(Gruen(b(630, 440), 200)) << Text(b(630, 440));
-  EXPECT_TRUE(Hintergrund(b(5, 5))) << Text(b(5, 5));
-
-  ASSERT_EQ(SchliesseFenster(), 0);
-  ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 0);
-  const std::string log = LeseDatei(Benutzerordner() / "tool.log");
-  EXPECT_EQ(log.find("): !"), std::string::npos) << log;
-  EXPECT_EQ(log.find("nicht freigegeben"), std::string::npos) << log;
-}
+class ProgrammBild : public Programm {};
 
 TEST_F(ProgrammBild, HilfeKastenUntenLinksMitText) {
   SchreibeDatei(Benutzerordner() / "tool.cfg",

@@ -108,6 +108,20 @@ class Programm : public ::testing::Test {
     ASSERT_TRUE(b.breite > 0 && Hintergrund(b(2, 2))) << "no picture appeared";
   }
 
+  static void Xdo(const std::string& befehl) {
+    ASSERT_EQ(std::system(("xdotool " + befehl).c_str()), 0) << befehl;
+  }
+  // The id of the program's window, empty when none appeared.
+  static std::string Fenster() {
+    std::string id;
+    if (FILE* aus = popen("xdotool search --sync --name '^ToolVelmar$'", "r")) {
+      char zeile[32] = {};
+      if (std::fgets(zeile, sizeof zeile, aus)) id = std::string(zeile, std::strcspn(zeile, "\n"));
+      pclose(aus);
+    }
+    return id;
+  }
+
   static int SchliesseFenster() {
     return std::system((std::string(FENSTER_SCHLIESSEN) + " ToolVelmar 60").c_str());
   }

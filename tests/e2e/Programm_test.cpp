@@ -75,8 +75,6 @@ TEST_F(Programm, FenstergroesseWirdZurAnzeigeUndGespeichert) {
   }
 }
 
-// Typed as a user would: F11 is read once per frame, so it stays down across frames, also
-// when a loaded machine draws slowly.
 TEST_F(Programm, KonsoleMitF11UndQuitBeendetMitNull) {
   SchreibeDatei(Benutzerordner() / "tool.cfg",
                 "<?xml version=\"1.0\" ?>\n<config>\n"

@@ -1,0 +1,327 @@
+// End to end: one session as a user has it, in a 1280x720 window. Every step is checked by
+// what the window shows (read back from the X server) or by "tool.log". The keys are sent
+// by position on the US layout of the virtual X server: undo and redo sit on the keys that
+// read Z and Y on a German keyboard (Y and Z here).
+#include "ProgrammTest.h"
+#include "Quelm_Bild.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+namespace {
+
+const char* const kKonfig =
+    "<?xml version=\"1.0\" ?>\n<config>\n"
+    "    <var name=\"displaywidth\" wert=\"1280\" />\n"
+    "    <var name=\"displayheight\" wert=\"720\" />\n"
+    "    <var name=\"fullscreen\" wert=\"nein\" />\n"
+    "</config>\n";
+
+bool Gruen(const std::array<int, 3>& p) { return p[1] > p[0] + 30 && p[1] > p[2] + 30; }
+bool Weiss(const std::array<int, 3>& p) { return std::min({p[0], p[1], p[2]}) > 235; }
+bool Rot(const std::array<int, 3>& p) { return p[0] > 200 && p[1] < 60 && p[2] < 60; }
+bool Grau(const std::array<int, 3>& p) { return p[0] == p[1] && p[1] == p[2] && p[0] > 140 && p[0] < 200; }
+
+// Pixels of a kind in a rectangle, and their centre.
+struct Flaeche {
+  int anzahl = 0;
+  double x = 0, y = 0;
+};
+template <class F>
+Flaeche Zaehle(const Bild& b, F&& art, int x0 = 0, int y0 = 0, int x1 = 1280, int y1 = 720) {
+  Flaeche f;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      if (art(b(x, y))) {
+        ++f.anzahl;
+        f.x += x;
+        f.y += y;
+      }
+  if (f.anzahl) {
+    f.x /= f.anzahl;
+    f.y /= f.anzahl;
+  }
+  return f;
+}
+
+// Distinct colours of a 12x12 patch: the landscape's grey noise gives many, the flat-shaded
+// mesh one.
+int Farben(const Bild& b, int x, int y) {
+  std::set<int> farben;
+  for (int dy = 0; dy < 12; ++dy)
+    for (int dx = 0; dx < 12; ++dx) {
+      const auto p = b(x + dx, y + dy);
+      farben.insert(p[0] << 16 | p[1] << 8 | p[2]);
+    }
+  return static_cast<int>(farben.size());
+}
+
+// Where the scene shows the clear colour: the shape of everything drawn, whatever the
+// random shades of the mesh and the noise of the landscape.
+std::vector<bool> Umriss(const Bild& b) {
+  std::vector<bool> m;
+  for (int y = 0; y < b.hoehe; ++y)
+    for (int x = 0; x < b.breite; ++x) m.push_back(Hintergrund(b(x, y)));
+  return m;
+}
+
+// Pixels whose outline differs: a camera still easing towards its distance moves a few.
+int Unterschied(const Bild& a, const Bild& b) {
+  const std::vector<bool> ua = Umriss(a), ub = Umriss(b);
+  int n = 0;
+  for (std::size_t i = 0; i < ua.size(); ++i) n += ua[i] != ub[i];
+  return n;
+}
+
+// The pixel of a screenshot, 8-bit.
+std::array<int, 3> Pixel(const Quelm_Bild& bild, int x, int y) {
+  const TFarbe f = bild.LiesPixel(static_cast<std::uint64_t>(x), static_cast<std::uint64_t>(y));
+  return {static_cast<int>(std::lround(f.r * 255)), static_cast<int>(std::lround(f.g * 255)),
+          static_cast<int>(std::lround(f.b * 255))};
+}
+
+class Sitzung : public Programm {
+ protected:
+  void SetUp() override {
+    Programm::SetUp();
+    SchreibeDatei(Benutzerordner() / "tool.cfg", kKonfig);
+  }
+  // A key held over a few frames: keys are read once a frame.
+  void Taste(const std::string& taste) { Xdo("keydown " + taste + " sleep 0.15 keyup " + taste + " sleep 0.15"); }
+  void Klick(int x, int y, const std::string& knopf = "1") {
+    Xdo("mousemove --window " + fenster_ + " " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.3 mousedown " +
+        knopf + " sleep 0.08 mouseup " + knopf + " sleep 0.3");
+  }
+  // F10: the screenshot of that number appears and is logged.
+  void Foto(const char* name, Quelm_Bild& bild) {
+    Taste("F10");
+    const fs::path foto = Benutzerordner() / "screenshots" / name;
+    for (int i = 0; i < 100 && !fs::exists(foto); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(bild.LadeBildAusDatei(foto)) << name;
+    EXPECT_NE(Protokoll().find("Screenshot saved as \"" + foto.string() + "\"."), std::string::npos) << Protokoll();
+  }
+  std::string Protokoll() { return LeseDatei(Benutzerordner() / "tool.log"); }
+  // Starts the program and waits for its first picture.
+  void Oeffne() {
+    Starte();
+    WarteAufErstesBild();
+    fenster_ = Fenster();
+    ASSERT_FALSE(fenster_.empty());
+    Xdo("windowfocus --sync " + fenster_);
+  }
+  // The picture once the frames have settled (the camera eases, the landscape follows).
+  Bild Ruhig() {
+    Bild vorher = Lies();
+    for (int i = 0, gleich = 0; i < 40; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(250));
+      Bild b = Lies();
+      gleich = b.breite == 1280 && Umriss(b) == Umriss(vorher) ? gleich + 1 : 0;
+      vorher = std::move(b);
+      if (gleich == 2) break;
+    }
+    return vorher;
+  }
+  std::string fenster_;
+};
+
+TEST_F(Sitzung, EinTagMitDemWerkzeug) {
+  // 1. Start.
+  Oeffne();
+  Bild b = Ruhig();
+  ASSERT_EQ(b.breite, 1280);
+  ASSERT_EQ(b.hoehe, 720);
+  EXPECT_TRUE(Hintergrund(b(5, 5))) << Text(b(5, 5));
+  EXPECT_TRUE(Gruen(b(650, 370)) && b(650, 370)[1] > 150) << Text(b(650, 370));  // lit
+  EXPECT_GT(Farben(b, 645, 365), 10) << "no landscape noise";
+  // The grid lines cross the ground around the triangle, grey over the clear colour.
+  EXPECT_GT(Zaehle(b, Grau, 300, 100, 1000, 300).anzahl, 200);
+  // The help box at the bottom left: its text wraps to the box's 600 pixels and fills it.
+  int zeilen = 0;
+  for (int y = 600, leer = 1; y < 700; ++y) {
+    const bool text = Zaehle(b, Weiss, 20, y, 620, y + 1).anzahl > 0;
+    zeilen += text && leer;
+    leer = !text;
+  }
+  EXPECT_GE(zeilen, 3);
+
+  // 3. Editing. A double click in front of the triangle adds one along its front edge; the
+  // flat-shaded mesh shows first, the landscape's noise follows.
+  Xdo("mousemove --window " + fenster_ + " 640 468 sleep 0.3 mousedown 1 sleep 0.06 mouseup 1 sleep 0.06 mousedown 1 "
+      "sleep 0.06 mouseup 1");
+  const auto geklickt = std::chrono::steady_clock::now();
+  b = WarteAufBild([](const Bild& b) { return Gruen(b(630, 440)) && Farben(b, 624, 434) > 10; });
+  EXPECT_LT(std::chrono::steady_clock::now() - geklickt, std::chrono::milliseconds(1500));
+  ASSERT_TRUE(Gruen(b(630, 440))) << Text(b(630, 440));
+  const Bild zwei = Ruhig();
+
+  // A click selects the far corner (a white wire cube), Shift-click adds the left one.
+  Klick(640, 330);
+  b = Ruhig();
+  EXPECT_GT(Zaehle(b, Weiss, 620, 296, 660, 336).anzahl, 20);
+  Xdo("keydown shift");
+  Klick(592, 405);
+  Xdo("keyup shift");
+  b = Ruhig();
+  EXPECT_GT(Zaehle(b, Weiss, 620, 296, 660, 336).anzahl, 20);
+  EXPECT_GT(Zaehle(b, Weiss, 572, 385, 612, 425).anzahl, 20);
+
+  // A right drag moves them over the ground to the right.
+  const Flaeche gruenVorher = Zaehle(zwei, Gruen);
+  Xdo("mousemove --window " + fenster_ + " 900 600 sleep 0.2 mousedown 3 sleep 0.15 mousemove --window " + fenster_ +
+      " 930 600 sleep 0.1 mousemove --window " + fenster_ + " 960 600 sleep 0.15 mouseup 3 sleep 0.2");
+  // A click on empty ground empties the selection.
+  Klick(1100, 120);
+  const Bild gezogen = Ruhig();
+  EXPECT_EQ(Zaehle(gezogen, Weiss, 0, 0, 1280, 590).anzahl, 0);
+  EXPECT_GT(Zaehle(gezogen, Gruen).x, gruenVorher.x + 5);
+
+  // Undo and redo give back exactly the earlier shapes.
+  Xdo("keydown ctrl");
+  Taste("y");
+  Xdo("keyup ctrl");
+  EXPECT_TRUE(Umriss(Ruhig()) == Umriss(zwei)) << "undo";
+  Xdo("keydown ctrl");
+  Taste("z");
+  Xdo("keyup ctrl");
+  EXPECT_TRUE(Umriss(Ruhig()) == Umriss(gezogen)) << "redo";
+  Xdo("keydown ctrl");
+  Taste("y");
+  Xdo("keyup ctrl");
+  EXPECT_TRUE(Umriss(Ruhig()) == Umriss(zwei)) << "undo again";
+
+  // Select the far corner and lift it with Shift and the right button into a wall between
+  // the light and the new triangle: its shadow falls on the new triangle's upper right.
+  Klick(640, 330);
+  std::string heben = "mousemove --window " + fenster_ + " 640 700 keydown shift sleep 0.15 mousedown 3 sleep 0.15";
+  for (int y = 690; y >= 20; y -= 10) heben += " mousemove --window " + fenster_ + " 640 " + std::to_string(y) + " sleep 0.02";
+  Xdo(heben + " sleep 0.15 mouseup 3 keyup shift sleep 0.15");
+  Xdo(heben + " sleep 0.15 mouseup 3 keyup shift sleep 0.15");
+  b = Ruhig();
+  EXPECT_TRUE(Gruen(b(665, 405)) && b(665, 405)[1] < 140) << Text(b(665, 405));
+  EXPECT_TRUE(Gruen(b(630, 440)) && b(630, 440)[1] > 200) << Text(b(630, 440));
+  // 4. F10 saves that picture.
+  Quelm_Bild foto;
+  Foto("screenshot0000.png", foto);
+  ASSERT_EQ(foto.breite, 1280u);
+  ASSERT_EQ(foto.hoehe, 720u);
+  EXPECT_TRUE(Gruen(Pixel(foto, 665, 405)) && Pixel(foto, 665, 405)[1] < 140) << Text(Pixel(foto, 665, 405));
+  EXPECT_TRUE(Hintergrund(Pixel(foto, 5, 5))) << Text(Pixel(foto, 5, 5));
+
+  // Delete removes the triangle that holds the selected corner; undo brings it back.
+  const Flaeche gruenMitWand = Zaehle(b, Gruen);
+  Taste("Delete");
+  b = Ruhig();
+  EXPECT_LT(Zaehle(b, Gruen).anzahl, gruenMitWand.anzahl * 3 / 4);
+  EXPECT_TRUE(Gruen(b(630, 440)));
+  Xdo("keydown ctrl");
+  Taste("y");
+  Xdo("keyup ctrl");
+  b = Ruhig();
+  EXPECT_GT(Zaehle(b, Gruen).anzahl, gruenMitWand.anzahl * 9 / 10);
+
+  // 4. F1 hides the mesh: the landscape's noise stays; F2 hides the landscape too; F1
+  // shows the flat mesh alone; F2 brings both back.
+  Taste("F1");
+  b = Ruhig();
+  EXPECT_GT(Farben(b, 624, 434), 10);
+  Taste("F2");
+  b = Ruhig();
+  EXPECT_EQ(Zaehle(b, Gruen).anzahl, 0);
+  Taste("F1");
+  b = Ruhig();
+  EXPECT_LE(Farben(b, 624, 434), 2);
+  Taste("F2");
+  b = Ruhig();
+  EXPECT_GT(Farben(b, 624, 434), 10);
+
+  // 2. Camera. The wheel zooms out to its limit (the picture stops changing) and in to the
+  // other. The tilt follows the distance: from far the camera looks almost straight down,
+  // from close more along the ground, so the lit triangle on the ground stands less tall
+  // for its width.
+  const auto steil = [](const Bild& b) {
+    int oben = 720, unten = 0, links = 1280, rechts = 0;
+    for (int y = 0; y < 720; ++y)
+      for (int x = 0; x < 1280; ++x)
+        if (Gruen(b(x, y)) && b(x, y)[1] > 200) {
+          oben = std::min(oben, y), unten = std::max(unten, y);
+          links = std::min(links, x), rechts = std::max(rechts, x);
+        }
+    return static_cast<double>(unten - oben) / std::max(rechts - links, 1);
+  };
+  Xdo("click --repeat 10 --delay 120 5");
+  const Bild fern = Ruhig();
+  Xdo("click --repeat 2 --delay 120 5");
+  EXPECT_LT(Unterschied(Ruhig(), fern), 100) << "zoomed out past the limit";
+  Xdo("click --repeat 10 --delay 120 4");
+  const Bild nah = Ruhig();
+  Xdo("click --repeat 2 --delay 120 4");
+  EXPECT_LT(Unterschied(Ruhig(), nah), 100) << "zoomed in past the limit";
+  EXPECT_GT(Zaehle(nah, Gruen).anzahl, 4 * Zaehle(fern, Gruen).anzahl);
+  EXPECT_GT(steil(fern), 1.3 * steil(nah)) << steil(fern) << " " << steil(nah);
+  Xdo("click --repeat 2 --delay 120 5");
+  b = Ruhig();
+  // D moves the camera along +x: the picture moves left; W along -z: the picture moves down.
+  Flaeche vorher = Zaehle(b, Gruen);
+  Xdo("keydown d sleep 0.5 keyup d");
+  b = Ruhig();
+  EXPECT_LT(Zaehle(b, Gruen).x, vorher.x - 20);
+  vorher = Zaehle(b, Gruen);
+  Xdo("keydown w sleep 0.5 keyup w");
+  b = Ruhig();
+  EXPECT_GT(Zaehle(b, Gruen).y, vorher.y + 20);
+
+  // 4. F11 opens the console: a typed "set displayw" completed with Tab shows the value;
+  // an unknown command answers in red; the echoed lines are green, the rest white.
+  Taste("F11");
+  Xdo("type --delay 80 'set displayw'");
+  Taste("Tab");
+  Taste("Return");
+  Xdo("type --delay 80 'gibtsnicht'");
+  Taste("Return");
+  Xdo("type --delay 80 'set vsync nein'");
+  Taste("Return");
+  b = Ruhig();
+  const auto rein = [](const std::array<int, 3>& p) { return p[1] > 200 && p[0] < 60 && p[2] < 60; };
+  EXPECT_GT(Zaehle(b, rein, 0, 0, 1280, 430).anzahl, 50);
+  EXPECT_GT(Zaehle(b, Rot, 0, 0, 1280, 430).anzahl, 50);
+  EXPECT_GT(Zaehle(b, Weiss, 0, 0, 1280, 400).anzahl, 50);
+  std::string log = Protokoll();
+  EXPECT_NE(log.find(">set displaywidth \n"), std::string::npos) << log;
+  EXPECT_NE(log.find("displaywidth = 1280\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("!Unbekannter Befehl \"gibtsnicht\""), std::string::npos) << log;
+  // F11 closes it; the tool takes the mouse again: a click selects a corner.
+  Taste("F11");
+  b = Ruhig();
+  EXPECT_EQ(Zaehle(b, Rot, 0, 0, 1280, 430).anzahl, 0);
+
+  // 5. Typed "quit" ends the program with 0 and saves the settings.
+  Taste("F11");
+  Xdo("type --delay 80 quit");
+  Taste("Return");
+  ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 0);
+  EXPECT_NE(LeseDatei(Benutzerordner() / "tool.cfg").find("<var name=\"vsync\" wert=\"nein\" />"), std::string::npos);
+  // The one error is the typed one, and everything made was released.
+  log = Protokoll();
+  int fehler = 0;
+  for (auto p = log.find("): !"); p != std::string::npos; p = log.find("): !", p + 1)) ++fehler;
+  EXPECT_EQ(fehler, 1) << log;
+  EXPECT_EQ(log.find("nicht freigegeben"), std::string::npos) << log;
+
+  // 6. A second start finds the settings and numbers its screenshot on; closing the
+  // window ends it the same way.
+  Oeffne();
+  Quelm_Bild zweitesFoto;
+  Foto("screenshot0001.png", zweitesFoto);
+  EXPECT_EQ(zweitesFoto.breite, 1280u);
+  ASSERT_EQ(SchliesseFenster(), 0);
+  ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 0);
+  const std::string cfg = LeseDatei(Benutzerordner() / "tool.cfg");
+  EXPECT_NE(cfg.find("<var name=\"vsync\" wert=\"nein\" />"), std::string::npos) << cfg;
+  EXPECT_NE(cfg.find("<var name=\"displaywidth\" wert=\"1280\" />"), std::string::npos) << cfg;
+  log = Protokoll();
+  EXPECT_EQ(log.find("): !"), std::string::npos) << log;
+}
+
+}  // namespace
