@@ -118,6 +118,8 @@ Keyboard* InputSystem::GetKeyboardByIndex(std::uint64_t n) const {
   return GetByIndex<Keyboard>(n);
 }
 
+Joystick* InputSystem::GetJoystickByIndex(std::uint64_t n) const { return GetByIndex<Joystick>(n); }
+
 // `first` is the first-of-kind pointer.
 template <class Kind>
 void InputSystem::SwapOnActivity(Kind* device, Kind*& first) {

@@ -53,6 +53,7 @@ class InputSystem {
   // The n-th device of the kind in array order, or null.
   Mouse* GetMouseByIndex(std::uint64_t n) const;
   Keyboard* GetKeyboardByIndex(std::uint64_t n) const;
+  Joystick* GetJoystickByIndex(std::uint64_t n) const;
 
   // printf-style; at most 1023 characters reach LogCallback.
   static void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));

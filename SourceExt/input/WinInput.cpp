@@ -1,11 +1,14 @@
 #include "WinInput.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 #include <stdexcept>
 
+#include "Steuergeraete.h"
 #include "Tastatur.h"
+#include "WinJoystick.h"
 #include "WinKeyboard.h"
 #include "WinMouse.h"
 
@@ -51,7 +54,7 @@ WinInput::WinInput(HWND window) : window_(window) {
   systemKeyboard_.reset(keyboard);
   if (FAILED(systemKeyboard_->SetDataFormat(&c_dfDIKeyboard))) throw std::runtime_error("Keyboard format error");
   EnumerateDevices();
-  // Controllers are matched to their XInput slots here, with the controller layer.
+  MapXInputDevices();
   RegisterRawInput();
 }
 
@@ -64,7 +67,93 @@ WinInput::~WinInput() {
   // subclass_ puts the previous procedure back as it goes.
 }
 
-BOOL WinInput::EnumDevicesCallback(const DIDEVICEINSTANCEA*, LPVOID) { return DIENUM_CONTINUE; }
+BOOL WinInput::EnumDevicesCallback(const DIDEVICEINSTANCEA* instance, LPVOID self) {
+  auto* input = static_cast<WinInput*>(self);
+  const DWORD type = instance->dwDevType & 0xFF;
+  if (type < DI8DEVTYPE_JOYSTICK || type > DI8DEVTYPE_1STPERSON) return DIENUM_CONTINUE;
+  try {
+    input->AddDevice(std::make_unique<WinJoystick>(input, input->devices_.size(), input->directInput_.get(),
+                                                   instance->guidInstance, instance->guidProduct));
+  } catch (const std::exception&) {
+    // A controller that cannot be opened is left out.
+  }
+  return DIENUM_CONTINUE;
+}
+
+namespace {
+// Releases a COM object or string at the end of the query, whichever way it ends.
+struct Freigabe {
+  IUnknown* objekt = nullptr;
+  ~Freigabe() {
+    if (objekt != nullptr) objekt->Release();
+  }
+};
+struct Zeichenkette {
+  BSTR text;
+  ~Zeichenkette() { SysFreeString(text); }
+};
+std::u16string Breit(const char* text) { return std::u16string(text, text + std::strlen(text)); }
+
+// "VID_%4X" and "PID_%4X" at the first such part of a device id; 0 when missing.
+unsigned LiesKennung(const std::string& id, const char* marke) {
+  const auto stelle = id.find(marke);
+  unsigned wert = 0;
+  if (stelle == std::string::npos || std::sscanf(id.c_str() + stelle + 4, "%4X", &wert) != 1) return 0;
+  return wert;
+}
+}  // namespace
+
+void WinInput::MapXInputDevices() {
+  const bool com = SUCCEEDED(CoInitialize(nullptr));
+  [&] {
+    LPVOID roh = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator, &roh))) return;
+    Freigabe lokator{static_cast<IWbemLocator*>(roh)};
+    const Zeichenkette raum{SysAllocString(Breit("\\\\.\\root\\cimv2").c_str())};
+    const Zeichenkette klasse{SysAllocString(Breit("Win32_PNPEntity").c_str())};
+    const Zeichenkette feld{SysAllocString(Breit("DeviceID").c_str())};
+    IWbemServices* dienste = nullptr;
+    if (FAILED(static_cast<IWbemLocator*>(lokator.objekt)
+                   ->ConnectServer(raum.text, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &dienste)))
+      return;
+    Freigabe dienstFreigabe{dienste};
+    if (FAILED(CoSetProxyBlanket(dienste, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                                 RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE)))
+      return;
+    IEnumWbemClassObject* liste = nullptr;
+    if (FAILED(dienste->CreateInstanceEnum(klasse.text, 0, nullptr, &liste))) return;
+    Freigabe listenFreigabe{liste};
+    std::uint64_t naechsterSlot = 0;
+    for (;;) {
+      IWbemClassObject* objekte[20] = {};
+      ULONG geliefert = 0;
+      if (FAILED(liste->Next(5000, 20, objekte, &geliefert)) || geliefert == 0) break;
+      for (ULONG i = 0; i < geliefert; ++i) {
+        Freigabe objekt{objekte[i]};
+        VARIANT wert;
+        VariantInit(&wert);
+        if (SUCCEEDED(objekte[i]->Get(feld.text, 0, &wert, nullptr, nullptr)) && wert.vt == VT_BSTR &&
+            wert.bstrVal != nullptr) {
+          const std::u16string breit(wert.bstrVal);
+          const std::string id(breit.begin(), breit.end());
+          if (id.find("IG_") != std::string::npos) {
+            const DWORD schluessel = (LiesKennung(id, "PID_") & 0xFFFF) << 16 | (LiesKennung(id, "VID_") & 0xFFFF);
+            for (auto& device : devices_) {
+              auto* joystick = dynamic_cast<WinJoystick*>(device.get());
+              if (joystick != nullptr && joystick->xinputSlot == WinJoystick::kKeinSlot &&
+                  joystick->produktGuid.Data1 == schluessel) {
+                joystick->SetXInputIndex(naechsterSlot++);
+                break;
+              }
+            }
+          }
+        }
+        VariantClear(&wert);
+      }
+    }
+  }();
+  if (com) CoUninitialize();
+}
 
 void WinInput::EnumerateDevices() {
   directInput_->EnumDevices(DI8DEVCLASS_ALL, &EnumDevicesCallback, this, DIEDFL_ATTACHEDONLY);
@@ -156,8 +245,9 @@ void WinInput::StartDeviceFrames() {
       mouse->StartFrame();
     } else if (auto* keyboard = dynamic_cast<WinKeyboard*>(device.get())) {
       keyboard->StartFrame();
+    } else if (auto* joystick = dynamic_cast<WinJoystick*>(device.get())) {
+      joystick->Update();
     }
-    // Controllers are polled here, with the controller layer.
   }
 }
 
@@ -237,8 +327,9 @@ void WinInput::ResetDevices(bool focus) {
         mouse->y = static_cast<float>(cursor.y);
         if (!mouse->firstFrame && (dx != 0 || dy != 0)) SendMouseMove(mouse, mouse->x, mouse->y, dx, dy);
       }
+    } else if (auto* joystick = dynamic_cast<WinJoystick*>(device.get())) {
+      joystick->ResetOnFocus(focus);
     }
-    // Controllers return to rest here, with the controller layer.
   }
 }
 

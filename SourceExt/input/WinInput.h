@@ -45,6 +45,8 @@ class WinInput : public DRENO::InputSystem {
   };
 
   void EnumerateDevices();
+  // Gives each controller that the WMI device query lists as an XInput pad its slot.
+  void MapXInputDevices();
   void RegisterRawInput();
   // Mice start their frame, keyboards keep their previous key state, controllers are polled.
   void StartDeviceFrames();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Eingabeschicht.h"
+#include "Steuergeraete.h"
 #include "Tastatur.h"
 #include "Tastentabelle.h"
 
@@ -41,14 +42,15 @@ class DirectInput : public ReferenzZaehler<IDirectInput8A> {
   HRESULT CreateDevice(REFGUID guid, IDirectInputDevice8A** device, IUnknown*) override {
     if (device == nullptr) return DIERR_INVALIDPARAM;
     *device = nullptr;
+    if (IstSteuergeraet(guid)) return ErzeugeSteuergeraet(guid, device);
     if (!(guid == GUID_SysKeyboard) || Zustaende().fehler.systemTastatur) return DIERR_NOTFOUND;
     *device = new SystemTastatur();
     return DI_OK;
   }
 
-  // Controllers join the enumeration with the controller layer; until then there are none.
-  HRESULT EnumDevices(DWORD, LPDIENUMDEVICESCALLBACKA callback, LPVOID, DWORD) override {
-    return callback ? DI_OK : DIERR_INVALIDPARAM;
+  // The game controllers of the list frozen at creation (the system keyboard is not listed).
+  HRESULT EnumDevices(DWORD, LPDIENUMDEVICESCALLBACKA callback, LPVOID ref, DWORD) override {
+    return callback ? ZaehleSteuergeraeteAuf(callback, ref) : DIERR_INVALIDPARAM;
   }
 };
 
@@ -60,6 +62,7 @@ HRESULT DirectInput8Create(HINSTANCE, DWORD version, REFIID iid, LPVOID* out, IU
   if (version != DIRECTINPUT_VERSION || !(iid == IID_IDirectInput8A) || Zustaende().fehler.directInput) {
     return DIERR_GENERIC;
   }
+  FriereSteuergeraeteEin();
   *out = static_cast<IDirectInput8A*>(new DirectInput());
   return DI_OK;
 }

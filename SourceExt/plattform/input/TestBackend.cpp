@@ -1,9 +1,12 @@
 #include "TestBackend.h"
 
+#include "Steuergeraete.h"
+
 namespace Plattform::Eingabe {
 
 TestBackend::TestBackend() {
   SetzeZurueck();
+  SetzeSteuergeraeteZurueck();
   SetzeBackend(this);
   SetzeBelegung(BelegungNachName("us"));
 }
@@ -12,6 +15,7 @@ TestBackend::~TestBackend() {
   SetzeBackend(nullptr);
   SetzeBelegung(nullptr);
   SetzeZurueck();
+  Steuergeraete() = SteuergeraeteZustand{};  // GLFW's joysticks again
 }
 
 bool TestBackend::Cursor(POINT& punkt) {

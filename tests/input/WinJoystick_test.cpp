@@ -1,0 +1,248 @@
+// Game controllers on the test backend: construction and its failures, the WMI match to
+// XInput slots, the XInput layout, buffered DirectInput records, unplugging and focus loss.
+#include "Steuergeraete.h"
+#include "TestHelpers.h"
+#include "WinInput.h"
+#include "WinJoystick.h"
+
+namespace {
+
+using namespace inputtest;
+using namespace Plattform::Eingabe;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+Steuergeraet Pad(WORD hersteller = 0x045E, WORD produkt = 0x028E) {
+  Steuergeraet s;
+  s.name = "Pad";
+  s.hersteller = hersteller;
+  s.produkt = produkt;
+  s.gamepad = true;
+  s.achsen = 6;
+  s.knoepfe = 11;
+  return s;
+}
+
+Steuergeraet Knueppel(DWORD achsen = 3, DWORD knoepfe = 5) {
+  Steuergeraet s;
+  s.name = "Knueppel";
+  s.hersteller = 0x046D;
+  s.produkt = 0xC215;
+  s.typ = DI8DEVTYPE_FLIGHT;
+  s.achsen = achsen;
+  s.knoepfe = knoepfe;
+  return s;
+}
+
+class Controller : public InputTest {
+ protected:
+  WinInput* Start(std::vector<Steuergeraet> liste) {
+    Steuergeraete().liste = std::move(liste);
+    if (!DRENO::Initialize(FakeWindow())) return nullptr;
+    system = static_cast<WinInput*>(DRENO::GetInstance());
+    system->SetInputHandler(&handler);
+    return system;
+  }
+  WinJoystick* Joystick(std::uint64_t n = 0) { return dynamic_cast<WinJoystick*>(system->GetJoystickByIndex(n)); }
+  Steuergeraet& Layer(std::size_t n = 0) { return Steuergeraete().liste[n]; }
+  // One frame; the events it sent.
+  std::vector<std::string> Frame() {
+    journal.clear();
+    system->Update();
+    std::vector<std::string> events;
+    for (const auto& e : journal)
+      if (e.rfind("OnJoystick", 0) == 0) events.push_back(e);
+    return events;
+  }
+  WinInput* system = nullptr;
+  Recorder handler;
+};
+
+struct Fault {
+  const char* step;
+  void (*inject)(Steuergeraet&);
+};
+
+class ConstructionFault : public Controller, public ::testing::WithParamInterface<Fault> {};
+
+// Whichever step fails, that controller is left out (its device released) and the next works.
+TEST_P(ConstructionFault, ControllerIsLeftOut) {
+  Steuergeraet kaputt = Knueppel();
+  GetParam().inject(kaputt);
+  ASSERT_NE(Start({kaputt, Knueppel(2, 4)}), nullptr);
+  ASSERT_NE(Joystick(0), nullptr);
+  EXPECT_EQ(Joystick(1), nullptr);
+  EXPECT_EQ(Joystick(0)->GetNumAnalogues(), 2u);
+  EXPECT_EQ(Steuergeraete().liste[1].aufrufe.front(), "CreateDevice");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ConstructionFault,
+    ::testing::Values(Fault{"device", [](Steuergeraet& s) { s.erzeugen = DIERR_NOTFOUND; }},
+                      Fault{"format", [](Steuergeraet& s) { s.datenformat = DIERR_INVALIDPARAM; }},
+                      Fault{"cooperation", [](Steuergeraet& s) { s.kooperation = E_FAIL; }},
+                      Fault{"buffer", [](Steuergeraet& s) { s.puffergroesse = E_FAIL; }},
+                      Fault{"capabilities", [](Steuergeraet& s) { s.faehigkeiten = E_FAIL; }},
+                      Fault{"range", [](Steuergeraet& s) { s.bereich = E_FAIL; }}),
+    [](const auto& info) { return std::string(info.param.step); });
+
+TEST_F(Controller, MessagesOfTheSixSteps) {
+  const std::pair<void (*)(Steuergeraet&), const char*> faelle[] = {
+      {[](Steuergeraet& s) { s.erzeugen = E_FAIL; }, "Could not initialize controller device"},
+      {[](Steuergeraet& s) { s.datenformat = E_FAIL; }, "Controller data format error"},
+      {[](Steuergeraet& s) { s.kooperation = E_FAIL; }, "Controller failed to set cooperation level"},
+      {[](Steuergeraet& s) { s.puffergroesse = E_FAIL; }, "Controller failed to set buffer size property"},
+      {[](Steuergeraet& s) { s.faehigkeiten = E_FAIL; }, "Controller failed to get capabilities"},
+      {[](Steuergeraet& s) { s.bereich = E_FAIL; }, "Controller failed to set min/max range property"}};
+  ASSERT_NE(Start({}), nullptr);
+  IDirectInput8A* di = nullptr;
+  ASSERT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A, reinterpret_cast<LPVOID*>(&di), nullptr),
+            DI_OK);
+  for (const auto& [inject, message] : faelle) {
+    Steuergeraete().liste = {Knueppel()};
+    inject(Layer());
+    FriereSteuergeraeteEin();
+    try {
+      WinJoystick j(system, 9, di, InstanzGuid(0), ProduktGuid(Layer()));
+      ADD_FAILURE() << message;
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(e.what(), message);
+    }
+  }
+  di->Release();
+}
+
+TEST_F(Controller, AxesAreNumberedAndCountsCapped) {
+  Steuergeraet gross = Knueppel(20, 70);
+  ASSERT_NE(Start({gross}), nullptr);
+  WinJoystick* j = Joystick();
+  EXPECT_EQ(j->GetNumButtons(), 64u);
+  EXPECT_EQ(j->GetNumAnalogues(), 16u);
+  EXPECT_EQ(j->achsenNummeriert, 20u);
+  Frame();  // first frame: acquires
+  Layer().knopfWerte[63] = Layer().knopfWerte[69] = true;
+  Layer().achsWerte[2] = -32768;
+  Layer().achsWerte[19] = 32767;
+  EXPECT_THAT(Frame(), ElementsAre("OnJoystickAxis(2,-1)", "OnJoystickButton(63,1)"));
+}
+
+TEST_F(Controller, WmiGivesIdenticalPadsSlotsInItsOrder) {
+  Steuergeraete().wmiWeitere = {"ACPI\\PNP0303\\4&1", "USB\\VID_045E&PID_028E\\no-ig"};
+  ASSERT_NE(Start({Pad(), Knueppel(), Pad()}), nullptr);
+  EXPECT_EQ(Joystick(0)->xinputSlot, 0u);
+  EXPECT_EQ(Joystick(1)->xinputSlot, WinJoystick::kKeinSlot);
+  EXPECT_EQ(Joystick(2)->xinputSlot, 1u);
+  EXPECT_EQ(Joystick(2)->GetNumButtons(), 13u);
+  EXPECT_EQ(Joystick(2)->GetNumAnalogues(), 8u);
+  EXPECT_EQ(Joystick(1)->GetNumButtons(), 5u);
+  EXPECT_EQ(Steuergeraete().comOffen, 0);
+  EXPECT_EQ(Steuergeraete().wmiObjekte, 0);
+}
+
+TEST_F(Controller, FailedWmiStepLeavesControllersOnDirectInput) {
+  using Fehler = decltype(SteuergeraeteZustand::wmiFehler);
+  for (bool Fehler::*schritt : {&Fehler::locator, &Fehler::verbinden, &Fehler::blanket,
+                                &Fehler::aufzaehlen, &Fehler::naechstes, &Fehler::lesen}) {
+    Steuergeraete().wmiFehler = {};
+    Steuergeraete().wmiFehler.*schritt = true;
+    ASSERT_NE(Start({Pad()}), nullptr);
+    EXPECT_EQ(Joystick()->xinputSlot, WinJoystick::kKeinSlot);
+    EXPECT_EQ(Steuergeraete().comOffen, 0);
+    EXPECT_EQ(Steuergeraete().wmiObjekte, 0);
+    DRENO::Shutdown();
+  }
+  // COM that cannot be initialised for the thread is still tried, and not undone.
+  Steuergeraete().wmiFehler = {};
+  Steuergeraete().wmiFehler.coInit = true;
+  ASSERT_NE(Start({Pad()}), nullptr);
+  EXPECT_EQ(Joystick()->xinputSlot, 0u);
+  EXPECT_EQ(Steuergeraete().comOffen, 0);
+}
+
+struct PadFall {
+  const char* name;
+  XINPUT_GAMEPAD pad;
+  std::uint64_t achse;
+  float wert;
+};
+
+class PadLayout : public Controller, public ::testing::WithParamInterface<PadFall> {};
+
+TEST_P(PadLayout, AxisValue) {
+  ASSERT_NE(Start({Pad()}), nullptr);
+  Layer().pad = GetParam().pad;
+  Frame();
+  EXPECT_FLOAT_EQ(Joystick()->GetAnalogueAbs(GetParam().achse), GetParam().wert);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, PadLayout,
+    ::testing::Values(PadFall{"LeftClampedToMinusOne", {0, 0, 0, -32768, 0, 0, 0}, 0, -1.0f},
+                      PadFall{"RightIsOne", {0, 0, 0, 32767, 0, 0, 0}, 0, 1.0f},
+                      PadFall{"DownIsJustAboveOne", {0, 0, 0, 0, -32768, 0, 0}, 1, 32768.0f / 32767.0f},
+                      PadFall{"RightStickUpIsMinusOne", {0, 0, 0, 0, 0, 0, 32767}, 4, -1.0f},
+                      PadFall{"TriggerReadsTwo", {0, 255, 0, 0, 0, 0, 0}, 2, 255 * 0.007874016f},
+                      PadFall{"PadLeftAndRight", {XINPUT_GAMEPAD_DPAD_LEFT | XINPUT_GAMEPAD_DPAD_RIGHT, 0, 0, 0, 0, 0, 0}, 6, 0.0f},
+                      PadFall{"PadUp", {XINPUT_GAMEPAD_DPAD_UP, 0, 0, 0, 0, 0, 0}, 7, -1.0f}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Controller, PadButtonsAndUnplugging) {
+  Steuergeraet pad = Pad();
+  pad.pad.wButtons = XINPUT_GAMEPAD_A;  // held at start: no press event, only its release
+  ASSERT_NE(Start({pad}), nullptr);
+  EXPECT_THAT(Frame(), IsEmpty());
+  EXPECT_TRUE(Joystick()->IsButtonDown(0));
+  Layer().pad.wButtons = XINPUT_GAMEPAD_A | XINPUT_GAMEPAD_BACK | XINPUT_GAMEPAD_RIGHT_THUMB;
+  Layer().pad.sThumbLX = 32767;
+  EXPECT_THAT(Frame(), ElementsAre("OnJoystickAxis(0,1)", "OnJoystickButton(7,1)", "OnJoystickButton(10,1)"));
+  EXPECT_TRUE(Joystick()->WasButtonPressed(7));
+  Layer().angeschlossen = false;
+  EXPECT_THAT(Frame(), ElementsAre("OnJoystickAxis(0,0)", "OnJoystickButton(0,0)", "OnJoystickButton(7,0)",
+                                   "OnJoystickButton(10,0)"));
+  EXPECT_TRUE(Joystick()->WasButtonReleased(0));
+}
+
+TEST_F(Controller, BufferedRecordsAndSuccessNotices) {
+  ASSERT_NE(Start({Knueppel()}), nullptr);
+  Frame();
+  Layer().knopfWerte[1] = true;
+  Layer().achsWerte[0] = 16384;
+  Layer().lesen = {DI_BUFFEROVERFLOW};  // a success notice: the records are good
+  EXPECT_THAT(Frame(), ElementsAre("OnJoystickAxis(0,0.500015)", "OnJoystickButton(1,1)"));
+  // A failed read is followed by Acquire and a second read, whose records count.
+  Layer().knopfWerte[1] = false;
+  Layer().lesen = {DIERR_INPUTLOST};
+  EXPECT_THAT(Frame(), ElementsAre("OnJoystickButton(1,0)"));
+}
+
+TEST_F(Controller, UnpluggedDirectInputDeviceReleasesWhatItHeld) {
+  ASSERT_NE(Start({Knueppel()}), nullptr);
+  Frame();
+  Layer().knopfWerte[3] = true;
+  Layer().achsWerte[1] = 32767;
+  Frame();
+  Layer().angeschlossen = false;  // Acquire answers "input lost" for ever
+  EXPECT_THAT(Frame(), ElementsAre("OnJoystickAxis(1,0)", "OnJoystickButton(3,0)"));
+  const auto& aufrufe = Layer().aufrufe;
+  EXPECT_LE(std::count(aufrufe.begin(), aufrufe.end(), "Acquire"), 1 + WinJoystick::kAcquireVersuche);
+}
+
+TEST_F(Controller, FocusLossReturnsEverythingToRest) {
+  ASSERT_NE(Start({Pad()}), nullptr);
+  Frame();
+  Layer().pad.wButtons = XINPUT_GAMEPAD_B;
+  Layer().pad.bRightTrigger = 127;
+  Frame();
+  journal.clear();
+  system->SetFocus(false);
+  std::vector<std::string> events;
+  for (const auto& e : journal)
+    if (e.rfind("OnJoystick", 0) == 0) events.push_back(e);
+  EXPECT_THAT(events, ElementsAre("OnJoystickAxis(5,0)", "OnJoystickButton(1,0)"));
+  EXPECT_FLOAT_EQ(Joystick()->GetAnalogueRel(5), -127 * 0.007874016f);
+  EXPECT_TRUE(Joystick()->WasButtonReleased(1));
+  // Without focus nothing is read.
+  EXPECT_THAT(Frame(), IsEmpty());
+}
+
+}  // namespace
