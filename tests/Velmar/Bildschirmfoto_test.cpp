@@ -21,15 +21,7 @@ class Bildschirmfoto : public AufzeichnungsTest {
     AufzeichnungsTest::SetUp();
     alterOrdner = gSystem.benutzerVerzeichnis;
     gSystem.benutzerVerzeichnis = ordner.pfad();
-    IDirect3DSurface9* rp = kontext->impl.rueckpuffer.get();
-    D3DLOCKED_RECT lr{};
-    ASSERT_EQ(rp->LockRect(&lr, nullptr, 0), D3D_OK);
-    for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 64; ++x) {
-        const std::uint32_t p = 0xFF000000u | static_cast<std::uint32_t>(y << 8 | x);
-        std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch + x * 4, &p, 4);
-      }
-    rp->UnlockRect();
+    SchreibeRueckpufferMuster(kontext, 64, 32);
   }
   void TearDown() override {
     gSystem.benutzerVerzeichnis = alterOrdner;

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,19 @@ inline ID3DXBuffer* ShaderCode(Plattform::ShaderStufe stufe) {
 }
 
 inline std::int64_t Sekunden(double s) { return static_cast<std::int64_t>(s * Quelm_TicksProSekundeD); }
+
+// Fills the context's back buffer (`breite` x `hoehe`) with 0xFF000000 | y << 8 | x.
+inline void SchreibeRueckpufferMuster(Quelm_ZeichenKontext* kontext, int breite, int hoehe) {
+  IDirect3DSurface9* rp = kontext->impl.rueckpuffer.get();
+  D3DLOCKED_RECT lr{};
+  ASSERT_EQ(rp->LockRect(&lr, nullptr, 0), D3D_OK);
+  for (int y = 0; y < hoehe; ++y)
+    for (int x = 0; x < breite; ++x) {
+      const std::uint32_t p = 0xFF000000u | static_cast<std::uint32_t>(y << 8 | x);
+      std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch + x * 4, &p, 4);
+    }
+  rp->UnlockRect();
+}
 
 class AufzeichnungsTest : public ::testing::Test {
  protected:

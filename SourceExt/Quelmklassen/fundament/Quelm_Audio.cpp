@@ -40,25 +40,25 @@ Quelm_Audio::Quelm_Audio() {
     return;
   }
 
-  unsigned version = 0;
-  if (FMOD_RESULT r = FMOD_System_getVersion(system, &version)) {
-    Protokolliere("!%s", "!Quelm_Audio::Quelm_Audio(): Versionsabfrage gescheitert.");
+  // A failed step: its message through "!%s", the result line, then shutdown.
+  const auto scheitere = [this](const char* text, FMOD_RESULT r) {
+    Protokolliere("!%s", text);
     MeldeErgebnis(r);
     Beenden();
+  };
+  unsigned version = 0;
+  if (FMOD_RESULT r = FMOD_System_getVersion(system, &version)) {
+    scheitere("!Quelm_Audio::Quelm_Audio(): Versionsabfrage gescheitert.", r);
     return;
   }
   if (version < kMindestVersion) {
-    Protokolliere("!%s", "!Quelm_Audio::Quelm_Audio(): Falsche FMOD-Version liegt neben der Exe.");
-    MeldeErgebnis(FMOD_OK);
-    Beenden();
+    scheitere("!Quelm_Audio::Quelm_Audio(): Falsche FMOD-Version liegt neben der Exe.", FMOD_OK);
     return;
   }
 
   int anzahl = 0;
   if (FMOD_RESULT r = FMOD_System_getNumDrivers(system, &anzahl)) {
-    Protokolliere("!%s", "Quelm_Audio::Quelm_Audio(): Verfügbare Audio-Treiber konnten nicht ermittelt werden");
-    MeldeErgebnis(r);
-    Beenden();
+    scheitere("Quelm_Audio::Quelm_Audio(): Verfügbare Audio-Treiber konnten nicht ermittelt werden", r);
     return;
   }
   if (anzahl == 0) {

@@ -58,6 +58,12 @@ struct FMOD_SYSTEM {
     gelesen = true;
     return treiber;
   }
+  // The driver of an index, or null for one out of range; the call is recorded.
+  const TestKlang::Treiber* TreiberBei(int index, const char* aufruf) {
+    if (index < 0 || index >= static_cast<int>(Treiber().size())) return nullptr;
+    if (test) test->aufrufe.emplace_back(aufruf);
+    return &treiber[static_cast<std::size_t>(index)];
+  }
 };
 
 TestKlang::TestKlang() { gTest = this; }
@@ -102,12 +108,11 @@ FMOD_RESULT FMOD_System_setOutput(FMOD_SYSTEM* system, FMOD_OUTPUTTYPE ausgabe) 
 }
 
 FMOD_RESULT FMOD_System_getDriverInfo(FMOD_SYSTEM* system, int index, char* name, int namenLaenge, void*) {
-  if (!system || index < 0 || index >= static_cast<int>(system->Treiber().size())) return FMOD_ERR_INVALID_PARAM;
-  const TestKlang::Treiber& t = system->Treiber()[static_cast<std::size_t>(index)];
-  if (system->test) system->test->aufrufe.emplace_back("FMOD_System_getDriverInfo");
-  if (t.infoFehler != FMOD_OK) return t.infoFehler;
+  const TestKlang::Treiber* t = system ? system->TreiberBei(index, "FMOD_System_getDriverInfo") : nullptr;
+  if (!t) return FMOD_ERR_INVALID_PARAM;
+  if (t->infoFehler != FMOD_OK) return t->infoFehler;
   if (name && namenLaenge > 0) {
-    std::strncpy(name, t.name.c_str(), static_cast<std::size_t>(namenLaenge) - 1);
+    std::strncpy(name, t->name.c_str(), static_cast<std::size_t>(namenLaenge) - 1);
     name[namenLaenge - 1] = '\0';
   }
   return FMOD_OK;
@@ -115,13 +120,12 @@ FMOD_RESULT FMOD_System_getDriverInfo(FMOD_SYSTEM* system, int index, char* name
 
 FMOD_RESULT FMOD_System_getDriverCaps(FMOD_SYSTEM* system, int index, FMOD_CAPS* caps, int* ausgabeRate,
                                       FMOD_SPEAKERMODE* lautsprecher) {
-  if (!system || index < 0 || index >= static_cast<int>(system->Treiber().size())) return FMOD_ERR_INVALID_PARAM;
-  const TestKlang::Treiber& t = system->Treiber()[static_cast<std::size_t>(index)];
-  if (system->test) system->test->aufrufe.emplace_back("FMOD_System_getDriverCaps");
-  if (t.capsFehler != FMOD_OK) return t.capsFehler;
-  if (caps) *caps = t.caps;
-  if (ausgabeRate) *ausgabeRate = t.rate;
-  if (lautsprecher) *lautsprecher = t.lautsprecher;
+  const TestKlang::Treiber* t = system ? system->TreiberBei(index, "FMOD_System_getDriverCaps") : nullptr;
+  if (!t) return FMOD_ERR_INVALID_PARAM;
+  if (t->capsFehler != FMOD_OK) return t->capsFehler;
+  if (caps) *caps = t->caps;
+  if (ausgabeRate) *ausgabeRate = t->rate;
+  if (lautsprecher) *lautsprecher = t->lautsprecher;
   return FMOD_OK;
 }
 

@@ -502,15 +502,7 @@ TEST_F(DX9, RueckpufferWirdInSeinerEigenenGroesseGelesen) {
   steuerung->fensterHoehe = 32;
   kontext = new Quelm_ZeichenKontext();
   Quelm_Screen3D::zeichenKontext = kontext;
-  IDirect3DSurface9* rp = kontext->impl.rueckpuffer.get();
-  D3DLOCKED_RECT lr{};
-  ASSERT_EQ(rp->LockRect(&lr, nullptr, 0), D3D_OK);
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 64; ++x) {
-      const std::uint32_t p = 0xFF000000u | static_cast<std::uint32_t>(y << 8 | x);
-      std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch + x * 4, &p, 4);
-    }
-  rp->UnlockRect();
+  SchreibeRueckpufferMuster(kontext, 64, 32);
 
   // The mode claims much more than the window gives: reading that much would run over
   // the surface.
