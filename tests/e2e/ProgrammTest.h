@@ -54,6 +54,9 @@ class Programm : public ::testing::Test {
       if (!mitBildschirm) unsetenv("DISPLAY");
       setenv("HOME", home_.pfad().c_str(), 1);
       unsetenv("XDG_DATA_HOME");
+      // Its own working folder: with "debugShader" on, every start writes its shader dumps
+      // there, and programs of tests running side by side must not read each other's.
+      if (chdir(home_.pfad().c_str()) != 0) _exit(126);
       // What it says on the terminal, for the tests to read.
       if (FILE* f = std::fopen((home_.pfad() / "stderr.txt").c_str(), "w")) dup2(fileno(f), 2);
       execl(programm.c_str(), programm.c_str(), static_cast<char*>(nullptr));
