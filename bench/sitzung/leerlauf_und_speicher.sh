@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # CPU use of the idle tool (window open, nothing happening) and its memory during scripted
 # editing: double clicks that add triangles, a corner selected and dragged over the ground
-# and in height, undo back to the start, redo, undo again, so that the mesh and the undo
-# history return to where they were and anything left growing is a leak. Needs a display:
+# and in height, undo back to the start, redo, undo again, so that the mesh returns to where
+# it was and the next edit drops the history: anything left growing is a leak. Needs a display:
 #   scripts/mit_xvfb.sh bench/sitzung/leerlauf_und_speicher.sh build-rel/bin64/ToolVelmar 10
 # (program, minutes of editing; prints the resident memory every half minute).
 set -euo pipefail
@@ -44,7 +44,9 @@ while [ "$(date +%s)" -lt "$ende" ]; do
     mousedown 3 sleep 0.1 mousemove --window "$fenster" 700 360 sleep 0.1 mousemove --window "$fenster" 760 380 \
     sleep 0.1 mouseup 3 sleep 0.1 \
     keydown shift mousedown 3 sleep 0.1 mousemove --window "$fenster" 760 300 sleep 0.1 mouseup 3 keyup shift sleep 0.1
-  xdotool keydown ctrl; for k in z z z y y y z z z; do taste "$k"; done; xdotool keyup ctrl
+  # Undo is the key left of U (Y on this US layout), redo the key right of left Shift (Z):
+  # three steps back, forward and back again, so the next double click starts afresh.
+  xdotool keydown ctrl; for k in y y y z z z y y y; do taste "$k"; done; xdotool keyup ctrl
   runden=$((runden + 1))
   if [ "$(date +%s)" -ge "$naechste" ]; then
     echo "$(( $(date +%s) - beginn )) s: rss $(rss) kB after $runden rounds"
