@@ -4,12 +4,14 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "GlFormate.h"
@@ -245,7 +247,12 @@ class GlBackend final : public GeraeteBackend {
   }
   void Darstellung(const D3DPRESENT_PARAMETERS& pp) override {
     Aktiviere();
-    Fenster::SetzeTauschIntervall(fenster_, pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    taktHalten_ = pp.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE;
+    Fenster::SetzeTauschIntervall(fenster_, taktHalten_ ? 1 : 0);
+    int hz = 60;
+    if (GLFWmonitor* monitor = glfwGetPrimaryMonitor())
+      if (const GLFWvidmode* modus = glfwGetVideoMode(monitor); modus && modus->refreshRate > 0) hz = modus->refreshRate;
+    taktAbstand_ = std::chrono::microseconds(900000 / hz);
   }
   void Faehigkeiten(D3DCAPS9& caps) override;
   void BestimmeFaehigkeiten();
@@ -280,6 +287,15 @@ class GlBackend final : public GeraeteBackend {
   void SetzeSampler(UINT stufe, const std::array<DWORD, D3DSAMP_ANZAHL>& s);
   void SetzeRenderStates(const Zustand& z);
   void SetzeVertexeingabe(const Zustand& z, const Zeichnung& d);
+
+  // A swap that does not wait for the display (Mesa's software renderer on a virtual X
+  // server ignores the interval) would let a frame loop run flat out and burn the
+  // processor: with an interval asked for, presents come at most at the display's rate
+  // (a little above it, so a swap that does wait never sleeps a frame away).
+  void HalteTakt();
+  bool taktHalten_ = false;
+  std::chrono::microseconds taktAbstand_{15000};
+  std::chrono::steady_clock::time_point letztesBild_{};
 
   GLFWwindow* fenster_;
   bool gestartet_ = false;
@@ -945,6 +961,14 @@ void GlBackend::Praesentiere(Oberflaeche& rueckpuffer) {
     glBlitNamedFramebuffer(lesenFbo_, 0, 0, 0, w, hh, 0, h, b, 0, GL_COLOR_BUFFER_BIT,
                            (b == w && h == hh) ? GL_NEAREST : GL_LINEAR);
   glfwSwapBuffers(fenster_);
+  HalteTakt();
+}
+
+void GlBackend::HalteTakt() {
+  if (!taktHalten_) return;
+  const auto frist = letztesBild_ + taktAbstand_;
+  if (std::chrono::steady_clock::now() < frist) std::this_thread::sleep_until(frist);
+  letztesBild_ = std::chrono::steady_clock::now();
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
 // The device over OpenGL: real pixels read back from the back buffer.
+#include <GLFW/glfw3.h>
+
+#include <chrono>
 #include <cstring>
 
 #include "GlGeraet.h"
@@ -653,6 +656,34 @@ TEST_F(PixelTest, DeviceNeedsAWindowWithAnOpenGLContext) {
   ASSERT_EQ(g_->GetDeviceCaps(&caps), D3D_OK);
   EXPECT_GE(caps.MaxTextureWidth, 4096u);
   EXPECT_GE(caps.NumSimultaneousRTs, 4u);
+}
+
+// Where the swap does not wait for the display (here: Xvfb), an interval asked for still
+// holds presents to about the display's rate; without one they come at once.
+TEST_F(PixelTest, PresentWithAnIntervalKeepsToTheDisplayRate) {
+  int hz = 60;
+  if (const GLFWvidmode* m = glfwGetVideoMode(glfwGetPrimaryMonitor()); m && m->refreshRate > 0) hz = m->refreshRate;
+  vb_->Release();  // a reset needs the default pool empty
+  vb_ = nullptr;
+  const auto zehnBilder = [&](UINT intervall) {
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = breite_;
+    pp.BackBufferHeight = hoehe_;
+    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.Windowed = TRUE;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24X8;
+    pp.PresentationInterval = intervall;
+    EXPECT_EQ(g_->Reset(&pp), D3D_OK);
+    EXPECT_EQ(g_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(g_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  const double getaktet = zehnBilder(D3DPRESENT_INTERVAL_ONE);
+  EXPECT_GE(getaktet, 10 * 0.85 / hz);
+  EXPECT_LT(zehnBilder(D3DPRESENT_INTERVAL_IMMEDIATE), getaktet / 2);
 }
 
 }  // namespace
