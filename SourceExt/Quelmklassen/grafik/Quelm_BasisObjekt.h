@@ -47,6 +47,12 @@ class Quelm_BasisObjekt {
   static IDirect3DDevice9* Geraet();
   // Makes the backend forget a device object in its binding shadows (before its release).
   static void VergissGeraeteObjekt(const void* objekt);
+  // What the resources read of the context's device (0, D3DFMT_UNKNOWN and "" while there
+  // is none): the texture size limits, the depth format and the shader profiles.
+  static std::uint64_t MaxTexturBreite();
+  static std::uint64_t MaxTexturHoehe();
+  static D3DFORMAT Tiefenformat();
+  static const char* ShaderProfil(bool pixel);
 
   // Serial numbers handed out so far (process-wide).
   static std::uint64_t Seriennummern() { return serienZaehler; }

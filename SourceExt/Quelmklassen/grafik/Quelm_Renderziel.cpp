@@ -3,7 +3,6 @@
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Protokolliere.h"
 #include "Quelm_Textur.h"
-#include "Quelm_ZeichenKontext.h"
 
 Quelm_ZBuffer::Quelm_ZBuffer(std::uint64_t breite, std::uint64_t hoehe)
     : Quelm_BasisObjekt(FLAG_FLUECHTIG), breite(breite), hoehe(hoehe) {
@@ -15,15 +14,14 @@ void Quelm_ZBuffer::Benutzen() {
   StempleNutzung();
   if (zustand != ZUSTAND_FREIGEGEBEN) return;
   IDirect3DDevice9* geraet = Geraet();
-  Quelm_ZeichenKontext* kontext = Kontext();
   IDirect3DSurface9* neu = nullptr;
   const HRESULT hr =
-      geraet && kontext
+      geraet
           ? ErzeugeMitAuslagerung(
                 [&] {
                   return geraet->CreateDepthStencilSurface(static_cast<UINT>(breite), static_cast<UINT>(hoehe),
-                                                           kontext->impl.darstellung.AutoDepthStencilFormat,
-                                                           D3DMULTISAMPLE_NONE, 0, TRUE, &neu, nullptr);
+                                                           Tiefenformat(), D3DMULTISAMPLE_NONE, 0, TRUE, &neu,
+                                                           nullptr);
                 },
                 true)
           : D3DERR_INVALIDCALL;

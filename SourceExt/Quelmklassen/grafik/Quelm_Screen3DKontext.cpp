@@ -1,5 +1,5 @@
 // The screen's render context: made, reset and closed by the screen, reached by the GPU
-// resources. Apart from Quelm_Screen3D.cpp, Quelm_BasisObjekt.cpp and Quelm_VideoRAM.cpp
+// resources through the accessors of Quelm_BasisObjekt. Apart from Quelm_Screen3D.cpp, Quelm_BasisObjekt.cpp and Quelm_VideoRAM.cpp
 // because the context includes the resource classes and reads the screen's mode and
 // window: neither the screen's window code nor the resource code includes the context.
 #include "Quelm_BasisObjekt.h"
@@ -43,6 +43,28 @@ IDirect3DDevice9* Quelm_BasisObjekt::Geraet() {
 
 void Quelm_BasisObjekt::VergissGeraeteObjekt(const void* objekt) {
   if (Quelm_ZeichenKontext* kontext = Kontext()) kontext->impl.VergissGeraeteObjekt(objekt);
+}
+
+std::uint64_t Quelm_BasisObjekt::MaxTexturBreite() {
+  Quelm_ZeichenKontext* kontext = Kontext();
+  return kontext ? kontext->maxTexturBreite : 0;
+}
+
+std::uint64_t Quelm_BasisObjekt::MaxTexturHoehe() {
+  Quelm_ZeichenKontext* kontext = Kontext();
+  return kontext ? kontext->maxTexturHoehe : 0;
+}
+
+D3DFORMAT Quelm_BasisObjekt::Tiefenformat() {
+  Quelm_ZeichenKontext* kontext = Kontext();
+  return kontext ? kontext->impl.darstellung.AutoDepthStencilFormat : D3DFMT_UNKNOWN;
+}
+
+// The context keeps both strings for its lifetime.
+const char* Quelm_BasisObjekt::ShaderProfil(bool pixel) {
+  Quelm_ZeichenKontext* kontext = Kontext();
+  if (!kontext) return "";
+  return pixel ? kontext->impl.pixelProfil.c_str() : kontext->impl.vertexProfil.c_str();
 }
 
 std::uint64_t Quelm_BasisObjekt::SchaffePlatz() {

@@ -5,7 +5,6 @@
 #include "Quelm_Konsole.h"
 #include "Quelm_Protokolliere.h"
 #include "Quelm_VertexEingabe.h"
-#include "Quelm_ZeichenKontext.h"
 #include "TSpeicher.h"
 
 #include <cstdio>
@@ -49,6 +48,11 @@ const char* Text(ID3DXBuffer* puffer) {
 }
 
 }  // namespace
+
+TSpeicher Quelm_HighLevelShaderBasis::UebersetzeMakroSprache(const char* quelle, const Quelm_ShaderDefines& defines,
+                                                             bool pixel) {
+  return Quelm_UebersetzeShaderMakros(quelle, defines, pixel);
+}
 
 void Quelm_HighLevelShaderBasis::LeseKonstantenTabelle() {
   if (!konstantenTabelle) return;
@@ -146,8 +150,7 @@ template <class Art>
 HRESULT Quelm_ShaderZwilling<Art>::Kompiliere(const TSpeicher& hlsl, bool still) {
   const char* text = reinterpret_cast<const char*>(hlsl.daten);
   const auto laenge = static_cast<UINT>(hlsl.groesse);
-  Quelm_ZeichenKontext* kontext = Kontext();
-  const std::string profil = !kontext ? "" : Art::kPixel ? kontext->impl.pixelProfil : kontext->impl.vertexProfil;
+  const std::string profil = ShaderProfil(Art::kPixel);
   ID3DXBuffer* c = nullptr;
   ID3DXBuffer* m = nullptr;
   ID3DXConstantTable* t = nullptr;

@@ -37,11 +37,11 @@ class Quelm_HighLevelShaderBasis {
 
   virtual ~Quelm_HighLevelShaderBasis() = default;
 
-  // Macro language -> HLSL: the HLSL text followed by one zero byte. Throws Quelm_Ausnahme
-  // for a source with more than 16 inputs or outputs.
+  // The macro-language translator of Quelm_ShaderTools.h.
   static TSpeicher UebersetzeMakroSprache(const char* quelle, const Quelm_ShaderDefines& defines, bool pixel);
-  // Registers a "$rein" (ausgabe false) or "$raus" declaration occupies.
-  static std::uint32_t ZaehleRegister(std::string_view deklaration, bool ausgabe);
+  static std::uint32_t ZaehleRegister(std::string_view deklaration, bool ausgabe) {
+    return Quelm_ZaehleShaderRegister(deklaration, ausgabe);
+  }
 
   // Fills the map from the constant table (top-level constants, recursively).
   void LeseKonstantenTabelle();

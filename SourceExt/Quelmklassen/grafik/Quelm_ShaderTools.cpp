@@ -4,7 +4,6 @@
 #include "PreProcess.h"
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Protokolliere.h"
-#include "Quelm_Shader.h"
 #include "Quelm_System.h"
 #include "TSpeicher.h"
 
@@ -103,7 +102,7 @@ std::string EinstiegsKopf(const Deklarationen& d, bool pixel) {
       if (ausgabe) kopf += "out ";
       kopf += deklaration;
       kopf += Semantik(pixel, ausgabe, zaehler);
-      zaehler += Quelm_HighLevelShaderBasis::ZaehleRegister(deklaration, ausgabe);
+      zaehler += Quelm_ZaehleShaderRegister(deklaration, ausgabe);
     }
   };
   parameter(d.eingaben, false);
@@ -142,7 +141,7 @@ std::FILE* PraeprozessorDateiOeffnen(const char* name, const char* modus) {
 
 // ---------------------------------------------------------------------------------------------
 
-std::uint32_t Quelm_HighLevelShaderBasis::ZaehleRegister(std::string_view deklaration, bool ausgabe) {
+std::uint32_t Quelm_ZaehleShaderRegister(std::string_view deklaration, bool ausgabe) {
   struct Regel {
     const char* text;
     std::uint32_t eingabe, ausgabe;  // 0: not searched
@@ -157,8 +156,7 @@ std::uint32_t Quelm_HighLevelShaderBasis::ZaehleRegister(std::string_view deklar
   return 1;
 }
 
-TSpeicher Quelm_HighLevelShaderBasis::UebersetzeMakroSprache(const char* quelle, const Quelm_ShaderDefines& defines,
-                                                             bool pixel) {
+TSpeicher Quelm_UebersetzeShaderMakros(const char* quelle, const Quelm_ShaderDefines& defines, bool pixel) {
   std::string defineZeilen;
   for (const auto& [name, wert] : defines) defineZeilen += "#define " + name + " " + wert + "\n";
 

@@ -1,9 +1,8 @@
 #pragma once
 // The shader macro language: HLSL with a fixed prelude of macros and small functions, run
 // through the engine's preprocessor, with "$rein" and "$raus" declaring the entry's inputs
-// and outputs and "$main()" marking where its head goes. The translator itself is
-// Quelm_HighLevelShaderBasis::UebersetzeMakroSprache; what it hands the preprocessor is
-// declared here.
+// and outputs and "$main()" marking where its head goes. The shader classes reach the
+// translator through Quelm_HighLevelShaderBasis::UebersetzeMakroSprache.
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -41,3 +40,9 @@ std::FILE* PraeprozessorDateiOeffnen(const char* name, const char* modus);
 
 // Declarations a "$rein" or "$raus" list holds; a source with more is refused.
 constexpr std::size_t kMaxShaderDeklarationen = 16;
+
+// Macro language -> HLSL: the HLSL text followed by one zero byte. Throws Quelm_Ausnahme
+// for a source with more than 16 inputs or outputs.
+TSpeicher Quelm_UebersetzeShaderMakros(const char* quelle, const Quelm_ShaderDefines& defines, bool pixel);
+// Registers a "$rein" (ausgabe false) or "$raus" declaration occupies.
+std::uint32_t Quelm_ZaehleShaderRegister(std::string_view deklaration, bool ausgabe);

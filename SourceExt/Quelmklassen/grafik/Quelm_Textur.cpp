@@ -3,7 +3,6 @@
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Bild.h"
 #include "Quelm_Protokolliere.h"
-#include "Quelm_ZeichenKontext.h"
 
 #include <algorithm>
 #include <functional>
@@ -63,16 +62,6 @@ TBereich GesperrterBereich(const D3DLOCKED_RECT& lr, std::int32_t format, std::u
   std::uint64_t pitch = static_cast<std::uint64_t>(lr.Pitch);
   if (Quelm_IstBlockFormat(format)) pitch /= 4;
   return TBereich(static_cast<std::uint8_t*>(lr.pBits), format, breite, hoehe, pitch);
-}
-
-std::uint64_t MaxTexturBreite() {
-  Quelm_ZeichenKontext* k = Quelm_BasisObjekt::Kontext();
-  return k ? k->maxTexturBreite : 0;
-}
-
-std::uint64_t MaxTexturHoehe() {
-  Quelm_ZeichenKontext* k = Quelm_BasisObjekt::Kontext();
-  return k ? k->maxTexturHoehe : 0;
 }
 
 DWORD Verwendung(std::uint64_t flags, std::uint64_t mipStufen) {
