@@ -2,7 +2,7 @@
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Konsole.h"
 #include "Quelm_System.h"
-#include "TestHilfen.h"
+#include "TempOrdner.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 // and effect files draw the lit mesh with its shadow over the clear colour.
 #include "FilterVerwaltung.h"
 #include "GlHilfen.h"
+#include "ProtokollSammler.h"
 #include "Quelm_Konsole.h"
 #include "Quelm_Screen3D.h"
 #include "Quelm_System.h"
 #include "Quelm_ZeichenKontext.h"
 #include "Szene.h"
 #include "SzenenRenderer.h"
-#include "TestHilfen.h"
 #include "fenster/Fenster.h"
 
 #include <gtest/gtest.h>

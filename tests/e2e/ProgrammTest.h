@@ -1,6 +1,6 @@
 #pragma once
 // The real program started under the test's virtual X server with a temporary home.
-#include "TestHilfen.h"
+#include "TempOrdner.h"
 
 #include <gtest/gtest.h>
 

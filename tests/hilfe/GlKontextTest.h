@@ -2,9 +2,9 @@
 // The screen's render context on a hidden window of the OpenGL device, set up as the
 // screen would make them, for tests that draw through the engine and read pixels back.
 #include "GlHilfen.h"
+#include "ProtokollSammler.h"
 #include "Quelm_Screen3D.h"
 #include "Quelm_ZeichenKontext.h"
-#include "TestHilfen.h"
 #include "fenster/Fenster.h"
 
 class GlKontextTest : public ::testing::Test {

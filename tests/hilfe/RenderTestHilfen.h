@@ -2,12 +2,12 @@
 // Shared set-up of the render tests: a render context on the recording device, without a
 // window, reachable as the screen's context as the resources expect it.
 #include "D3DXPuffer.h"
+#include "ProtokollSammler.h"
 #include "Quelm_Screen3D.h"
 #include "Quelm_ZeichenKontext.h"
 #include "Quelm_Zeitbasis.h"
 #include "Quelm_Zeitgeber.h"
 #include "ShaderBlobHilfe.h"
-#include "TestHilfen.h"
 #include "d3d9/D3D9Steuerung.h"
 
 #include <gtest/gtest.h>

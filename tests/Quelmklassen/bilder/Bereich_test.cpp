@@ -1,7 +1,7 @@
-#include "Quelm_Bild.h"
 #include "BildHilfen.h"
+#include "ProtokollSammler.h"
+#include "Quelm_Bild.h"
 #include "TBereich.h"
-#include "TestHilfen.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
+#include "ProtokollSammler.h"
 #include "Quelm_Bild.h"
-#include "TestHilfen.h"
 
 #include <gtest/gtest.h>
 

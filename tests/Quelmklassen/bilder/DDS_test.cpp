@@ -1,7 +1,7 @@
 #include "BildHilfen.h"
+#include "ProtokollSammler.h"
 #include "Quelm_Bild.h"
 #include "TSpeicher.h"
-#include "TestHilfen.h"
 
 #include <gtest/gtest.h>
 

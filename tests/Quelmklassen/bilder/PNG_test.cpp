@@ -1,8 +1,8 @@
 #include "BildHilfen.h"
+#include "ProtokollSammler.h"
 #include "Quelm_Bild.h"
 #include "Quelm_PNG.h"
 #include "TSpeicher.h"
-#include "TestHilfen.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

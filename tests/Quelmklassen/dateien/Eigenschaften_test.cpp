@@ -1,6 +1,6 @@
 #include "Quelm_Ausnahme.h"
 #include "TEigenschaften_Serialisierung.h"
-#include "TestHilfen.h"
+#include "TempOrdner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
+#include "ProtokollSammler.h"
 #include "TSegmentLeser.h"
-#include "TestHilfen.h"
 
 #include <gtest/gtest.h>
 

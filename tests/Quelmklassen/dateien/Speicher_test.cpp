@@ -1,5 +1,5 @@
+#include "ProtokollSammler.h"
 #include "TSpeicher.h"
-#include "TestHilfen.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "Abbild.h"
+#include "ProtokollSammler.h"
 #include "Quelm_Absturz.h"
 #include "Quelm_System.h"
-#include "TestHilfen.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>

@@ -1,5 +1,5 @@
+#include "ProtokollSammler.h"
 #include "Quelm_Audio.h"
-#include "TestHilfen.h"
 #include "TestKlang.h"
 
 namespace {

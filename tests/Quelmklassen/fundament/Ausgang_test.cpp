@@ -1,4 +1,4 @@
-#include "TestHilfen.h"
+#include "TempOrdner.h"
 
 #include <gtest/gtest.h>
 

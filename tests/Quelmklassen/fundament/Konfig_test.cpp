@@ -1,6 +1,6 @@
+#include "ProtokollSammler.h"
 #include "Quelm_Konfig.h"
 #include "Quelm_Konsole.h"
-#include "TestHilfen.h"
 
 #include <gtest/gtest.h>
 

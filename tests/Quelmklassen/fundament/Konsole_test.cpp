@@ -1,6 +1,6 @@
+#include "ProtokollSammler.h"
 #include "Quelm_Konsole.h"
 #include "Quelm_Protokoll.h"
-#include "TestHilfen.h"
 
 #include <gtest/gtest.h>
 

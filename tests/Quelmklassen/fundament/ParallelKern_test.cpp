@@ -1,6 +1,6 @@
+#include "ProtokollSammler.h"
 #include "Quelm_Ausnahme.h"
 #include "Quelm_ParallelKern.h"
-#include "TestHilfen.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "Basisdienste.h"
+#include "ProtokollSammler.h"
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Konsole.h"
 #include "Quelm_Protokoll.h"
 #include "Quelm_ProtokollWarteschlange.h"
 #include "Quelm_Zeitbasis.h"
-#include "TestHilfen.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "Quelm_ProfilManager.h"
 #include "Quelm_System.h"
 #include "Quelm_Zeitbasis.h"
-#include "TestHilfen.h"
+#include "TempOrdner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The shader macro language: translation into HLSL with the entry head, preprocessor
 // messages and includes.
+#include "ProtokollSammler.h"
 #include "Quelm_Ausnahme.h"
 #include "Quelm_Shader.h"
 #include "Quelm_System.h"
 #include "TSpeicher.h"
-#include "TestHilfen.h"
 
 #include <gtest/gtest.h>
 

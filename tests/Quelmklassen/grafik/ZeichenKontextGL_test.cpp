@@ -2,10 +2,10 @@
 // context and reading the back buffer back into an image; the screen's start without device.
 #include "BildHilfen.h"
 #include "GlKontextTest.h"
+#include "ProtokollSammler.h"
 #include "Quelm_Bild.h"
 #include "Quelm_Screen3D.h"
 #include "Quelm_ZeichenKontext.h"
-#include "TestHilfen.h"
 #include "d3d9/D3D9Steuerung.h"
 #include "fenster/Fenster.h"
 
