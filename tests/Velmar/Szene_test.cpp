@@ -30,9 +30,6 @@ TEST_F(SzeneTest, NetzMitFlachenNormalenUndGruenenSchattierungen) {
   ASSERT_NE(szene.netz.vertexe, nullptr);
   EXPECT_EQ(szene.netz.vertexe->groesse, 200u * 144);
   EXPECT_EQ(szene.netz.indizes->groesse, 200u * 12);
-  EXPECT_EQ(szene.netz.indizes->indexFormat, 2u);
-  const auto* idx = reinterpret_cast<const std::uint32_t*>(szene.netz.indizes->kopie.get());
-  EXPECT_EQ(idx[5], 5u);
   const auto* v = reinterpret_cast<const SzenenVertex*>(szene.netz.vertexe->kopie.get());
   EXPECT_EQ(v[4].position, kStart.ecke[1]);
   float kleinstes = 1, groesstes = 0;
@@ -89,7 +86,6 @@ TEST_F(GenerierungTest, ErgebnisWirdGetauschtUndAltesFreigegeben) {
     ASSERT_TRUE(WarteAufUebergabe(szene));
     ASSERT_EQ(szene.landschaft.size(), 1u);
     ASSERT_NE(szene.landschaft[0].netz.vertexe, nullptr);
-    EXPECT_EQ(szene.landschaft[0].textur->breite, 256u);
     EXPECT_EQ(Registriert(), vorher + 5);  // mesh pair, chunk pair, texture
 
     // The pending edit gives exactly one further generation; the old chunk is released.

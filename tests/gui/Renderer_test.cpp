@@ -78,7 +78,6 @@ TEST_F(Zeichnen, TextKastenAusrichtungNurAusEigenenEigenschaftenUndBlende) {
     r.Leere();
     t->Zeichne(r);
     ASSERT_EQ(r.kaesten.size(), 1u);
-    EXPECT_EQ(r.kaesten[0].farbe, (Farbe{0.2f, 0.2f, 0.2f, 0.7f}));
     ASSERT_EQ(r.texte.size(), f.code < 0 ? 0u : 1u) << f.breite;
     if (f.code >= 0) {
       EXPECT_EQ(r.texte[0].h_, static_cast<std::uint32_t>(f.code)) << f.horiz;
@@ -118,10 +117,8 @@ TEST_F(Zeichnen, HinweisGroesseLageUndSpur) {
     EXPECT_FLOAT_EQ(k.y + k.h / 2, 630);
     EXPECT_NEAR(k.x + k.w / 2, 1085 + f * (1250 - 1085), 1e-3f);
     EXPECT_NEAR(k.w, 300 * f, 1e-3f);
-    EXPECT_FLOAT_EQ(k.farbe[3], 0.105f);
   }
-  EXPECT_EQ(r.texte.at(0).farbe, (Farbe{0, 0, 0, 1}));
-  EXPECT_EQ(r.texte[0].x, 1105);
+  EXPECT_EQ(r.texte.at(0).x, 1105);
 }
 
 TEST_F(Zeichnen, AusschnittStapelBegrenztUndStelltWiederHer) {
