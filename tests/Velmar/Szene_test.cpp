@@ -30,11 +30,13 @@ TEST_F(SzeneTest, NetzMitFlachenNormalenUndGruenenSchattierungen) {
   ASSERT_NE(szene.netz.vertexe, nullptr);
   EXPECT_EQ(szene.netz.vertexe->groesse, 200u * 144);
   EXPECT_EQ(szene.netz.indizes->groesse, 200u * 12);
+  const auto* idx = reinterpret_cast<const std::uint32_t*>(szene.netz.indizes->kopie.get());
   const auto* v = reinterpret_cast<const SzenenVertex*>(szene.netz.vertexe->kopie.get());
   EXPECT_EQ(v[4].position, kStart.ecke[1]);
   float kleinstes = 1, groesstes = 0;
   for (int i = 0; i < 600; ++i) {
     EXPECT_NEAR(v[i].normale.y, 1.0f, 1e-6f);
+    EXPECT_EQ(idx[i], static_cast<std::uint32_t>(i));  // each triangle draws its own corners
     kleinstes = std::min(kleinstes, v[i].farbe.r - 0.26666668f);
     groesstes = std::max(groesstes, v[i].farbe.r - 0.26666668f);
   }
