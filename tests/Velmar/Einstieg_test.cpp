@@ -9,6 +9,7 @@
 #include <csignal>
 #include <functional>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -33,22 +34,17 @@ TEST_F(Einstieg, NormalesEndeSpeichertDieKonfigurationDanach) {
   EXPECT_NE(LeseDatei(Datei("tool.log")).find("): Log-Start\n"), std::string::npos);
 }
 
-TEST_F(Einstieg, EngineAusnahmeWirdProtokolliertUndGibtMinusEins) {
-  const int ergebnis = Spiel::ProgrammEinstieg(
-      [] { Quelm_Ausnahme::Wirf("Screen initialisation failed.", "Spiel::Anwendung::Anwendung", "Anwendung.cpp", 42); });
-  EXPECT_EQ(ergebnis, -1);
-  EXPECT_NE(LeseDatei(Datei("tool.log"))
-                .find("): Exception thrown: Anwendung.cpp (42) - Spiel::Anwendung::Anwendung(): "
-                      "Screen initialisation failed.\n"),
-            std::string::npos);
-  EXPECT_TRUE(fs::exists(Datei("tool.cfg")));
-}
-
-TEST_F(Einstieg, StandardAusnahmeSpeichertAuchUndGibtMinusEins) {
-  const int ergebnis = Spiel::ProgrammEinstieg([] { throw std::runtime_error("kaputt"); });
-  EXPECT_EQ(ergebnis, -1);
-  EXPECT_NE(LeseDatei(Datei("tool.log")).find("): !Exception thrown: kaputt\n"), std::string::npos);
-  EXPECT_TRUE(fs::exists(Datei("tool.cfg")));
+TEST_F(Einstieg, AusnahmenWerdenProtokolliertSpeichernAuchUndGebenMinusEins) {
+  const std::pair<std::function<void()>, const char*> faelle[] = {
+      {[] { Quelm_Ausnahme::Wirf("Screen initialisation failed.", "Spiel::Anwendung::Anwendung", "Anwendung.cpp", 42); },
+       "): Exception thrown: Anwendung.cpp (42) - Spiel::Anwendung::Anwendung(): Screen initialisation failed.\n"},
+      {[] { throw std::runtime_error("kaputt"); }, "): !Exception thrown: kaputt\n"}};
+  for (const auto& [anwendung, zeile] : faelle) {
+    fs::remove_all(Datei("tool.cfg"));
+    EXPECT_EQ(Spiel::ProgrammEinstieg(anwendung), -1) << zeile;
+    EXPECT_NE(LeseDatei(Datei("tool.log")).find(zeile), std::string::npos) << zeile;
+    EXPECT_TRUE(fs::exists(Datei("tool.cfg"))) << zeile;
+  }
 }
 
 TEST_F(Einstieg, OhneLogdateiBleibtEineAlteLogdateiStehen) {
