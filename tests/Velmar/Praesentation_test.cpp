@@ -24,7 +24,6 @@ TEST_F(Praesentation, OffeneSzeneWirdVorDemPresentGeschlossen) {
   EXPECT_EQ(steuerung->Aufrufe()[0].methode, "EndScene");
   EXPECT_EQ(steuerung->Aufrufe()[1].methode, "Present");
   EXPECT_FALSE(Impl().szeneOffen);
-  EXPECT_FALSE(Impl().geraetVerloren);
 }
 
 TEST_F(Praesentation, VerlorenesGeraetWirdZurueckgesetztSobaldEsGeht) {
