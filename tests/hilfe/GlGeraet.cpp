@@ -34,10 +34,7 @@ void GlGeraetTest::SetUpTestSuite() { fenster_ = std::make_unique<VerstecktesFen
 
 void GlGeraetTest::TearDownTestSuite() { fenster_.reset(); }
 
-void GlGeraetTest::SetUp() {
-  ASSERT_NE(fenster_->glfw(), nullptr);
-  d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-  ASSERT_NE(d3d_, nullptr);
+D3DPRESENT_PARAMETERS GlGeraetTest::Vorgaben(UINT intervall) const {
   D3DPRESENT_PARAMETERS pp{};
   pp.BackBufferWidth = breite_;
   pp.BackBufferHeight = hoehe_;
@@ -47,7 +44,15 @@ void GlGeraetTest::SetUp() {
   pp.EnableAutoDepthStencil = TRUE;
   pp.AutoDepthStencilFormat = D3DFMT_D24X8;
   pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  pp.PresentationInterval = intervall;
+  return pp;
+}
+
+void GlGeraetTest::SetUp() {
+  ASSERT_NE(fenster_->glfw(), nullptr);
+  d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+  ASSERT_NE(d3d_, nullptr);
+  D3DPRESENT_PARAMETERS pp = Vorgaben(D3DPRESENT_INTERVAL_IMMEDIATE);
   ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, Plattform::Fenster::HandleVon(fenster_->glfw()), 0x52, &pp, &g_),
             D3D_OK);
   const D3DVERTEXELEMENT9 el[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},

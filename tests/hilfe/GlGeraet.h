@@ -32,6 +32,8 @@ class GlGeraetTest : public ::testing::Test {
   static void SetUpTestSuite();
   static void TearDownTestSuite();
   void SetUp() override;
+  // The windowed A8R8G8B8 back buffer of the fixture's size with D24X8 depth.
+  D3DPRESENT_PARAMETERS Vorgaben(UINT intervall) const;
   void TearDown() override;
 
   // Releases `o` at the end of the test.

@@ -665,15 +665,7 @@ TEST_F(PixelTest, PresentWithAnIntervalKeepsToTheDisplayRate) {
   vb_->Release();  // a reset needs the default pool empty
   vb_ = nullptr;
   const auto zehnBilder = [&](UINT intervall) {
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = breite_;
-    pp.BackBufferHeight = hoehe_;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24X8;
-    pp.PresentationInterval = intervall;
+    D3DPRESENT_PARAMETERS pp = Vorgaben(intervall);
     EXPECT_EQ(g_->Reset(&pp), D3D_OK);
     EXPECT_EQ(g_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     const auto start = std::chrono::steady_clock::now();
