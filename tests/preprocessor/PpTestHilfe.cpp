@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <regex>
+
+#include <gtest/gtest.h>
 
 namespace PpTest {
 
@@ -95,6 +98,24 @@ Ergebnis Lauf::Start(const std::string& eingabe) {
 
 std::string Kopf(const std::string& datei, int zeile, const std::string& schwere) {
   return "cpp: \"" + datei + "\", line " + std::to_string(zeile) + ": " + schwere + ": ";
+}
+
+std::string Kurz(const std::string& meldungen) {
+  static const std::regex kKopf("cpp: \"([^\"]*)\", line (-?[0-9]+): ");
+  return std::regex_replace(meldungen, kKopf, "$1:$2: ");
+}
+
+void Pruefe(const Fall& fall) {
+  SCOPED_TRACE(fall.eingabe.substr(0, 200));
+  Lauf lauf;
+  for (const auto& tag : fall.tags) lauf.Tag(tag);
+  for (const auto& [name, inhalt] : fall.dateien) lauf.Datei(name, inhalt);
+  const Ergebnis e = lauf.Start(fall.eingabe);
+  EXPECT_EQ(e.ausgabe, fall.ausgabe);
+  const std::string meldungen = Kurz(e.meldungen);
+  EXPECT_EQ(meldungen, fall.meldungen);
+  const bool fehler = std::regex_search(meldungen, std::regex(": (Error|Fatal): "));
+  EXPECT_EQ(e.rueckgabe, fehler ? 1 : 0);
 }
 
 }  // namespace PpTest

@@ -52,4 +52,18 @@ class Lauf {
 // The message header as the preprocessor forms it.
 std::string Kopf(const std::string& datei, int zeile, const std::string& schwere);
 
+// Messages with each header shortened to "file:line: Severity: ", as the tables write them.
+std::string Kurz(const std::string& meldungen);
+
+// One run for a table: input, tags and include files, and what must come out. The result
+// code is checked against the messages: 1 exactly when one is an error or fatal.
+struct Fall {
+  std::string eingabe;
+  std::string ausgabe;
+  std::string meldungen = "";
+  std::vector<PreProcessTag> tags = {};
+  std::map<std::string, std::string> dateien = {};
+};
+void Pruefe(const Fall& fall);
+
 }  // namespace PpTest

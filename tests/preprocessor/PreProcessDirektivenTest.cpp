@@ -4,65 +4,49 @@
 #include "PpTestHilfe.h"
 
 using PpTest::Kopf;
+using PpTest::Kurz;
+using PpTest::Pruefe;
 
 namespace {
 
-PpTest::Ergebnis Pp(const std::string& text) {
-  PpTest::Lauf lauf;
-  return lauf.Start(text);
-}
+const PreProcessTag kMarken = PpTagWert(PPTAG_LINE_MARKERS, 1);
+const PreProcessTag kLeerraum = PpTagWert(PPTAG_KEEP_SPACE, 1);
 
-PpTest::Ergebnis MitMarken(const std::string& text) {
-  PpTest::Lauf lauf;
-  lauf.Markierungen();
-  return lauf.Start(text);
+std::string Verschachtelt(int n, const char* wort) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += std::string("#") + wort + "\n";
+  s += "inner\n";
+  for (int i = 0; i < n; ++i) s += "#endif\n";
+  return s + "after\n";
 }
 
 }  // namespace
 
-TEST(PreProcessDirektiven, BedingungsFehler) {
-  auto e = Pp(
-      "#else\n"                                      // 1
-      "#endif\n"                                     // 2
-      "#elif 1\n"                                    // 3
-      "#if 1\n#else\n#else\n#elif 1\n#endif\n"       // 4-8
-      "#ifdef\nx\n#endif\n"                          // 9-11
-      "#if\ny\n#endif\n"                             // 12-14
-      "#ifdef A junk\n#endif junk\n"                 // 15-16
-      "#if 1\nz\n");                                 // 17-18
-  EXPECT_EQ(e.ausgabe, "z\n");
-  EXPECT_EQ(e.meldungen,
-            Kopf("main", 1, "Error") + "#else must be in an #if\n" +
-                Kopf("main", 2, "Error") + "#endif must be in an #if\n" +
-                Kopf("main", 3, "Error") + "#elif must be in an #if\n" +
-                Kopf("main", 6, "Error") + "#else may not follow #else\n" +
-                Kopf("main", 7, "Error") + "#elif may not follow #else\n" +
-                Kopf("main", 9, "Error") + "#if, #ifdef, or #ifndef without an argument\n" +
-                Kopf("main", 12, "Error") + "#if, #ifdef, or #ifndef without an argument\n" +
-                Kopf("main", 15, "Warning") + "Unexpected text in #control line ignored\n" +
-                Kopf("main", 16, "Warning") + "Unexpected text in #control line ignored\n" +
-                Kopf("main", 19, "Error") + "Inside #ifdef block at end of input, depth = 1\n");
-  EXPECT_EQ(e.rueckgabe, 1);
-}
-
-TEST(PreProcessDirektiven, IfStapelGrenze) {
-  auto verschachtelt = [](int n, const char* wort) {
-    std::string s;
-    for (int i = 0; i < n; ++i) s += std::string("#") + wort + "\n";
-    s += "inner\n";
-    for (int i = 0; i < n; ++i) s += "#endif\n";
-    return s + "after\n";
-  };
-  auto gut = Pp(verschachtelt(32, "if 1"));
-  EXPECT_EQ(gut.ausgabe, "inner\nafter\n");
-  EXPECT_EQ(gut.meldungen, "");
-  auto zuTief = Pp(verschachtelt(33, "if 1"));
-  EXPECT_EQ(zuTief.ausgabe, "");
-  EXPECT_EQ(zuTief.meldungen, Kopf("main", 33, "Fatal") + "Too many nested #if statements\n");
-  EXPECT_EQ(zuTief.rueckgabe, 1);
+TEST(PreProcessDirektiven, Bedingungen) {
+  Pruefe({"#else\n"                                      // 1
+          "#endif\n"                                     // 2
+          "#elif 1\n"                                    // 3
+          "#if 1\n#else\n#else\n#elif 1\n#endif\n"       // 4-8
+          "#ifdef\nx\n#endif\n"                          // 9-11
+          "#if\ny\n#endif\n"                             // 12-14
+          "#ifdef A junk\n#endif junk\n"                 // 15-16
+          "#if 1\nz\n",                                  // 17-18
+          "z\n",
+          "main:1: Error: #else must be in an #if\n"
+          "main:2: Error: #endif must be in an #if\n"
+          "main:3: Error: #elif must be in an #if\n"
+          "main:6: Error: #else may not follow #else\n"
+          "main:7: Error: #elif may not follow #else\n"
+          "main:9: Error: #if, #ifdef, or #ifndef without an argument\n"
+          "main:12: Error: #if, #ifdef, or #ifndef without an argument\n"
+          "main:15: Warning: Unexpected text in #control line ignored\n"
+          "main:16: Warning: Unexpected text in #control line ignored\n"
+          "main:19: Error: Inside #ifdef block at end of input, depth = 1\n"});
+  Pruefe({Verschachtelt(32, "if 1"), "inner\nafter\n"});
+  Pruefe({Verschachtelt(33, "if 1"), "", "main:33: Fatal: Too many nested #if statements\n"});
   // Levels pushed inside a skipped region count as well.
-  auto ueberspringend = Pp("#if 0\n" + verschachtelt(32, "ifdef X") + "#endif\n");
-  EXPECT_EQ(ueberspringend.meldungen, Kopf("main", 33, "Fatal") + "Too many nested #ifdef statements\n");
+  Pruefe({"#if 0\n" + Verschachtelt(32, "ifdef X") + "#endif\n", "",
+          "main:33: Fatal: Too many nested #ifdef statements\n"});
 }
 
 TEST(PreProcessDirektiven, IncludeUndMeldungsKette) {
@@ -85,18 +69,13 @@ TEST(PreProcessDirektiven, IncludeSuche) {
       .Tag(PpTagText(PPTAG_INCLUDE_DIR, "inc2/"))
       .Datei("shaders/lokal.h", "lokal\n")
       .Datei("inc2/x.h", "x_aus_inc2\n");
-  auto e = lauf.Start(
-      "#include \"lokal.h\"\n"
-      "#include <x.h>\n"
-      "#include \"fehlt.h\"\n"
-      "#include </abs/y.h>\n");
+  auto e = lauf.Start("#include \"lokal.h\"\n#include <x.h>\n#include \"fehlt.h\"\n#include </abs/y.h>\n");
   EXPECT_EQ(e.ausgabe, "lokal\nx_aus_inc2\n");
   EXPECT_EQ(lauf.gefragt, (std::vector<std::string>{"shaders/lokal.h", "inc1/x.h", "inc2/x.h",
                                                     "shaders/fehlt.h", "inc1/fehlt.h",
                                                     "inc2/fehlt.h", "/abs/y.h"}));
-  EXPECT_EQ(e.meldungen, Kopf("shaders/main.fx", 3, "Warning") + "Cannot open include file \"fehlt.h\"\n" +
-                             Kopf("shaders/main.fx", 4, "Warning") + "Cannot open include file \"/abs/y.h\"\n");
-  EXPECT_EQ(e.rueckgabe, 0);
+  EXPECT_EQ(Kurz(e.meldungen), "shaders/main.fx:3: Warning: Cannot open include file \"fehlt.h\"\n"
+                               "shaders/main.fx:4: Warning: Cannot open include file \"/abs/y.h\"\n");
 
   // Without the local search a quoted name goes to the include directories only; the
   // missing-file warning can be switched off.
@@ -104,27 +83,39 @@ TEST(PreProcessDirektiven, IncludeSuche) {
   ohne.Tag(PpTagWert(PPTAG_LOCAL_INCLUDE_FIRST, 0))
       .Tag(PpTagWert(PPTAG_WARN_MISSING_INCLUDE, 0))
       .Tag(PpTagText(PPTAG_INCLUDE_DIR, "d"));
-  auto o = ohne.Start("#include \"q.h\"\n");
+  EXPECT_EQ(ohne.Start("#include \"q.h\"\n").meldungen, "");
   EXPECT_EQ(ohne.gefragt, std::vector<std::string>{"d/q.h"});
-  EXPECT_EQ(o.meldungen, "");
+
+  // Directory, "/" and name: 511 characters are tried, 512 end the run.
+  const std::string verzeichnis(500, 'd');
+  PpTest::Lauf passt;
+  passt.Tag(PpTagText(PPTAG_INCLUDE_DIR, verzeichnis.c_str()));
+  EXPECT_EQ(Kurz(passt.Start("#include <abcdefghij>\n").meldungen),
+            "main:1: Warning: Cannot open include file \"abcdefghij\"\n");
+  EXPECT_EQ(passt.gefragt, std::vector<std::string>{verzeichnis + "/abcdefghij"});
+  Pruefe({"#include <abcdefghijk>\nafter\n", "", "main:1: Fatal: Filename work buffer overflow\n",
+          {PpTagText(PPTAG_INCLUDE_DIR, verzeichnis.c_str())}});
 }
 
 TEST(PreProcessDirektiven, IncludeFormen) {
-  PpTest::Lauf lauf;
-  lauf.Tag(PpTagWert(PPTAG_SHOW_INCLUDES, 1)).Datei("a.h", "A\n");
-  auto e = lauf.Start(
-      "#define HDR \"a.h\"\n"
-      "#include HDR\n"
-      "#include \"a.h\" /* fine */\n"
-      "#include a.h\n"
-      "#include \"a.h\n"
-      "#include \"a.h\" x\n"
-      "#include \"\"\n");
-  EXPECT_EQ(e.ausgabe, "A\nA\n");
-  const std::string syntax = "#include syntax error\n";
-  EXPECT_EQ(e.meldungen, "cpp: included \"a.h\"\ncpp: included \"a.h\"\n" + Kopf("main", 4, "Error") +
-                             syntax + Kopf("main", 5, "Error") + syntax + Kopf("main", 6, "Error") +
-                             syntax + Kopf("main", 7, "Error") + syntax);
+  const std::string syntax = "Error: #include syntax error\n";
+  Pruefe({"#define HDR \"a.h\"\n"
+          "#include HDR\n"
+          "#include \"a.h\" /* fine */\n"
+          "#include a.h\n"
+          "#include \"a.h\n"
+          "#include \"a.h\" x\n"
+          "#include \"\"\n",
+          "A\nA\n",
+          "cpp: included \"a.h\"\ncpp: included \"a.h\"\nmain:4: " + syntax + "main:5: " + syntax +
+              "main:6: " + syntax + "main:7: " + syntax,
+          {PpTagWert(PPTAG_SHOW_INCLUDES, 1)},
+          {{"a.h", "A\n"}}});
+  // A name of 509 characters still fits the work buffer, 510 do not.
+  const std::string name509(509, 'i');
+  Pruefe({"#include \"" + name509 + "\"\n", "",
+          "main:1: Warning: Cannot open include file \"" + name509 + "\"\n"});
+  Pruefe({"#include \"" + name509 + "i\"\n", "", "main:1: Fatal: Work buffer overflow\n"});
 }
 
 TEST(PreProcessDirektiven, IncludeTiefe) {
@@ -159,171 +150,84 @@ TEST(PreProcessDirektiven, IncludeTiefe) {
   EXPECT_EQ(selbst.geoeffnet, selbst.geschlossen);
 }
 
-TEST(PreProcessDirektiven, Line) {
-  auto e = Pp(
-      "#line 100\n"
-      "__LINE__\n"
-      "#line 7 \"x.c\"\n"
-      "__FILE__ __LINE__\n"
-      "#error here\n"
-      "#define N 20\n"
-      "#line N name\n"
-      "__FILE__ __LINE__\n"
-      "#line\n"
-      "#line 5 \"y.c\" extra\n");
-  EXPECT_EQ(e.ausgabe, "100\n\"x.c\" 7\n\"name\" 20\n");
-  EXPECT_EQ(e.meldungen, Kopf("x.c", 8, "Error") + "#error directive encountered\n" +
-                             Kopf("name", 21, "Warning") + "Unexpected text in #control line ignored\n" +
-                             Kopf("y.c", 4, "Warning") + "Unexpected text in #control line ignored\n");
-}
-
-TEST(PreProcessDirektiven, Zeilenmarken) {
-  EXPECT_EQ(MitMarken("a\n\n\n\nb\n").ausgabe, "#line 1 \"main\"\na\n\n\n\nb\n");
-  EXPECT_EQ(MitMarken("a\n\n\n\n\n\nb\n").ausgabe, "#line 1 \"main\"\na\n#line 7\nb\n");
-  EXPECT_EQ(MitMarken("#define X 1\n\nX\n").ausgabe, "#line 1 \"main\"\n\n\n1\n");
-  EXPECT_EQ(MitMarken("a /*\n\n*/ b\nc\n").ausgabe, "#line 1 \"main\"\na b\n\n\nc\n");
-  EXPECT_EQ(MitMarken("a\n#line 100 \"x.c\"\nb\n").ausgabe,
-            "#line 1 \"main\"\na\n#line 100 \"x.c\"\nb\n");
-  EXPECT_EQ(MitMarken("").ausgabe, "#line 1 \"main\"\n");
-
-  PpTest::Lauf lauf;
-  lauf.Markierungen().Datei("a.h", "in\n");
-  EXPECT_EQ(lauf.Start("x\n#include \"a.h\"\ny\n").ausgabe,
-            "#line 1 \"main\"\nx\n#line 1 \"a.h\"\nin\n#line 3 \"main\"\ny\n");
-
-  PpTest::Lauf ohneWort;
-  ohneWort.Markierungen().Tag(PpTagWert(PPTAG_LINE_KEYWORD, 0));
-  EXPECT_EQ(ohneWort.Start("a\n\n\n\n\n\nb\n").ausgabe, "# 1 \"main\"\na\n# 7\nb\n");
-
+TEST(PreProcessDirektiven, LineUndZeilenmarken) {
+  Pruefe({"#line 100\n__LINE__\n"
+          "#line 7 \"x.c\"\n__FILE__ __LINE__\n#error here\n"
+          "#define N 20\n#line N name\n__FILE__ __LINE__\n"
+          "#line\n#line 5 \"y.c\" extra\n",
+          "100\n\"x.c\" 7\n\"name\" 20\n",
+          "x.c:8: Error: #error directive encountered\n"
+          "name:21: Warning: Unexpected text in #control line ignored\n"
+          "y.c:4: Warning: Unexpected text in #control line ignored\n"});
+  const std::string kopf = "#line 1 \"main\"\n";
+  // Up to four blank lines are written out, more become a marker.
+  Pruefe({"a\n\n\n\nb\n", kopf + "a\n\n\n\nb\n", "", {kMarken}});
+  Pruefe({"a\n\n\n\n\n\nb\n", kopf + "a\n#line 7\nb\n", "", {kMarken}});
+  Pruefe({"#define X 1\n\nX\n", kopf + "\n\n1\n", "", {kMarken}});
+  Pruefe({"a /*\n\n*/ b\nc\n", kopf + "a b\n\n\nc\n", "", {kMarken}});
+  Pruefe({"a\n#line 100 \"x.c\"\nb\n", kopf + "a\n#line 100 \"x.c\"\nb\n", "", {kMarken}});
+  Pruefe({"", kopf, "", {kMarken}});
+  Pruefe({"x\n#include \"a.h\"\ny\n", kopf + "x\n#line 1 \"a.h\"\nin\n#line 3 \"main\"\ny\n", "", {kMarken},
+          {{"a.h", "in\n"}}});
+  Pruefe({"a\n\n\n\n\n\nb\n", "# 1 \"main\"\na\n# 7\nb\n", "", {kMarken, PpTagWert(PPTAG_LINE_KEYWORD, 0)}});
   // Without line markers blank lines give nothing.
-  EXPECT_EQ(Pp("a\n\n\n\n\n\nb\n\n").ausgabe, "a\nb\n");
+  Pruefe({"a\n\n\n\n\n\nb\n\n", "a\nb\n"});
 }
 
-TEST(PreProcessDirektiven, KommentareUndSpleisse) {
-  EXPECT_EQ(Pp("a /* x */ b // c\nd").ausgabe, "a b\nd\n");
-  EXPECT_EQ(Pp("a\\\nb\n#define X 1 \\\n + 2\nX\n").ausgabe, "ab\n1 + 2\n");
-  EXPECT_EQ(Pp("#define A 1\r\nA\r\n").ausgabe, "1\n");
-  EXPECT_EQ(Pp("/* lead */ #define Z 3\nZ\n").ausgabe, "3\n");
-
-  PpTest::Lauf behalten;
-  behalten.Tag(PpTagWert(PPTAG_KEEP_COMMENTS, 1));
-  EXPECT_EQ(behalten.Start("a /* x */ b // c\n#define Q /* gone */ 1\nQ\n").ausgabe,
-            "a /* x */ b // c\n1\n");
-
-  PpTest::Lauf keineZeilen;
-  keineZeilen.Tag(PpTagWert(PPTAG_NO_LINE_COMMENTS, 1));
-  EXPECT_EQ(keineZeilen.Start("a // b\n").ausgabe, "a / / b\n");
-
+TEST(PreProcessDirektiven, KommentareSpleisseUndLeerraum) {
+  Pruefe({"a /* x */ b // c\nd", "a b\nd\n"});
+  Pruefe({"a\\\nb\n#define X 1 \\\n + 2\nX\n", "ab\n1 + 2\n"});
+  Pruefe({"#define A 1\r\nA\r\n", "1\n"});
+  Pruefe({"/* lead */ #define Z 3\nZ\n", "3\n"});
+  Pruefe({"a /* x */ b // c\n#define Q /* gone */ 1\nQ\n", "a /* x */ b // c\n1\n", "",
+          {PpTagWert(PPTAG_KEEP_COMMENTS, 1)}});
+  Pruefe({"a // b\n", "a / / b\n", "", {PpTagWert(PPTAG_NO_LINE_COMMENTS, 1)}});
   const std::string verschachtelt = "/* a /* b */ c */ d\n";
-  EXPECT_EQ(Pp(verschachtelt).ausgabe, "c */ d\n");
-  PpTest::Lauf nest;
-  nest.Tag(PpTagWert(PPTAG_NESTED_COMMENTS, 1)).Tag(PpTagWert(PPTAG_WARN_NESTED_COMMENTS, 1));
-  auto n = nest.Start(verschachtelt);
-  EXPECT_EQ(n.ausgabe, "d\n");
-  EXPECT_EQ(n.meldungen, Kopf("main", 1, "Warning") + "Nested comment\n");
-
-  auto offen = Pp("a /* open\n\n");
-  EXPECT_EQ(offen.meldungen, Kopf("main", 3, "Error") + "EOF in comment\n");
-  auto text = Pp("x \"abc\ny 'q\n");
-  EXPECT_EQ(text.ausgabe, "x \"abc\ny 'q\n");
-  EXPECT_EQ(text.meldungen,
-            Kopf("main", 1, "Error") + "Unterminated string\n" + Kopf("main", 2, "Error") + "Unterminated string\n");
+  Pruefe({verschachtelt, "c */ d\n"});
+  Pruefe({verschachtelt, "d\n", "main:1: Warning: Nested comment\n",
+          {PpTagWert(PPTAG_NESTED_COMMENTS, 1), PpTagWert(PPTAG_WARN_NESTED_COMMENTS, 1)}});
+  Pruefe({"a /* open\n\n", "a\n", "main:3: Error: EOF in comment\n"});
+  Pruefe({"x \"abc\ny 'q\n", "x \"abc\ny 'q\n",
+          "main:1: Error: Unterminated string\nmain:2: Error: Unterminated string\n"});
+  Pruefe({"  a   b\t c\n#define M x  y\n\tM  z\n", "  a   b\t c\n\tx y  z\n", "", {kLeerraum}});
+  Pruefe({"#define A 1\n\"A\" don't A\n", "\"1\" don't 1\n", "", {PpTagWert(PPTAG_PLAIN_QUOTES, 1)}});
+  // A copied white space run keeps at most 511 characters.
+  Pruefe({"a" + std::string(511, ' ') + "b" + std::string(600, ' ') + "c\n",
+          "a" + std::string(511, ' ') + "b" + std::string(511, ' ') + "c\n", "", {kLeerraum}});
 }
 
 TEST(PreProcessDirektiven, SonstigeDirektiven) {
-  PpTest::Lauf lauf;
-  lauf.Tag(PpTagWert(PPTAG_WARN_UNKNOWN_DIRECTIVE, 1));
-  auto e = lauf.Start(
-      "#pragma pack( 1 )   // note\n"
-      "#version   330 core\n"
-      "#empty\n"
-      "#\n"
-      "#assert 1 > 2\n"
-      "#assert 2 > 1\n"
-      "#error it's \"broken\n"
-      "done\n");
-  EXPECT_EQ(e.ausgabe, "#pragma pack( 1 )\n#version 330 core\n#empty \ndone\n");
-  EXPECT_EQ(e.meldungen, Kopf("main", 2, "Warning") + "Illegal # command \"version\"\n" +
-                             Kopf("main", 3, "Warning") + "Illegal # command \"empty\"\n" +
-                             Kopf("main", 5, "Error") + "Preprocessor assertion failure\n" +
-                             Kopf("main", 7, "Error") + "#error directive encountered\n");
+  Pruefe({"#pragma pack( 1 )   // note\n"
+          "#version   330 core\n"
+          "#empty\n"
+          "#\n"
+          "#assert 1 > 2\n"
+          "#assert 2 > 1\n"
+          "#error it's \"broken\n"
+          "done\n",
+          "#pragma pack( 1 )\n#version 330 core\n#empty \ndone\n",
+          "main:2: Warning: Illegal # command \"version\"\n"
+          "main:3: Warning: Illegal # command \"empty\"\n"
+          "main:5: Error: Preprocessor assertion failure\n"
+          "main:7: Error: #error directive encountered\n",
+          {PpTagWert(PPTAG_WARN_UNKNOWN_DIRECTIVE, 1)}});
+  Pruefe({"#define f(x) [x]\nf(1\n#define Y 2\nY)\n", "[1 2]\n",
+          "main:3: Warning: Control line \"define\" within macro expansion\n"});
 }
 
-TEST(PreProcessDirektiven, DirektiveInMakroArgumenten) {
-  auto e = Pp(
-      "#define f(x) [x]\n"
-      "f(1\n"
-      "#define Y 2\n"
-      "Y)\n");
-  EXPECT_EQ(e.ausgabe, "[1 2]\n");
-  EXPECT_EQ(e.meldungen, Kopf("main", 3, "Warning") + "Control line \"define\" within macro expansion\n");
-}
-
-TEST(PreProcessDirektiven, LeerraumUndAnfuehrung) {
-  PpTest::Lauf raum;
-  raum.Tag(PpTagWert(PPTAG_KEEP_SPACE, 1));
-  EXPECT_EQ(raum.Start("  a   b\t c\n#define M x  y\n\tM  z\n").ausgabe, "  a   b\t c\n\tx y  z\n");
-
-  PpTest::Lauf einfach;
-  einfach.Tag(PpTagWert(PPTAG_PLAIN_QUOTES, 1));
-  EXPECT_EQ(einfach.Start("#define A 1\n\"A\" don't A\n").ausgabe, "\"1\" don't 1\n");
-}
-
-TEST(PreProcessDirektiven, ArbeitspufferVonInclude) {
-  const std::string name509(509, 'i');
-  PpTest::Lauf inc;
-  auto i = inc.Start("#include \"" + name509 + "\"\n");
-  EXPECT_EQ(inc.gefragt, std::vector<std::string>{name509});
-  EXPECT_EQ(i.meldungen, Kopf("main", 1, "Warning") + "Cannot open include file \"" + name509 + "\"\n");
-  auto incVoll = Pp("#include \"" + std::string(510, 'i') + "\"\n");
-  EXPECT_EQ(incVoll.meldungen, Kopf("main", 1, "Fatal") + "Work buffer overflow\n");
-}
-
-TEST(PreProcessDirektiven, ZusammengesetzterDateinameGrenze) {
-  // Directory, "/" and name: 511 characters are tried, 512 end the run.
-  const std::string verzeichnis(500, 'd');
-  PpTest::Lauf gut;
-  gut.Tag(PpTagText(PPTAG_INCLUDE_DIR, verzeichnis.c_str()));
-  auto g = gut.Start("#include <abcdefghij>\n");
-  EXPECT_EQ(gut.gefragt, std::vector<std::string>{verzeichnis + "/abcdefghij"});
-  EXPECT_EQ(g.meldungen, Kopf("main", 1, "Warning") + "Cannot open include file \"abcdefghij\"\n");
-  PpTest::Lauf voll;
-  voll.Tag(PpTagText(PPTAG_INCLUDE_DIR, verzeichnis.c_str()));
-  auto v = voll.Start("#include <abcdefghijk>\nafter\n");
-  EXPECT_TRUE(voll.gefragt.empty());
-  EXPECT_EQ(v.meldungen, Kopf("main", 1, "Fatal") + "Filename work buffer overflow\n");
-  EXPECT_EQ(v.ausgabe, "");
-}
-
-TEST(PreProcessDirektiven, NamensUndLeerraumGrenzen) {
+TEST(PreProcessDirektiven, NamensGrenzen) {
   // The input name is kept to 511 characters.
-  PpTest::Lauf langerName;
   const std::string name(600, 'm');
-  langerName.Tag(PpTagText(PPTAG_INPUT_NAME, name.c_str()));
-  EXPECT_EQ(langerName.Start("#error x\n").meldungen,
-            Kopf(std::string(511, 'm'), 1, "Error") + "#error directive encountered\n");
-
-  // A copied white space run keeps at most 511 characters.
-  PpTest::Lauf raum;
-  raum.Tag(PpTagWert(PPTAG_KEEP_SPACE, 1));
-  EXPECT_EQ(raum.Start("a" + std::string(511, ' ') + "b" + std::string(600, ' ') + "c\n").ausgabe,
-            "a" + std::string(511, ' ') + "b" + std::string(511, ' ') + "c\n");
-
+  Pruefe({"#error x\n", "", std::string(511, 'm') + ":1: Error: #error directive encountered\n",
+          {PpTagText(PPTAG_INPUT_NAME, name.c_str())}});
   // A function name is kept to 50 characters.
   const std::string lang(60, 'f');
-  EXPECT_EQ(Pp("void " + lang + "(void) { __FUNCTION__ }\n").ausgabe,
-            "void " + lang + "(void) { \"" + std::string(50, 'f') + "\" }\n");
-}
-
-TEST(PreProcessDirektiven, FunktionsnamenListeGrenze) {
-  PpTest::Lauf zwanzig;
-  for (int i = 0; i < 20; ++i) zwanzig.Tag(PpTagText(PPTAG_INIT_FUNC_NAME, "g"));
-  EXPECT_EQ(zwanzig.Start("x\n").meldungen, "");
-  PpTest::Lauf mehr;
-  for (int i = 0; i < 21; ++i) mehr.Tag(PpTagText(PPTAG_INIT_FUNC_NAME, "g"));
-  mehr.Tag(PpTagText(PPTAG_DEFINE, "STILL_APPLIED=1"));
-  auto m = mehr.Start("STILL_APPLIED\n");
-  // The 21st name is refused; the rest of the tag list still applies.
-  EXPECT_EQ(m.meldungen, Kopf("main", 0, "Warning") + "Internal error!\n");
-  EXPECT_EQ(m.ausgabe, "1\n");
+  Pruefe({"void " + lang + "(void) { __FUNCTION__ }\n",
+          "void " + lang + "(void) { \"" + std::string(50, 'f') + "\" }\n"});
+  // The 21st function name is refused; the rest of the tag list still applies.
+  std::vector<PreProcessTag> tags(20, PpTagText(PPTAG_INIT_FUNC_NAME, "g"));
+  Pruefe({"x\n", "x\n", "", tags});
+  tags.push_back(PpTagText(PPTAG_INIT_FUNC_NAME, "g"));
+  tags.push_back(PpTagText(PPTAG_DEFINE, "STILL_APPLIED=1"));
+  Pruefe({"STILL_APPLIED\n", "1\n", "main:0: Warning: Internal error!\n", tags});
 }
