@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -18,40 +20,14 @@
 
 namespace {
 
-// Splits C text into tokens, ignoring white space.
+// Splits C text into tokens, ignoring white space: names and numbers (with a sign after
+// an exponent), character and string literals, the longer operators, single characters.
 std::vector<std::string> Tokens(const std::string& s) {
-  static const char* const kLang[] = {"<<=", ">>=", "...", "->", "++", "--", "<<", ">>", "<=",
-                                      ">=",  "==",  "!=",  "&&", "||", "*=", "/=", "%=", "+=",
-                                      "-=",  "&=",  "^=",  "|=", "##"};
+  static const std::regex kToken(
+      R"(\.?[0-9](?:[eEpP][+-]|[A-Za-z0-9_$.])*|[A-Za-z_$][A-Za-z0-9_$.]*|"(?:\\.|[^"\\\n])*"?)"
+      R"(|'(?:\\.|[^'\\\n])*'?|<<=|>>=|\.\.\.|->|\+\+|--|<<|>>|&&|\|\||##|[-<>=!*/%+&^|]=|\S)");
   std::vector<std::string> t;
-  std::size_t i = 0;
-  auto name = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$'; };
-  while (i < s.size()) {
-    char c = s[i];
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      ++i;
-      continue;
-    }
-    std::size_t a = i;
-    if (name(c) || (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
-      while (i < s.size() && (name(s[i]) || s[i] == '.' ||
-                              ((s[i] == '+' || s[i] == '-') && std::strchr("eEpP", s[i - 1]) &&
-                               std::isdigit(static_cast<unsigned char>(s[a])))))
-        ++i;
-    } else if (c == '"' || c == '\'') {
-      ++i;
-      while (i < s.size() && s[i] != c && s[i] != '\n') i += s[i] == '\\' ? 2 : 1;
-      ++i;
-    } else {
-      ++i;
-      for (const char* l : kLang)
-        if (s.compare(a, std::strlen(l), l) == 0) {
-          i = a + std::strlen(l);
-          break;
-        }
-    }
-    t.push_back(s.substr(a, i - a));
-  }
+  for (std::sregex_iterator i(s.begin(), s.end(), kToken), ende; i != ende; ++i) t.push_back(i->str());
   return t;
 }
 
@@ -109,161 +85,157 @@ class PreProcessGnuVergleich : public ::testing::Test {
   }
 };
 
-TEST_F(PreProcessGnuVergleich, Makros) {
-  Vergleiche({{"main.c",
-               "#define A 1\n"
-               "#define B (A + 2)\n"
-               "#define f(x, y) ((x) * (y) + B)\n"
-               "#define g(x) f(x, x)\n"
-               "#define EMPTY\n"
-               "#define h() EMPTY done\n"
-               "#define call f\n"
-               "int a = f(1, 2);\n"
-               "int b = g(A) + g(f(1, 2));\n"
-               "int c = h() + f((1, 2), (3, 4)) + call(5, 6);\n"
-               "EMPTY int d EMPTY = EMPTY 3;\n"
-               "int e = f(\n"
-               "   10,\n"
-               "   20) + B;\n"
-               "char s[] = \"A B f(1,2)\"; char t = 'A';\n"
-               "#undef B\n"
-               "#define B 99\n"
-               "int u = B + f(0, 0) - -A - - A;\n"
-               "#define NEG -1\n"
-               "int v = -NEG + +A;\n"
-               "#define $dollar 7\n"
-               "int w = $dollar;\n"}});
-}
-
-TEST_F(PreProcessGnuVergleich, ZeichenketteUndVerbinden) {
-  Vergleiche({{"main.c",
-               "#define str(x) #x\n"
-               "#define cat(a, b) a ## b\n"
-               "#define t(x,y,z) x ## y ## z\n"
-               "const char* s1 = str(hello   world);\n"
-               "const char* s2 = str( \"quoted \\\"x\\\" \\\\ \" 'c' '\\'' );\n"
-               "const char* s3 = str(VER) str() str( a  +  b ) ;\n"
-               "int cat(var, 1) = cat(1, 2) + cat(0x, 1F) + cat(1e, +5) + cat(.5, e3);\n"
-               "int cat(, empty) = cat(empty, ) cat(-, =) cat(<<, =) cat(#, #);\n"
-               "int j[] = { t(1,2,3), t(,4,5), t(6,,7), t(8,9,),\n"
-               " t(10,,), t(,11,), t(,,12), t(,,) };\n"
-               "#define debug(s, t) printf(\"x\" # s \"= %d, x\" # t \"= %s\", \\\n"
-               " x ## s, x ## t)\n"
-               "#define glue(a, b) a ## b\n"
-               "#define HIGHLOW \"hello\"\n"
-               "#define LOW LOW \", world\"\n"
-               "debug(1, 2);\n"
-               "fputs(str(strncmp(\"abc\\0d\", \"abc\", '\\4') // this goes away\n"
-               " == 0) str(: @\\n), s);\n"
-               "glue(HIGH, LOW);\n"}});
-}
-
-TEST_F(PreProcessGnuVergleich, KlassischeBeispiele) {
-  Vergleiche({{"main.c",
-               "#define x 3\n"
-               "#define f(a) f(x * (a))\n"
-               "#undef x\n"
-               "#define x 2\n"
-               "#define g f\n"
-               "#define z z[0]\n"
-               "#define h g(~\n"
-               "#define m(a) a(w)\n"
-               "#define w 0,1\n"
-               "#define t(a) a\n"
-               "#define p() int\n"
-               "#define q(x) x\n"
-               "#define r(x,y) x ## y\n"
-               "#define str(x) # x\n"
-               "f(y+1) + f(f(z)) % t(t(2));\n"
-               "g(x+(3,4)-w) | h 5) & m\n"
-               " (f)^m(f);\n"
-               "p() i[q()] = { q(1), r(2,3), r(4,), r(,5), r(,) };\n"
-               "char c[2][6] = { str(hello), str() };\n"
-               "#define foo foo\n"
-               "#define bar (4 + bar)\n"
-               "#define self(x) (x + self)\n"
-               "foo bar self(2) self(self(3))\n"}});
-}
-
-TEST_F(PreProcessGnuVergleich, Bedingungen) {
-  Vergleiche({{"main.c",
-               "#define ONE 1\n"
-               "#define TWO (ONE + ONE)\n"
-               "#if TWO == 2 && defined(ONE) && !defined THREE\n"
-               "yes1\n"
-               "#endif\n"
-               "#if (TWO * 3 - 1) / 5 == 1 && 7 % 3 == 1 && 1 << 4 == 16 && -8 >> 1 == -4\n"
-               "yes2\n"
-               "#elif 1\n"
-               "no2\n"
-               "#endif\n"
-               "#ifdef THREE\n"
-               "no3\n"
-               "#elif TWO > ONE ? 1 : 0\n"
-               "yes3\n"
-               "#else\n"
-               "no3b\n"
-               "#endif\n"
-               "#ifndef ONE\n"
-               "no4\n"
-               "#else\n"
-               "# if 0\n"
-               "no5\n"
-               "# elif ~0 == -1 && !0 && (0x10 | 3) == 19 && (6 ^ 3) == 5 && 'a' == 97 && '\\n' == 10\n"
-               "yes5\n"
-               "# endif\n"
-               "#endif\n"
-               "#if 0\n"
-               "#error not reached\n"
-               "garbage ' here\n"
-               "#endif\n"
-               "#define F(x) ((x) * 2)\n"
-               "#if F(3) == 6 && F(F(1)) == 4 && 010 == 8 && 0x1f == 31 && 100L == 100\n"
-               "yes6\n"
-               "#endif\n"
-               "#if 1 + 2 * 3 - 4 / 2 == 5 && 1 | 2 ^ 3 & 4 && 2 + 3 << 1 == 10 && 1 < 2 == 1 && 1 & 2 == 2\n"
-               "yes7\n"
-               "#endif\n"
-               "#if (1 | 2 ^ 3) == 1 && (1 ^ 3 & 2) == 3 && (1 || 0 && 0) && (4 >> 1 < 3) == 1 && !(0 && 1 | 1)\n"
-               "yes9\n"
-               "#endif\n"
-               "#if 0 && (1 / 0) || 5 > 3 ? 0 ? 1 : 2 : 3\n"
-               "yes8\n"
-               "#endif\n"
-               "#if 0\n#if 0\n#elif 1\nno9\n#endif\n#endif\n"}});
-}
-
-TEST_F(PreProcessGnuVergleich, IncludesKommentareUndZeilen) {
-  Vergleiche({{"main.c",
-               "#include \"local.h\"\n"
-               "#include <sys.h>\n"
-               "#include \"local.h\"\n"
-               "LOCAL_VALUE SYS_VALUE\n"
-               "#define HEADER \"sub/inner.h\"\n"
-               "#include HEADER\n"
-               "INNER\n"
-               "/* a comment */ int /* in the middle */ x; // trailing\n"
-               "#define LONG_MACRO(a, b) \\\n"
-               "   ((a) + \\\n"
-               "    (b))\n"
-               "int y = LONG_MACRO(1,\n"
-               "                   2);\n"
-               "int z = LONG_MA\\\n"
-               "CRO(3, 4);\n"
-               "/* multi\n"
-               "   line */ int w;\n"
-               "  # define INDENTED 5\n"
-               "INDENTED\n"
-               "char* s = \"string with // and /* */ inside\";\n"
-               "__LINE__\n"
-               "#line 100\n"
-               "__LINE__\n"
-               "#line 200 \"renamed.c\"\n"
-               "__LINE__ __FILE__\n"},
-              {"local.h", "#ifndef LOCAL_H\n#define LOCAL_H\n#define LOCAL_VALUE 11\nint local_decl;\n#endif\n"},
-              {"inc/sys.h", "#define SYS_VALUE 22\nint sys_decl;\n"},
-              {"sub/inner.h", "#include \"deeper.h\"\n#define INNER inner DEEPER\n"},
-              {"sub/deeper.h", "#define DEEPER 33\n"}});
+TEST_F(PreProcessGnuVergleich, FesteProgramme) {
+  const std::map<std::string, std::string> programme[] = {
+      // Object-like and function-like macros, rescanning
+      {{"main.c",
+        "#define A 1\n"
+        "#define B (A + 2)\n"
+        "#define f(x, y) ((x) * (y) + B)\n"
+        "#define g(x) f(x, x)\n"
+        "#define EMPTY\n"
+        "#define h() EMPTY done\n"
+        "#define call f\n"
+        "int a = f(1, 2);\n"
+        "int b = g(A) + g(f(1, 2));\n"
+        "int c = h() + f((1, 2), (3, 4)) + call(5, 6);\n"
+        "EMPTY int d EMPTY = EMPTY 3;\n"
+        "int e = f(\n"
+        "   10,\n"
+        "   20) + B;\n"
+        "char s[] = \"A B f(1,2)\"; char t = 'A';\n"
+        "#undef B\n"
+        "#define B 99\n"
+        "int u = B + f(0, 0) - -A - - A;\n"
+        "#define NEG -1\n"
+        "int v = -NEG + +A;\n"
+        "#define $dollar 7\n"
+        "int w = $dollar;\n"}},
+      // # and ##
+      {{"main.c",
+        "#define str(x) #x\n"
+        "#define cat(a, b) a ## b\n"
+        "#define t(x,y,z) x ## y ## z\n"
+        "const char* s1 = str(hello   world);\n"
+        "const char* s2 = str( \"quoted \\\"x\\\" \\\\ \" 'c' '\\'' );\n"
+        "const char* s3 = str(VER) str() str( a  +  b ) ;\n"
+        "int cat(var, 1) = cat(1, 2) + cat(0x, 1F) + cat(1e, +5) + cat(.5, e3);\n"
+        "int cat(, empty) = cat(empty, ) cat(-, =) cat(<<, =) cat(#, #);\n"
+        "int j[] = { t(1,2,3), t(,4,5), t(6,,7), t(8,9,),\n"
+        " t(10,,), t(,11,), t(,,12), t(,,) };\n"
+        "#define debug(s, t) printf(\"x\" # s \"= %d, x\" # t \"= %s\", \\\n"
+        " x ## s, x ## t)\n"
+        "#define glue(a, b) a ## b\n"
+        "#define HIGHLOW \"hello\"\n"
+        "#define LOW LOW \", world\"\n"
+        "debug(1, 2);\n"
+        "fputs(str(strncmp(\"abc\\0d\", \"abc\", '\\4') // this goes away\n"
+        " == 0) str(: @\\n), s);\n"
+        "glue(HIGH, LOW);\n"}},
+      // The classic examples of nested and self-referring macros
+      {{"main.c",
+        "#define x 3\n"
+        "#define f(a) f(x * (a))\n"
+        "#undef x\n"
+        "#define x 2\n"
+        "#define g f\n"
+        "#define z z[0]\n"
+        "#define h g(~\n"
+        "#define m(a) a(w)\n"
+        "#define w 0,1\n"
+        "#define t(a) a\n"
+        "#define p() int\n"
+        "#define q(x) x\n"
+        "#define r(x,y) x ## y\n"
+        "#define str(x) # x\n"
+        "f(y+1) + f(f(z)) % t(t(2));\n"
+        "g(x+(3,4)-w) | h 5) & m\n"
+        " (f)^m(f);\n"
+        "p() i[q()] = { q(1), r(2,3), r(4,), r(,5), r(,) };\n"
+        "char c[2][6] = { str(hello), str() };\n"
+        "#define foo foo\n"
+        "#define bar (4 + bar)\n"
+        "#define self(x) (x + self)\n"
+        "foo bar self(2) self(self(3))\n"}},
+      // Conditionals and #if arithmetic
+      {{"main.c",
+        "#define ONE 1\n"
+        "#define TWO (ONE + ONE)\n"
+        "#if TWO == 2 && defined(ONE) && !defined THREE\n"
+        "yes1\n"
+        "#endif\n"
+        "#if (TWO * 3 - 1) / 5 == 1 && 7 % 3 == 1 && 1 << 4 == 16 && -8 >> 1 == -4\n"
+        "yes2\n"
+        "#elif 1\n"
+        "no2\n"
+        "#endif\n"
+        "#ifdef THREE\n"
+        "no3\n"
+        "#elif TWO > ONE ? 1 : 0\n"
+        "yes3\n"
+        "#else\n"
+        "no3b\n"
+        "#endif\n"
+        "#ifndef ONE\n"
+        "no4\n"
+        "#else\n"
+        "# if 0\n"
+        "no5\n"
+        "# elif ~0 == -1 && !0 && (0x10 | 3) == 19 && (6 ^ 3) == 5 && 'a' == 97 && '\\n' == 10\n"
+        "yes5\n"
+        "# endif\n"
+        "#endif\n"
+        "#if 0\n"
+        "#error not reached\n"
+        "garbage ' here\n"
+        "#endif\n"
+        "#define F(x) ((x) * 2)\n"
+        "#if F(3) == 6 && F(F(1)) == 4 && 010 == 8 && 0x1f == 31 && 100L == 100\n"
+        "yes6\n"
+        "#endif\n"
+        "#if 1 + 2 * 3 - 4 / 2 == 5 && 1 | 2 ^ 3 & 4 && 2 + 3 << 1 == 10 && 1 < 2 == 1 && 1 & 2 == 2\n"
+        "yes7\n"
+        "#endif\n"
+        "#if (1 | 2 ^ 3) == 1 && (1 ^ 3 & 2) == 3 && (1 || 0 && 0) && (4 >> 1 < 3) == 1 && !(0 && 1 | 1)\n"
+        "yes9\n"
+        "#endif\n"
+        "#if 0 && (1 / 0) || 5 > 3 ? 0 ? 1 : 2 : 3\n"
+        "yes8\n"
+        "#endif\n"
+        "#if 0\n#if 0\n#elif 1\nno9\n#endif\n#endif\n"}},
+      // Include search, comments, splices and #line
+      {{"main.c",
+        "#include \"local.h\"\n"
+        "#include <sys.h>\n"
+        "#include \"local.h\"\n"
+        "LOCAL_VALUE SYS_VALUE\n"
+        "#define HEADER \"sub/inner.h\"\n"
+        "#include HEADER\n"
+        "INNER\n"
+        "/* a comment */ int /* in the middle */ x; // trailing\n"
+        "#define LONG_MACRO(a, b) \\\n"
+        "   ((a) + \\\n"
+        "    (b))\n"
+        "int y = LONG_MACRO(1,\n"
+        "                   2);\n"
+        "int z = LONG_MA\\\n"
+        "CRO(3, 4);\n"
+        "/* multi\n"
+        "   line */ int w;\n"
+        "  # define INDENTED 5\n"
+        "INDENTED\n"
+        "char* s = \"string with // and /* */ inside\";\n"
+        "__LINE__\n"
+        "#line 100\n"
+        "__LINE__\n"
+        "#line 200 \"renamed.c\"\n"
+        "__LINE__ __FILE__\n"},
+       {"local.h", "#ifndef LOCAL_H\n#define LOCAL_H\n#define LOCAL_VALUE 11\nint local_decl;\n#endif\n"},
+       {"inc/sys.h", "#define SYS_VALUE 22\nint sys_decl;\n"},
+       {"sub/inner.h", "#include \"deeper.h\"\n#define INNER inner DEEPER\n"},
+       {"sub/deeper.h", "#define DEEPER 33\n"}},
+  };
+  for (const auto& dateien : programme) Vergleiche(dateien);
 }
 
 namespace {
@@ -293,8 +265,16 @@ struct Zufall {
       return true;
     }
     static const char* const kUnaer[] = {"-", "~", "!"};
-    static const char* const kBinaer[] = {"+", "-", "*", "/", "%", "<<", ">>", "<", "<=", ">",
-                                          ">=", "==", "!=", "&", "^", "|", "&&", "||"};
+    using Op = std::function<std::int64_t(std::int64_t, std::int64_t)>;
+    static const std::pair<std::string, Op> kBinaer[] = {
+        {"+", std::plus<>()},         {"-", std::minus<>()},         {"*", std::multiplies<>()},
+        {"/", std::divides<>()},      {"%", std::modulus<>()},       {"<", std::less<>()},
+        {"<=", std::less_equal<>()},  {">", std::greater<>()},       {">=", std::greater_equal<>()},
+        {"==", std::equal_to<>()},    {"!=", std::not_equal_to<>()}, {"&", std::bit_and<>()},
+        {"^", std::bit_xor<>()},      {"|", std::bit_or<>()},        {"&&", std::logical_and<>()},
+        {"||", std::logical_or<>()},
+        {"<<", [](std::int64_t x, std::int64_t y) { return x << y; }},
+        {">>", [](std::int64_t x, std::int64_t y) { return x >> y; }}};
     std::string a, b, c;
     std::int64_t x, y, z;
     const int art = Zahl(10);
@@ -308,30 +288,13 @@ struct Zufall {
       text = "(" + a + " ? " + b + " : " + c + ")";
       wert = x ? y : z;
     } else {
-      const std::string op = kBinaer[Zahl(18)];
+      const auto& [op, rechne] = kBinaer[Zahl(18)];
       if (!Baue(tiefe - 1, a, x) || !Baue(tiefe - 1, b, y)) return false;
       text = "(" + a + " " + op + " " + b + ")";
       if ((op == "/" || op == "%") && y == 0) return false;
       if ((op == "<<" || op == ">>") && (y < 0 || y > 30)) return false;
       if (op == "<<" && (x < 0 || (x << y) > INT32_MAX)) return false;
-      if (op == "+") wert = x + y;
-      else if (op == "-") wert = x - y;
-      else if (op == "*") wert = x * y;
-      else if (op == "/") wert = x / y;
-      else if (op == "%") wert = x % y;
-      else if (op == "<<") wert = x << y;
-      else if (op == ">>") wert = x >> y;
-      else if (op == "<") wert = x < y;
-      else if (op == "<=") wert = x <= y;
-      else if (op == ">") wert = x > y;
-      else if (op == ">=") wert = x >= y;
-      else if (op == "==") wert = x == y;
-      else if (op == "!=") wert = x != y;
-      else if (op == "&") wert = x & y;
-      else if (op == "^") wert = x ^ y;
-      else if (op == "|") wert = x | y;
-      else if (op == "&&") wert = x && y;
-      else wert = x || y;
+      wert = rechne(x, y);
     }
     return wert >= INT32_MIN && wert <= INT32_MAX;
   }
