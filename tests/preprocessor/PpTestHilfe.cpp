@@ -1,45 +1,31 @@
 #include "PpTestHilfe.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <regex>
 
-#include <gtest/gtest.h>
-
 namespace PpTest {
 
 namespace {
-Lauf* aktuell = nullptr;  // the opener has no user pointer
-}
 
-struct Lauf::Offen {
-  Lauf* lauf;
+// The run in progress: the opener has no user pointer.
+const Fall* fall = nullptr;
+Ergebnis* ergebnis = nullptr;
+std::size_t gelesen = 0;
+
+struct Offen {
+  Ergebnis* ergebnis;
   std::string inhalt;
   std::size_t pos = 0;
 };
 
-Lauf::Lauf() { aktuell = this; }
-Lauf::~Lauf() {
-  if (aktuell == this) aktuell = nullptr;
-}
-
-Lauf& Lauf::Datei(const std::string& name, const std::string& inhalt) {
-  dateien_[name] = inhalt;
-  return *this;
-}
-
-Lauf& Lauf::Tag(PreProcessTag tag) {
-  tags_.push_back(tag);
-  return *this;
-}
-
-FILE* Lauf::Oeffne(const char* name, const char* modus) {
-  Lauf* l = aktuell;
-  l->gefragt.emplace_back(name);
-  if (std::strcmp(modus, "r") != 0) return nullptr;
-  auto it = l->dateien_.find(name);
-  if (it == l->dateien_.end()) return nullptr;
-  auto* o = new Offen{l, it->second};
+FILE* Oeffne(const char* name, const char* modus) {
+  ergebnis->gefragt.emplace_back(name);
+  auto it = fall->dateien.find(name);
+  if (std::strcmp(modus, "r") != 0 || it == fall->dateien.end()) return nullptr;
+  auto* o = new Offen{ergebnis, it->second};
   cookie_io_functions_t funktionen{};
   funktionen.read = [](void* c, char* puffer, std::size_t n) -> ssize_t {
     auto* o = static_cast<Offen*>(c);
@@ -50,54 +36,51 @@ FILE* Lauf::Oeffne(const char* name, const char* modus) {
   };
   funktionen.close = [](void* c) -> int {
     auto* o = static_cast<Offen*>(c);
-    ++o->lauf->geschlossen;
+    ++o->ergebnis->geschlossen;
     delete o;
     return 0;
   };
   FILE* f = fopencookie(o, "r", funktionen);
-  if (f != nullptr) ++l->geoeffnet;
+  if (f != nullptr) ++ergebnis->geoeffnet;
   return f;
 }
 
-char* Lauf::Eingabe(char* puffer, int groesse, void* benutzer) {
-  auto* l = static_cast<Lauf*>(benutzer);
-  if (l->pos_ >= l->eingabe_.size()) return nullptr;
-  std::size_t k = std::min<std::size_t>(static_cast<std::size_t>(groesse - 1), l->eingabe_.size() - l->pos_);
-  std::memcpy(puffer, l->eingabe_.data() + l->pos_, k);
+char* Eingabe(char* puffer, int groesse, void* benutzer) {
+  EXPECT_EQ(benutzer, ergebnis);
+  const std::string& text = fall->eingabe;
+  if (gelesen >= text.size()) return nullptr;
+  std::size_t k = std::min<std::size_t>(static_cast<std::size_t>(groesse - 1), text.size() - gelesen);
+  std::memcpy(puffer, text.data() + gelesen, k);
   puffer[k] = 0;
-  l->pos_ += k;
+  gelesen += k;
   return puffer;
 }
 
-void Lauf::Ausgabe(int c, void* benutzer) {
-  static_cast<Lauf*>(benutzer)->ergebnis_.ausgabe += static_cast<char>(c);
-}
+void Ausgabe(int c, void* benutzer) { static_cast<Ergebnis*>(benutzer)->ausgabe += static_cast<char>(c); }
 
-void Lauf::Meldung(void* benutzer, const char* format, va_list argumente) {
+void Meldung(void* benutzer, const char* format, va_list argumente) {
   char text[4096];
   std::vsnprintf(text, sizeof text, format, argumente);
-  static_cast<Lauf*>(benutzer)->ergebnis_.meldungen += text;
+  static_cast<Ergebnis*>(benutzer)->meldungen += text;
 }
 
-Ergebnis Lauf::Start(const std::string& eingabe) {
-  aktuell = this;
-  eingabe_ = eingabe;
-  pos_ = 0;
-  ergebnis_ = Ergebnis{};
+}  // namespace
+
+Ergebnis Starte(const Fall& f) {
+  Ergebnis e;
+  fall = &f;
+  ergebnis = &e;
+  gelesen = 0;
   std::vector<PreProcessTag> alle = {
-      PpTagText(PPTAG_INPUT_NAME, "main"),        PpTagFunktion(PPTAG_INPUT, &Lauf::Eingabe),
-      PpTagFunktion(PPTAG_OUTPUT, &Lauf::Ausgabe), PpTagFunktion(PPTAG_ERROR, &Lauf::Meldung),
-      PpTagZeiger(PPTAG_USERDATA, this),           PpTagWert(PPTAG_LINE_MARKERS, 0),
-      PpTagWert(PPTAG_SHOW_BANNER, 0),             PpTagFunktion(PPTAG_FILE_OPEN, &Lauf::Oeffne)};
-  alle.insert(alle.end(), tags_.begin(), tags_.end());
+      PpTagText(PPTAG_INPUT_NAME, "main"),   PpTagFunktion(PPTAG_INPUT, &Eingabe),
+      PpTagFunktion(PPTAG_OUTPUT, &Ausgabe), PpTagFunktion(PPTAG_ERROR, &Meldung),
+      PpTagZeiger(PPTAG_USERDATA, &e),       PpTagWert(PPTAG_LINE_MARKERS, 0),
+      PpTagWert(PPTAG_SHOW_BANNER, 0),       PpTagFunktion(PPTAG_FILE_OPEN, &Oeffne)};
+  alle.insert(alle.end(), f.tags.begin(), f.tags.end());
   alle.push_back({PPTAG_END, 0});
   PreProcessState zustand;
-  ergebnis_.rueckgabe = PreProcess(alle.data(), &zustand);
-  return ergebnis_;
-}
-
-std::string Kopf(const std::string& datei, int zeile, const std::string& schwere) {
-  return "cpp: \"" + datei + "\", line " + std::to_string(zeile) + ": " + schwere + ": ";
+  e.rueckgabe = PreProcess(alle.data(), &zustand);
+  return e;
 }
 
 std::string Kurz(const std::string& meldungen) {
@@ -105,17 +88,16 @@ std::string Kurz(const std::string& meldungen) {
   return std::regex_replace(meldungen, kKopf, "$1:$2: ");
 }
 
-void Pruefe(const Fall& fall) {
+std::vector<std::string> Pruefe(const Fall& fall) {
   SCOPED_TRACE(fall.eingabe.substr(0, 200));
-  Lauf lauf;
-  for (const auto& tag : fall.tags) lauf.Tag(tag);
-  for (const auto& [name, inhalt] : fall.dateien) lauf.Datei(name, inhalt);
-  const Ergebnis e = lauf.Start(fall.eingabe);
+  const Ergebnis e = Starte(fall);
   EXPECT_EQ(e.ausgabe, fall.ausgabe);
   const std::string meldungen = Kurz(e.meldungen);
   EXPECT_EQ(meldungen, fall.meldungen);
   const bool fehler = std::regex_search(meldungen, std::regex(": (Error|Fatal): "));
   EXPECT_EQ(e.rueckgabe, fehler ? 1 : 0);
+  EXPECT_EQ(e.geschlossen, e.geoeffnet);
+  return e.gefragt;
 }
 
 }  // namespace PpTest

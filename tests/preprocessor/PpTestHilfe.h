@@ -10,60 +10,34 @@
 
 namespace PpTest {
 
-struct Ergebnis {
-  int rueckgabe = -1;
-  std::string ausgabe;
-  std::string meldungen;
-};
-
-class Lauf {
- public:
-  Lauf();
-  ~Lauf();
-
-  // An include file the opener can find under exactly this name.
-  Lauf& Datei(const std::string& name, const std::string& inhalt);
-  // Appended to the default tags (name "main", callbacks, no line markers, no banner);
-  // later tags win.
-  Lauf& Tag(PreProcessTag tag);
-  Lauf& Markierungen() { return Tag(PpTagWert(PPTAG_LINE_MARKERS, 1)); }
-
-  Ergebnis Start(const std::string& eingabe);
-
-  // Names the opener was asked for, in order; files opened and closed.
-  std::vector<std::string> gefragt;
-  int geoeffnet = 0;
-  int geschlossen = 0;
-
- private:
-  struct Offen;
-  static FILE* Oeffne(const char* name, const char* modus);
-  static char* Eingabe(char* puffer, int groesse, void* benutzer);
-  static void Ausgabe(int c, void* benutzer);
-  static void Meldung(void* benutzer, const char* format, va_list argumente);
-
-  std::map<std::string, std::string> dateien_;
-  std::vector<PreProcessTag> tags_;
-  std::string eingabe_;
-  std::size_t pos_ = 0;
-  Ergebnis ergebnis_;
-};
-
-// The message header as the preprocessor forms it.
-std::string Kopf(const std::string& datei, int zeile, const std::string& schwere);
-
-// Messages with each header shortened to "file:line: Severity: ", as the tables write them.
-std::string Kurz(const std::string& meldungen);
-
-// One run for a table: input, tags and include files, and what must come out. The result
-// code is checked against the messages: 1 exactly when one is an error or fatal.
+// A run: the input, tags appended to the default ones (name "main", callbacks, no line
+// markers, no banner; later tags win) and include files the opener finds under exactly
+// these names. For a table also what must come out, messages in the form of Kurz.
 struct Fall {
   std::string eingabe;
-  std::string ausgabe;
+  std::string ausgabe = "";
   std::string meldungen = "";
   std::vector<PreProcessTag> tags = {};
   std::map<std::string, std::string> dateien = {};
 };
-void Pruefe(const Fall& fall);
+
+struct Ergebnis {
+  int rueckgabe = -1;
+  std::string ausgabe;
+  std::string meldungen;
+  std::vector<std::string> gefragt;  // names the opener was asked for, in order
+  int geoeffnet = 0;
+  int geschlossen = 0;
+};
+
+Ergebnis Starte(const Fall& fall);
+
+// Messages with each header shortened to "file:line: Severity: ".
+std::string Kurz(const std::string& meldungen);
+
+// Runs a table's case and compares output and messages; the result code must be 1
+// exactly when a message is an error or fatal, and every file opened must be closed.
+// Returns the names the opener was asked for.
+std::vector<std::string> Pruefe(const Fall& fall);
 
 }  // namespace PpTest

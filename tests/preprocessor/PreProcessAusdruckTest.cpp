@@ -32,81 +32,62 @@ std::string Kette(int n) {  // 1 ? 1 ? ... 1 : 0 : 0
 
 }  // namespace
 
-TEST(PreProcessAusdruck, Werte) {
+TEST(PreProcessAusdruck, Gilt) {
+  // 32-bit values: the shift count wraps at 32; overflow, INT_MIN / -1 and INT_MIN % -1
+  // wrap instead of trapping. No warning for a division by zero that is not evaluated.
+  for (const char* a :
+       {"1 << 33 == 2", "0x7fffffff + 1 < 0", "-2147483647 - 1 == 1 << 31",
+        "(-2147483647 - 1) / -1 == -2147483647 - 1", "(-2147483647 - 1) % -1 == 0",
+        "-(-2147483647 - 1) == -2147483647 - 1", "65536 * 65536 == 0", "(1 << 31) >> 31 == -1",
+        "-1 << 1 == -2", "0xFFFFFFFF == -1", "4294967297 == 1", "!(0 && 1 / 0)", "1 || 1 % 0",
+        "!(0 && (1 / 0 || 1 % 0))", "0 ? 1 / 0 : 2", "1 ? 2 : 1 / 0", "(0 && 1 / 0) || 3 / 1 == 3",
+        "0X1f == 31", "10U == 10", "10UL == 10", "'\\377' == -1", "'\\x41' == 65", "'\\'' == 39",
+        "'\\\\' == 92", "'\\0' == 0", "defined FOO", "defined(FOO)", "defined ( FOO )", "!defined(BAR)",
+        "defined quelmcpp && defined __LINE__", "sizeof(long) == 4", "sizeof(char *) == 8",
+        "sizeof(unsigned short) == 2", "sizeof(double) == 8", "sizeof(int) == 4", "sizeof(long int) == 4",
+        "sizeof(signed char) == 1", "sizeof(unsigned) == 4", "sizeof(float*) == 8", "!UNDEFINED_NAME"})
+    PruefeWerte({{a, "1"}});
   const std::string div0 = "main:2: Warning: divide by zero in #if, zero result assumed\n";
-  PruefeWerte({
-      {"1 << 33 == 2", "1"},  // the shift count wraps at 32
-      {"UNDEFINED_NAME", "0"},
-      // 32-bit values; overflow, INT_MIN / -1 and INT_MIN % -1 wrap instead of trapping.
-      {"0x7fffffff + 1 < 0", "1"},
-      {"-2147483647 - 1 == 1 << 31", "1"},
-      {"(-2147483647 - 1) / -1 == -2147483647 - 1", "1"},
-      {"(-2147483647 - 1) % -1 == 0", "1"},
-      {"-(-2147483647 - 1) == -2147483647 - 1", "1"},
-      {"65536 * 65536 == 0", "1"},
-      {"(1 << 31) >> 31 == -1", "1"},
-      {"-1 << 1 == -2", "1"},
-      {"0xFFFFFFFF == -1", "1"},
-      {"4294967297 == 1", "1"},
-      {"1 / 0", "0", div0},
-      {"1 % 0 == 0", "1", "main:2: Warning: mod by zero in #if, zero result assumed\n"},
-      {"1 ? 1 / 0 : 2", "0", div0},
-      // No warning for a side that is not evaluated.
-      {"0 && 1 / 0", "0"},
-      {"1 || 1 % 0", "1"},
-      {"0 && (1 / 0 || 1 % 0)", "0"},
-      {"0 ? 1 / 0 : 2", "1"},
-      {"1 ? 2 : 1 / 0", "1"},
-      {"(0 && 1 / 0) || 3 / 1 == 3", "1"},
-      {"0X1f == 31 && 10U == 10 && 10UL == 10", "1"},
-      {"'\\377' == -1 && '\\x41' == 65 && '\\'' == 39 && '\\\\' == 92 && '\\0' == 0", "1"},
-      {"09 == 9", "1", "main:2: Warning: Illegal digit in octal number\n"},
-      {"'ab' == 24930", "1", "main:2: Warning: multi-byte constant 'a' isn't portable\n"},
-      {"defined FOO && defined(FOO) && defined ( FOO ) && !defined(BAR)", "1"},
-      {"defined quelmcpp && defined __LINE__", "1"},
-      {"sizeof(long) == 4 && sizeof(char *) == 8 && sizeof(unsigned short) == 2", "1"},
-      {"sizeof(double) == 8 && sizeof(int) == 4 && sizeof(long int) == 4", "1"},
-      {"sizeof(signed char) == 1 && sizeof(unsigned) == 4 && sizeof(float*) == 8", "1"},
-      // 127 open parentheses fit on the operator stack; each pending "?" keeps its
-      // condition on the value stack of 127 entries and the first ":" adds two more.
-      {std::string(127, '(') + "1" + std::string(127, ')'), "1"},
-      {Kette(125), "1"},
-  });
+  PruefeWerte({// 127 open parentheses fit on the operator stack; each pending "?" keeps its
+               // condition on the value stack of 127 entries and the first ":" adds two more.
+               {std::string(127, '(') + "1" + std::string(127, ')'), "1"},
+               {Kette(125), "1"},
+               {"1 / 0", "0", div0},
+               {"1 ? 1 / 0 : 2", "0", div0},
+               {"1 % 0 == 0", "1", "main:2: Warning: mod by zero in #if, zero result assumed\n"},
+               {"09 == 9", "1", "main:2: Warning: Illegal digit in octal number\n"},
+               {"'ab' == 24930", "1", "main:2: Warning: multi-byte constant 'a' isn't portable\n"}});
 }
 
 TEST(PreProcessAusdruck, Fehler) {
   struct {
-    std::string ausdruck, meldung;
+    std::string meldung;
+    std::vector<std::string> ausdruecke;
   } const faelle[] = {
-      {"defined", "Bad #if ... defined() syntax"},
-      {"defined(FOO", "Bad #if ... defined() syntax"},
-      {"defined 3", "Bad #if ... defined() syntax"},
-      {"sizeof(short long)", "#if ... sizeof: illegal type combination"},
-      {"sizeof(char double)", "#if ... sizeof: illegal type combination"},
-      {"sizeof(foo)", "#if sizeof, unknown type \"foo\""},
-      {"sizeof()", "#if sizeof() error, no type specified"},
-      {"sizeof int", "#if ... sizeof() syntax error"},
-      {"sizeof(int", "#if ... sizeof() syntax error"},
-      {"1 2", "misplaced constant in #if"},
-      {"* 2", "Operator * in incorrect context"},
-      {"1 (2)", "Operator ( in incorrect context"},
-      {"(1", "unbalanced paren's, op is \"(\""},
-      {"1)", "unbalanced paren's, op is \")\""},
-      {"1 ? 2", "Misplaced '?' or ':', previous operator is ?"},
-      {"1 : 2", "Misplaced '?' or ':', previous operator is :"},
-      {"\"s\"", "Can't use a string in an #if"},
-      {"1 = 1", "= not allowed in #if"},
-      {"1 \\ 2", "Unexpected \\ in #if"},
-      {"1 @ 2", "illegal character '@' in #if"},
-      {"1 \xE2\x82\xAC 2", "illegal character (226 decimal) in #if"},
-      {"1 +", "Illegal #if line"},
-      {"1.5", "Illegal #if line"},
-      {"0x", "Illegal #if line"},
-      {std::string(128, '(') + "1" + std::string(128, ')'), "expression stack overflow at op \"(\""},
-      {Kette(126), "#if value stack overflow"},
+      {"Bad #if ... defined() syntax", {"defined", "defined(FOO", "defined 3"}},
+      {"#if ... sizeof: illegal type combination", {"sizeof(short long)", "sizeof(char double)"}},
+      {"#if sizeof, unknown type \"foo\"", {"sizeof(foo)"}},
+      {"#if sizeof() error, no type specified", {"sizeof()"}},
+      {"#if ... sizeof() syntax error", {"sizeof int", "sizeof(int"}},
+      {"misplaced constant in #if", {"1 2"}},
+      {"Operator * in incorrect context", {"* 2"}},
+      {"Operator ( in incorrect context", {"1 (2)"}},
+      {"unbalanced paren's, op is \"(\"", {"(1"}},
+      {"unbalanced paren's, op is \")\"", {"1)"}},
+      {"Misplaced '?' or ':', previous operator is ?", {"1 ? 2"}},
+      {"Misplaced '?' or ':', previous operator is :", {"1 : 2"}},
+      {"Can't use a string in an #if", {"\"s\""}},
+      {"= not allowed in #if", {"1 = 1"}},
+      {"Unexpected \\ in #if", {"1 \\ 2"}},
+      {"illegal character '@' in #if", {"1 @ 2"}},
+      {"illegal character (226 decimal) in #if", {"1 \xE2\x82\xAC 2"}},
+      {"Illegal #if line", {"1 +", "1.5", "0x"}},
+      {"expression stack overflow at op \"(\"", {std::string(128, '(') + "1" + std::string(128, ')')}},
+      {"#if value stack overflow", {Kette(126)}},
   };
   for (const auto& f : faelle)
-    Pruefe({"#if " + f.ausdruck + "\n1\n#else\n0\n#endif\n", "0\n", "main:1: Error: " + f.meldung + "\n"});
+    for (const std::string& a : f.ausdruecke)
+      Pruefe({"#if " + a + "\n1\n#else\n0\n#endif\n", "0\n", "main:1: Error: " + f.meldung + "\n"});
 }
 
 TEST(PreProcessAusdruck, SizeofTabelleGiltFuerDasProgramm) {

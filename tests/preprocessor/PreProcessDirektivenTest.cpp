@@ -3,7 +3,6 @@
 
 #include "PpTestHilfe.h"
 
-using PpTest::Kopf;
 using PpTest::Kurz;
 using PpTest::Pruefe;
 
@@ -50,51 +49,41 @@ TEST(PreProcessDirektiven, Bedingungen) {
 }
 
 TEST(PreProcessDirektiven, IncludeUndMeldungsKette) {
-  PpTest::Lauf lauf;
-  lauf.Datei("a.h", "#define FROM_A 1\nin_a FROM_A\n#include \"b.h\"\nafter_b\n")
-      .Datei("b.h", "#error deep\nin_b __FILE__ __LINE__\n");
-  auto e = lauf.Start("first\n#include \"a.h\"\nlast __FILE__ __LINE__\n");
-  EXPECT_EQ(e.ausgabe, "first\nin_a 1\nin_b \"b.h\" 2\nafter_b\nlast \"main\" 3\n");
-  EXPECT_EQ(e.meldungen, Kopf("b.h", 1, "Error") + "#error directive encountered\n" +
-                             " from file a.h, line 3,\n from file main, line 2.\n");
-  EXPECT_EQ(e.rueckgabe, 1);
-  EXPECT_EQ(lauf.geoeffnet, 2);
-  EXPECT_EQ(lauf.geschlossen, 2);
+  Pruefe({"first\n#include \"a.h\"\nlast __FILE__ __LINE__\n",
+          "first\nin_a 1\nin_b \"b.h\" 2\nafter_b\nlast \"main\" 3\n",
+          "b.h:1: Error: #error directive encountered\n from file a.h, line 3,\n from file main, line 2.\n",
+          {},
+          {{"a.h", "#define FROM_A 1\nin_a FROM_A\n#include \"b.h\"\nafter_b\n"},
+           {"b.h", "#error deep\nin_b __FILE__ __LINE__\n"}}});
 }
 
 TEST(PreProcessDirektiven, IncludeSuche) {
-  PpTest::Lauf lauf;
-  lauf.Tag(PpTagText(PPTAG_INPUT_NAME, "shaders/main.fx"))
-      .Tag(PpTagText(PPTAG_INCLUDE_DIR, "inc1"))
-      .Tag(PpTagText(PPTAG_INCLUDE_DIR, "inc2/"))
-      .Datei("shaders/lokal.h", "lokal\n")
-      .Datei("inc2/x.h", "x_aus_inc2\n");
-  auto e = lauf.Start("#include \"lokal.h\"\n#include <x.h>\n#include \"fehlt.h\"\n#include </abs/y.h>\n");
-  EXPECT_EQ(e.ausgabe, "lokal\nx_aus_inc2\n");
-  EXPECT_EQ(lauf.gefragt, (std::vector<std::string>{"shaders/lokal.h", "inc1/x.h", "inc2/x.h",
-                                                    "shaders/fehlt.h", "inc1/fehlt.h",
-                                                    "inc2/fehlt.h", "/abs/y.h"}));
-  EXPECT_EQ(Kurz(e.meldungen), "shaders/main.fx:3: Warning: Cannot open include file \"fehlt.h\"\n"
-                               "shaders/main.fx:4: Warning: Cannot open include file \"/abs/y.h\"\n");
-
+  const std::vector<PreProcessTag> verzeichnisse = {PpTagText(PPTAG_INPUT_NAME, "shaders/main.fx"),
+                                                    PpTagText(PPTAG_INCLUDE_DIR, "inc1"),
+                                                    PpTagText(PPTAG_INCLUDE_DIR, "inc2/")};
+  EXPECT_EQ(Pruefe({"#include \"lokal.h\"\n#include <x.h>\n#include \"fehlt.h\"\n#include </abs/y.h>\n",
+                    "lokal\nx_aus_inc2\n",
+                    "shaders/main.fx:3: Warning: Cannot open include file \"fehlt.h\"\n"
+                    "shaders/main.fx:4: Warning: Cannot open include file \"/abs/y.h\"\n",
+                    verzeichnisse,
+                    {{"shaders/lokal.h", "lokal\n"}, {"inc2/x.h", "x_aus_inc2\n"}}}),
+            (std::vector<std::string>{"shaders/lokal.h", "inc1/x.h", "inc2/x.h", "shaders/fehlt.h",
+                                      "inc1/fehlt.h", "inc2/fehlt.h", "/abs/y.h"}));
   // Without the local search a quoted name goes to the include directories only; the
   // missing-file warning can be switched off.
-  PpTest::Lauf ohne;
-  ohne.Tag(PpTagWert(PPTAG_LOCAL_INCLUDE_FIRST, 0))
-      .Tag(PpTagWert(PPTAG_WARN_MISSING_INCLUDE, 0))
-      .Tag(PpTagText(PPTAG_INCLUDE_DIR, "d"));
-  EXPECT_EQ(ohne.Start("#include \"q.h\"\n").meldungen, "");
-  EXPECT_EQ(ohne.gefragt, std::vector<std::string>{"d/q.h"});
+  EXPECT_EQ(Pruefe({"#include \"q.h\"\n", "", "",
+                    {PpTagWert(PPTAG_LOCAL_INCLUDE_FIRST, 0), PpTagWert(PPTAG_WARN_MISSING_INCLUDE, 0),
+                     PpTagText(PPTAG_INCLUDE_DIR, "d")}}),
+            std::vector<std::string>{"d/q.h"});
 
   // Directory, "/" and name: 511 characters are tried, 512 end the run.
   const std::string verzeichnis(500, 'd');
-  PpTest::Lauf passt;
-  passt.Tag(PpTagText(PPTAG_INCLUDE_DIR, verzeichnis.c_str()));
-  EXPECT_EQ(Kurz(passt.Start("#include <abcdefghij>\n").meldungen),
-            "main:1: Warning: Cannot open include file \"abcdefghij\"\n");
-  EXPECT_EQ(passt.gefragt, std::vector<std::string>{verzeichnis + "/abcdefghij"});
-  Pruefe({"#include <abcdefghijk>\nafter\n", "", "main:1: Fatal: Filename work buffer overflow\n",
-          {PpTagText(PPTAG_INCLUDE_DIR, verzeichnis.c_str())}});
+  const PreProcessTag tag = PpTagText(PPTAG_INCLUDE_DIR, verzeichnis.c_str());
+  EXPECT_EQ(Pruefe({"#include <abcdefghij>\n", "",
+                    "main:1: Warning: Cannot open include file \"abcdefghij\"\n", {tag}}),
+            std::vector<std::string>{verzeichnis + "/abcdefghij"});
+  EXPECT_TRUE(Pruefe({"#include <abcdefghijk>\nafter\n", "", "main:1: Fatal: Filename work buffer overflow\n",
+                      {tag}}).empty());
 }
 
 TEST(PreProcessDirektiven, IncludeFormen) {
@@ -119,35 +108,24 @@ TEST(PreProcessDirektiven, IncludeFormen) {
 }
 
 TEST(PreProcessDirektiven, IncludeTiefe) {
-  auto kette = [](PpTest::Lauf& lauf, int n) {
-    for (int i = 1; i < n; ++i)
-      lauf.Datei("c" + std::to_string(i) + ".h", "#include \"c" + std::to_string(i + 1) + ".h\"\n");
-    lauf.Datei("c" + std::to_string(n) + ".h", "end\n");
-  };
-  PpTest::Lauf gut;
-  kette(gut, 200);
-  auto g = gut.Start("#include \"c1.h\"\n");
-  EXPECT_EQ(g.ausgabe, "end\n");
-  EXPECT_EQ(g.meldungen, "");
-
-  PpTest::Lauf zuTief;
-  kette(zuTief, 201);
-  auto z = zuTief.Start("#include \"c1.h\"\nnot reached\n");
-  EXPECT_EQ(z.ausgabe, "");
-  EXPECT_EQ(z.meldungen.substr(0, z.meldungen.find('\n') + 1),
-            Kopf("c200.h", 1, "Fatal") + "Too many nested #include statements\n");
-  EXPECT_EQ(z.rueckgabe, 1);
-  // Every file left open by the fatal message is closed.
-  EXPECT_EQ(zuTief.geoeffnet, 200);
-  EXPECT_EQ(zuTief.geschlossen, 200);
-
-  // A file that includes itself stops the same way.
-  PpTest::Lauf selbst;
-  selbst.Datei("r.h", "#include \"r.h\"\n");
-  auto s = selbst.Start("#include \"r.h\"\n");
-  EXPECT_EQ(s.meldungen.substr(0, s.meldungen.find('\n') + 1),
-            Kopf("r.h", 1, "Fatal") + "Too many nested #include statements\n");
-  EXPECT_EQ(selbst.geoeffnet, selbst.geschlossen);
+  std::map<std::string, std::string> kette;
+  for (int i = 1; i < 200; ++i)
+    kette["c" + std::to_string(i) + ".h"] = "#include \"c" + std::to_string(i + 1) + ".h\"\n";
+  kette["c200.h"] = "end\n";
+  Pruefe({"#include \"c1.h\"\n", "end\n", "", {}, kette});
+  // One level more is fatal, as is a file that includes itself; every file left open
+  // by the fatal message is closed.
+  kette["c200.h"] = "#include \"c201.h\"\n";
+  kette["r.h"] = "#include \"r.h\"\n";
+  for (const std::string datei : {"c1.h", "r.h"}) {
+    auto e = PpTest::Starte({"#include \"" + datei + "\"\nnot reached\n", "", "", {}, kette});
+    EXPECT_EQ(e.ausgabe, "");
+    const std::string tiefste = datei == "r.h" ? "r.h" : "c200.h";
+    EXPECT_EQ(Kurz(e.meldungen.substr(0, e.meldungen.find('\n') + 1)),
+              tiefste + ":1: Fatal: Too many nested #include statements\n");
+    EXPECT_EQ(e.geoeffnet, 200);
+    EXPECT_EQ(e.geschlossen, 200);
+  }
 }
 
 TEST(PreProcessDirektiven, LineUndZeilenmarken) {

@@ -44,15 +44,13 @@ std::string GnuCpp(const TempOrdner& v) {
 }
 
 // Ours over the same files, read from memory under the same paths.
-std::string Unser(const TempOrdner& v, const std::map<std::string, std::string>& dateien, std::string* meldungen) {
-  PpTest::Lauf lauf;
+PpTest::Ergebnis Unser(const TempOrdner& v, const std::map<std::string, std::string>& dateien) {
   const std::string ordner = v.pfad().string() + "/";
-  for (const auto& [name, inhalt] : dateien) lauf.Datei(ordner + name, inhalt);
+  PpTest::Fall fall{dateien.at("main.c")};
+  for (const auto& [name, inhalt] : dateien) fall.dateien[ordner + name] = inhalt;
   const std::string haupt = ordner + "main.c", inc = ordner + "inc";
-  lauf.Tag(PpTagText(PPTAG_INPUT_NAME, haupt.c_str())).Tag(PpTagText(PPTAG_INCLUDE_DIR, inc.c_str()));
-  auto e = lauf.Start(dateien.at("main.c"));
-  *meldungen = e.meldungen;
-  return e.ausgabe;
+  fall.tags = {PpTagText(PPTAG_INPUT_NAME, haupt.c_str()), PpTagText(PPTAG_INCLUDE_DIR, inc.c_str())};
+  return PpTest::Starte(fall);
 }
 
 bool CppVorhanden() { return std::system("cpp --version > /dev/null 2>&1") == 0; }
@@ -62,17 +60,16 @@ void Vergleiche(const std::map<std::string, std::string>& dateien) {
   TempOrdner v;
   for (const auto& [name, inhalt] : dateien) SchreibeDatei(v.pfad() / name, inhalt);
   const std::string gnu = GnuCpp(v);
-  std::string meldungen;
-  const std::string unser = Unser(v, dateien, &meldungen);
+  const PpTest::Ergebnis unser = Unser(v, dateien);
   const auto g = Tokens(gnu);
-  const auto u = Tokens(unser);
+  const auto u = Tokens(unser.ausgabe);
   ASSERT_FALSE(g.empty()) << "cpp gave no output";
   std::size_t i = 0;
   while (i < g.size() && i < u.size() && g[i] == u[i]) ++i;
   if (i < g.size() || i < u.size()) {
     ADD_FAILURE() << "token " << i << ": cpp \"" << (i < g.size() ? g[i] : "<end>") << "\", ours \""
                   << (i < u.size() ? u[i] : "<end>") << "\"\n--- cpp ---\n"
-                  << gnu << "--- ours ---\n" << unser << "--- messages ---\n" << meldungen;
+                  << gnu << "--- ours ---\n" << unser.ausgabe << "--- messages ---\n" << unser.meldungen;
   }
 }
 
@@ -249,19 +246,13 @@ struct Zufall {
 
   bool Baue(int tiefe, std::string& text, std::int64_t& wert) {
     if (tiefe == 0 || Zahl(4) == 0) {
-      int v = Zahl(200);
-      switch (Zahl(5)) {
-        case 0: text = "0x" + std::to_string(v / 10) ; wert = std::stoll(text, nullptr, 16); break;
-        case 1: {
-          char t[16];
-          std::snprintf(t, sizeof t, "0%o", v);
-          text = t;
-          wert = v;
-          break;
-        }
-        case 2: text = "'" + std::string(1, static_cast<char>('a' + v % 26)) + "'"; wert = 'a' + v % 26; break;
-        default: text = std::to_string(v); wert = v;
-      }
+      // Hexadecimal, octal, character and decimal constants.
+      static const char* const kForm[] = {"0x%x", "0%o", "'%c'", "%d"};
+      const int form = Zahl(4), v = form == 2 ? 'a' + Zahl(26) : Zahl(200);
+      char t[16];
+      std::snprintf(t, sizeof t, kForm[form], v);
+      text = t;
+      wert = v;
       return true;
     }
     static const char* const kUnaer[] = {"-", "~", "!"};

@@ -37,9 +37,7 @@ TEST(PreProcessMakro, Verbinden) {
   Pruefe({rechts, "xB\n"});
   Pruefe({rechts, "x2\n", "", {expandiert}});
   // Two macros whose right operands expand each other end at the depth limit.
-  PpTest::Lauf kreis;
-  kreis.Tag(expandiert);
-  auto k = kreis.Start("#define X a ## Y\n#define Y b ## X\nX\n");
+  auto k = PpTest::Starte({"#define X a ## Y\n#define Y b ## X\nX\n", "", "", {expandiert}});
   EXPECT_EQ(PpTest::Kurz(k.meldungen.substr(0, k.meldungen.find('\n') + 1)), Rekursion(3, "Y", "X"));
 }
 
@@ -150,9 +148,7 @@ TEST(PreProcessMakro, TabellenDump) {
   // Buckets: A (65+1)%64 = 2, U (85+1)%64 = 22, f (102+1)%64 = 39, N (78+1)%64 = 15.
   Pruefe({text, "x\n#define A 1\n#define N \n#define U \\0303\\0244\n#define f(a,b) a##b #a\n", "", {dump}});
 
-  PpTest::Lauf zweimal;
-  zweimal.Tag(dump).Tag(dump);
-  auto z = zweimal.Start(text);
+  auto z = PpTest::Starte({text, "", "", {dump, dump}});
   EXPECT_NE(z.ausgabe.find("#define quelmcpp 1\n"), std::string::npos);
   EXPECT_NE(z.ausgabe.find("#define __LINE__ \n"), std::string::npos);
   EXPECT_NE(z.ausgabe.find("#define __DATE__ \""), std::string::npos);
@@ -171,7 +167,7 @@ TEST(PreProcessMakro, VieleMakrosDefinierenUndEntfernen) {
     else if (i % 3 == 0) erwartet += "N" + std::to_string(i) + "\n";
     else erwartet += std::to_string(i) + "\n";
   }
-  auto e = PpTest::Lauf().Start(text);
+  auto e = PpTest::Starte({text});
   EXPECT_EQ(e.ausgabe, erwartet);
   // Redefining N7 from 7 to r differs: error 7 for the names that were still defined.
   std::size_t fehler = 0;

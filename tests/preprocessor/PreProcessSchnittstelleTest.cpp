@@ -12,12 +12,10 @@
 using PpTest::Pruefe;
 
 TEST(PreProcessSchnittstelle, VordefinierteNamenBleiben) {
-  PpTest::Lauf lauf;
-  lauf.Tag(PpTagWert(PPTAG_NO_PREDEFINES, 1)).Tag(PpTagWert(PPTAG_NO_BUILTINS, 1));
-  auto e = lauf.Start(
-      "#if defined(quelmcpp) && defined(__LINE__) && defined(__FILE__) && defined(__FUNCTION__) "
-      "&& defined(__FUNC_LINE__) && defined(__DATE__) && defined(__TIME__)\n"
-      "quelmcpp __DATE__ __TIME__\n#endif\n");
+  auto e = PpTest::Starte({"#if defined(quelmcpp) && defined(__LINE__) && defined(__FILE__) && defined(__FUNCTION__) "
+                           "&& defined(__FUNC_LINE__) && defined(__DATE__) && defined(__TIME__)\n"
+                           "quelmcpp __DATE__ __TIME__\n#endif\n",
+                           "", "", {PpTagWert(PPTAG_NO_PREDEFINES, 1), PpTagWert(PPTAG_NO_BUILTINS, 1)}});
   // "Mmm dd yyyy" and "hh:mm:ss", day and hour padded with a blank.
   EXPECT_TRUE(std::regex_match(e.ausgabe, std::regex("1 \"[A-Z][a-z][a-z] [ 1-3][0-9] [0-9]{4}\" "
                                                      "\"[ 0-2][0-9]:[0-5][0-9]:[0-5][0-9]\"\n")))
@@ -43,12 +41,11 @@ TEST(PreProcessSchnittstelle, DefineUndUndefineTags) {
 TEST(PreProcessSchnittstelle, Rueckgabe) {
   // Errors can be ignored, a fatal message cannot: it stops the run and the output is
   // incomplete.
-  PpTest::Lauf ignorieren;
-  ignorieren.Tag(PpTagWert(PPTAG_IGNORE_ERRORS, 1));
-  auto e = ignorieren.Start("#error x\nafter\n");
+  const std::vector<PreProcessTag> ignorieren = {PpTagWert(PPTAG_IGNORE_ERRORS, 1)};
+  auto e = PpTest::Starte({"#error x\nafter\n", "", "", ignorieren});
   EXPECT_EQ(e.rueckgabe, 0);
   EXPECT_EQ(e.ausgabe, "after\n");
-  auto f = ignorieren.Start("before\n#define A " + std::string(600, 'x') + "\nafter\n");
+  auto f = PpTest::Starte({"before\n#define A " + std::string(600, 'x') + "\nafter\n", "", "", ignorieren});
   EXPECT_EQ(f.ausgabe, "before\n");
   EXPECT_EQ(f.rueckgabe, 1);
 }
@@ -75,9 +72,7 @@ TEST(PreProcessSchnittstelle, IncludeVerzeichnisseUndVorIncludes) {
 }
 
 TEST(PreProcessSchnittstelle, BannerAusgabeSchalterUndKlammern) {
-  PpTest::Lauf banner;
-  banner.Tag(PpTagWert(PPTAG_SHOW_BANNER, 1));
-  auto b = banner.Start("");
+  auto b = PpTest::Starte({"", "", "", {PpTagWert(PPTAG_SHOW_BANNER, 1)}});
   EXPECT_EQ(b.meldungen.rfind("quelmcpp C preprocessor, version 1.0 (built ", 0), 0u) << b.meldungen;
 
   Pruefe({"text\n#error x\n", "", "main:2: Error: #error directive encountered\n",
@@ -89,69 +84,47 @@ TEST(PreProcessSchnittstelle, BannerAusgabeSchalterUndKlammern) {
 }
 
 namespace {
-// Keeps fd 0 redirected while alive.
-class StdinAus {
- public:
-  explicit StdinAus(const std::string& text) {
-    int rohr[2];
-    EXPECT_EQ(pipe(rohr), 0);
-    EXPECT_EQ(write(rohr[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    close(rohr[1]);
-    alt_ = dup(0);
-    dup2(rohr[0], 0);
-    close(rohr[0]);
-    clearerr(stdin);
-  }
-  ~StdinAus() {
-    dup2(alt_, 0);
-    close(alt_);
-    clearerr(stdin);
-  }
-
- private:
-  int alt_;
-};
 
 std::string gesammelt;
 void Sammle(int c, void*) { gesammelt += static_cast<char>(c); }
+
+// Runs the tag list with fd 0 reading text.
+int MitStdin(const std::string& text, PreProcessTag* tags) {
+  int rohr[2];
+  EXPECT_EQ(pipe(rohr), 0);
+  EXPECT_EQ(write(rohr[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  close(rohr[1]);
+  const int alt = dup(0);
+  dup2(rohr[0], 0);
+  close(rohr[0]);
+  clearerr(stdin);
+  PreProcessState zustand;
+  const int r = PreProcess(tags, &zustand);
+  dup2(alt, 0);
+  close(alt);
+  clearerr(stdin);
+  return r;
+}
+
 }  // namespace
 
 TEST(PreProcessSchnittstelle, StandardEingabeUndAusgabe) {
-  {
-    StdinAus ein("#define A 42\nA\n");
-    gesammelt.clear();
-    PreProcessTag tags[] = {PpTagFunktion(PPTAG_OUTPUT, &Sammle), PpTagWert(PPTAG_SHOW_BANNER, 0),
-                            PpTagWert(PPTAG_LINE_MARKERS, 0), {PPTAG_END, 0}};
-    PreProcessState zustand;
-    EXPECT_EQ(PreProcess(tags, &zustand), 0);
-    EXPECT_EQ(gesammelt, "42\n");
-  }
-  {
-    // The bare tag list reads standard input and has nowhere to write.
-    StdinAus ein("x\n");
-    PreProcessTag leer[] = {{PPTAG_END, 0}};
-    PreProcessState zustand;
-    EXPECT_EQ(PreProcess(leer, &zustand), 0);
-  }
+  PreProcessTag tags[] = {PpTagFunktion(PPTAG_OUTPUT, &Sammle), PpTagWert(PPTAG_SHOW_BANNER, 0),
+                          PpTagWert(PPTAG_LINE_MARKERS, 0), {PPTAG_END, 0}};
+  EXPECT_EQ(MitStdin("#define A 42\nA\n", tags), 0);
+  EXPECT_EQ(gesammelt, "42\n");
+  // The bare tag list reads standard input and has nowhere to write.
+  PreProcessTag leer[] = {{PPTAG_END, 0}};
+  EXPECT_EQ(MitStdin("x\n", leer), 0);
   // Standard output is flushed, never closed: it stays usable after runs.
   EXPECT_NE(fcntl(STDOUT_FILENO, F_GETFD), -1);
-  EXPECT_NE(std::fputs("", stdout), EOF);
   EXPECT_EQ(std::fflush(stdout), 0);
-  EXPECT_FALSE(std::ferror(stdout));
-  // The next file opened does not take the standard output's descriptor.
-  FILE* f = std::tmpfile();
-  ASSERT_NE(f, nullptr);
-  EXPECT_NE(fileno(f), STDOUT_FILENO);
-  std::fclose(f);
 }
 
 TEST(PreProcessSchnittstelle, EingabeStueckeUnabhaengigVonZeilen) {
   // The input arrives in chunks of 511 bytes; a splice, a CR LF and a comment cut by the
   // chunk boundary read as if uncut.
-  const std::string gespleisst = std::string(510, 'a') + "\\\n" + "b c\n";
-  EXPECT_EQ(PpTest::Lauf().Start(gespleisst).ausgabe, std::string(510, 'a') + "b c\n");
-  const std::string crlf = std::string(510, 'z') + "\r\n" + "w\n";
-  EXPECT_EQ(PpTest::Lauf().Start(crlf).ausgabe, std::string(510, 'z') + "\nw\n");
-  const std::string kommentar = std::string(505, 'x') + " /* " + std::string(20, '*') + " */ y\n";
-  EXPECT_EQ(PpTest::Lauf().Start(kommentar).ausgabe, std::string(505, 'x') + " y\n");
+  Pruefe({std::string(510, 'a') + "\\\nb c\n", std::string(510, 'a') + "b c\n"});
+  Pruefe({std::string(510, 'z') + "\r\nw\n", std::string(510, 'z') + "\nw\n"});
+  Pruefe({std::string(505, 'x') + " /* " + std::string(20, '*') + " */ y\n", std::string(505, 'x') + " y\n"});
 }
