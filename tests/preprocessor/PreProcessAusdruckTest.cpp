@@ -23,10 +23,8 @@ void PruefeWerte(std::initializer_list<Wert> werte) {
 }
 
 std::string Kette(int n) {  // 1 ? 1 ? ... 1 : 0 : 0
-  std::string s;
-  for (int i = 0; i < n; ++i) s += "1 ? ";
-  s += "1";
-  for (int i = 0; i < n; ++i) s += " : 0";
+  std::string s = "1";
+  for (int i = 0; i < n; ++i) s = "1 ? " + s + " : 0";
   return s;
 }
 
@@ -91,19 +89,17 @@ TEST(PreProcessAusdruck, Fehler) {
 }
 
 TEST(PreProcessAusdruck, SizeofTabelleGiltFuerDasProgramm) {
-  const std::string ja = "yes\n";
-  auto mitTabelle = [](const char* text, const std::string& eingabe, const std::string& ausgabe,
-                       const std::string& meldungen = "") {
-    Pruefe({eingabe, ausgabe, meldungen, {PpTagText(PPTAG_SIZEOF_TABLE, text)}});
-  };
-  mitTabelle("1, 2, 2, 4, 4, 8", "#if sizeof(int) == 2 && sizeof(long) == 4\nyes\n#endif\n", ja);
+  auto tabelle = [](const char* text) { return std::vector{PpTagText(PPTAG_SIZEOF_TABLE, text)}; };
+  Pruefe({"#if sizeof(int) == 2 && sizeof(long) == 4\nyes\n#endif\n", "yes\n", "",
+          tabelle("1, 2, 2, 4, 4, 8")});
   // The table stays changed for later runs.
   PruefeWerte({{"sizeof(int) == 2", "1"}});
-  mitTabelle("*4 4 4 4 4 4 4", "#if sizeof(char *) == 4\nyes\n#endif\n", ja);
-  mitTabelle("1 2", "", "", "main:0: Warning: too few values specified to sizeof\n");
-  mitTabelle("1 2 4 4 4 8 16", "", "", "main:0: Warning: too many values specified to sizeof! Not used.\n");
-  mitTabelle("1 2 4 4 4 8", "", "");
-  mitTabelle("*8 8 8 8 8 8 8", "", "");
+  Pruefe({"#if sizeof(char *) == 4\nyes\n#endif\n", "yes\n", "", tabelle("*4 4 4 4 4 4 4")});
+  Pruefe({"", "", "main:0: Warning: too few values specified to sizeof\n", tabelle("1 2")});
+  Pruefe({"", "", "main:0: Warning: too many values specified to sizeof! Not used.\n",
+          tabelle("1 2 4 4 4 8 16")});
+  Pruefe({"", "", "", tabelle("1 2 4 4 4 8")});
+  Pruefe({"", "", "", tabelle("*8 8 8 8 8 8 8")});
   PruefeWerte({{"sizeof(int) == 4 && sizeof(char *) == 8", "1"}});
 }
 

@@ -32,7 +32,8 @@ std::vector<std::string> Tokens(const std::string& s) {
 }
 
 std::string GnuCpp(const TempOrdner& v) {
-  std::string befehl = "cpp -P -undef -I '" + v.pfad().string() + "/inc' '" + v.pfad().string() + "/main.c' 2>/dev/null";
+  const std::string ordner = v.pfad().string();
+  const std::string befehl = "cpp -P -undef -I '" + ordner + "/inc' '" + ordner + "/main.c' 2>/dev/null";
   FILE* rohr = popen(befehl.c_str(), "r");
   if (rohr == nullptr) return {};
   std::string aus;
@@ -53,8 +54,6 @@ PpTest::Ergebnis Unser(const TempOrdner& v, const std::map<std::string, std::str
   return PpTest::Starte(fall);
 }
 
-bool CppVorhanden() { return std::system("cpp --version > /dev/null 2>&1") == 0; }
-
 // Runs both over main.c (and the other files) and compares.
 void Vergleiche(const std::map<std::string, std::string>& dateien) {
   TempOrdner v;
@@ -73,12 +72,66 @@ void Vergleiche(const std::map<std::string, std::string>& dateien) {
   }
 }
 
+// A random #if expression, fully parenthesised, with its value; rejected (false) when
+// any part would leave 32 bits, divide by zero or shift out of range, where the two
+// preprocessors are not meant to agree.
+struct Zufall {
+  std::mt19937 gen{20240611};
+  int Zahl(int n) { return std::uniform_int_distribution<int>(0, n - 1)(gen); }
+
+  bool Baue(int tiefe, std::string& text, std::int64_t& wert) {
+    if (tiefe == 0 || Zahl(4) == 0) {
+      // Hexadecimal, octal, character and decimal constants.
+      static const char* const kForm[] = {"0x%x", "0%o", "'%c'", "%d"};
+      const int form = Zahl(4), v = form == 2 ? 'a' + Zahl(26) : Zahl(200);
+      char t[16];
+      std::snprintf(t, sizeof t, kForm[form], v);
+      text = t;
+      wert = v;
+      return true;
+    }
+    static const char* const kUnaer[] = {"-", "~", "!"};
+    using Op = std::function<std::int64_t(std::int64_t, std::int64_t)>;
+    static const std::pair<std::string, Op> kBinaer[] = {
+        {"+", std::plus<>()},         {"-", std::minus<>()},         {"*", std::multiplies<>()},
+        {"/", std::divides<>()},      {"%", std::modulus<>()},       {"<", std::less<>()},
+        {"<=", std::less_equal<>()},  {">", std::greater<>()},       {">=", std::greater_equal<>()},
+        {"==", std::equal_to<>()},    {"!=", std::not_equal_to<>()}, {"&", std::bit_and<>()},
+        {"^", std::bit_xor<>()},      {"|", std::bit_or<>()},        {"&&", std::logical_and<>()},
+        {"||", std::logical_or<>()},
+        {"<<", [](std::int64_t x, std::int64_t y) { return x << y; }},
+        {">>", [](std::int64_t x, std::int64_t y) { return x >> y; }}};
+    std::string a, b, c;
+    std::int64_t x, y, z;
+    const int art = Zahl(10);
+    if (art == 0) {
+      const char* op = kUnaer[Zahl(3)];
+      if (!Baue(tiefe - 1, a, x)) return false;
+      text = std::string("(") + op + a + ")";
+      wert = op[0] == '-' ? -x : op[0] == '~' ? ~x : !x;
+    } else if (art == 1) {
+      if (!Baue(tiefe - 1, a, x) || !Baue(tiefe - 1, b, y) || !Baue(tiefe - 1, c, z)) return false;
+      text = "(" + a + " ? " + b + " : " + c + ")";
+      wert = x ? y : z;
+    } else {
+      const auto& [op, rechne] = kBinaer[Zahl(18)];
+      if (!Baue(tiefe - 1, a, x) || !Baue(tiefe - 1, b, y)) return false;
+      text = "(" + a + " " + op + " " + b + ")";
+      if ((op == "/" || op == "%") && y == 0) return false;
+      if ((op == "<<" || op == ">>") && (y < 0 || y > 30)) return false;
+      if (op == "<<" && (x < 0 || (x << y) > INT32_MAX)) return false;
+      wert = rechne(x, y);
+    }
+    return wert >= INT32_MIN && wert <= INT32_MAX;
+  }
+};
+
 }  // namespace
 
 class PreProcessGnuVergleich : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!CppVorhanden()) GTEST_SKIP() << "cpp is not installed";
+    if (std::system("cpp --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "cpp is not installed";
   }
 };
 
@@ -235,64 +288,6 @@ TEST_F(PreProcessGnuVergleich, FesteProgramme) {
   for (const auto& dateien : programme) Vergleiche(dateien);
 }
 
-namespace {
-
-// A random #if expression, fully parenthesised, with its value; rejected (false) when
-// any part would leave 32 bits, divide by zero or shift out of range, where the two
-// preprocessors are not meant to agree.
-struct Zufall {
-  std::mt19937 gen{20240611};
-  int Zahl(int n) { return std::uniform_int_distribution<int>(0, n - 1)(gen); }
-
-  bool Baue(int tiefe, std::string& text, std::int64_t& wert) {
-    if (tiefe == 0 || Zahl(4) == 0) {
-      // Hexadecimal, octal, character and decimal constants.
-      static const char* const kForm[] = {"0x%x", "0%o", "'%c'", "%d"};
-      const int form = Zahl(4), v = form == 2 ? 'a' + Zahl(26) : Zahl(200);
-      char t[16];
-      std::snprintf(t, sizeof t, kForm[form], v);
-      text = t;
-      wert = v;
-      return true;
-    }
-    static const char* const kUnaer[] = {"-", "~", "!"};
-    using Op = std::function<std::int64_t(std::int64_t, std::int64_t)>;
-    static const std::pair<std::string, Op> kBinaer[] = {
-        {"+", std::plus<>()},         {"-", std::minus<>()},         {"*", std::multiplies<>()},
-        {"/", std::divides<>()},      {"%", std::modulus<>()},       {"<", std::less<>()},
-        {"<=", std::less_equal<>()},  {">", std::greater<>()},       {">=", std::greater_equal<>()},
-        {"==", std::equal_to<>()},    {"!=", std::not_equal_to<>()}, {"&", std::bit_and<>()},
-        {"^", std::bit_xor<>()},      {"|", std::bit_or<>()},        {"&&", std::logical_and<>()},
-        {"||", std::logical_or<>()},
-        {"<<", [](std::int64_t x, std::int64_t y) { return x << y; }},
-        {">>", [](std::int64_t x, std::int64_t y) { return x >> y; }}};
-    std::string a, b, c;
-    std::int64_t x, y, z;
-    const int art = Zahl(10);
-    if (art == 0) {
-      const char* op = kUnaer[Zahl(3)];
-      if (!Baue(tiefe - 1, a, x)) return false;
-      text = std::string("(") + op + a + ")";
-      wert = op[0] == '-' ? -x : op[0] == '~' ? ~x : !x;
-    } else if (art == 1) {
-      if (!Baue(tiefe - 1, a, x) || !Baue(tiefe - 1, b, y) || !Baue(tiefe - 1, c, z)) return false;
-      text = "(" + a + " ? " + b + " : " + c + ")";
-      wert = x ? y : z;
-    } else {
-      const auto& [op, rechne] = kBinaer[Zahl(18)];
-      if (!Baue(tiefe - 1, a, x) || !Baue(tiefe - 1, b, y)) return false;
-      text = "(" + a + " " + op + " " + b + ")";
-      if ((op == "/" || op == "%") && y == 0) return false;
-      if ((op == "<<" || op == ">>") && (y < 0 || y > 30)) return false;
-      if (op == "<<" && (x < 0 || (x << y) > INT32_MAX)) return false;
-      wert = rechne(x, y);
-    }
-    return wert >= INT32_MIN && wert <= INT32_MAX;
-  }
-};
-
-}  // namespace
-
 TEST_F(PreProcessGnuVergleich, ZufaelligeAusdruecke) {
   // Every bit of every value is read back through a conditional.
   Zufall z;
@@ -333,7 +328,8 @@ TEST_F(PreProcessGnuVergleich, ErzeugtesProgramm) {
     haupt += "int v" + std::to_string(zeile) + " = F" + zahl(320) + "(K" + zahl(320) + ", F" + zahl(320) +
              "(" + zahl(9) + ", K" + zahl(320) + ")) + C" + zahl(320) + "(x, " + zahl(50) + ");\n";
     haupt += "const char* s" + std::to_string(zeile) + " = S" + zahl(320) + "(K" + zahl(320) + " + y);\n";
-    if (zeile % 50 == 0) haupt += "#if K1 && defined(F" + zahl(320) + ")\nint ok" + std::to_string(zeile) + ";\n#endif\n";
+    if (zeile % 50 == 0)
+      haupt += "#if K1 && defined(F" + zahl(320) + ")\nint ok" + std::to_string(zeile) + ";\n#endif\n";
   }
   dateien["main.c"] = haupt;
   Vergleiche(dateien);

@@ -142,19 +142,17 @@ TEST(PreProcessMakro, Arbeitsgrenzen) {
   }
 }
 
-TEST(PreProcessMakro, TabellenDump) {
-  const std::string text = "#define A 1\n#define f(a, b) a ## b # a\n#define U \xC3\xA4\n#define N\nx\n";
+TEST(PreProcessMakro, Tabelle) {
+  const std::string klein = "#define A 1\n#define f(a, b) a ## b # a\n#define U \xC3\xA4\n#define N\nx\n";
   const PreProcessTag dump = PpTagWert(PPTAG_DUMP_DEFINES, 1);
   // Buckets: A (65+1)%64 = 2, U (85+1)%64 = 22, f (102+1)%64 = 39, N (78+1)%64 = 15.
-  Pruefe({text, "x\n#define A 1\n#define N \n#define U \\0303\\0244\n#define f(a,b) a##b #a\n", "", {dump}});
+  Pruefe({klein, "x\n#define A 1\n#define N \n#define U \\0303\\0244\n#define f(a,b) a##b #a\n", "", {dump}});
 
-  auto z = PpTest::Starte({text, "", "", {dump, dump}});
+  auto z = PpTest::Starte({klein, "", "", {dump, dump}});
   EXPECT_NE(z.ausgabe.find("#define quelmcpp 1\n"), std::string::npos);
   EXPECT_NE(z.ausgabe.find("#define __LINE__ \n"), std::string::npos);
   EXPECT_NE(z.ausgabe.find("#define __DATE__ \""), std::string::npos);
-}
 
-TEST(PreProcessMakro, VieleMakrosDefinierenUndEntfernen) {
   // Enough names to grow the lookup several times, removals spread through it, and
   // redefinitions: every name must still be found exactly when it is defined.
   std::string text, erwartet;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <regex>
 
 #include "PpTestHilfe.h"
@@ -12,13 +11,12 @@
 using PpTest::Pruefe;
 
 TEST(PreProcessSchnittstelle, VordefinierteNamenBleiben) {
-  auto e = PpTest::Starte({"#if defined(quelmcpp) && defined(__LINE__) && defined(__FILE__) && defined(__FUNCTION__) "
-                           "&& defined(__FUNC_LINE__) && defined(__DATE__) && defined(__TIME__)\n"
-                           "quelmcpp __DATE__ __TIME__\n#endif\n",
+  auto e = PpTest::Starte({"quelmcpp __DATE__ __TIME__ __LINE__ __FILE__ __FUNCTION__ __FUNC_LINE__\n",
                            "", "", {PpTagWert(PPTAG_NO_PREDEFINES, 1), PpTagWert(PPTAG_NO_BUILTINS, 1)}});
   // "Mmm dd yyyy" and "hh:mm:ss", day and hour padded with a blank.
   EXPECT_TRUE(std::regex_match(e.ausgabe, std::regex("1 \"[A-Z][a-z][a-z] [ 1-3][0-9] [0-9]{4}\" "
-                                                     "\"[ 0-2][0-9]:[0-5][0-9]:[0-5][0-9]\"\n")))
+                                                     "\"[ 0-2][0-9]:[0-5][0-9]:[0-5][0-9]\" "
+                                                     "1 \"main\" \"<unknown function>\" 0\n")))
       << e.ausgabe;
 }
 
@@ -38,7 +36,7 @@ TEST(PreProcessSchnittstelle, DefineUndUndefineTags) {
            PpTagText(PPTAG_UNDEFINE, "NIX"), PpTagWert(36, 1), PpTagWert(-1, 1)}});
 }
 
-TEST(PreProcessSchnittstelle, Rueckgabe) {
+TEST(PreProcessSchnittstelle, Schalter) {
   // Errors can be ignored, a fatal message cannot: it stops the run and the output is
   // incomplete.
   const std::vector<PreProcessTag> ignorieren = {PpTagWert(PPTAG_IGNORE_ERRORS, 1)};
@@ -48,6 +46,16 @@ TEST(PreProcessSchnittstelle, Rueckgabe) {
   auto f = PpTest::Starte({"before\n#define A " + std::string(600, 'x') + "\nafter\n", "", "", ignorieren});
   EXPECT_EQ(f.ausgabe, "before\n");
   EXPECT_EQ(f.rueckgabe, 1);
+
+  auto b = PpTest::Starte({"", "", "", {PpTagWert(PPTAG_SHOW_BANNER, 1)}});
+  EXPECT_EQ(b.meldungen.rfind("quelmcpp C preprocessor, version 1.0 (built ", 0), 0u) << b.meldungen;
+
+  Pruefe({"text\n#error x\n", "", "main:2: Error: #error directive encountered\n",
+          {PpTagWert(PPTAG_OUTPUT_ON, 0)}});
+  Pruefe({"( [ { ] ] \"(\"\n)", "( [ { ] ] \"(\"\n)\n",
+          "main:2: Warning: Illegal bracket '[]' balance, depth = -1\n"
+          "main:2: Warning: Illegal brace '{}' balance, depth = 1\n",
+          {PpTagWert(PPTAG_WARN_BALANCE, 1)}});
 }
 
 TEST(PreProcessSchnittstelle, IncludeVerzeichnisseUndVorIncludes) {
@@ -69,18 +77,6 @@ TEST(PreProcessSchnittstelle, IncludeVerzeichnisseUndVorIncludes) {
   Pruefe({"m\n", zwanzig + "m\n", "", vor, {{"p.h", "p\n"}}});
   vor.push_back(PpTagText(PPTAG_PREINCLUDE, "p.h"));
   Pruefe({"m\n", zwanzig + "m\n", "main:0: Fatal: Too many include files\n", vor, {{"p.h", "p\n"}}});
-}
-
-TEST(PreProcessSchnittstelle, BannerAusgabeSchalterUndKlammern) {
-  auto b = PpTest::Starte({"", "", "", {PpTagWert(PPTAG_SHOW_BANNER, 1)}});
-  EXPECT_EQ(b.meldungen.rfind("quelmcpp C preprocessor, version 1.0 (built ", 0), 0u) << b.meldungen;
-
-  Pruefe({"text\n#error x\n", "", "main:2: Error: #error directive encountered\n",
-          {PpTagWert(PPTAG_OUTPUT_ON, 0)}});
-  Pruefe({"( [ { ] ] \"(\"\n)", "( [ { ] ] \"(\"\n)\n",
-          "main:2: Warning: Illegal bracket '[]' balance, depth = -1\n"
-          "main:2: Warning: Illegal brace '{}' balance, depth = 1\n",
-          {PpTagWert(PPTAG_WARN_BALANCE, 1)}});
 }
 
 namespace {
