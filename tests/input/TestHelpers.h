@@ -1,7 +1,6 @@
 #pragma once
-// Test doubles for the input library: a journal that records log lines and platform
-// calls in one order, devices that note their destruction, and a system that stands in
-// for the platform class.
+// Test doubles for the input library: a journal of log lines and platform calls in one
+// order, devices that note their destruction, and a system standing in for the platform.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -14,6 +13,7 @@
 #include "Dreno.h"
 #include "InputSystem.h"
 #include "TestBackend.h"
+#include "WinInput.h"
 
 namespace inputtest {
 
@@ -48,12 +48,7 @@ using TestJoystick = TestDevice<DRENO::Joystick>;
 // frame's first and last step.
 class TestSystem : public DRENO::InputSystem {
  public:
-  using InputSystem::analogueChannels_;
   using InputSystem::devices_;
-  using InputSystem::digitalChannels_;
-  using InputSystem::joystickCount_;
-  using InputSystem::keyboardCount_;
-  using InputSystem::mouseCount_;
 
   void UseClock(std::uint32_t (*clock)()) {
     clock_ = clock;
@@ -81,6 +76,14 @@ class TestSystem : public DRENO::InputSystem {
     return raw;
   }
 };
+
+// The journal's lines that start with `prefix`.
+inline std::vector<std::string> Lines(const std::string& prefix) {
+  std::vector<std::string> lines;
+  for (const auto& line : journal)
+    if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+  return lines;
+}
 
 inline std::string Num(double v) {
   char text[32];
@@ -143,5 +146,34 @@ inline HWND FakeWindow(int n = 0) {
   static char windows[4];
   return reinterpret_cast<HWND>(&windows[n]);
 }
+
+// A test system of the test's own, its log collected from after its creation.
+class OwnSystem : public ::testing::Test {
+ protected:
+  void SetUp() override { journal.clear(); }
+  LogCapture log;
+  TestSystem system;
+};
+
+// The window's system over the fake window, its events recorded.
+class WindowTest : public InputTest {
+ protected:
+  WinInput* Start() {
+    if (!DRENO::Initialize(FakeWindow())) return nullptr;
+    backend.fenster = FakeWindow();
+    system = static_cast<WinInput*>(DRENO::GetInstance());
+    system->SetInputHandler(&handler);
+    journal.clear();
+    return system;
+  }
+  // Started and past the first frame, in which devices report what is held.
+  void StartAndSettle() {
+    ASSERT_NE(Start(), nullptr);
+    system->Update();
+    journal.clear();
+  }
+  WinInput* system = nullptr;
+  Recorder handler;
+};
 
 }  // namespace inputtest

@@ -1,7 +1,6 @@
 // Keyboard translation: every key of the layer's table to its key code, characters in the
 // "us" and "de" layouts with dead keys, and key names.
 #include "TestHelpers.h"
-#include "WinInput.h"
 #include "WinKeyboard.h"
 
 namespace {
@@ -11,36 +10,25 @@ using namespace Plattform::Eingabe;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-class Keys : public InputTest {
+class Keys : public WindowTest {
  protected:
   void SetUp() override {
     InputTest::SetUp();
-    ASSERT_TRUE(DRENO::Initialize(FakeWindow()));
-    backend.fenster = FakeWindow();
-    system = static_cast<WinInput*>(DRENO::GetInstance());
-    system->SetInputHandler(&handler);
-    system->Update();  // past the keyboard's first frame
+    StartAndSettle();
     keyboard = static_cast<WinKeyboard*>(system->GetFirstKeyboard());
-    journal.clear();
   }
   // Presses and releases each key in turn; returns the events of kind `slot`.
   std::vector<std::string> Type(const std::vector<std::pair<unsigned, bool>>& keys,
                                 const std::string& slot = "OnUnicode") {
     journal.clear();
     for (auto [evdev, down] : keys) backend.Taste(evdev, down);
-    std::vector<std::string> seen;
-    for (const auto& line : journal) {
-      if (line.rfind(slot + "(", 0) == 0) seen.push_back(line.substr(slot.size()));
-    }
-    return seen;
+    return Lines(slot);
   }
   std::int32_t CodeOf(unsigned evdev) {
-    const auto seen = Type({{evdev, true}, {evdev, false}}, "OnKey");
-    return seen.empty() ? -1 : std::stoi(seen.front().substr(1));
+    const auto seen = Type({{evdev, true}, {evdev, false}}, "OnKey(");
+    return seen.empty() ? -1 : std::stoi(seen.front().substr(6));
   }
-  WinInput* system = nullptr;
   WinKeyboard* keyboard = nullptr;
-  Recorder handler;
 };
 
 TEST_F(Keys, EveryKeyOfTheTableGetsItsCode) {
@@ -61,7 +49,7 @@ TEST_F(Keys, EveryKeyOfTheTableGetsItsCode) {
 }
 
 TEST_F(Keys, HeldKeysPressOnceAndReadAsDown) {
-  EXPECT_THAT(Type({{30, true}, {30, true}, {30, true}}, "OnKey"), ElementsAre("(30,1)"));
+  EXPECT_THAT(Type({{30, true}, {30, true}, {30, true}}, "OnKey"), ElementsAre("OnKey(30,1)"));
   EXPECT_TRUE(keyboard->IsKeyDown(0x1E));
   EXPECT_TRUE(keyboard->WasKeyPressed(0x1E));
   EXPECT_FALSE(keyboard->IsButtonDown(256));
@@ -80,7 +68,7 @@ class Characters : public Keys, public ::testing::WithParamInterface<Typing> {};
 TEST_P(Characters, ComeFromTheLayout) {
   SetzeBelegung(BelegungNachName(GetParam().layout));
   std::vector<std::string> expected;
-  for (char16_t c : GetParam().characters) expected.push_back("(" + std::to_string(c) + ")");
+  for (char16_t c : GetParam().characters) expected.push_back("OnUnicode(" + std::to_string(c) + ")");
   EXPECT_THAT(Type(GetParam().keys), ElementsAreArray(expected));
 }
 
@@ -89,7 +77,8 @@ constexpr unsigned kShift = 42, kAltGr = 100, kA = 30, kE = 18, kQ = 16, kY = 21
 INSTANTIATE_TEST_SUITE_P(
     Layouts, Characters,
     ::testing::Values(
-        Typing{"us", {{kA, true}, {kA, false}, {kShift, true}, {kA, true}, {kA, false}, {kShift, false}}, u"aA"},
+        Typing{"us", {{kA, true}, {kA, false}, {kShift, true}, {kA, true}, {kA, false}, {kShift, false}},
+               u"aA"},
         Typing{"us", {{kY, true}, {kZ, true}, {53, true}, {53, false}, {98, true}, {28, true}}, u"yz//\r"},
         Typing{"de", {{kY, true}, {kZ, true}, {53, true}, {kShift, true}, {8, true}}, u"zy-/"},
         // The keypad's slash types its own character, not that of the key sharing its code.
@@ -101,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
         Typing{"de", {{kShift, true}, {13, true}, {13, false}, {kShift, false}, {kA, true}}, u"\u00E0"},
         Typing{"de", {{41, true}, {41, false}, {kQ, true}}, u"q"}));
 
-TEST_F(Keys, NamesComeFromTheLayout) {
+TEST_F(Keys, NamesAndTranslationComeFromTheLayout) {
   EXPECT_EQ(keyboard->GetKeyText(0x1E), "A");
   EXPECT_EQ(keyboard->GetKeyText(0x1C), "Return");
   EXPECT_EQ(keyboard->GetKeyText(0x57), "F11");
@@ -109,10 +98,8 @@ TEST_F(Keys, NamesComeFromTheLayout) {
   SetzeBelegung(BelegungNachName("de"));
   EXPECT_EQ(keyboard->GetKeyText(0x27), "\u00D6");
   EXPECT_EQ(keyboard->GetKeyText(0x15), "Z");
-}
 
-TEST_F(Keys, TranslateKeyUsesTheKeyStateAndThePendingDeadKey) {
-  SetzeBelegung(BelegungNachName("de"));
+  // TranslateKey reads the key state and uses up the pending dead key.
   EXPECT_EQ(keyboard->TranslateKey(0x1E), u'a');
   EXPECT_EQ(keyboard->TranslateKey(0x29), 0u);
   EXPECT_EQ(keyboard->TranslateKey(0x12), u'\u00EA');
