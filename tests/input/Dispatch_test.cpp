@@ -1,6 +1,7 @@
 // Event chains with their stop rule, key repeat on a test clock, and the channel update.
 #include <functional>
 #include <set>
+#include <tuple>
 
 #include "TestHelpers.h"
 
@@ -28,7 +29,6 @@ std::uint32_t TestClock() { return gNow; }
 class Dispatch : public ::testing::Test {
  public:
   void SetUp() override {
-    journal.clear();
     system.SetInputHandler(&handler);
     system.UseClock(&TestClock);
     // Every control is held and every axis is off centre, so a channel that is recomputed
@@ -38,16 +38,12 @@ class Dispatch : public ::testing::Test {
     mouse->axes[0] = 10, mouse->axes[1] = 20, mouse->axes[2] = 120;
     joystick->down = {3};
     joystick->axes[1] = 0.5f;
-    Bind(keyboard, 0x1E, false);
-    Bind(mouse, 0, false);
-    Bind(mouse, 0, true);
-    Bind(mouse, 1, true);
-    Bind(mouse, 2, true);
-    Bind(joystick, 3, false);
-    Bind(joystick, 1, true);
+    const std::tuple<DRENO::Device*, std::uint64_t, bool> bound[] = {
+        {keyboard, 0x1E, false}, {mouse, 0, false}, {mouse, 0, true}, {mouse, 1, true},
+        {mouse, 2, true},        {joystick, 3, false}, {joystick, 1, true}};
+    for (auto [device, control, analogue] : bound) Bind(device, control, analogue);
     journal.clear();
   }
-  void TearDown() override { journal.clear(); }
 
   // One channel per control: a digital one for buttons, an analogue one for axes.
   void Bind(DRENO::Device* device, std::uint64_t control, bool analogue) {
@@ -82,55 +78,30 @@ TEST_P(Chains, OfferInOrderAndStopAtTheFirstTaker) {
   EXPECT_THAT(journal, ElementsAreArray(GetParam().expected));
 }
 
+// Sends covered end to end by the window tests are left to them; these are the stop rules.
 const auto kKeyPress = [](Dispatch& d) { d.system.SendKeyEvent(d.keyboard, 0x1E, 'a', true); };
 const auto kMove = [](Dispatch& d) { d.system.SendMouseMove(d.mouse, 10, 20, 1, 2); };
+const auto kVerticalMove = [](Dispatch& d) { d.system.SendMouseMove(d.mouse, 10, 20, 0, 2); };
+const auto kAxis = [](Dispatch& d) { d.system.SendJoystickAxis(d.joystick, 1, 0.5f); };
+const auto kUnbound = [](Dispatch& d) { d.system.SendDigitalEvent(d.keyboard, 0x1F, true); };
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Chains,
     ::testing::Values(
         ChainCase{"KeyPressWithCharacter", kKeyPress, {},
                   {"OnKey(30,1)", "OnUnicode(97)", "OnDigitalEvent(30,1)", "OnDigitalChannel(1)"}},
-        ChainCase{"CharacterTakenStopsThePress", kKeyPress, {"OnUnicode"},
-                  {"OnKey(30,1)", "OnUnicode(97)"}},
+        ChainCase{"CharacterTakenStopsThePress", kKeyPress, {"OnUnicode"}, {"OnKey(30,1)", "OnUnicode(97)"}},
         ChainCase{"KeyTakenSuppressesTheCharacter", kKeyPress, {"OnKey"}, {"OnKey(30,1)"}},
-        ChainCase{"ReleaseOffersNoCharacter",
-                  [](Dispatch& d) { d.system.SendKeyEvent(d.keyboard, 0x1E, 'a', false); },
-                  {"OnUnicode"},
-                  {"OnKey(30,0)", "OnDigitalEvent(30,0)", "OnDigitalChannel(1)"}},
-        ChainCase{"PressWithoutCharacter",
-                  [](Dispatch& d) { d.system.SendKeyEvent(d.keyboard, 0x1E, 0, true); },
-                  {"OnUnicode"},
-                  {"OnKey(30,1)", "OnDigitalEvent(30,1)", "OnDigitalChannel(1)"}},
-        ChainCase{"MoveOffersBothAxesAsPositions", kMove, {},
-                  {"OnMouseMoved(10,20)", "OnAnalogueEvent(0,10)", "OnAnalogueChannel(10)",
-                   "OnAnalogueEvent(1,20)", "OnAnalogueChannel(20)"}},
         ChainCase{"AxesAreOfferedIndependently", kMove, {"OnAnalogueEvent"},
                   {"OnMouseMoved(10,20)", "OnAnalogueEvent(0,10)", "OnAnalogueEvent(1,20)"}},
         ChainCase{"MoveTaken", kMove, {"OnMouseMoved"}, {"OnMouseMoved(10,20)"}},
-        ChainCase{"VerticalMoveOffersOnlyAxisOne",
-                  [](Dispatch& d) { d.system.SendMouseMove(d.mouse, 10, 20, 0, 2); },
-                  {},
+        ChainCase{"VerticalMoveOffersOnlyAxisOne", kVerticalMove, {},
                   {"OnMouseMoved(10,20)", "OnAnalogueEvent(1,20)", "OnAnalogueChannel(20)"}},
-        ChainCase{"MouseButton", [](Dispatch& d) { d.system.SendMouseButton(d.mouse, 0, true); },
-                  {},
-                  {"OnMouseButton(0,1)", "OnDigitalEvent(0,1)", "OnDigitalChannel(1)"}},
-        ChainCase{"Wheel", [](Dispatch& d) { d.system.SendMouseWheel(d.mouse, 120); }, {},
-                  {"OnMouseWheel(120)", "OnAnalogueEvent(2,120)", "OnAnalogueChannel(120)"}},
-        ChainCase{"JoystickButton",
-                  [](Dispatch& d) { d.system.SendJoystickButton(d.joystick, 3, true); },
-                  {},
-                  {"OnJoystickButton(3,1)", "OnDigitalEvent(3,1)", "OnDigitalChannel(1)"}},
-        ChainCase{"JoystickAxis",
-                  [](Dispatch& d) { d.system.SendJoystickAxis(d.joystick, 1, 0.5f); },
-                  {},
+        ChainCase{"JoystickAxis", kAxis, {},
                   {"OnJoystickAxis(1,0.5)", "OnAnalogueEvent(1,0.5)", "OnAnalogueChannel(0.5)"}},
-        ChainCase{"GenericAnalogueTaken",
-                  [](Dispatch& d) { d.system.SendAnalogueEvent(d.joystick, 1, 0.5f); },
-                  {"OnAnalogueEvent"}, {"OnAnalogueEvent(1,0.5)"}},
-        ChainCase{"UnboundControlLeavesTheChannelsAlone",
-                  [](Dispatch& d) { d.system.SendDigitalEvent(d.keyboard, 0x1F, true); },
-                  {},
-                  {"OnDigitalEvent(31,1)"}}),
+        ChainCase{"GenericAnalogueTaken", kAxis, {"OnAnalogueEvent"},
+                  {"OnJoystickAxis(1,0.5)", "OnAnalogueEvent(1,0.5)"}},
+        ChainCase{"UnboundControlLeavesTheChannelsAlone", kUnbound, {}, {"OnDigitalEvent(31,1)"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Dispatch, WithoutHandlerEventsGoStraightToTheChannels) {
@@ -198,9 +169,8 @@ class Repeat : public Dispatch {
     }
     return journal;
   }
-  const std::vector<std::string> pairA = {"OnKey(30,0)", "OnDigitalEvent(30,0)",
-                                          "OnKey(30,1)", "OnUnicode(97)",
-                                          "OnDigitalEvent(30,1)"};
+  const std::vector<std::string> pairA = {"OnKey(30,0)", "OnDigitalEvent(30,0)", "OnKey(30,1)",
+                                          "OnUnicode(97)", "OnDigitalEvent(30,1)"};
 };
 
 TEST_F(Repeat, FirstAfterTheDelayThenEveryInterval) {

@@ -99,35 +99,28 @@ class Recorder : public DRENO::InputHandler {
     journal.push_back(slot + "(" + args + ")");
     return takes.count(slot) != 0;
   }
-  bool OnKey(DRENO::Keyboard*, std::int32_t k, bool d) override {
-    return Note("OnKey", Num(k) + "," + Num(d));
-  }
-  bool OnMouseMoved(DRENO::Mouse*, float x, float y) override {
-    return Note("OnMouseMoved", Num(x) + "," + Num(y));
-  }
-  bool OnMouseButton(DRENO::Mouse*, std::uint64_t b, bool d) override {
-    return Note("OnMouseButton", Num(b) + "," + Num(d));
-  }
-  bool OnMouseWheel(DRENO::Mouse*, float c) override { return Note("OnMouseWheel", Num(c)); }
+  bool Note(const std::string& slot, double a) { return Note(slot, Num(a)); }
+  bool Note(const std::string& slot, double a, double b) { return Note(slot, Num(a) + "," + Num(b)); }
+
+  bool OnKey(DRENO::Keyboard*, std::int32_t k, bool d) override { return Note("OnKey", k, d); }
+  bool OnMouseMoved(DRENO::Mouse*, float x, float y) override { return Note("OnMouseMoved", x, y); }
+  bool OnMouseButton(DRENO::Mouse*, std::uint64_t b, bool d) override { return Note("OnMouseButton", b, d); }
+  bool OnMouseWheel(DRENO::Mouse*, float c) override { return Note("OnMouseWheel", c); }
   bool OnJoystickButton(DRENO::Joystick*, std::uint64_t b, bool d) override {
-    return Note("OnJoystickButton", Num(b) + "," + Num(d));
+    return Note("OnJoystickButton", b, d);
   }
   bool OnJoystickAxis(DRENO::Joystick*, std::uint64_t a, float v) override {
-    return Note("OnJoystickAxis", Num(a) + "," + Num(v));
+    return Note("OnJoystickAxis", a, v);
   }
-  bool OnUnicode(DRENO::Keyboard*, std::uint32_t c) override { return Note("OnUnicode", Num(c)); }
+  bool OnUnicode(DRENO::Keyboard*, std::uint32_t c) override { return Note("OnUnicode", c); }
   bool OnDigitalEvent(DRENO::Device*, std::uint64_t c, bool d) override {
-    return Note("OnDigitalEvent", Num(c) + "," + Num(d));
+    return Note("OnDigitalEvent", c, d);
   }
   bool OnAnalogueEvent(DRENO::Device*, std::uint64_t a, float v) override {
-    return Note("OnAnalogueEvent", Num(a) + "," + Num(v));
+    return Note("OnAnalogueEvent", a, v);
   }
-  void OnDigitalChannel(const DRENO::DigitalChannel& c) override {
-    Note("OnDigitalChannel", Num(c.state));
-  }
-  void OnAnalogueChannel(const DRENO::AnalogueChannel& c) override {
-    Note("OnAnalogueChannel", Num(c.value));
-  }
+  void OnDigitalChannel(const DRENO::DigitalChannel& c) override { Note("OnDigitalChannel", c.state); }
+  void OnAnalogueChannel(const DRENO::AnalogueChannel& c) override { Note("OnAnalogueChannel", c.value); }
 };
 
 // Every test starts and ends without an input system.

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "TestHelpers.h"
-#include "WinInput.h"
 
 namespace {
 std::atomic<long> gAllocations{0};
