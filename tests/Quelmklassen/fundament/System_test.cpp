@@ -101,7 +101,7 @@ TEST(StatischeInitialisierung, AllesIstVorMainGebaut) {
 }
 
 TEST(StatischeInitialisierung, QuitSetztDasEndeflag) {
-  ASSERT_FALSE(gSystem.beenden);
+  gSystem.beenden = false;
   Quelm_KonsolenBefehl::Finde("quit")->ausfuehren("egal");
   EXPECT_TRUE(gSystem.beenden);
 }
