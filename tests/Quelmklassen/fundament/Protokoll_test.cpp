@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <regex>
 #include <thread>
 
@@ -73,31 +74,24 @@ TEST_F(Protokoll, LangeZeilenWerdenAuf1997ZeichenUndNewlineGekuerzt) {
   EXPECT_EQ(sammler.zeilen[1].substr(1994), "yy\n");
 }
 
-TEST_F(Protokoll, ZeilenAndererThreadsErstNachDemLeerenMitIhrerZeit) {
-  ZeilenSammler sammler;
-  std::thread([] { Protokolliere("vom Arbeiter"); }).join();
-  EXPECT_TRUE(sammler.zeilen.empty());
-  EXPECT_EQ(LeseDatei(ordner.pfad() / "tool.log").find("vom Arbeiter"), std::string::npos);
-
-  // The line keeps the time of logging, not of the drain.
-  gProtokoll.startZeit -= Quelm_ZaehlerFrequenz * 5;
-  gProtokoll.LeereProtokollWarteschlange();
-  ASSERT_EQ(sammler.zeilen.size(), 1u);
-  EXPECT_EQ(sammler.zeilen[0].substr(0, 4), "0000");
-  EXPECT_NE(LeseDatei(ordner.pfad() / "tool.log").find("vom Arbeiter"), std::string::npos);
-  // The worker's tag differs from the owner's line prefix only by thread, not by format.
-  EXPECT_TRUE(std::regex_match(sammler.zeilen[0], std::regex("\\d{4}:\\d{6} \\(t[0-9a-f]{4}\\): vom Arbeiter\n")));
-}
-
-TEST_F(Protokoll, LeerenVonFremdemThreadLaesstDieZeilenLiegen) {
+TEST_F(Protokoll, ZeilenAndererThreadsErstBeimLeerenDurchDenBesitzerInReihenfolgeMitIhrerZeit) {
   ZeilenSammler sammler;
   std::thread([] {
-    Protokolliere("eins");
-    gProtokoll.LeereProtokollWarteschlange();
+    for (int i = 0; i < 50; ++i) Protokolliere("%d", i);
+    gProtokoll.LeereProtokollWarteschlange();  // not the owner: the lines stay queued
   }).join();
   EXPECT_TRUE(sammler.zeilen.empty());
+  EXPECT_EQ(LeseDatei(ordner.pfad() / "tool.log").find("): 49\n"), std::string::npos);
+
+  // The lines keep the time of logging, not of the drain.
+  gProtokoll.startZeit -= Quelm_ZaehlerFrequenz * 5;
   gProtokoll.LeereProtokollWarteschlange();
-  EXPECT_EQ(sammler.Texte(), std::vector<std::string>{"eins"});
+  const auto texte = sammler.Texte();
+  ASSERT_EQ(texte.size(), 50u);
+  for (int i = 0; i < 50; ++i) EXPECT_EQ(texte[i], std::to_string(i));
+  EXPECT_NE(LeseDatei(ordner.pfad() / "tool.log").find("): 49\n"), std::string::npos);
+  // Same format as the owner's lines, only the thread differs.
+  EXPECT_TRUE(std::regex_match(sammler.zeilen[0], std::regex("0000:\\d{6} \\(t[0-9a-f]{4}\\): 0\n")));
 }
 
 TEST_F(Protokoll, LeerenEndetTrotzStaendigNeuerZeilen) {
@@ -116,17 +110,6 @@ TEST_F(Protokoll, LeerenEndetTrotzStaendigNeuerZeilen) {
   EXPECT_GE(sammler.zeilen.size(), 100u);
 }
 
-TEST_F(Protokoll, ZeilenEinesThreadsBleibenInReihenfolge) {
-  ZeilenSammler sammler;
-  std::thread([] {
-    for (int i = 0; i < 50; ++i) Protokolliere("%d", i);
-  }).join();
-  gProtokoll.LeereProtokollWarteschlange();
-  auto texte = sammler.Texte();
-  ASSERT_EQ(texte.size(), 50u);
-  for (int i = 0; i < 50; ++i) EXPECT_EQ(texte[i], std::to_string(i));
-}
-
 TEST_F(Protokoll, AusfuehrlichNurMitDebugSchalter) {
   ZeilenSammler sammler;
   ASSERT_TRUE(gProtokoll.Ausfuehrlich());  // "t_debug" defaults to true
@@ -138,25 +121,21 @@ TEST_F(Protokoll, AusfuehrlichNurMitDebugSchalter) {
   EXPECT_EQ(sammler.Texte(), std::vector<std::string>{"mit"});
 }
 
-TEST_F(Protokoll, TLogfileAusStopptDieDateiWaehrendDasLogLaeuft) {
+TEST_F(Protokoll, TLogfileAusStopptDieDateiUndOhneAnzeigeBleibtSie) {
   Quelm_KonsolenVariable* schalter = Quelm_KonsolenVariable::Finde("t_logfile");
   ASSERT_NE(schalter, nullptr);
-  Protokolliere("vorher");
-  schalter->SetzeBool(false);
-  Protokolliere("nachher");
-  schalter->SetzeBool(true);
-  const std::string inhalt = LeseDatei(ordner.pfad() / "tool.log");
-  EXPECT_NE(inhalt.find("vorher"), std::string::npos);
-  EXPECT_EQ(inhalt.find("nachher"), std::string::npos);
-}
-
-TEST_F(Protokoll, NachDemAbhaengenDerAnzeigeNurNochDatei) {
   {
     ZeilenSammler sammler;
-    Protokolliere("mit Anzeige");
+    Protokolliere("vorher");
+    schalter->SetzeBool(false);
+    Protokolliere("abgeschaltet");
+    schalter->SetzeBool(true);
   }
-  Protokolliere("ohne Anzeige");
-  EXPECT_NE(LeseDatei(ordner.pfad() / "tool.log").find("ohne Anzeige"), std::string::npos);
+  Protokolliere("ohne Anzeige");  // the display detached itself
+  const std::string inhalt = LeseDatei(ordner.pfad() / "tool.log");
+  EXPECT_NE(inhalt.find("vorher"), std::string::npos);
+  EXPECT_EQ(inhalt.find("abgeschaltet"), std::string::npos);
+  EXPECT_NE(inhalt.find("ohne Anzeige"), std::string::npos);
 }
 
 TEST_F(Protokoll, MeldeAusnahmeSchreibtGenauEineZeileUndKehrtZurueck) {
@@ -164,6 +143,21 @@ TEST_F(Protokoll, MeldeAusnahmeSchreibtGenauEineZeileUndKehrtZurueck) {
   MeldeAusnahme("kaputt", "Quelm_Test::Tu", "test.cpp", 42);
   EXPECT_EQ(sammler.Texte(),
             std::vector<std::string>{"!Ausnahme \"kaputt\" aufgetreten in Funktion Quelm_Test::Tu (test.cpp:42)."});
+}
+
+// A program that logs from an exit handler and leaves queued lines to the log's final drain.
+TEST(Programmende, DasProtokollSchreibtNochNachDenVariablen) {
+  TempOrdner ordner;
+  const std::string befehl = std::string(AUSGANG_HILFE) + " " + ordner.pfad().string();
+  ASSERT_EQ(std::system(befehl.c_str()), 0);
+  const std::string log = LeseDatei(ordner.pfad() / "tool.log");
+  ASSERT_NE(log.find("Log-Start"), std::string::npos);
+  const auto spaet = log.find("Ende eines spaeteren Globalen");
+  const auto arbeiter = log.find("Zeile aus einem Arbeitsthread");
+  ASSERT_NE(spaet, std::string::npos);
+  // Queued lines are written by the log's own final drain, after "t_logfile" is gone.
+  ASSERT_NE(arbeiter, std::string::npos) << log;
+  EXPECT_LT(spaet, arbeiter);
 }
 
 }  // namespace
