@@ -14,6 +14,8 @@ constexpr std::uint32_t PLTZ = TSegmentLeser::Kennung("PLTZ");
 // Builds segment files big-endian, as the tool chain writes them.
 struct Schreiber {
   std::string b;
+  Schreiber() = default;
+  explicit Schreiber(std::string anfang) : b(std::move(anfang)) {}
   Schreiber& U8(std::uint8_t v) {
     b += static_cast<char>(v);
     return *this;
@@ -58,119 +60,36 @@ class SegmentLeser : public ProtokollTest {
   TSpeicher speicher;
 };
 
-TEST_F(SegmentLeser, SegmentMitLaengeWirdGelesenUndKorrektBeendet) {
-  const std::string inhalt = Rechtecke(512, 256);
-  Lade(Schreiber().Text("xyz").Segment("PLTZ", 0x102, inhalt, true, "Pltz").U32(77).b);
-  speicher.SetzePosition(3);
-  TSegmentLeser leser(speicher);
-  ASSERT_TRUE(leser.Init(PLTZ, 0x102));
-  EXPECT_EQ(leser.version, 0x102u);
-  // The end counts from the length field (offset 8 in the segment): 3 + 8 + L.
-  EXPECT_EQ(leser.ende, 3u + 8 + (8 + inhalt.size() + 4));
-  EXPECT_EQ(leser.Rest(), inhalt.size() + 4);
-  EXPECT_EQ(leser.LeseU32(), 512u);
-  EXPECT_EQ(leser.LeseU32(), 256u);
-  EXPECT_TRUE(leser.Beenden());
-  EXPECT_EQ(speicher.position, leser.ende);
-  EXPECT_EQ(leser.LeseU32(), 77u);
+TEST_F(SegmentLeser, SegmentWirdGelesenUndKorrektBeendet) {
+  for (const bool mitLaenge : {true, false}) {
+    SCOPED_TRACE(mitLaenge);
+    const std::string inhalt = Rechtecke(512, 256);
+    Lade(Schreiber().Text("xyz").Segment("PLTZ", 0x102, inhalt, mitLaenge, "Pltz").U32(77).b);
+    speicher.SetzePosition(3);
+    TSegmentLeser leser(speicher);
+    ASSERT_TRUE(leser.Init(PLTZ, 0x102));
+    EXPECT_EQ(leser.version, 0x102u);
+    // The end counts from the length field (offset 8 in the segment): 3 + 8 + L.
+    EXPECT_EQ(leser.ende, mitLaenge ? 3u + 8 + (8 + inhalt.size() + 4) : TSegmentLeser::kKeinEnde);
+    EXPECT_EQ(leser.Rest(), inhalt.size() + 4 + (mitLaenge ? 0 : 4));
+    EXPECT_EQ(leser.LeseU32(), 512u);
+    EXPECT_EQ(leser.LeseU32(), 256u);
+    EXPECT_TRUE(leser.Beenden());
+    EXPECT_EQ(leser.LeseU32(), 77u);
+  }
   EXPECT_TRUE(Meldungen().empty());
 }
 
-TEST_F(SegmentLeser, SegmentOhneLaengeHatKeinAufgezeichnetesEnde) {
-  Lade(Schreiber().Segment("PLTZ", 0x101, Rechtecke(1, 2), false, "Pltz").b);
-  TSegmentLeser leser(speicher);
-  ASSERT_TRUE(leser.Init(PLTZ, 0x102));
-  EXPECT_EQ(leser.version, 0x101u);
-  EXPECT_EQ(leser.ende, TSegmentLeser::kKeinEnde);
-  EXPECT_EQ(leser.Rest(), 12u);
-  EXPECT_EQ(leser.LeseU32(), 1u);
-  EXPECT_EQ(leser.LeseU32(), 2u);
-  EXPECT_TRUE(leser.Beenden());
-  EXPECT_EQ(speicher.position, speicher.groesse);
-}
-
-TEST_F(SegmentLeser, FalscheEndmarkeSpringtZumAufgezeichnetenEnde) {
-  // "PLTZ" itself is not the marker of "PLTZ"; the owner here also reads too little.
-  Lade(Schreiber()
-           .Segment("PLTZ", 0x102, Rechtecke(1, 2), true, "PLTZ")
-           .Segment("PLTZ", 0x102, Rechtecke(3, 4), true, "Pltz")
-           .b);
-  TSegmentLeser erster(speicher);
-  ASSERT_TRUE(erster.Init(PLTZ, 0x102));
-  EXPECT_EQ(erster.LeseU32(), 1u);
-  EXPECT_FALSE(erster.Beenden());
-  EXPECT_EQ(speicher.position, erster.ende);
-  EXPECT_EQ(Meldungen(), std::vector<std::string>{"!TSegmentLeser - Segment 'PLTZ' nicht korrekt beendet."});
-
-  // Reading too much is repaired the same way, and the next segment reads normally.
-  TSegmentLeser zweiter(speicher);
-  ASSERT_TRUE(zweiter.Init(PLTZ, 0x102));
-  EXPECT_EQ(zweiter.LeseU32(), 3u);
-  EXPECT_EQ(zweiter.LeseU32(), 4u);
-  EXPECT_TRUE(zweiter.Beenden());
-  EXPECT_EQ(speicher.position, speicher.groesse);
-
-  // A second call does nothing.
-  speicher.SetzePosition(0);
-  EXPECT_FALSE(erster.Beenden());
-  EXPECT_EQ(speicher.position, 0u);
-}
-
-TEST_F(SegmentLeser, FalscheEndmarkeOhneLaengeGehtAnsEndeDesInhalts) {
-  Lade(Schreiber().Segment("PLTZ", 0x100, Rechtecke(1, 2), false, "pltz").U32(5).U32(6).b);
-  TSegmentLeser leser(speicher);
-  ASSERT_TRUE(leser.Init(PLTZ, 0x102));
-  leser.Ueberspringe(8);
-  EXPECT_FALSE(leser.Beenden());
-  EXPECT_EQ(speicher.position, speicher.groesse);
-}
-
-TEST_F(SegmentLeser, FalscheKennungMachtDenLeserUngueltig) {
-  Lade(Schreiber().Segment("FX3D", 0x102, Rechtecke(1, 2), true, "Fx3d").b);
-  TSegmentLeser leser(speicher);
-  EXPECT_FALSE(leser.Init(PLTZ, 0x102));
-  EXPECT_FALSE(leser.gueltig);
-  EXPECT_EQ(Meldungen(), (std::vector<std::string>{
-                             "!TSegmentLeser - Startkennung 'PLTZ' nicht gefunden.",
-                             "!Ausnahme \"TSegmentLeser - Startmarkierung 'PLTZ' erwartet.\" aufgetreten in "
-                             "Funktion TSegmentLeser::Init"}));
-  // A foreign length is not trusted: Beenden reads no marker and jumps nowhere.
-  const std::uint64_t position = speicher.position;
-  EXPECT_FALSE(leser.Beenden());
-  EXPECT_EQ(speicher.position, position);
-}
-
-TEST_F(SegmentLeser, ZuHoheVersionWirdGemeldetUndDasSegmentUebersprungen) {
-  Lade(Schreiber()
-           .Segment("PLTZ", 0x103, Rechtecke(1, 2), true, "Pltz")
-           .Segment("PLTZ", 0x102, Rechtecke(3, 4), true, "Pltz")
-           .b);
-  TSegmentLeser neu(speicher);
-  EXPECT_FALSE(neu.Init(PLTZ, 0x102));
-  EXPECT_EQ(neu.version, 0x103u);
-  EXPECT_EQ(Meldungen(), std::vector<std::string>{"!Ausnahme \"TSegmentLeser - Segment 'PLTZ' hat ungültige Version "
-                                                  "259.\" aufgetreten in Funktion TSegmentLeser::Init"});
-  EXPECT_FALSE(neu.Beenden());
-  EXPECT_EQ(speicher.position, neu.ende);
-
-  TSegmentLeser alt(speicher);
-  ASSERT_TRUE(alt.Init(PLTZ, 0x102));
-  EXPECT_EQ(alt.LeseU32(), 3u);
-}
-
-TEST_F(SegmentLeser, ZuHoheVersionOhneLaengeBleibtStehen) {
-  Lade(Schreiber().Segment("PLTZ", 0x103, Rechtecke(1, 2), false, "Pltz").b);
-  TSegmentLeser leser(speicher);
-  EXPECT_FALSE(leser.Init(PLTZ, 0x102));
-  EXPECT_FALSE(leser.Beenden());
-  EXPECT_EQ(speicher.position, 8u);
-}
-
-TEST_F(SegmentLeser, LesenUeberDasEndeGibtNullUndMarkiertDenFehler) {
-  Lade(Schreiber().Segment("PLTZ", 1, "", false, "").U8(0xAB).U8(0xCD).b);
+TEST_F(SegmentLeser, ZahlenSindBigEndianUndLesenUeberDasEndeGibtNull) {
+  Schreiber zahlen = Schreiber().Segment("PLTZ", 1, "", false, "");
+  Lade(zahlen.U8(0x7F).U32(0x3FC00000u).U64(0x0102030405060708ull).Text("xy").b);
   TSegmentLeser leser(speicher);
   ASSERT_TRUE(leser.Init(PLTZ, 1));
-  EXPECT_EQ(leser.LeseU32(), 0u);
+  EXPECT_EQ(leser.LeseU8(), 0x7Fu);
+  EXPECT_EQ(leser.LeseF32(), 1.5f);
+  EXPECT_EQ(leser.LeseU64(), 0x0102030405060708ull);
+  EXPECT_FALSE(leser.fehler);
+  EXPECT_EQ(leser.LeseU32(), 0u);  // two bytes left
   EXPECT_TRUE(leser.fehler);
   EXPECT_EQ(speicher.position, speicher.groesse);
   EXPECT_EQ(leser.LeseU8(), 0u);
@@ -182,47 +101,70 @@ TEST_F(SegmentLeser, LesenUeberDasEndeGibtNullUndMarkiertDenFehler) {
   EXPECT_EQ(speicher.position, speicher.groesse);
 }
 
-TEST_F(SegmentLeser, ZahlenSindBigEndian) {
-  Lade(Schreiber().U8(0x7F).U32(0x3FC00000u).U64(0x0102030405060708ull).b);
-  TSegmentLeser leser(speicher);
-  EXPECT_EQ(leser.LeseU8(), 0x7Fu);
-  EXPECT_EQ(leser.LeseF32(), 1.5f);
-  EXPECT_EQ(leser.LeseU64(), 0x0102030405060708ull);
-  EXPECT_FALSE(leser.fehler);
+std::string Ausnahme(const std::string& text) {
+  return "!Ausnahme \"TSegmentLeser - " + text + "\" aufgetreten in Funktion TSegmentLeser::Init";
 }
 
-TEST_F(SegmentLeser, BeschaedigteKoepfeWerdenAbgewiesen) {
+TEST_F(SegmentLeser, FehlerWerdenGemeldetUndBeendenSpringtNurZuEinemVertrauenswuerdigenEnde) {
+  const std::string folgt = Schreiber().Segment("PLTZ", 0x102, Rechtecke(3, 4), true, "Pltz").b;
+  const std::string kopf = Schreiber().Text("PLTZ").U32(0x80000102u).b;
+  const std::string abgeschnitten = Ausnahme("Segment 'PLTZ' ist abgeschnitten.");
+  const std::string ohneStart = "!TSegmentLeser - Startkennung 'PLTZ' nicht gefunden.";
+  const std::string falschBeendet = "!TSegmentLeser - Segment 'PLTZ' nicht korrekt beendet.";
   struct Fall {
+    const char* name;
     std::string daten;
-    const char* meldung;
+    bool gueltig;            // Init's answer
+    std::uint64_t lesen;     // what the owner reads before Beenden
+    std::uint64_t position;  // after Beenden
+    std::vector<std::string> meldungen;
   };
   const Fall faelle[] = {
-      {"PLT", "!TSegmentLeser - Startkennung 'PLTZ' nicht gefunden."},
-      {"PLTZ\x80\x00", "!Ausnahme \"TSegmentLeser - Segment 'PLTZ' ist abgeschnitten.\" aufgetreten in Funktion "
-                       "TSegmentLeser::Init"},
-      {Schreiber().Text("PLTZ").U32(0x80000102u).U32(0).b,
-       "!Ausnahme \"TSegmentLeser - Segment 'PLTZ' ist abgeschnitten.\" aufgetreten in Funktion TSegmentLeser::Init"},
+      // "PLTZ" itself is not the marker of "PLTZ"; the owner also reads too little.
+      {"Endmarke", Schreiber().Segment("PLTZ", 0x102, Rechtecke(1, 2), true, "PLTZ").b + folgt, true, 4, 28,
+       {falschBeendet}},
+      {"EndmarkeOhneLaenge", Schreiber().Segment("PLTZ", 0x100, Rechtecke(1, 2), false, "pltz").U32(5).U32(6).b,
+       true, 8, 28, {falschBeendet}},
+      // A foreign length is not trusted: Beenden reads no marker and jumps nowhere.
+      {"Kennung", Schreiber().Segment("FX3D", 0x102, Rechtecke(1, 2), true, "Fx3d").b, false, 0, 4,
+       {ohneStart, Ausnahme("Startmarkierung 'PLTZ' erwartet.")}},
+      {"Version", Schreiber().Segment("PLTZ", 0x103, Rechtecke(1, 2), true, "Pltz").b + folgt, false, 0, 28,
+       {Ausnahme("Segment 'PLTZ' hat ungültige Version 259.")}},
+      {"VersionOhneLaenge", Schreiber().Segment("PLTZ", 0x103, Rechtecke(1, 2), false, "Pltz").b, false, 0, 8,
+       {Ausnahme("Segment 'PLTZ' hat ungültige Version 259.")}},
+      // Cut headers: the position stays where the header reading stopped.
+      {"Kurz", "PLT", false, 0, 3, {ohneStart, Ausnahme("Startmarkierung 'PLTZ' erwartet.")}},
+      {"OhneVersion", std::string("PLTZ\x80\x00", 6), false, 0, 6, {abgeschnitten}},
+      {"OhneLaenge", Schreiber(kopf).U32(0).b, false, 0, 12, {abgeschnitten}},
       // The length covers at least itself and the end marker.
-      {Schreiber().Text("PLTZ").U32(0x80000102u).U64(4).Text("Pltz").b,
-       "!Ausnahme \"TSegmentLeser - Segment 'PLTZ' hat ungültige Länge.\" aufgetreten in Funktion "
-       "TSegmentLeser::Init"},
+      {"LaengeZuKlein", Schreiber(kopf).U64(4).Text("Pltz").b, false, 0, 16,
+       {Ausnahme("Segment 'PLTZ' hat ungültige Länge.")}},
       // A length beyond the buffer: the file was cut short.
-      {Schreiber().Text("PLTZ").U32(0x80000102u).U64(~0ull).Text("Pltz").b,
-       "!Ausnahme \"TSegmentLeser - Segment 'PLTZ' ist abgeschnitten.\" aufgetreten in Funktion TSegmentLeser::Init"},
-      {Schreiber().Text("PLTZ").U32(0x80000102u).U64(13).Text("Pltz").b,
-       "!Ausnahme \"TSegmentLeser - Segment 'PLTZ' ist abgeschnitten.\" aufgetreten in Funktion TSegmentLeser::Init"},
+      {"LaengeRiesig", Schreiber(kopf).U64(~0ull).Text("Pltz").b, false, 0, 16, {abgeschnitten}},
+      {"LaengeZuGross", Schreiber(kopf).U64(13).Text("Pltz").b, false, 0, 16, {abgeschnitten}},
   };
   for (const Fall& fall : faelle) {
+    SCOPED_TRACE(fall.name);
     sammler->zeilen.clear();
-    Lade(std::string(fall.daten.data(), fall.daten.size()));
+    Lade(fall.daten);
     TSegmentLeser leser(speicher);
-    EXPECT_FALSE(leser.Init(PLTZ, 0x102)) << fall.meldung;
-    ASSERT_FALSE(Meldungen().empty());
-    EXPECT_EQ(Meldungen()[0], fall.meldung);
-    // Nothing to skip to: the position stays where the header reading stopped.
-    const std::uint64_t position = speicher.position;
+    EXPECT_EQ(leser.Init(PLTZ, 0x102), fall.gueltig);
+    EXPECT_EQ(leser.gueltig, fall.gueltig);
+    EXPECT_TRUE(leser.Ueberspringe(fall.lesen));
     EXPECT_FALSE(leser.Beenden());
-    EXPECT_EQ(speicher.position, position);
+    EXPECT_EQ(speicher.position, fall.position);
+    EXPECT_EQ(Meldungen(), fall.meldungen);
+    // A second call does nothing; a following segment reads normally.
+    speicher.SetzePosition(0);
+    EXPECT_FALSE(leser.Beenden());
+    EXPECT_EQ(speicher.position, 0u);
+    if (!fall.daten.ends_with(folgt)) continue;
+    speicher.SetzePosition(fall.position);
+    TSegmentLeser naechster(speicher);
+    ASSERT_TRUE(naechster.Init(PLTZ, 0x102));
+    EXPECT_EQ(naechster.LeseU32(), 3u);
+    EXPECT_EQ(naechster.LeseU32(), 4u);
+    EXPECT_TRUE(naechster.Beenden());
   }
 }
 
