@@ -41,7 +41,7 @@ TEST(SpeicherWachstum, BleibtBis512InternUndWaechstDannAuf10000UndDoppelt) {
   EXPECT_EQ(p.kapazitaet, 80000u);
 }
 
-TEST(SpeicherWachstum, InhaltUeberlebtJedenUmzug) {
+TEST(SpeicherWachstum, InhaltUeberlebtJedenUmzugUndKleinereKapazitaetSchneidetAb) {
   TSpeicher s;
   Fuelle(s, 300);
   const std::string vorher = Inhalt(s);
@@ -50,36 +50,20 @@ TEST(SpeicherWachstum, InhaltUeberlebtJedenUmzug) {
   Fuelle(s, 30000);
   EXPECT_EQ(s.groesse, 30300u);
   EXPECT_EQ(Inhalt(s).substr(0, 300), vorher);
-  s.SetKapazitaet(300);
-  EXPECT_TRUE(s.IstIntern());
-  EXPECT_EQ(Inhalt(s), vorher);
-}
-
-TEST(SpeicherWachstum, KleinereKapazitaetSchneidetInhaltUndPositionAb) {
-  TSpeicher s;
-  Fuelle(s, 300);
-  s.SetKapazitaet(2000);
-  ASSERT_FALSE(s.IstIntern());
   s.SetzePosition(250);
   s.SetKapazitaet(100);
   EXPECT_TRUE(s.IstIntern());
   EXPECT_EQ(s.groesse, 100u);
   EXPECT_EQ(s.position, 100u);
-  for (int i = 0; i < 100; ++i) ASSERT_EQ(s.daten[i], static_cast<std::uint8_t>(i * 7));
+  EXPECT_EQ(Inhalt(s), vorher.substr(0, 100));
 }
 
-TEST(SpeicherPosition, BleibtImInhaltUndMeldetDenWeg) {
-  TSpeicher s;
-  Fuelle(s, 40);
-  EXPECT_EQ(s.SetzePosition(10), -30);
-  EXPECT_EQ(s.SetzePosition(1000), 30);
-  EXPECT_EQ(s.position, 40u);
-  EXPECT_EQ(s.SetzePosition(40), 0);
-}
-
-TEST_F(Speicher, SetGroesseUeberDerKapazitaetWirdGemeldetUndAendertNichts) {
+TEST_F(Speicher, PositionBleibtImInhaltUndGroesseInDerKapazitaet) {
   TSpeicher s;
   Fuelle(s, 50);
+  EXPECT_EQ(s.SetzePosition(10), -40);
+  EXPECT_EQ(s.SetzePosition(1000), 40);
+  EXPECT_EQ(s.position, 50u);
   s.SetGroesse(513);
   EXPECT_EQ(s.groesse, 50u);
   EXPECT_EQ(Meldungen(), std::vector<std::string>{
@@ -90,26 +74,19 @@ TEST_F(Speicher, SetGroesseUeberDerKapazitaetWirdGemeldetUndAendertNichts) {
   EXPECT_EQ(s.position, 20u);
 }
 
-TEST_F(Speicher, FormatTextHaengtAnUndLaesstDieNullHinterDemInhalt) {
+TEST_F(Speicher, FormatTextHaengtAnBis9999ZeichenUndLaesstDieNullHinterDemInhalt) {
   TSpeicher s;
   ASSERT_TRUE(s.SchreibeFormatText("float4 v%d = %s;", 3, "a"));
   ASSERT_TRUE(s.SchreibeFormatText("\n%05.1f", 2.25));
   EXPECT_EQ(Inhalt(s), "float4 v3 = a;\n002.2");
-  EXPECT_EQ(s.position, s.groesse);
   EXPECT_EQ(s.daten[s.groesse], 0);
-  EXPECT_TRUE(sammler->zeilen.empty());
-}
+  ASSERT_TRUE(s.SchreibeFormatText("%s", std::string(9999, 'x').c_str()));
+  EXPECT_EQ(s.groesse, 20u + 9999);
+  EXPECT_EQ(s.position, s.groesse);
 
-TEST_F(Speicher, FormatTextMit9999ZeichenPasstMit10000IstEsEinUeberlauf) {
-  TSpeicher s;
-  const std::string grenze(9999, 'x');
-  ASSERT_TRUE(s.SchreibeFormatText("%s", grenze.c_str()));
-  EXPECT_EQ(s.groesse, 9999u);
-
-  const std::string zuLang(10000, 'y');
-  EXPECT_FALSE(s.SchreibeFormatText("%s", zuLang.c_str()));
-  EXPECT_EQ(s.groesse, 9999u);
-  EXPECT_EQ(s.position, 9999u);
+  EXPECT_FALSE(s.SchreibeFormatText("%s", std::string(10000, 'y').c_str()));
+  EXPECT_EQ(s.groesse, 20u + 9999);
+  EXPECT_EQ(s.position, s.groesse);
   EXPECT_EQ(Meldungen(), std::vector<std::string>{"!Ausnahme \"Formatierter String zu groß für den internen Puffer\" "
                                                   "aufgetreten in Funktion TSpeicher::SchreibeFormatText"});
 }
@@ -209,10 +186,18 @@ TEST_F(SpeicherDatei, BinaerLadenErsetztDenInhaltUndHaengtNullenAn) {
   EXPECT_EQ(knapp.daten[511], 0);
 }
 
-TEST_F(SpeicherDatei, TextmodusUebersetztZeilenenden) {
+TEST_F(SpeicherDatei, TextmodusUebersetztZeilenendenUndFehlendeDateienAendernNichts) {
   TSpeicher s;
+  ASSERT_TRUE(s.SchreibeFormatText("bleibt"));
+  s.SetzePosition(3);
+  EXPECT_FALSE(s.LadeDatei(ordner.pfad() / "fehlt", TSpeicher::Binaer));
+  EXPECT_FALSE(s.LadeDatei(ordner.pfad(), TSpeicher::Binaer));
+  EXPECT_FALSE(s.LadeDatei(ordner.pfad(), TSpeicher::Text));
+  EXPECT_EQ(Inhalt(s), "bleibt");
+  EXPECT_EQ(s.position, 3u);
+  EXPECT_TRUE(sammler->zeilen.empty());  // the callers report
+
   // An empty file loads, zero-terminated.
-  ASSERT_TRUE(s.SchreibeFormatText("alt"));
   ASSERT_TRUE(s.LadeDatei(Datei(""), TSpeicher::Text));
   EXPECT_EQ(s.groesse, 0u);
   EXPECT_EQ(s.daten[0], 0);
@@ -226,18 +211,6 @@ TEST_F(SpeicherDatei, TextmodusUebersetztZeilenenden) {
   ASSERT_TRUE(s.LadeDatei(Datei(lang), TSpeicher::Text));
   EXPECT_EQ(s.groesse, 3000u * 4);
   EXPECT_GE(s.kapazitaet, lang.size() + 8);
-}
-
-TEST_F(SpeicherDatei, FehlendeDateiUndOrdnerLassenDenPufferUnveraendert) {
-  TSpeicher s;
-  ASSERT_TRUE(s.SchreibeFormatText("bleibt"));
-  s.SetzePosition(3);
-  EXPECT_FALSE(s.LadeDatei(ordner.pfad() / "fehlt", TSpeicher::Binaer));
-  EXPECT_FALSE(s.LadeDatei(ordner.pfad(), TSpeicher::Binaer));
-  EXPECT_FALSE(s.LadeDatei(ordner.pfad(), TSpeicher::Text));
-  EXPECT_EQ(Inhalt(s), "bleibt");
-  EXPECT_EQ(s.position, 3u);
-  EXPECT_TRUE(sammler->zeilen.empty());  // the callers report
 }
 
 TEST_F(SpeicherDatei, GepackterTextWirdInWorteUebersetzt) {
