@@ -157,44 +157,25 @@ TEST(EigenschaftsBaumWerte, KopierenVerschiebenUndErsetzenBehaltenDieWerte) {
   EXPECT_EQ(Lies<TAlphaFarbe>(verschoben, "f"), (TAlphaFarbe{0, 0.5f, 1, 1}));
 }
 
-TEST(EigenschaftsBaumWerte, WandleWertOhneTypIstFloat) {
-  EigenschaftsBaum k("k");
-  TS::WandleWert(k, nullptr, "1.5");
-  EXPECT_EQ(*k.Wert<float>(), 1.5f);
-  TS::WandleWert(k, "string", "");
-  EXPECT_EQ(*k.Wert<std::string>(), "");
-  TS::WandleWert(k, "unsigned int", "+7");
-  EXPECT_EQ(*k.Wert<std::uint32_t>(), 7u);
-}
-
 TEST_F(Eigenschaften, NichtWandelbareWerteWerdenZurAusnahmeMitPfadUndWert) {
-  struct Fall {
-    const char* typ;
-    const char* text;
-    const char* typName;
+  // Without a type attribute the value is a float.
+  const std::pair<std::string, std::string> faelle[] = {
+      {"float", "abc"},   {"float", "12px"},    {"int", "2147483648"}, {"int", "1.5"},
+      {"unsigned int", "4294967296"},           {"TVektor", "1 2"},    {"TVektor", "1 2 3 4"},
+      {"TVektor", "1,2,3"}, {"TAlphaFarbe", "1 1 1"}, {"TAlphaFarbe", "1 1 1 1 x"},
   };
-  const Fall faelle[] = {
-      {"", "abc", "float"},           {"", "12px", "float"},           {"typ=\"int\"", "2147483648", "int"},
-      {"typ=\"int\"", "1.5", "int"},  {"typ=\"unsigned int\"", "4294967296", "unsigned int"},
-      {"typ=\"TVektor\"", "1 2", "TVektor"},
-      {"typ=\"TVektor\"", "1 2 3 4", "TVektor"},
-      {"typ=\"TVektor\"", "1,2,3", "TVektor"},
-      {"typ=\"TAlphaFarbe\"", "1 1 1", "TAlphaFarbe"},
-      {"typ=\"TAlphaFarbe\"", "1 1 1 1 x", "TAlphaFarbe"},
-  };
-  for (const Fall& f : faelle) {
+  for (const auto& [typ, text] : faelle) {
     EigenschaftsBaum baum;
     baum.Knoten("a.kaputt").Setze(std::int32_t{99});
-    const std::string datei = std::string("<w><vorher>1</vorher><a><kaputt ") + f.typ + ">" + f.text +
-                              "</kaputt></a><nachher>2</nachher></w>";
+    const std::string attribut = typ == "float" ? "" : " typ=\"" + typ + "\"";
+    const std::string datei =
+        "<w><vorher>1</vorher><a><kaputt" + attribut + ">" + text + "</kaputt></a><nachher>2</nachher></w>";
     try {
       TS::LadeEigenschaftenAusXml(baum, Datei(datei));
       ADD_FAILURE() << "keine Ausnahme: " << datei;
     } catch (const Quelm_Ausnahme& a) {
       EXPECT_EQ(a.funktion, "TEigenschaften_Serialisierung::WandleWert");
-      EXPECT_EQ(a.text.find(std::string("Ungültiger Wert \"") + f.text + "\" für \"a.kaputt\" (Typ " + f.typName + ")"),
-                0u)
-          << a.text;
+      EXPECT_TRUE(a.text.starts_with("Ungültiger Wert \"" + text + "\" für \"a.kaputt\" (Typ " + typ + ")")) << a.text;
       EXPECT_NE(a.text.find(".xml\""), std::string::npos) << a.text;  // names the file
     }
     // Read before the fault: kept; the faulty node keeps its old value; after: not read.
@@ -202,7 +183,7 @@ TEST_F(Eigenschaften, NichtWandelbareWerteWerdenZurAusnahmeMitPfadUndWert) {
     EXPECT_EQ(Lies<std::int32_t>(baum, "a.kaputt"), 99);
     EXPECT_EQ(baum.Finde("nachher"), nullptr);
   }
-  // The same through WandleWert itself, named by the node.
+  // The same through WandleWert itself, named by the node; without a type it is a float.
   EigenschaftsBaum k("zahl");
   try {
     TS::WandleWert(k, "int", "x");
@@ -211,6 +192,8 @@ TEST_F(Eigenschaften, NichtWandelbareWerteWerdenZurAusnahmeMitPfadUndWert) {
     EXPECT_EQ(a.text, "Ungültiger Wert \"x\" für \"zahl\" (Typ int)");
   }
   EXPECT_FALSE(k.HatWert());
+  TS::WandleWert(k, nullptr, "1.5");
+  EXPECT_EQ(*k.Wert<float>(), 1.5f);
 }
 
 TEST_F(Eigenschaften, UnlesbareDateienGebenDatei_nicht_geladenUndAendernNichts) {
@@ -244,36 +227,36 @@ std::string Verschachtelt(int tiefe, const std::string& tag = "e") {
 }
 
 TEST_F(Eigenschaften, TiefeVerschachtelungWirdAbgewiesenStattDenStapelZuSprengen) {
+  std::string zitiert = "<w>", erklaert = "<?xml version=\"1.0\" ?><w><?xml zusatz=\"", punkte = "x";
+  for (int i = 0; i < 100; ++i) zitiert += "<q c=\"</q>\"><!-- </q> -->";
+  for (int i = 0; i < 100; ++i) zitiert += "</q>";
+  for (int i = 0; i < 300; ++i) erklaert += "<e>";
+  for (int i = 0; i < TS::kMaxTiefe; ++i) punkte += ".x";
+  const std::string nicht = "Datei nicht geladen";
+  const std::pair<std::string, std::string> faelle[] = {
+      {Verschachtelt(TS::kMaxTiefe + 1), nicht},
+      {Verschachtelt(200000), nicht},  // far deeper than the parser's stack would take
+      // Closing tags inside attribute values and comments do not close anything.
+      {zitiert + "</w>", nicht},
+      // Commented-out elements are no nesting.
+      {"<w><!--" + Verschachtelt(1000) + "-->" + Verschachtelt(10) + "</w>", ""},
+      // A declaration whose quoted value the parser may end earlier: what it holds counts.
+      {erklaert + "\" ?></w>", nicht},
+      // Dotted names count one level per component.
+      {"<w><a>1</a><" + punkte + ">1</" + punkte + "></w>", "Eigenschaften zu tief verschachtelt bei \"x.x.x"},
+  };
+  for (const auto& [inhalt, fehler] : faelle) {
+    EigenschaftsBaum baum;
+    const std::string text = LadeFehler(baum, inhalt);
+    EXPECT_TRUE(fehler.empty() ? text.empty() : text.starts_with(fehler)) << text << inhalt.substr(0, 60);
+    EXPECT_EQ(fehler == nicht, baum.kinder.empty());
+  }
+
   EigenschaftsBaum baum;
   EXPECT_EQ(LadeFehler(baum, Verschachtelt(TS::kMaxTiefe)), "");
   std::string pfad;
   for (int i = 1; i < TS::kMaxTiefe; ++i) pfad += i > 1 ? ".e" : "e";
   EXPECT_EQ(Lies<float>(baum, pfad), 1.0f);
-
-  EigenschaftsBaum zweiter;
-  EXPECT_EQ(LadeFehler(zweiter, Verschachtelt(TS::kMaxTiefe + 1)), "Datei nicht geladen");
-  EXPECT_TRUE(zweiter.kinder.empty());
-  // Far deeper than the parser's stack would take.
-  EXPECT_EQ(LadeFehler(zweiter, Verschachtelt(200000)), "Datei nicht geladen");
-  // Closing tags inside attribute values and comments do not close anything.
-  std::string zitiert = "<w>";
-  for (int i = 0; i < 100; ++i) zitiert += "<q c=\"</q>\"><!-- </q> -->";
-  for (int i = 0; i < 100; ++i) zitiert += "</q>";
-  EXPECT_EQ(LadeFehler(zweiter, zitiert + "</w>"), "Datei nicht geladen");
-  // Commented-out elements are no nesting.
-  EXPECT_EQ(LadeFehler(zweiter, "<w><!--" + Verschachtelt(1000) + "-->" + Verschachtelt(10) + "</w>"), "");
-  // A declaration whose quoted value the parser may end earlier: what it holds counts.
-  std::string erklaert = "<?xml version=\"1.0\" ?><w><?xml zusatz=\"";
-  for (int i = 0; i < 300; ++i) erklaert += "<e>";
-  EXPECT_EQ(LadeFehler(zweiter, erklaert + "\" ?></w>"), "Datei nicht geladen");
-
-  // Dotted names count one level per component.
-  std::string punkte = "x";
-  for (int i = 0; i < TS::kMaxTiefe; ++i) punkte += ".x";
-  EigenschaftsBaum dritter;
-  const std::string fehler = LadeFehler(dritter, "<w><a>1</a><" + punkte + ">1</" + punkte + "></w>");
-  EXPECT_EQ(fehler.find("Eigenschaften zu tief verschachtelt bei \"x.x.x"), 0u) << fehler;
-  EXPECT_EQ(Lies<float>(dritter, "a"), 1.0f);
 }
 
 TEST_F(Eigenschaften, TextDerInEinerUtf8FolgeEndetBleibtImPuffer) {
