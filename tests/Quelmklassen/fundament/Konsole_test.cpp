@@ -122,14 +122,8 @@ class Konsole : public ::testing::Test {
 
 using Zeilen = std::vector<std::string>;
 
-TEST_F(Konsole, ZeileMitLeerzeichenAmAnfangWirdNurWiederholt) {
-  EXPECT_EQ(Fuehre(" quit"), Zeilen{"> quit"});
-  EXPECT_EQ(Fuehre(""), (Zeilen{">", "!Unbekannter Befehl \"\""}));
-  EXPECT_EQ(Fuehre("gibtsnicht a b"), (Zeilen{">gibtsnicht a b", "!Unbekannter Befehl \"gibtsnicht\""}));
-}
-
-TEST_F(Konsole, SetOhneArgumentListetAlleVariablenInBytefolge) {
-  auto zeilen = Fuehre("set");
+TEST_F(Konsole, SetOhneArgumentListetAlleVariablenInBytefolgeHelpDieBefehle) {
+  Zeilen zeilen = Fuehre("set");
   ASSERT_GE(zeilen.size(), 3u);
   EXPECT_EQ(zeilen[1], "Definierte Variablen sind:");
   EXPECT_NE(std::find(zeilen.begin(), zeilen.end(), "b - dn* - t_debug: ja"), zeilen.end());
@@ -138,25 +132,38 @@ TEST_F(Konsole, SetOhneArgumentListetAlleVariablenInBytefolge) {
   std::vector<std::string> namen;
   for (std::size_t i = 2; i < zeilen.size(); ++i) namen.push_back(zeilen[i].substr(zeilen[i].find(" - ", 4) + 3));
   EXPECT_TRUE(std::is_sorted(namen.begin(), namen.end()));
+
+  zeilen = Fuehre("help egal");
+  EXPECT_EQ(zeilen[1], "Definierte Konsolenbefehle sind:");
+  EXPECT_NE(std::find(zeilen.begin(), zeilen.end(), " - help"), zeilen.end());
+  EXPECT_NE(std::find(zeilen.begin(), zeilen.end(), " - set"), zeilen.end());
 }
 
-TEST_F(Konsole, SetZeigtUndSetztWerte) {
-  EXPECT_EQ(Fuehre("set sprache"), (Zeilen{">set sprache", "sprache = -1"}));
-  EXPECT_EQ(Fuehre("set nix"), (Zeilen{">set nix", "!Variable nix ist nicht definiert."}));
-  EXPECT_EQ(Fuehre("set nix 1"), (Zeilen{">set nix 1", "!Variable nix ist nicht definiert."}));
-  EXPECT_EQ(Fuehre("set test_schalter 0").back(), "Variable \"test_schalter\" auf Wert \"nein\" gesetzt.");
-  EXPECT_EQ(Fuehre("set test_v3 1 2 3").back(),
-            "Variable \"test_v3\" auf Wert \"1.000000, 2.000000, 3.000000\" gesetzt.");
-  // A refused change reports the old text.
-  EXPECT_EQ(Fuehre("set test_verweigert 5").back(), "Variable \"test_verweigert\" auf Wert \"7\" gesetzt.");
-}
-
-TEST_F(Konsole, SetAufTextvariableNimmtDenTextWieGeschrieben) {
-  Fuehre("set test_text Hallo  Welt, du");
-  EXPECT_EQ(testText.text, "Hallo  Welt, du");
-  Fuehre("set test_text \"in Anfuehrung\"");
-  EXPECT_EQ(testText.text, "in Anfuehrung");
-  Fuehre("set test_text, komma");
+TEST_F(Konsole, BefehleUndSetZeigenUndSetzenWerte) {
+  const auto gesetzt = [](const std::string& name, const std::string& wert) {
+    return "Variable \"" + name + "\" auf Wert \"" + wert + "\" gesetzt.";
+  };
+  // Each line is repeated after ">", then answered (a leading blank only repeats it).
+  const std::pair<std::string, std::string> faelle[] = {
+      {" quit", ""},
+      {"", "!Unbekannter Befehl \"\""},
+      {"gibtsnicht a b", "!Unbekannter Befehl \"gibtsnicht\""},
+      {"set sprache", "sprache = -1"},
+      {"set nix", "!Variable nix ist nicht definiert."},
+      {"set nix 1", "!Variable nix ist nicht definiert."},
+      {"set test_schalter 0", gesetzt("test_schalter", "nein")},
+      {"set test_v3 1 2 3", gesetzt("test_v3", "1.000000, 2.000000, 3.000000")},
+      {"set test_verweigert 5", gesetzt("test_verweigert", "7")},  // refused: the old text
+      // A text variable takes the rest of the line as written.
+      {"set test_text Hallo  Welt, du", gesetzt("test_text", "Hallo  Welt, du")},
+      {"set test_text \"in Anfuehrung\"", gesetzt("test_text", "in Anfuehrung")},
+      {"set test_text, komma", gesetzt("test_text", "komma")},
+  };
+  for (const auto& [zeile, antwort] : faelle) {
+    Zeilen erwartet{">" + zeile};
+    if (!antwort.empty()) erwartet.push_back(antwort);
+    EXPECT_EQ(Fuehre(zeile), erwartet);
+  }
   EXPECT_EQ(testText.text, "komma");
 }
 
@@ -169,13 +176,6 @@ TEST_F(Konsole, SchreibgeschuetztNurImDebugModus) {
   auto zeilen = Fuehre("set t_konfig x");
   EXPECT_EQ(zeilen[1], "?Debug-Modus: schreibgeschützte Variable \"t_konfig\" geändert.");
   EXPECT_EQ(V::Finde("t_konfig")->text, "x");
-}
-
-TEST_F(Konsole, HelpListetBefehle) {
-  auto zeilen = Fuehre("help egal");
-  EXPECT_EQ(zeilen[1], "Definierte Konsolenbefehle sind:");
-  EXPECT_NE(std::find(zeilen.begin(), zeilen.end(), " - help"), zeilen.end());
-  EXPECT_NE(std::find(zeilen.begin(), zeilen.end(), " - set"), zeilen.end());
 }
 
 }  // namespace
