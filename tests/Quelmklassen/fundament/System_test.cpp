@@ -25,22 +25,25 @@ TEST(ProgrammVerzeichnis, Bin32UndBin64FuehrenZumElternordner) {
   EXPECT_EQ(Quelm_System::ProgrammVerzeichnisAus("ToolVelmar"), fs::path(""));
 }
 
-TEST(SystemObjekt, LegtDasBenutzerverzeichnisMitElternAn) {
+TEST(SystemObjekt, LegtDasBenutzerverzeichnisMitElternAnOderMerktDenFehler) {
   TempOrdner ordner;
-  Quelm_SystemQuellen quellen{ordner.pfad() / "bin64" / "ToolVelmar", ordner.pfad() / "a" / "b", "anna"};
-  Quelm_System system(quellen);
+  Quelm_System system(Quelm_SystemQuellen{ordner.pfad() / "bin64" / "ToolVelmar", ordner.pfad() / "a" / "b", "anna"});
   EXPECT_EQ(system.programmVerzeichnis, ordner.pfad());
   EXPECT_EQ(system.benutzerVerzeichnis, ordner.pfad() / "a" / "b" / "ToolVelmar");
   EXPECT_TRUE(fs::is_directory(system.benutzerVerzeichnis));
   EXPECT_EQ(system.benutzerName, "anna");
-}
+  EXPECT_TRUE(system.ordnerFehler.empty());
 
-TEST(SystemObjekt, OhneAnwendungsdatenUndNameGiltDasProgrammverzeichnisUndUser) {
-  TempOrdner ordner;
-  Quelm_SystemQuellen quellen{ordner.pfad() / "ToolVelmar", std::nullopt, std::string()};
-  Quelm_System system(quellen);
-  EXPECT_EQ(system.benutzerVerzeichnis, ordner.pfad() / "ToolVelmar");
-  EXPECT_EQ(system.benutzerName, "user");
+  // Without application data and name: the program folder and "user".
+  Quelm_System ohne(Quelm_SystemQuellen{ordner.pfad() / "ToolVelmar", std::nullopt, std::string()});
+  EXPECT_EQ(ohne.benutzerVerzeichnis, ordner.pfad() / "ToolVelmar");
+  EXPECT_EQ(ohne.benutzerName, "user");
+
+  SchreibeDatei(ordner.pfad() / "datei", "");
+  Quelm_System gesperrt(Quelm_SystemQuellen{ordner.pfad() / "ToolVelmar", ordner.pfad() / "datei", "anna"});
+  EXPECT_TRUE(gesperrt.ordnerFehler.starts_with("!Unable to create user data path \"" + ordner.pfad().string() +
+                                                "/datei/ToolVelmar\"."))
+      << gesperrt.ordnerFehler;
 }
 
 TEST(SystemObjekt, OhnePfadZurProgrammdateiWirdGeworfen) {
@@ -70,17 +73,6 @@ TEST(SystemObjekt, BenutzerverzeichnisUnterEinemTemporaerenHome) {
   int status = 0;
   waitpid(kind, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-}
-
-TEST(SystemObjekt, NichtAnlegbaresBenutzerverzeichnisWirdFuerSpaeterGemerkt) {
-  TempOrdner ordner;
-  SchreibeDatei(ordner.pfad() / "datei", "");
-  Quelm_System system(Quelm_SystemQuellen{ordner.pfad() / "ToolVelmar", ordner.pfad() / "datei", "anna"});
-  EXPECT_TRUE(system.ordnerFehler.starts_with("!Unable to create user data path \"" + ordner.pfad().string() +
-                                              "/datei/ToolVelmar\"."))
-      << system.ordnerFehler;
-  Quelm_System gut(Quelm_SystemQuellen{ordner.pfad() / "ToolVelmar", ordner.pfad(), "anna"});
-  EXPECT_TRUE(gut.ordnerFehler.empty());
 }
 
 TEST(StatischeInitialisierung, TestsLaufenNichtImEchtenHome) {
