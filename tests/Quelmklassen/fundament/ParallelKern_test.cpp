@@ -27,20 +27,29 @@ constexpr std::uint32_t kHaupt = Quelm_Faser::Hauptthread;
 constexpr std::uint32_t kParallel = Quelm_Faser::Parallel;
 constexpr std::uint32_t kEinAusgabe = Quelm_Faser::EinAusgabe;
 
-// The thread ids of the started threads, in start order (workers first, then I/O).
-struct ThreadListe {
+// Starts threads as the system does, noting their ids in start order (workers first, then
+// I/O) and counting those that ended; the start numbered `scheitertBei` fails.
+struct ThreadStarter {
+  int scheitertBei = 0;
+  int aufrufe = 0;
+  std::atomic<int> beendet{0};
   std::mutex sperre;
   std::vector<std::thread::id> ids;
 };
 
-Quelm_KernUmgebung Umgebung(unsigned hardwareThreads, ThreadListe* liste = nullptr) {
+Quelm_KernUmgebung Umgebung(unsigned hardwareThreads, ThreadStarter* starter = nullptr) {
   Quelm_KernUmgebung umgebung = Quelm_KernUmgebung::VomBetriebssystem();
   umgebung.hardwareThreads = hardwareThreads;
-  if (liste) {
-    umgebung.starteThread = [liste](std::function<void()> koerper) {
-      std::thread t(std::move(koerper));
-      std::lock_guard<std::mutex> halt(liste->sperre);
-      liste->ids.push_back(t.get_id());
+  if (starter) {
+    umgebung.starteThread = [starter](std::function<void()> koerper) {
+      if (++starter->aufrufe == starter->scheitertBei)
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "kein Thread");
+      std::thread t([starter, koerper = std::move(koerper)] {
+        koerper();
+        ++starter->beendet;
+      });
+      std::lock_guard<std::mutex> halt(starter->sperre);
+      starter->ids.push_back(t.get_id());
       return t;
     };
   }
@@ -65,12 +74,8 @@ bool WarteBis(Bedingung bedingung, std::chrono::milliseconds frist = 10s) {
   return true;
 }
 
-bool Enthaelt(const std::vector<std::string>& texte, const std::string& text) {
-  return std::find(texte.begin(), texte.end(), text) != texte.end();
-}
-
 long ZeilenMitAnfang(const std::vector<std::string>& texte, const std::string& anfang) {
-  return std::count_if(texte.begin(), texte.end(), [&](const std::string& t) { return t.rfind(anfang, 0) == 0; });
+  return std::count_if(texte.begin(), texte.end(), [&](const std::string& t) { return t.starts_with(anfang); });
 }
 
 class ParallelKern : public ::testing::Test {
@@ -113,13 +118,13 @@ TEST_F(ParallelKern, StartUndAbbauMeldenThreadsUndAlloks) {
     EXPECT_TRUE(WarteBis([&] { return gelaufen.load(); }));
   }
   const auto texte = Texte();
-  EXPECT_TRUE(Enthaelt(texte, "Starting parallel execution core: 3 parallel threads, 1 I/O threads"));
-  EXPECT_TRUE(Enthaelt(texte, "Starting parallel execution core: 1 parallel threads, 1 I/O threads"));
-  EXPECT_TRUE(Enthaelt(texte, "Am Ende waren es 1024 Alloks"));
+  EXPECT_EQ(ZeilenMitAnfang(texte, "Starting parallel execution core: 3 parallel threads, 1 I/O threads"), 1);
+  EXPECT_EQ(ZeilenMitAnfang(texte, "Starting parallel execution core: 1 parallel threads, 1 I/O threads"), 1);
+  EXPECT_EQ(ZeilenMitAnfang(texte, "Am Ende waren es 1024 Alloks"), 2);
 }
 
 TEST_F(ParallelKern, JedeArtLaeuftAufIhremThreadUndDerAbbauFuehrtEingereihteNochAus) {
-  ThreadListe liste;
+  ThreadStarter liste;
   auto gehalten = std::make_shared<int>(7);
   std::mutex sperre;
   std::vector<std::thread::id> haupt, parallel, io;
@@ -252,9 +257,10 @@ TEST_F(ParallelKern, WerfenderJobWirdGemeldetUndDerNaechsteLaeuft) {
   EXPECT_TRUE(danach);
   EXPECT_TRUE(ioDanach.load());
   const auto texte = Texte();
-  EXPECT_TRUE(Enthaelt(texte, "Unbehandelte Ausnahme std::runtime_error wegen \"kaputt\" bei Faser-Ausführung."));
-  EXPECT_TRUE(Enthaelt(texte, "Unbehandelte sonstige Ausnahme bei Faser-Ausführung."));
-  EXPECT_TRUE(Enthaelt(texte, "Unbehandelte Ausnahme std::logic_error wegen \"io kaputt\" bei Faser-Ausführung."));
+  for (const char* zeile : {"Unbehandelte Ausnahme std::runtime_error wegen \"kaputt\" bei Faser-Ausführung.",
+                            "Unbehandelte sonstige Ausnahme bei Faser-Ausführung.",
+                            "Unbehandelte Ausnahme std::logic_error wegen \"io kaputt\" bei Faser-Ausführung."})
+    EXPECT_EQ(ZeilenMitAnfang(texte, zeile), 1) << zeile;
 }
 
 TEST_F(ParallelKern, Der1025teGleichzeitigeJobHoltEinenNeuenBlockUndAlteHandlesPassenNichtMehr) {
@@ -277,7 +283,7 @@ TEST_F(ParallelKern, Der1025teGleichzeitigeJobHoltEinenNeuenBlockUndAlteHandlesP
     EXPECT_NE(erster.id, wieder.id);
     EXPECT_EQ(erster.faser->id.load(), wieder.id);
   }
-  EXPECT_TRUE(Enthaelt(Texte(), "Am Ende waren es 1025 Alloks"));
+  EXPECT_EQ(ZeilenMitAnfang(Texte(), "Am Ende waren es 1025 Alloks"), 1);
 }
 
 TEST_F(ParallelKern, AufeinanderfolgendeIdsUndOhneKernOderMitFremderArtKeinJob) {
@@ -303,32 +309,12 @@ TEST_F(ParallelKern, AufeinanderfolgendeIdsUndOhneKernOderMitFremderArtKeinJob) 
             1);
 }
 
-// Thread starts that fail at the n-th call; counts the started threads that ended.
-struct ScheiternderStart {
-  int scheitertBei;
-  int aufrufe = 0;
-  std::atomic<int> beendet{0};
-
-  Quelm_KernUmgebung Umgebung(unsigned hardwareThreads) {
-    Quelm_KernUmgebung umgebung;
-    umgebung.hardwareThreads = hardwareThreads;
-    umgebung.starteThread = [this](std::function<void()> koerper) {
-      if (++aufrufe == scheitertBei)
-        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "kein Thread");
-      return std::thread([this, koerper = std::move(koerper)] {
-        koerper();
-        ++beendet;
-      });
-    };
-    return umgebung;
-  }
-};
-
 TEST_F(ParallelKern, ScheiternderThreadStartStopptUndVerbindetDieGestartetenThreads) {
   // The third start (a worker) or the fifth (the I/O thread) of four workers fails.
   for (const int scheitertBei : {3, 5}) {
-    ScheiternderStart start{scheitertBei};
-    EXPECT_THROW(Quelm_ParallelKern kern(start.Umgebung(4)), std::system_error);
+    ThreadStarter start;
+    start.scheitertBei = scheitertBei;
+    EXPECT_THROW(Quelm_ParallelKern kern(Umgebung(4, &start)), std::system_error);
     // Reaching this line at all means no joinable thread was destroyed.
     EXPECT_EQ(start.beendet.load(), scheitertBei - 1);
     EXPECT_EQ(Quelm_ParallelKern::Aktueller(), nullptr);
