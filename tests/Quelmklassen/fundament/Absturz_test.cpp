@@ -35,8 +35,8 @@ Lauf StarteKind(const TempOrdner& ordner, const char* art) {
     int aus = open(fehlerDatei.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(aus, STDERR_FILENO);
     char* argumente[] = {const_cast<char*>(ABSTURZ_KIND), const_cast<char*>(art), nullptr};
-    char* umgebung[] = {const_cast<char*>(heim.c_str()), const_cast<char*>(daten.c_str()), const_cast<char*>(asan.c_str()), const_cast<char*>(ubsan.c_str()),
-                        nullptr};
+    char* umgebung[] = {const_cast<char*>(heim.c_str()), const_cast<char*>(daten.c_str()),
+                        const_cast<char*>(asan.c_str()), const_cast<char*>(ubsan.c_str()), nullptr};
     execve(ABSTURZ_KIND, argumente, umgebung);
     _exit(127);
   }
@@ -100,14 +100,14 @@ TEST(Absturz, NullSchreibenImHauptthread) {
   EXPECT_EQ(lauf.signal, SIGSEGV);
   const std::string& log = lauf.log;
   // The report's lines in order.
-  const std::vector<std::string> reihe = {std::string(84, '*') + "\n",
-                                          "): !Exception code: C0000005 ACCESS_VIOLATION\n",
-                                          "): Fault address:  ",
-                                          "): SymInit: Symbol-SearchPath: '",
-                                          "): OS-Version: ",
-                                          "Absturz_kind.cpp (",
-                                          "): \n",
-                                          "): Minidump created.\n"};
+  const std::string reihe[] = {std::string(84, '*') + "\n",
+                               "): !Exception code: C0000005 ACCESS_VIOLATION\n",
+                               "): Fault address:  ",
+                               "): SymInit: Symbol-SearchPath: '",
+                               "): OS-Version: ",
+                               "Absturz_kind.cpp (",
+                               "): \n",
+                               "): Minidump created.\n"};
   std::size_t stelle = 0;
   for (const auto& teil : reihe) {
     const auto gefunden = log.find(teil, stelle);
