@@ -12,10 +12,6 @@ namespace {
 
 constexpr UINT kGroesse = 16;
 
-// A quad from -0.5 to 0.5 in x and y.
-constexpr std::array<std::array<std::array<float, 4>, 4>, 1> kQuad{{{{
-    {-0.5f, 0.5f, 0, 0}, {0.5f, 0.5f, 1, 0}, {-0.5f, -0.5f, 0, 1}, {0.5f, -0.5f, 1, 1}}}}};
-
 class D3d9Zeichnen : public GlTest::GlGeraetTest {
  protected:
   D3d9Zeichnen() : GlGeraetTest(kGroesse, kGroesse) {}
@@ -60,55 +56,33 @@ class D3d9Zeichnen : public GlTest::GlGeraetTest {
     return 0;
   }
 
-  // Quads of {x, y, u, v} as POSITION0 and TEXCOORD0 from one stream.
-  template <std::size_t N>
-  void Quads(const std::array<std::array<std::array<float, 4>, 4>, N>& quads) {
+  // A quad from -0.5 to 0.5 in x and y, {x, y, u, v} as POSITION0 and TEXCOORD0.
+  void Quad() {
+    const float quad[16] = {-0.5f, 0.5f, 0, 0, 0.5f, 0.5f, 1, 0, -0.5f, -0.5f, 0, 1, 0.5f, -0.5f, 1, 1};
     const D3DVERTEXELEMENT9 elemente[] = {
         {0, 0, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
         {0, 8, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
         D3DDECL_END()};
     ASSERT_EQ(g_->CreateVertexDeclaration(elemente, &deklaration_), S_OK);
     Merke(deklaration_);
-    ASSERT_EQ(g_->CreateVertexBuffer(sizeof quads, 0, 0, D3DPOOL_DEFAULT, &puffer_, nullptr), S_OK);
+    ASSERT_EQ(g_->CreateVertexBuffer(sizeof quad, 0, 0, D3DPOOL_DEFAULT, &puffer_, nullptr), S_OK);
     Merke(puffer_);
     void* daten = nullptr;
     ASSERT_EQ(puffer_->Lock(0, 0, &daten, 0), S_OK);
-    std::memcpy(daten, quads.data(), sizeof quads);
+    std::memcpy(daten, quad, sizeof quad);
     puffer_->Unlock();
-  }
-
-  void Binde() {
-    g_->SetVertexDeclaration(deklaration_);
-    g_->SetStreamSource(0, puffer_, 0, 16);
-    g_->SetVertexShader(vs_);
-    g_->SetPixelShader(ps_);
   }
 
   void Zeichne() {
     ASSERT_EQ(g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), S_OK);
     ASSERT_EQ(g_->BeginScene(), S_OK);
-    Binde();
+    g_->SetVertexDeclaration(deklaration_);
+    g_->SetStreamSource(0, puffer_, 0, 16);
+    g_->SetVertexShader(vs_);
+    g_->SetPixelShader(ps_);
     ASSERT_EQ(g_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK);
     ASSERT_EQ(g_->EndScene(), S_OK);
     bild_ = LiesRueckpuffer();
-  }
-
-  // A matrix kept row-major with column vectors, as the engine keeps it: uploaded as the
-  // rows of its transpose, register r + j holding column j.
-  void SetzeMatrix(UINT r, const float (&m)[4][4]) {
-    float transponiert[16];
-    for (int i = 0; i < 4; ++i)
-      for (int j = 0; j < 4; ++j) transponiert[4 * i + j] = m[j][i];
-    ASSERT_EQ(g_->SetVertexShaderConstantF(r, transponiert, 4), S_OK);
-  }
-
-  // A white quad through `vs`, moved by the matrix constant `matrix`.
-  void WeissesQuad(const char* vs, const char* matrix, const float (&m)[4][4]) {
-    auto* tabelle = Uebersetze(vs, true);
-    ASSERT_TRUE(tabelle && Uebersetze("float4 main() : COLOR0 { return 1; }", false));
-    ASSERT_NO_FATAL_FAILURE(Quads(kQuad));
-    ASSERT_NO_FATAL_FAILURE(SetzeMatrix(Register(tabelle, matrix), m));
-    ASSERT_NO_FATAL_FAILURE(Zeichne());
   }
 
   // 0x00RRGGBB; row 0 is the top.
@@ -123,32 +97,50 @@ class D3d9Zeichnen : public GlTest::GlGeraetTest {
 
 }  // namespace
 
-// Scale 0.5, and move a quarter pixel right and down besides, so that no edge lies on a
+// A white quad moved by a matrix kept row-major, as the engine keeps it: uploaded as the
+// rows of its transpose. Scale 0.5 and a quarter pixel more, so that no edge lies on a
 // pixel centre.
-TEST_F(D3d9Zeichnen, MatrixKonstanteTransformiertWieMulMv) {
-  // Column vectors: the move stands in the last column, so a transposed upload would land
-  // it in w and the quad elsewhere. Earlier constants move the matrix's register.
-  const float viertel = 1.0f / 32;
-  const float m[4][4] = {{0.5f, 0, 0, 0.25f + viertel}, {0, 0.5f, 0, 0.5f - viertel}, {0, 0, 1, 0}, {0, 0, 0, 1}};
-  ASSERT_NO_FATAL_FAILURE(WeissesQuad(R"(
+TEST_F(D3d9Zeichnen, MatrixKonstanteNachTabelleTransformiert) {
+  constexpr float v = 1.0f / 32;
+  const struct {
+    const char* vs;
+    const char* matrix;
+    float m[4][4];
+    std::array<UINT, 4> rechteck;
+  } faelle[] = {
+      // Column vectors: the move stands in the last column, so a transposed upload would
+      // land it in w. Earlier constants move the matrix's register. Edges at x 8.25 and
+      // 12.25, y 2.25 and 6.25 pixels.
+      {R"(
 float4 gVorher[3];
 float4x4 gMatrix;
 void main(float2 p : POSITION0, out float4 o : POSITION0) {
   o = mul(gMatrix, float4(p, 0, 1)) + gVorher[1] * gVorher[2];
-})", "gMatrix", m));
-  // Edges at x 8.25 and 12.25, y 2.25 and 6.25 pixels: columns 9..12, rows 3..6.
-  EXPECT_EQ(bild_.Rechteck(0xFFFFFFu, 0xFFFFFFu), (std::array<UINT, 4>{9, 3, 13, 7}));
-}
-
-TEST_F(D3d9Zeichnen, MatrixFuerMulVmIstDieTransponierte) {
-  // Row-vector programs keep the move in the last row and write mul(v, M).
-  const float viertel = 1.0f / 32;
-  const float m[4][4] = {{0.5f, 0, 0, 0}, {0, 0.5f, 0, 0}, {0, 0, 1, 0}, {-0.25f + viertel, -0.5f - viertel, 0, 1}};
-  ASSERT_NO_FATAL_FAILURE(WeissesQuad(R"(
+})",
+       "gMatrix",
+       {{0.5f, 0, 0, 0.25f + v}, {0, 0.5f, 0, 0.5f - v}, {0, 0, 1, 0}, {0, 0, 0, 1}},
+       {9, 3, 13, 7}},
+      // Row vectors keep the move in the last row and write mul(v, M).
+      {R"(
 float4x4 gWelt;
-void main(float2 p : POSITION0, out float4 o : POSITION0) { o = mul(float4(p, 0, 1), gWelt); })", "gWelt", m));
-  // x: [-0.5, 0] -> pixels 4..7, y: [-0.75, -0.25] -> rows 10..13, each a quarter pixel on.
-  EXPECT_EQ(bild_.Rechteck(0xFFFFFFu, 0xFFFFFFu), (std::array<UINT, 4>{5, 11, 9, 15}));
+void main(float2 p : POSITION0, out float4 o : POSITION0) { o = mul(float4(p, 0, 1), gWelt); })",
+       "gWelt",
+       {{0.5f, 0, 0, 0}, {0, 0.5f, 0, 0}, {0, 0, 1, 0}, {-0.25f + v, -0.5f - v, 0, 1}},
+       {5, 11, 9, 15}},
+  };
+  ASSERT_TRUE(Uebersetze("float4 main() : COLOR0 { return 1; }", false));
+  ASSERT_NO_FATAL_FAILURE(Quad());
+  for (const auto& f : faelle) {
+    SCOPED_TRACE(f.matrix);
+    auto* tabelle = Uebersetze(f.vs, true);
+    ASSERT_TRUE(tabelle);
+    float transponiert[16];
+    for (int i = 0; i < 4; ++i)
+      for (int j = 0; j < 4; ++j) transponiert[4 * i + j] = f.m[j][i];
+    ASSERT_EQ(g_->SetVertexShaderConstantF(Register(tabelle, f.matrix), transponiert, 4), S_OK);
+    ASSERT_NO_FATAL_FAILURE(Zeichne());
+    EXPECT_EQ(bild_.Rechteck(0xFFFFFFu, 0xFFFFFFu), f.rechteck);
+  }
 }
 
 TEST_F(D3d9Zeichnen, SamplerUndPixelkonstantenNachTabelle) {
@@ -169,7 +161,7 @@ float4 main(float4 t : TEXCOORD0) : COLOR0 {
 })",
              false);
   ASSERT_TRUE(vs && ps);
-  ASSERT_NO_FATAL_FAILURE(Quads(kQuad));
+  ASSERT_NO_FATAL_FAILURE(Quad());
   const std::uint32_t texel[2][2] = {{0xFFFF0000u, 0xFF00FF00u}, {0xFF0000FFu, 0xFFFFFFFFu}};
   auto* textur = Textur(2, 2, D3DFMT_A8R8G8B8, texel, 8, 2);
   const UINT stufe = Register(ps, "gBild");
@@ -191,86 +183,6 @@ float4 main(float4 t : TEXCOORD0) : COLOR0 {
   EXPECT_EQ(Pixel(14, 14), 0xFFFFFFu);
 }
 
-TEST_F(D3d9Zeichnen, RenderzielWirdAufrechtGezeichnetUndTexelgenauGesampelt) {
-  // Pixel coordinates with Direct3D 9's half-pixel offset: gMassstab = (2/w, -2/h, -1, 1).
-  auto* vs = Uebersetze(R"(
-float4 gMassstab;
-void main(float2 p : POSITION0, float2 uv : TEXCOORD0, out float4 o : POSITION0, out float2 t : TEXCOORD0) {
-  o = float4(p * gMassstab.xy + gMassstab.zw, 0, 1);
-  t = uv;
-})",
-                                     true);
-  auto* ps = Uebersetze(R"(
-float4 gFaktor;
-float4 gSummand;
-sampler2D gBild;
-float4 main(float2 t : TEXCOORD0) : COLOR0 { return tex2D(gBild, t) * gFaktor + gSummand; })",
-                                     false);
-  ASSERT_TRUE(vs && ps);
-  // Three quads of pixels [x0, x1) x [y0, y1), corners half a pixel before the centres.
-  auto quad = [](float x0, float y0, float x1, float y1) {
-    return std::array<std::array<float, 4>, 4>{{{x0 - 0.5f, y0 - 0.5f, 0, 0},
-                                                {x1 - 0.5f, y0 - 0.5f, 1, 0},
-                                                {x0 - 0.5f, y1 - 0.5f, 0, 1},
-                                                {x1 - 0.5f, y1 - 0.5f, 1, 1}}};
-  };
-  const std::array<std::array<std::array<float, 4>, 4>, 3> quads{quad(0, 0, 4, 4), quad(6, 7, 8, 8), quad(4, 4, 12, 12)};
-  ASSERT_NO_FATAL_FAILURE(Quads(quads));
-
-  IDirect3DSurface9 *ziel = nullptr, *rueck = nullptr;
-  IDirect3DTexture9* textur = nullptr;
-  ASSERT_EQ(g_->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &textur, nullptr),
-            S_OK);
-  Merke(textur);
-  textur->GetSurfaceLevel(0, &ziel);
-  Merke(ziel);
-  g_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &rueck);
-  Merke(rueck);
-  const UINT massstab = Register(vs, "gMassstab"), faktor = Register(ps, "gFaktor"),
-             summand = Register(ps, "gSummand"), stufe = Register(ps, "gBild");
-
-  // Into the 8 x 8 target: red top left, green bottom right, on blue.
-  ASSERT_EQ(g_->SetRenderTarget(0, ziel), S_OK);
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
-  g_->BeginScene();
-  Binde();
-  const float klein[4] = {2.0f / 8, -2.0f / 8, -1, 1}, null4[4] = {0, 0, 0, 0}, eins4[4] = {1, 1, 1, 1};
-  const float rot[4] = {1, 0, 0, 1}, gruen[4] = {0, 1, 0, 1};
-  g_->SetVertexShaderConstantF(massstab, klein, 1);
-  g_->SetPixelShaderConstantF(faktor, null4, 1);
-  g_->SetPixelShaderConstantF(summand, rot, 1);
-  ASSERT_EQ(g_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK);
-  g_->SetPixelShaderConstantF(summand, gruen, 1);
-  ASSERT_EQ(g_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4, 2), S_OK);
-  g_->EndScene();
-
-  // The target, point-sampled onto pixels 4..11 of the 16 x 16 back buffer.
-  ASSERT_EQ(g_->SetRenderTarget(0, rueck), S_OK);
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
-  g_->BeginScene();
-  const float gross[4] = {2.0f / kGroesse, -2.0f / kGroesse, -1, 1};
-  g_->SetVertexShaderConstantF(massstab, gross, 1);
-  g_->SetPixelShaderConstantF(faktor, eins4, 1);
-  g_->SetPixelShaderConstantF(summand, null4, 1);
-  g_->SetTexture(stufe, textur);
-  g_->SetSamplerState(stufe, D3DSAMP_MINFILTER, D3DTEXF_POINT);
-  g_->SetSamplerState(stufe, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-  ASSERT_EQ(g_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 8, 2), S_OK);
-  g_->EndScene();
-  g_->SetTexture(stufe, nullptr);
-  bild_ = LiesRueckpuffer();
-
-  for (UINT y = 0; y < kGroesse; ++y)
-    for (UINT x = 0; x < kGroesse; ++x) {
-      std::uint32_t soll = 0;
-      if (x >= 4 && x < 12 && y >= 4 && y < 12) {
-        const UINT u = x - 4, v = y - 4;
-        soll = (u < 4 && v < 4) ? 0xFF0000u : (u >= 6 && v >= 7) ? 0x00FF00u : 0x0000FFu;
-      }
-      ASSERT_EQ(Pixel(x, y), soll) << x << "," << y;
-    }
-}
-
 TEST_F(D3d9Zeichnen, GleicheNamenInBeidenStufenSindVerschiedeneKonstanten) {
   // Direct3D 9 keeps the two stages' constants and samplers apart; in one GL program
   // uniforms of the same name would be one.
@@ -288,7 +200,7 @@ sampler2D gBild;
 float4 main(float4 f : COLOR0) : COLOR0 { return f + tex2D(gBild, float2(0.5, 0.5)) + gFarbe; })",
                         false);
   ASSERT_TRUE(vs && ps);
-  ASSERT_NO_FATAL_FAILURE(Quads(kQuad));
+  ASSERT_NO_FATAL_FAILURE(Quad());
   const std::uint32_t rot[4] = {0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u};
   const std::uint32_t gruen[4] = {0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u};
   g_->SetTexture(Register(ps, "gBild"), Textur(2, 2, D3DFMT_A8R8G8B8, rot, 8, 2));

@@ -1,8 +1,7 @@
 // The constant table and the register file layout of compiled shaders.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <map>
+#include <ostream>
 
 #include "D3dxTestHilfe.h"
 
@@ -27,19 +26,27 @@ float4 main(float2 uv : TEXCOORD0, float3 n : TEXCOORD1) : COLOR0
 }
 )";
 
-void ErwarteBeschreibung(const D3DXCONSTANT_DESC& d, D3DXREGISTER_SET satz, UINT reg, UINT anzahl,
-                         D3DXPARAMETER_CLASS klasse, D3DXPARAMETER_TYPE typ, UINT zeilen,
-                         UINT spalten, UINT elemente, UINT glieder) {
-  EXPECT_EQ(d.RegisterSet, satz) << d.Name;
-  EXPECT_EQ(d.RegisterIndex, reg) << d.Name;
-  EXPECT_EQ(d.RegisterCount, anzahl) << d.Name;
-  EXPECT_EQ(d.Class, klasse) << d.Name;
-  EXPECT_EQ(d.Type, typ) << d.Name;
-  EXPECT_EQ(d.Rows, zeilen) << d.Name;
-  EXPECT_EQ(d.Columns, spalten) << d.Name;
-  EXPECT_EQ(d.Elements, elemente) << d.Name;
-  EXPECT_EQ(d.StructMembers, glieder) << d.Name;
+// The fields of a constant's description that say where and what it is.
+struct Form {
+  D3DXREGISTER_SET satz;
+  UINT reg, anzahl;
+  D3DXPARAMETER_CLASS klasse;
+  D3DXPARAMETER_TYPE typ;
+  UINT zeilen, spalten, elemente, glieder;
+  bool operator==(const Form&) const = default;
+};
+std::ostream& operator<<(std::ostream& o, const Form& f) {
+  return o << "{set " << f.satz << ", reg " << f.reg << ", count " << f.anzahl << ", class " << f.klasse
+           << ", type " << f.typ << ", " << f.zeilen << "x" << f.spalten << ", elements " << f.elemente
+           << ", members " << f.glieder << "}";
 }
+Form FormVon(const D3DXCONSTANT_DESC& d) {
+  return {d.RegisterSet, d.RegisterIndex, d.RegisterCount, d.Class, d.Type,
+          d.Rows,        d.Columns,       d.Elements,      d.StructMembers};
+}
+
+constexpr D3DXREGISTER_SET kF = D3DXRS_FLOAT4;
+constexpr D3DXPARAMETER_TYPE kFloat = D3DXPT_FLOAT;
 
 D3DXCONSTANT_DESC Beschreibung(ID3DXConstantTable* t, D3DXHANDLE h) {
   D3DXCONSTANT_DESC d{};
@@ -49,6 +56,20 @@ D3DXCONSTANT_DESC Beschreibung(ID3DXConstantTable* t, D3DXHANDLE h) {
   return d;
 }
 
+// The constants under `eltern` (null: the top level) in order, by name and form.
+struct Benannt {
+  const char* name;
+  Form form;
+};
+void ErwarteKonstanten(ID3DXConstantTable* t, D3DXHANDLE eltern, std::initializer_list<Benannt> soll) {
+  UINT i = 0;
+  for (const auto& s : soll) {
+    const auto d = Beschreibung(t, t->GetConstant(eltern, i++));
+    EXPECT_STREQ(d.Name, s.name);
+    EXPECT_EQ(FormVon(d), s.form) << s.name;
+  }
+}
+
 void ErwarteSpanne(const d3dxtest::Ergebnis& e, std::uint32_t reg, std::uint32_t komponenten,
                    std::uint32_t offset) {
   const auto* s = e.Spanne(reg);
@@ -56,48 +77,6 @@ void ErwarteSpanne(const d3dxtest::Ergebnis& e, std::uint32_t reg, std::uint32_t
   EXPECT_EQ(s->komponenten, komponenten) << "register " << reg;
   EXPECT_EQ(s->blockOffset, offset) << "register " << reg;
   EXPECT_EQ(s->schrittBytes, 4u) << "register " << reg;
-}
-
-// The walk the engine makes over the table: name -> {register, count, kind}, with
-// array elements "a[i]" and structure members "s.m" (kind: 0 scalar, 1 vector,
-// 2 matrix rows, 3 matrix columns, 4 structure or whole array, 5 object).
-struct Eintrag {
-  UINT reg, anzahl, art;
-  bool operator==(const Eintrag&) const = default;
-};
-void TrageEin(ID3DXConstantTable* t, D3DXHANDLE h, const std::string& praefix, UINT basis,
-              std::map<std::string, Eintrag>& karte) {
-  D3DXCONSTANT_DESC d[10];
-  UINT n = 10;
-  ASSERT_EQ(t->GetConstantDesc(h, d, &n), S_OK);
-  for (UINT i = 0; i < n; ++i) {
-    const std::string name = praefix + d[i].Name;
-    static const UINT kArt[] = {0, 1, 2, 3, 5, 4};
-    const UINT art = kArt[d[i].Class];
-    karte.emplace(name, Eintrag{d[i].RegisterIndex + basis, d[i].RegisterCount,
-                                d[i].Elements == 1 ? art : 4});
-    if (d[i].Elements > 1) {
-      const UINT je = d[i].RegisterCount / d[i].Elements;
-      for (UINT e = 0; e < d[i].Elements; ++e) {
-        char element[256];
-        std::snprintf(element, sizeof element, "%s[%u]", name.c_str(), e);
-        karte.emplace(element, Eintrag{d[i].RegisterIndex + basis + je * e, je, art});
-        if (d[i].Class == D3DXPC_STRUCT)
-          for (UINT m = 0; m < d[i].StructMembers; ++m)
-            TrageEin(t, t->GetConstant(h, m), element, basis + je * e, karte);
-      }
-    } else if (d[i].Class == D3DXPC_STRUCT) {
-      for (UINT m = 0; m < d[i].StructMembers; ++m)
-        TrageEin(t, t->GetConstant(h, m), name + ".", basis, karte);
-    }
-  }
-}
-std::map<std::string, Eintrag> Karte(ID3DXConstantTable* t) {
-  std::map<std::string, Eintrag> karte;
-  D3DXCONSTANTTABLE_DESC td{};
-  EXPECT_EQ(t->GetDesc(&td), S_OK);
-  for (UINT i = 0; i < td.Constants; ++i) TrageEin(t, t->GetConstant(nullptr, i), "", 0, karte);
-  return karte;
 }
 
 }  // namespace
@@ -113,38 +92,23 @@ TEST(KonstantenTabelle, ArrayStrukturMatrixUndZweiSampler) {
   EXPECT_EQ(td.Version, 0xFFFF0300u);
 
   // Declaration order, each constant from a new register.
-  const char* const kReihenfolge[] = {"gMatrix", "gLicht", "gMaterial", "gTextur", "gUmgebung"};
-  for (UINT i = 0; i < 5; ++i)
-    EXPECT_STREQ(Beschreibung(e.tabelle, e.tabelle->GetConstant(nullptr, i)).Name, kReihenfolge[i]);
-
-  ErwarteBeschreibung(e.Konstante("gMatrix"), D3DXRS_FLOAT4, 0, 4, D3DXPC_MATRIX_COLUMNS,
-                      D3DXPT_FLOAT, 4, 4, 1, 0);
-  ErwarteBeschreibung(e.Konstante("gLicht"), D3DXRS_FLOAT4, 4, 3, D3DXPC_VECTOR, D3DXPT_FLOAT, 1,
-                      4, 3, 0);
-  ErwarteBeschreibung(e.Konstante("gMaterial"), D3DXRS_FLOAT4, 7, 3, D3DXPC_STRUCT, D3DXPT_VOID,
-                      1, 7, 1, 3);
-  ErwarteBeschreibung(e.Konstante("gTextur"), D3DXRS_SAMPLER, 0, 1, D3DXPC_OBJECT,
-                      D3DXPT_SAMPLER2D, 1, 1, 1, 0);
-  ErwarteBeschreibung(e.Konstante("gUmgebung"), D3DXRS_SAMPLER, 1, 1, D3DXPC_OBJECT,
-                      D3DXPT_SAMPLERCUBE, 1, 1, 1, 0);
+  ErwarteKonstanten(e.tabelle, nullptr,
+                    {{"gMatrix", {kF, 0, 4, D3DXPC_MATRIX_COLUMNS, kFloat, 4, 4, 1, 0}},
+                     {"gLicht", {kF, 4, 3, D3DXPC_VECTOR, kFloat, 1, 4, 3, 0}},
+                     {"gMaterial", {kF, 7, 3, D3DXPC_STRUCT, D3DXPT_VOID, 1, 7, 1, 3}},
+                     {"gTextur", {D3DXRS_SAMPLER, 0, 1, D3DXPC_OBJECT, D3DXPT_SAMPLER2D, 1, 1, 1, 0}},
+                     {"gUmgebung", {D3DXRS_SAMPLER, 1, 1, D3DXPC_OBJECT, D3DXPT_SAMPLERCUBE, 1, 1, 1, 0}}});
   EXPECT_EQ(e.Konstante("gMatrix").Bytes, 64u);
   EXPECT_EQ(e.Konstante("gLicht").Bytes, 48u);
-
-  D3DXHANDLE material = e.Handle("gMaterial");
-  ErwarteBeschreibung(Beschreibung(e.tabelle, e.tabelle->GetConstant(material, 0)), D3DXRS_FLOAT4,
-                      7, 1, D3DXPC_VECTOR, D3DXPT_FLOAT, 1, 4, 1, 0);
-  ErwarteBeschreibung(Beschreibung(e.tabelle, e.tabelle->GetConstant(material, 1)), D3DXRS_FLOAT4,
-                      8, 1, D3DXPC_VECTOR, D3DXPT_FLOAT, 1, 2, 1, 0);
-  ErwarteBeschreibung(Beschreibung(e.tabelle, e.tabelle->GetConstant(material, 2)), D3DXRS_FLOAT4,
-                      9, 1, D3DXPC_SCALAR, D3DXPT_FLOAT, 1, 1, 1, 0);
-  EXPECT_STREQ(Beschreibung(e.tabelle, e.tabelle->GetConstant(material, 0)).Name, "farbe");
-  EXPECT_STREQ(Beschreibung(e.tabelle, e.tabelle->GetConstant(material, 2)).Name, "staerke");
+  ErwarteKonstanten(e.tabelle, e.Handle("gMaterial"),
+                    {{"farbe", {kF, 7, 1, D3DXPC_VECTOR, kFloat, 1, 4, 1, 0}},
+                     {"glanz", {kF, 8, 1, D3DXPC_VECTOR, kFloat, 1, 2, 1, 0}},
+                     {"staerke", {kF, 9, 1, D3DXPC_SCALAR, kFloat, 1, 1, 1, 0}}});
 
   // Where the device copies each register: the block is std140 (matrix columns,
   // array elements and structure members each on their own 16 bytes).
   ASSERT_EQ(e.blob.spannen.size(), 10u);
-  for (std::uint32_t r = 0; r < 4; ++r) ErwarteSpanne(e, r, 4, 16 * r);
-  for (std::uint32_t r = 4; r < 7; ++r) ErwarteSpanne(e, r, 4, 16 * r);
+  for (std::uint32_t r = 0; r < 7; ++r) ErwarteSpanne(e, r, 4, 16 * r);
   ErwarteSpanne(e, 7, 4, 112);
   ErwarteSpanne(e, 8, 2, 128);
   ErwarteSpanne(e, 9, 1, 136);
@@ -152,36 +116,16 @@ TEST(KonstantenTabelle, ArrayStrukturMatrixUndZweiSampler) {
   EXPECT_EQ(e.blob.uniformBlockBytes, 144u);  // whole 16-byte rows, as std140 ends a block
 
   ASSERT_EQ(e.blob.sampler.size(), 2u);
-  EXPECT_EQ(e.blob.sampler[0].stufe, 0u);
-  EXPECT_EQ(e.blob.sampler[0].einheit, 0u);
-  EXPECT_EQ(e.blob.sampler[1].stufe, 1u);
-  EXPECT_EQ(e.blob.sampler[1].einheit, 1u);
+  for (std::uint32_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(e.blob.sampler[i].stufe, i);
+    EXPECT_EQ(e.blob.sampler[i].einheit, i);
+  }
 }
 
-TEST(KonstantenTabelle, VertexSamplerLiegenAufEinheitenAbSechzehn) {
-  auto e = Uebersetze(R"(
-sampler2D gHoehe;
-sampler2D gNormalen;
-void main(float2 uv : POSITION0, out float4 pos : POSITION0, out float4 n : TEXCOORD0) {
-  pos = tex2Dlod(gHoehe, float4(uv, 0, 0));
-  n = tex2Dlod(gNormalen, float4(uv, 0, 1));
-})",
-                      "vs_3_0");
-  ASSERT_EQ(e.hr, S_OK) << e.meldungen;
-  ErwarteBeschreibung(e.Konstante("gNormalen"), D3DXRS_SAMPLER, 1, 1, D3DXPC_OBJECT,
-                      D3DXPT_SAMPLER2D, 1, 1, 1, 0);
-  ASSERT_EQ(e.blob.sampler.size(), 2u);
-  EXPECT_EQ(e.blob.sampler[0].einheit, 16u);
-  EXPECT_EQ(e.blob.sampler[1].stufe, 1u);
-  EXPECT_EQ(e.blob.sampler[1].einheit, 17u);
-  EXPECT_NE(e.blob.glsl.find("layout(binding = 17) uniform sampler2D vs_gNormalen"),
-            std::string::npos)
-      << e.blob.glsl;
-  EXPECT_EQ(e.blob.uniformBlockBytes, 0u);
-}
-
-TEST(KonstantenTabelle, DieEngineFindetArrayElementeUndStrukturglieder) {
-  // Ten registers before the light array, as in the engine's own example.
+// The engine takes element i of an array from RegisterCount / Elements, and a member of
+// it from the member's register (described for element 0) plus i times that. Vertex
+// samplers lie on the units from 16 on.
+TEST(KonstantenTabelle, FelderVonStrukturenUndVertexSampler) {
   auto e = Uebersetze(R"(
 float4x4 gA;
 float4x4 gB;
@@ -192,30 +136,31 @@ struct Lampe { float4 pos; float3 farbe; };
 Lampe gLampen[2];
 struct Oberflaeche { float4 farbe; };
 Oberflaeche s;
+sampler2D gHoehe;
+sampler2D gNormalen;
 void main(float3 p : POSITION0, out float4 pos : POSITION0, out float4 f : TEXCOORD0) {
-  pos = mul(gA, float4(p, 1)) + mul(gB, gC) + gD;
-  f = gLicht[0] + gLicht[1] + gLicht[2] + s.farbe;
+  pos = mul(gA, float4(p, 1)) + mul(gB, gC) + gD + tex2Dlod(gHoehe, float4(p.xy, 0, 0));
+  f = gLicht[0] + gLicht[1] + gLicht[2] + s.farbe + tex2Dlod(gNormalen, float4(p.xy, 0, 1));
   for (int i = 0; i < 2; ++i) f += gLampen[i].pos + gLampen[i].farbe.xyzz;
 })",
                       "vs_3_0");
   ASSERT_EQ(e.hr, S_OK) << e.meldungen;
-  auto karte = Karte(e.tabelle);
-  EXPECT_EQ(karte.at("gLicht"), (Eintrag{10, 3, 4}));
-  EXPECT_EQ(karte.at("gLicht[0]"), (Eintrag{10, 1, 1}));
-  EXPECT_EQ(karte.at("gLicht[1]"), (Eintrag{11, 1, 1}));
-  EXPECT_EQ(karte.at("gLicht[2]"), (Eintrag{12, 1, 1}));
-  EXPECT_EQ(karte.at("gA"), (Eintrag{0, 4, 3}));
-  EXPECT_EQ(karte.at("gB"), (Eintrag{4, 4, 3}));
-  EXPECT_EQ(karte.at("gLampen"), (Eintrag{13, 4, 4}));
-  EXPECT_EQ(karte.at("gLampen[1]"), (Eintrag{15, 2, 4}));
-  // Members follow the element name directly, as the engine records them.
-  EXPECT_EQ(karte.at("gLampen[0]pos"), (Eintrag{13, 1, 1}));
-  EXPECT_EQ(karte.at("gLampen[1]farbe"), (Eintrag{16, 1, 1}));
-  EXPECT_EQ(karte.at("s"), (Eintrag{17, 1, 4}));
-  EXPECT_EQ(karte.at("s.farbe"), (Eintrag{17, 1, 1}));
+  EXPECT_EQ(FormVon(e.Konstante("gLicht")), (Form{kF, 10, 3, D3DXPC_VECTOR, kFloat, 1, 4, 3, 0}));
+  EXPECT_EQ(FormVon(e.Konstante("gLampen")), (Form{kF, 13, 4, D3DXPC_STRUCT, D3DXPT_VOID, 1, 7, 2, 2}));
+  ErwarteKonstanten(e.tabelle, e.Handle("gLampen"),
+                    {{"pos", {kF, 13, 1, D3DXPC_VECTOR, kFloat, 1, 4, 1, 0}},
+                     {"farbe", {kF, 14, 1, D3DXPC_VECTOR, kFloat, 1, 3, 1, 0}}});
+  ErwarteKonstanten(e.tabelle, e.Handle("s"), {{"farbe", {kF, 17, 1, D3DXPC_VECTOR, kFloat, 1, 4, 1, 0}}});
   // Array of structures: one register per member per element.
   ErwarteSpanne(e, 15, 4, e.Spanne(13)->blockOffset + 32);
   ErwarteSpanne(e, 16, 3, e.Spanne(13)->blockOffset + 48);
+
+  ASSERT_EQ(e.blob.sampler.size(), 2u);
+  EXPECT_EQ(e.blob.sampler[0].einheit, 16u);
+  EXPECT_EQ(e.blob.sampler[1].stufe, 1u);
+  EXPECT_EQ(e.blob.sampler[1].einheit, 17u);
+  EXPECT_NE(e.blob.glsl.find("layout(binding = 17) uniform sampler2D vs_gNormalen"), std::string::npos)
+      << e.blob.glsl;
 }
 
 TEST(KonstantenTabelle, MatrixPackungBestimmtRegisterUndKomponenten) {
@@ -230,22 +175,19 @@ void main(float4 p : POSITION0, out float4 pos : POSITION0) {
 })",
                       "vs_3_0");
   ASSERT_EQ(e.hr, S_OK) << e.meldungen;
-  // column_major float3x4: four registers (columns) of three components (rows).
-  ErwarteBeschreibung(e.Konstante("gSpalten"), D3DXRS_FLOAT4, 0, 4, D3DXPC_MATRIX_COLUMNS,
-                      D3DXPT_FLOAT, 3, 4, 1, 0);
-  for (std::uint32_t r = 0; r < 4; ++r) ErwarteSpanne(e, r, 3, e.Spanne(0)->blockOffset + 16 * r);
-  // row_major float3x4: three registers of four.
-  ErwarteBeschreibung(e.Konstante("gZeilen"), D3DXRS_FLOAT4, 4, 3, D3DXPC_MATRIX_ROWS,
-                      D3DXPT_FLOAT, 3, 4, 1, 0);
-  for (std::uint32_t r = 4; r < 7; ++r) ErwarteSpanne(e, r, 4, e.Spanne(4)->blockOffset + 16 * (r - 4));
-  ErwarteBeschreibung(e.Konstante("gHoch"), D3DXRS_FLOAT4, 7, 3, D3DXPC_MATRIX_COLUMNS,
-                      D3DXPT_FLOAT, 4, 3, 1, 0);
-  ErwarteSpanne(e, 7, 4, e.Spanne(7)->blockOffset);
-  // A float array: one register per element, the value in x.
-  ErwarteBeschreibung(e.Konstante("gGewichte"), D3DXRS_FLOAT4, 10, 3, D3DXPC_SCALAR,
-                      D3DXPT_FLOAT, 1, 1, 3, 0);
-  for (std::uint32_t r = 10; r < 13; ++r)
-    ErwarteSpanne(e, r, 1, e.Spanne(10)->blockOffset + 16 * (r - 10));
+  // column_major float3x4: four registers (columns) of three components (rows);
+  // row_major: three registers of four; a float array: one register per element, in x.
+  ErwarteKonstanten(e.tabelle, nullptr,
+                    {{"gSpalten", {kF, 0, 4, D3DXPC_MATRIX_COLUMNS, kFloat, 3, 4, 1, 0}},
+                     {"gZeilen", {kF, 4, 3, D3DXPC_MATRIX_ROWS, kFloat, 3, 4, 1, 0}},
+                     {"gHoch", {kF, 7, 3, D3DXPC_MATRIX_COLUMNS, kFloat, 4, 3, 1, 0}},
+                     {"gGewichte", {kF, 10, 3, D3DXPC_SCALAR, kFloat, 1, 1, 3, 0}}});
+  const struct {
+    std::uint32_t erstes, register_, komponenten;
+  } spannen[] = {{0, 4, 3}, {4, 3, 4}, {7, 1, 4}, {10, 3, 1}};
+  for (const auto& s : spannen)
+    for (std::uint32_t r = s.erstes; r < s.erstes + s.register_; ++r)
+      ErwarteSpanne(e, r, s.komponenten, e.Spanne(s.erstes)->blockOffset + 16 * (r - s.erstes));
 
   auto zeilen = Uebersetze("float4x4 m; void main(float4 p : POSITION0, out float4 o : POSITION0) { o = mul(m, p); }",
                            "vs_3_0", nullptr, D3DXSHADER_PACKMATRIX_ROWMAJOR);
@@ -253,34 +195,16 @@ void main(float4 p : POSITION0, out float4 pos : POSITION0) {
   EXPECT_EQ(zeilen.Konstante("m").Class, D3DXPC_MATRIX_ROWS);
 }
 
-TEST(KonstantenTabelle, UnbenutzteKonstantenBelegenNichts) {
+// Explicitly placed constants keep their registers; the others fill from 0 around them,
+// and constants the shader never reads take nothing.
+TEST(KonstantenTabelle, AusdruecklicheRegisterUndUnbenutzteKonstanten) {
   auto e = Uebersetze(R"(
 float4 gUngenutzt;
-float4x4 gAuchNicht;
-sampler2D gNieGelesen;
-float4 gFarbe;
-sampler2D gTextur;
-float4 main(float2 uv : TEXCOORD0) : COLOR0 { return gFarbe * tex2D(gTextur, uv); })",
-                      "ps_3_0");
-  ASSERT_EQ(e.hr, S_OK) << e.meldungen;
-  D3DXCONSTANTTABLE_DESC td{};
-  e.tabelle->GetDesc(&td);
-  EXPECT_EQ(td.Constants, 2u);
-  EXPECT_EQ(e.Konstante("gFarbe").RegisterIndex, 0u);
-  EXPECT_EQ(e.Konstante("gTextur").RegisterIndex, 0u);
-  ASSERT_EQ(e.blob.spannen.size(), 1u);
-  EXPECT_EQ(e.blob.spannen[0].register_, 0u);
-  ASSERT_EQ(e.blob.sampler.size(), 1u);
-  EXPECT_EQ(e.blob.sampler[0].einheit, 0u);
-  EXPECT_NE(e.blob.glsl.find("layout(binding = 0) uniform sampler2D ps_gTextur"), std::string::npos)
-      << e.blob.glsl;
-}
-
-TEST(KonstantenTabelle, AusdruecklicheRegisterWerdenEingehalten) {
-  auto e = Uebersetze(R"(
 float4 gFest : register(c10);
+float4x4 gAuchNicht;
 float4 gFrei;
 float4x4 gMatrix;
+sampler2D gNieGelesen;
 sampler2D gSpaet : register(s3);
 sampler2D gFrueh;
 float4 main(float2 uv : TEXCOORD0) : COLOR0 {
@@ -288,15 +212,20 @@ float4 main(float2 uv : TEXCOORD0) : COLOR0 {
 })",
                       "ps_3_0");
   ASSERT_EQ(e.hr, S_OK) << e.meldungen;
-  EXPECT_EQ(e.Konstante("gFest").RegisterIndex, 10u);
-  EXPECT_EQ(e.Konstante("gFrei").RegisterIndex, 0u);
-  EXPECT_EQ(e.Konstante("gMatrix").RegisterIndex, 1u);
-  EXPECT_EQ(e.Konstante("gSpaet").RegisterIndex, 3u);
-  EXPECT_EQ(e.Konstante("gFrueh").RegisterIndex, 0u);
+  D3DXCONSTANTTABLE_DESC td{};
+  e.tabelle->GetDesc(&td);
+  EXPECT_EQ(td.Constants, 5u);
+  const std::pair<const char*, UINT> register_[] = {
+      {"gFest", 10}, {"gFrei", 0}, {"gMatrix", 1}, {"gSpaet", 3}, {"gFrueh", 0}};
+  for (const auto& [name, r] : register_) EXPECT_EQ(e.Konstante(name).RegisterIndex, r) << name;
+  EXPECT_EQ(e.blob.spannen.size(), 6u);
   ASSERT_NE(e.Spanne(10), nullptr);
   ASSERT_NE(e.Spanne(0), nullptr);
   EXPECT_NE(e.Spanne(10)->blockOffset, e.Spanne(0)->blockOffset);
+  ASSERT_EQ(e.blob.sampler.size(), 2u);
   EXPECT_NE(e.blob.glsl.find("layout(binding = 3) uniform sampler2D ps_gSpaet"), std::string::npos);
+  EXPECT_NE(e.blob.glsl.find("layout(binding = 0) uniform sampler2D ps_gFrueh"), std::string::npos)
+      << e.blob.glsl;
 }
 
 // The device feeds constants from float registers only: a bool or int constant could never
@@ -323,20 +252,17 @@ TEST(KonstantenTabelle, BoolUndIntWerdenMitNamenAbgelehnt) {
 }
 
 TEST(KonstantenTabelle, ZuVieleRegisterScheitertMitMeldung) {
-  auto e = Uebersetze(R"(
-float4 gViele[200];
-float4 gNochMehr[40];
-float4 main(float2 t : TEXCOORD0) : COLOR0 { return gViele[(int)t.x] + gNochMehr[(int)t.y]; })",
+  const std::string felder = "float4 gViele[200];\nfloat4 gNochMehr[40];\n";
+  auto e = Uebersetze(felder + "float4 main(float2 t : TEXCOORD0) : COLOR0 "
+                               "{ return gViele[(int)t.x] + gNochMehr[(int)t.y]; }",
                       "ps_3_0");
   EXPECT_TRUE(FAILED(e.hr));
   EXPECT_EQ(e.tabelle, nullptr);
   EXPECT_NE(e.meldungen.find("gNochMehr"), std::string::npos) << e.meldungen;
 
   // The vertex profile has 256.
-  auto v = Uebersetze(R"(
-float4 gViele[200];
-float4 gNochMehr[40];
-void main(float4 p : POSITION0, out float4 o : POSITION0) { o = gViele[(int)p.x] + gNochMehr[(int)p.y]; })",
+  auto v = Uebersetze(felder + "void main(float4 p : POSITION0, out float4 o : POSITION0) "
+                               "{ o = gViele[(int)p.x] + gNochMehr[(int)p.y]; }",
                       "vs_3_0");
   EXPECT_EQ(v.hr, S_OK) << v.meldungen;
 }
