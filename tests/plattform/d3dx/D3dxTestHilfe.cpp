@@ -49,13 +49,9 @@ const Plattform::RegisterSpanne* Ergebnis::Spanne(std::uint32_t r) const {
   return nullptr;
 }
 
-Ergebnis Uebersetze(const std::string& hlsl, const char* profil, const D3DXMACRO* makros,
-                    DWORD flags) {
-  Ergebnis e;
-  ID3DXBuffer* code = nullptr;
-  ID3DXBuffer* meldungen = nullptr;
-  e.hr = D3DXCompileShader(hlsl.c_str(), static_cast<UINT>(hlsl.size() + 1), makros, nullptr,
-                           "main", profil, flags, &code, &meldungen, &e.tabelle);
+namespace {
+
+void Entpacke(Ergebnis& e, ID3DXBuffer* code, ID3DXBuffer* meldungen) {
   if (meldungen) {
     e.meldungen = static_cast<const char*>(meldungen->GetBufferPointer());
     meldungen->Release();
@@ -66,6 +62,26 @@ Ergebnis Uebersetze(const std::string& hlsl, const char* profil, const D3DXMACRO
     EXPECT_TRUE(Plattform::LeseShaderBlob(e.code.data(), e.blob));
     code->Release();
   }
+}
+
+}  // namespace
+
+Ergebnis Uebersetze(const std::string& hlsl, const char* profil, const D3DXMACRO* makros,
+                    DWORD flags, ID3DXInclude* einbindung) {
+  Ergebnis e;
+  ID3DXBuffer *code = nullptr, *meldungen = nullptr;
+  e.hr = D3DXCompileShader(hlsl.c_str(), static_cast<UINT>(hlsl.size() + 1), makros, einbindung,
+                           "main", profil, flags, &code, &meldungen, &e.tabelle);
+  Entpacke(e, code, meldungen);
+  return e;
+}
+
+Ergebnis UebersetzeDatei(const std::string& datei, const char* profil, DWORD flags) {
+  Ergebnis e;
+  ID3DXBuffer *code = nullptr, *meldungen = nullptr;
+  e.hr = D3DXCompileShaderFromFileA(datei.c_str(), nullptr, nullptr, "main", profil, flags, &code,
+                                    &meldungen, &e.tabelle);
+  Entpacke(e, code, meldungen);
   return e;
 }
 

@@ -28,8 +28,9 @@ struct Ergebnis {
   const Plattform::RegisterSpanne* Spanne(std::uint32_t r) const;
 };
 
-Ergebnis Uebersetze(const std::string& hlsl, const char* profil,
-                    const D3DXMACRO* makros = nullptr, DWORD flags = 0);
+Ergebnis Uebersetze(const std::string& hlsl, const char* profil, const D3DXMACRO* makros = nullptr,
+                    DWORD flags = 0, ID3DXInclude* einbindung = nullptr);
+Ergebnis UebersetzeDatei(const std::string& datei, const char* profil, DWORD flags = 0);
 
 // GLSL 4.50 core through glslang's GLSL front end (with the partner stage: link
 // check across the stages as well). Empty text on success, else glslang's log.
