@@ -9,25 +9,26 @@ using namespace Plattform::D3dx;
 
 namespace {
 
-BlockKonstante Vektor(const char* name, std::uint32_t offset, std::uint32_t n = 4) {
-  BlockKonstante k;
-  k.name = name;
-  k.offset = offset;
-  k.typ.klasse = n == 1 ? D3DXPC_SCALAR : D3DXPC_VECTOR;
-  k.typ.spalten = n;
+LayoutTyp Typ(D3DXPARAMETER_CLASS klasse, std::uint32_t zeilen, std::uint32_t spalten) {
+  LayoutTyp t;
+  t.klasse = klasse;
+  t.zeilen = zeilen;
+  t.spalten = spalten;
+  return t;
+}
+
+BlockKonstante Vektor(const char* name, std::uint32_t offset, std::uint32_t feld = 1, int reg = -1) {
+  BlockKonstante k{name, offset, Typ(D3DXPC_VECTOR, 1, 4), reg};
+  if (feld > 1) k.typ.feld = {feld};
   return k;
 }
 
 }  // namespace
 
 TEST(RegisterBelegung, AusdruecklicheZuerstDanachErsteLuecke) {
-  auto a = Vektor("a", 0);
-  auto b = Vektor("b", 16);
-  b.typ.feld = {3};
-  auto fest = Vektor("fest", 64);
-  fest.explizitesRegister = 1;
-  auto c = Vektor("c", 80, 2);
-  auto erg = BelegeRegister(ShaderStufe::Pixel, {a, b, fest, c}, {});
+  const auto fest = Vektor("fest", 64, 1, 1);
+  const BlockKonstante c{"c", 80, Typ(D3DXPC_VECTOR, 1, 2)};
+  auto erg = BelegeRegister(ShaderStufe::Pixel, {Vektor("a", 0), Vektor("b", 16, 3), fest, c}, {});
   ASSERT_TRUE(erg.ok) << erg.fehler;
   ASSERT_EQ(erg.konstanten.size(), 4u);
   EXPECT_EQ(erg.konstanten[0].beschreibung.RegisterIndex, 0u);
@@ -40,41 +41,24 @@ TEST(RegisterBelegung, AusdruecklicheZuerstDanachErsteLuecke) {
   EXPECT_EQ(erg.spannen[3].blockOffset, 48u);
   EXPECT_EQ(erg.spannen[5].komponenten, 2u);
 
-  auto doppelt = Vektor("doppelt", 96);
-  doppelt.explizitesRegister = 1;
-  auto fehler = BelegeRegister(ShaderStufe::Pixel, {fest, doppelt}, {});
+  auto fehler = BelegeRegister(ShaderStufe::Pixel, {fest, Vektor("doppelt", 96, 1, 1)}, {});
   EXPECT_FALSE(fehler.ok);
   EXPECT_NE(fehler.fehler.find("doppelt"), std::string::npos);
 
-  auto hinten = Vektor("hinten", 0);
-  hinten.explizitesRegister = 223;
-  EXPECT_TRUE(BelegeRegister(ShaderStufe::Pixel, {hinten}, {}).ok);
-  hinten.typ.feld = {2};
-  EXPECT_FALSE(BelegeRegister(ShaderStufe::Pixel, {hinten}, {}).ok);
-  EXPECT_TRUE(BelegeRegister(ShaderStufe::Vertex, {hinten}, {}).ok);
+  // The pixel profile ends at register 223, the vertex profile goes on.
+  EXPECT_TRUE(BelegeRegister(ShaderStufe::Pixel, {Vektor("hinten", 0, 1, 223)}, {}).ok);
+  EXPECT_FALSE(BelegeRegister(ShaderStufe::Pixel, {Vektor("hinten", 0, 2, 223)}, {}).ok);
+  EXPECT_TRUE(BelegeRegister(ShaderStufe::Vertex, {Vektor("hinten", 0, 2, 223)}, {}).ok);
 }
 
 TEST(RegisterBelegung, MehrdimensionaleFelderUndStrukturen) {
-  BlockKonstante k;
-  k.name = "gitter";
-  k.offset = 32;
-  k.typ.klasse = D3DXPC_STRUCT;
-  k.typ.grundtyp = D3DXPT_VOID;
-  k.typ.feld = {2, 3};
-  k.typ.feldSchritt = 3 * 48;  // each structure takes 48 bytes
-  LayoutTyp::Glied m;
-  m.name = "m";
-  m.offset = 0;
-  m.typ.klasse = D3DXPC_MATRIX_COLUMNS;
-  m.typ.zeilen = 2;
-  m.typ.spalten = 2;
-  m.typ.matrixSchritt = 16;
-  LayoutTyp::Glied s;
-  s.name = "s";
-  s.offset = 32;
-  s.typ.klasse = D3DXPC_SCALAR;
-  k.typ.glieder = {m, s};
-  auto erg = BelegeRegister(ShaderStufe::Vertex, {k}, {});
+  // gitter[2][3] of {float2x2 m; float s;}, each structure 48 bytes.
+  LayoutTyp struktur = Typ(D3DXPC_STRUCT, 1, 1);
+  struktur.grundtyp = D3DXPT_VOID;
+  struktur.feld = {2, 3};
+  struktur.feldSchritt = 3 * 48;
+  struktur.glieder = {{"m", 0, Typ(D3DXPC_MATRIX_COLUMNS, 2, 2)}, {"s", 32, Typ(D3DXPC_SCALAR, 1, 1)}};
+  auto erg = BelegeRegister(ShaderStufe::Vertex, {{"gitter", 32, struktur}}, {});
   ASSERT_TRUE(erg.ok);
   const auto& d = erg.konstanten[0].beschreibung;
   EXPECT_EQ(d.RegisterCount, 18u);
