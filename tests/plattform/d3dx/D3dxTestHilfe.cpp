@@ -105,15 +105,10 @@ std::unique_ptr<glslang::TShader> Parse(const std::string& glsl, EShLanguage stu
 
 }  // namespace
 
-std::string PruefeGlslStufe(const std::string& glsl, bool vertex) {
-  std::string log;
-  auto s = Parse(glsl, vertex ? EShLangVertex : EShLangFragment, log);
-  return s ? std::string() : (log.empty() ? "parse failed" : log);
-}
-
 std::string PruefeGlsl(const std::string& vertex, const std::string& pixel) {
   std::string log;
   auto vs = Parse(vertex, EShLangVertex, log);
+  if (vs && pixel.empty()) return {};
   auto ps = Parse(pixel, EShLangFragment, log);
   if (!vs || !ps) return log.empty() ? "parse failed" : log;
   glslang::TProgram programm;

@@ -32,9 +32,8 @@ Ergebnis Uebersetze(const std::string& hlsl, const char* profil, const D3DXMACRO
                     DWORD flags = 0, ID3DXInclude* einbindung = nullptr);
 Ergebnis UebersetzeDatei(const std::string& datei, const char* profil, DWORD flags = 0);
 
-// GLSL 4.50 core through glslang's GLSL front end (with the partner stage: link
-// check across the stages as well). Empty text on success, else glslang's log.
+// GLSL 4.50 core through glslang's GLSL front end; with a pixel stage (not empty) linked across
+// both stages. Empty text on success, else glslang's log.
 std::string PruefeGlsl(const std::string& vertex, const std::string& pixel);
-std::string PruefeGlslStufe(const std::string& glsl, bool vertex);
 
 }  // namespace d3dxtest
