@@ -26,11 +26,10 @@ class D3d9Zeichnen : public GlTest::GlGeraetTest {
     const char* profil = vertex ? D3DXGetVertexShaderProfile(g_) : D3DXGetPixelShaderProfile(g_);
     ID3DXBuffer *code = nullptr, *meldungen = nullptr;
     ID3DXConstantTable* tabelle = nullptr;
-    HRESULT hr = D3DXCompileShader(hlsl, static_cast<UINT>(std::strlen(hlsl) + 1), nullptr, nullptr, "main", profil,
-                                   0, &code, &meldungen, &tabelle);
-    const std::string text = meldungen ? static_cast<const char*>(meldungen->GetBufferPointer()) : "";
-    if (meldungen) meldungen->Release();
-    EXPECT_EQ(hr, S_OK) << text;
+    HRESULT hr = D3DXCompileShader(hlsl, static_cast<UINT>(std::strlen(hlsl) + 1), nullptr, nullptr, "main",
+                                   profil, 0, &code, &meldungen, &tabelle);
+    if (meldungen) Merke(meldungen);
+    EXPECT_EQ(hr, S_OK) << (meldungen ? static_cast<const char*>(meldungen->GetBufferPointer()) : "");
     if (!code) return nullptr;
     Merke(code);
     const auto* dwords = static_cast<const DWORD*>(code->GetBufferPointer());
@@ -212,6 +211,4 @@ float4 main(float4 f : COLOR0) : COLOR0 { return f + tex2D(gBild, float2(0.5, 0.
   // Edges at 4.125 and 11.875 pixels; white only where both samplers and both constants
   // were found apart.
   EXPECT_EQ(bild_.Rechteck(0xFFFFFFu, 0xFFFFFFu), (std::array<UINT, 4>{5, 5, 12, 12}));
-  g_->SetTexture(D3DVERTEXTEXTURESAMPLER0, nullptr);
-  g_->SetTexture(0, nullptr);
 }

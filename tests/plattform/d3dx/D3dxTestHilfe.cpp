@@ -8,19 +8,6 @@
 
 namespace d3dxtest {
 
-Ergebnis::Ergebnis(Ergebnis&& o) noexcept
-    : hr(o.hr),
-      meldungen(std::move(o.meldungen)),
-      blob(std::move(o.blob)),
-      code(std::move(o.code)),
-      tabelle(o.tabelle) {
-  o.tabelle = nullptr;
-}
-
-Ergebnis::~Ergebnis() {
-  if (tabelle) tabelle->Release();
-}
-
 D3DXHANDLE Ergebnis::Handle(const std::string& name) const {
   if (!tabelle) return nullptr;
   D3DXCONSTANTTABLE_DESC t{};
@@ -51,7 +38,8 @@ const Plattform::RegisterSpanne* Ergebnis::Spanne(std::uint32_t r) const {
 
 namespace {
 
-void Entpacke(Ergebnis& e, ID3DXBuffer* code, ID3DXBuffer* meldungen) {
+void Entpacke(Ergebnis& e, ID3DXBuffer* code, ID3DXBuffer* meldungen, ID3DXConstantTable* tabelle) {
+  e.tabelle.reset(tabelle);
   if (meldungen) {
     e.meldungen = static_cast<const char*>(meldungen->GetBufferPointer());
     meldungen->Release();
@@ -70,18 +58,20 @@ Ergebnis Uebersetze(const std::string& hlsl, const char* profil, const D3DXMACRO
                     DWORD flags, ID3DXInclude* einbindung) {
   Ergebnis e;
   ID3DXBuffer *code = nullptr, *meldungen = nullptr;
+  ID3DXConstantTable* tabelle = nullptr;
   e.hr = D3DXCompileShader(hlsl.c_str(), static_cast<UINT>(hlsl.size() + 1), makros, einbindung,
-                           "main", profil, flags, &code, &meldungen, &e.tabelle);
-  Entpacke(e, code, meldungen);
+                           "main", profil, flags, &code, &meldungen, &tabelle);
+  Entpacke(e, code, meldungen, tabelle);
   return e;
 }
 
 Ergebnis UebersetzeDatei(const std::string& datei, const char* profil, DWORD flags) {
   Ergebnis e;
   ID3DXBuffer *code = nullptr, *meldungen = nullptr;
+  ID3DXConstantTable* tabelle = nullptr;
   e.hr = D3DXCompileShaderFromFileA(datei.c_str(), nullptr, nullptr, "main", profil, flags, &code,
-                                    &meldungen, &e.tabelle);
-  Entpacke(e, code, meldungen);
+                                    &meldungen, &tabelle);
+  Entpacke(e, code, meldungen, tabelle);
   return e;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // Compiles HLSL through the D3DX layer and unpacks what comes back.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,18 +9,16 @@
 
 namespace d3dxtest {
 
+struct Freigabe {
+  void operator()(IUnknown* o) const { o->Release(); }
+};
+
 struct Ergebnis {
   HRESULT hr = E_FAIL;
   std::string meldungen;  // empty when the compiler had nothing to say
   Plattform::ShaderBlob blob;
   std::vector<std::uint8_t> code;
-  ID3DXConstantTable* tabelle = nullptr;
-
-  Ergebnis() = default;
-  Ergebnis(const Ergebnis&) = delete;
-  Ergebnis& operator=(const Ergebnis&) = delete;
-  Ergebnis(Ergebnis&& o) noexcept;
-  ~Ergebnis();
+  std::unique_ptr<ID3DXConstantTable, Freigabe> tabelle;
 
   // Description of a top-level constant by name (fails the test when it is absent).
   D3DXCONSTANT_DESC Konstante(const std::string& name) const;

@@ -17,8 +17,7 @@ Material gMaterial;
 sampler2D gTextur;
 samplerCUBE gUmgebung;
 
-float4 main(float2 uv : TEXCOORD0, float3 n : TEXCOORD1) : COLOR0
-{
+float4 main(float2 uv : TEXCOORD0, float3 n : TEXCOORD1) : COLOR0 {
   float4 f = tex2D(gTextur, uv) * gMaterial.farbe + texCUBE(gUmgebung, n);
   f += gLicht[0] + gLicht[1] * gLicht[2];
   f.xy += gMaterial.glanz * gMaterial.staerke;
@@ -53,7 +52,8 @@ struct Benannt {
   const char* name;
   Form form;
 };
-void ErwarteKonstanten(ID3DXConstantTable* t, D3DXHANDLE eltern, std::initializer_list<Benannt> soll) {
+void ErwarteKonstanten(const d3dxtest::Ergebnis& e, D3DXHANDLE eltern, std::initializer_list<Benannt> soll) {
+  ID3DXConstantTable* t = e.tabelle.get();
   UINT i = 0;
   for (const auto& s : soll) {
     D3DXCONSTANT_DESC d{};
@@ -86,7 +86,7 @@ TEST(KonstantenTabelle, ArrayStrukturMatrixUndZweiSampler) {
   EXPECT_EQ(td.Version, 0xFFFF0300u);
 
   // Declaration order, each constant from a new register.
-  ErwarteKonstanten(e.tabelle, nullptr,
+  ErwarteKonstanten(e, nullptr,
                     {{"gMatrix", {kF, 0, 4, D3DXPC_MATRIX_COLUMNS, kFloat, 4, 4, 1, 0}},
                      {"gLicht", {kF, 4, 3, D3DXPC_VECTOR, kFloat, 1, 4, 3, 0}},
                      {"gMaterial", {kF, 7, 3, D3DXPC_STRUCT, D3DXPT_VOID, 1, 7, 1, 3}},
@@ -94,7 +94,7 @@ TEST(KonstantenTabelle, ArrayStrukturMatrixUndZweiSampler) {
                      {"gUmgebung", {D3DXRS_SAMPLER, 1, 1, D3DXPC_OBJECT, D3DXPT_SAMPLERCUBE, 1, 1, 1, 0}}});
   EXPECT_EQ(e.Konstante("gMatrix").Bytes, 64u);
   EXPECT_EQ(e.Konstante("gLicht").Bytes, 48u);
-  ErwarteKonstanten(e.tabelle, e.Handle("gMaterial"),
+  ErwarteKonstanten(e, e.Handle("gMaterial"),
                     {{"farbe", {kF, 7, 1, D3DXPC_VECTOR, kFloat, 1, 4, 1, 0}},
                      {"glanz", {kF, 8, 1, D3DXPC_VECTOR, kFloat, 1, 2, 1, 0}},
                      {"staerke", {kF, 9, 1, D3DXPC_SCALAR, kFloat, 1, 1, 1, 0}}});
@@ -138,10 +138,10 @@ void main(float3 p : POSITION0, out float4 pos : POSITION0, out float4 f : TEXCO
   ASSERT_EQ(e.hr, S_OK) << e.meldungen;
   EXPECT_EQ(FormVon(e.Konstante("gLicht")), (Form{kF, 10, 3, D3DXPC_VECTOR, kFloat, 1, 4, 3, 0}));
   EXPECT_EQ(FormVon(e.Konstante("gLampen")), (Form{kF, 13, 4, D3DXPC_STRUCT, D3DXPT_VOID, 1, 7, 2, 2}));
-  ErwarteKonstanten(e.tabelle, e.Handle("gLampen"),
+  ErwarteKonstanten(e, e.Handle("gLampen"),
                     {{"pos", {kF, 13, 1, D3DXPC_VECTOR, kFloat, 1, 4, 1, 0}},
                      {"farbe", {kF, 14, 1, D3DXPC_VECTOR, kFloat, 1, 3, 1, 0}}});
-  ErwarteKonstanten(e.tabelle, e.Handle("s"), {{"farbe", {kF, 17, 1, D3DXPC_VECTOR, kFloat, 1, 4, 1, 0}}});
+  ErwarteKonstanten(e, e.Handle("s"), {{"farbe", {kF, 17, 1, D3DXPC_VECTOR, kFloat, 1, 4, 1, 0}}});
   // Array of structures: one register per member per element.
   ErwarteSpanne(e, 15, 4, e.Spanne(13)->blockOffset + 32);
   ErwarteSpanne(e, 16, 3, e.Spanne(13)->blockOffset + 48);
@@ -168,7 +168,7 @@ void main(float4 p : POSITION0, out float4 pos : POSITION0) {
   ASSERT_EQ(e.hr, S_OK) << e.meldungen;
   // column_major float3x4: four registers (columns) of three components (rows);
   // row_major: three registers of four; a float array: one register per element, in x.
-  ErwarteKonstanten(e.tabelle, nullptr,
+  ErwarteKonstanten(e, nullptr,
                     {{"gSpalten", {kF, 0, 4, D3DXPC_MATRIX_COLUMNS, kFloat, 3, 4, 1, 0}},
                      {"gZeilen", {kF, 4, 3, D3DXPC_MATRIX_ROWS, kFloat, 3, 4, 1, 0}},
                      {"gHoch", {kF, 7, 3, D3DXPC_MATRIX_COLUMNS, kFloat, 4, 3, 1, 0}},
@@ -225,9 +225,7 @@ float4 main(float2 uv : TEXCOORD0) : COLOR0 {
 TEST(KonstantenTabelle, UnsetzbareKonstantenWerdenMitNamenAbgelehnt) {
   const char* const kFelder = "float4 gViele[200]; float4 gNochMehr[40];";
   const struct {
-    const char* deklaration;
-    const char* gebrauch;
-    const char* name;
+    const char *deklaration, *gebrauch, *name;
   } faelle[] = {
       {"bool gSchalter;", "if (gSchalter) f *= 2.0f;", "'gSchalter'"},
       {"int gAnzahl;", "f *= gAnzahl;", "'gAnzahl'"},
@@ -244,8 +242,9 @@ TEST(KonstantenTabelle, UnsetzbareKonstantenWerdenMitNamenAbgelehnt) {
     EXPECT_EQ(e.tabelle, nullptr);
   }
   // The vertex profile has 256.
-  auto v = Uebersetze(std::string(kFelder) + "void main(float4 p : POSITION0, out float4 o : POSITION0) "
-                                             "{ o = gViele[(int)p.x] + gNochMehr[(int)p.y]; }",
+  auto v = Uebersetze(std::string(kFelder) +
+                          "void main(float4 p : POSITION0, out float4 o : POSITION0) "
+                          "{ o = gViele[(int)p.x] + gNochMehr[(int)p.y]; }",
                       "vs_3_0");
   EXPECT_EQ(v.hr, S_OK) << v.meldungen;
 }
@@ -253,7 +252,7 @@ TEST(KonstantenTabelle, UnsetzbareKonstantenWerdenMitNamenAbgelehnt) {
 TEST(KonstantenTabelle, HandlesUndZaehler) {
   auto e = Uebersetze(kTabellenShader, "ps_3_0");
   ASSERT_EQ(e.hr, S_OK) << e.meldungen;
-  ID3DXConstantTable* t = e.tabelle;
+  ID3DXConstantTable* t = e.tabelle.get();
   EXPECT_EQ(t->GetConstant(nullptr, 5), nullptr);
   EXPECT_EQ(t->GetConstant(e.Handle("gLicht"), 0), nullptr);  // no structure
   EXPECT_EQ(t->GetConstant(e.Handle("gMaterial"), 3), nullptr);

@@ -31,10 +31,8 @@ TEST(RegisterBelegung, AusdruecklicheZuerstDanachErsteLuecke) {
   auto erg = BelegeRegister(ShaderStufe::Pixel, {Vektor("a", 0), Vektor("b", 16, 3), fest, c}, {});
   ASSERT_TRUE(erg.ok) << erg.fehler;
   ASSERT_EQ(erg.konstanten.size(), 4u);
-  EXPECT_EQ(erg.konstanten[0].beschreibung.RegisterIndex, 0u);
-  EXPECT_EQ(erg.konstanten[1].beschreibung.RegisterIndex, 2u);  // three do not fit at 1
-  EXPECT_EQ(erg.konstanten[2].beschreibung.RegisterIndex, 1u);
-  EXPECT_EQ(erg.konstanten[3].beschreibung.RegisterIndex, 5u);
+  const UINT soll[] = {0, 2, 1, 5};  // b's three registers do not fit at 1
+  for (UINT i = 0; i < 4; ++i) EXPECT_EQ(erg.konstanten[i].beschreibung.RegisterIndex, soll[i]) << i;
   ASSERT_EQ(erg.spannen.size(), 6u);
   EXPECT_EQ(erg.spannen[1].register_, 2u);
   EXPECT_EQ(erg.spannen[1].blockOffset, 16u);

@@ -115,12 +115,9 @@ PsAus main(float2 uv : TEXCOORD3, float4 c : COLOR0) {
 }
 
 TEST(Schnittstelle, SemantikenOhnePlatzWerdenAbgelehnt) {
-  struct Fall {
-    const char* profil;
-    const char* hlsl;
-    const char* meldung;
-  };
-  const Fall faelle[] = {
+  const struct {
+    const char *profil, *hlsl, *meldung;
+  } faelle[] = {
       {"vs_3_0",
        "void main(float4 p : POSITION0, out float4 o : POSITION0, out float3 n : NORMAL0) { o = p; n = p.xyz; }",
        "NORMAL0"},

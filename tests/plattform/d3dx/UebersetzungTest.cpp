@@ -16,6 +16,29 @@ namespace {
 
 const char* const kPixel = "float4 gFarbe; float4 main() : COLOR0 { return gFarbe * WERT; }";
 
+// Serves files from a map and records each file opened with the start of its parent's data.
+class MapEinbindung final : public ID3DXInclude {
+ public:
+  std::map<std::string, std::string> dateien;
+  std::vector<std::pair<std::string, std::string>> geoeffnet;
+  int offen = 0;
+
+  HRESULT Open(D3DXINCLUDE_TYPE, LPCSTR name, LPCVOID eltern, LPCVOID* daten,
+               UINT* bytes) override {
+    auto it = dateien.find(name);
+    if (it == dateien.end()) return E_FAIL;
+    geoeffnet.emplace_back(name, eltern ? std::string(static_cast<const char*>(eltern), 8) : "");
+    *daten = it->second.data();
+    *bytes = static_cast<UINT>(it->second.size());
+    ++offen;
+    return S_OK;
+  }
+  HRESULT Close(LPCVOID) override {
+    --offen;
+    return S_OK;
+  }
+};
+
 }  // namespace
 
 TEST(Uebersetzung, SyntaxfehlerGibtFehlschlagUndMeldungstext) {
@@ -108,33 +131,6 @@ TEST(Uebersetzung, AusDateiMitEinbindungDaneben) {
   auto m = Uebersetze("#include \"teile/farbe.h\"\nfloat4 main() : COLOR0 { return 1; }", "ps_3_0");
   EXPECT_TRUE(FAILED(m.hr));
 }
-
-namespace {
-
-// Serves files from a map and records each file opened with the start of its parent's data.
-class MapEinbindung final : public ID3DXInclude {
- public:
-  std::map<std::string, std::string> dateien;
-  std::vector<std::pair<std::string, std::string>> geoeffnet;
-  int offen = 0;
-
-  HRESULT Open(D3DXINCLUDE_TYPE, LPCSTR name, LPCVOID eltern, LPCVOID* daten,
-               UINT* bytes) override {
-    auto it = dateien.find(name);
-    if (it == dateien.end()) return E_FAIL;
-    geoeffnet.emplace_back(name, eltern ? std::string(static_cast<const char*>(eltern), 8) : "");
-    *daten = it->second.data();
-    *bytes = static_cast<UINT>(it->second.size());
-    ++offen;
-    return S_OK;
-  }
-  HRESULT Close(LPCVOID) override {
-    --offen;
-    return S_OK;
-  }
-};
-
-}  // namespace
 
 TEST(Uebersetzung, EinbindungUeberDenHandlerDesAufrufers) {
   MapEinbindung einbindung;
