@@ -10,11 +10,9 @@
 
 namespace {
 
-constexpr UINT kGroesse = 16;
-
 class D3d9Zeichnen : public GlTest::GlGeraetTest {
  protected:
-  D3d9Zeichnen() : GlGeraetTest(kGroesse, kGroesse) {}
+  D3d9Zeichnen() : GlGeraetTest(16, 16) {}
 
   void SetUp() override {
     GlGeraetTest::SetUp();
@@ -203,7 +201,8 @@ float4 main(float4 f : COLOR0) : COLOR0 { return f + tex2D(gBild, float2(0.5, 0.
   const std::uint32_t rot[4] = {0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u};
   const std::uint32_t gruen[4] = {0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u};
   g_->SetTexture(Register(ps, "gBild"), Textur(2, 2, D3DFMT_A8R8G8B8, rot, 8, 2));
-  g_->SetTexture(D3DVERTEXTEXTURESAMPLER0 + Register(vs, "gBild"), Textur(2, 2, D3DFMT_A8R8G8B8, gruen, 8, 2));
+  g_->SetTexture(D3DVERTEXTEXTURESAMPLER0 + Register(vs, "gBild"),
+                 Textur(2, 2, D3DFMT_A8R8G8B8, gruen, 8, 2));
   const float massstab[4] = {0.5f - 1.0f / 64, 0.5f - 1.0f / 64, 0, 0}, blau[4] = {0, 0, 1, 0};
   g_->SetVertexShaderConstantF(Register(vs, "gFarbe"), massstab, 1);  // scales the quad
   g_->SetPixelShaderConstantF(Register(ps, "gFarbe"), blau, 1);       // adds blue

@@ -4,8 +4,6 @@
 #include <glslang/Public/ShaderLang.h>
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace d3dxtest {
 
 D3DXHANDLE Ergebnis::Handle(const std::string& name) const {
@@ -79,8 +77,7 @@ namespace {
 
 std::unique_ptr<glslang::TShader> Parse(const std::string& glsl, EShLanguage stufe,
                                         std::string& log) {
-  static const bool gestartet = glslang::InitializeProcess();
-  (void)gestartet;
+  [[maybe_unused]] static const bool gestartet = glslang::InitializeProcess();
   auto shader = std::make_unique<glslang::TShader>(stufe);
   const char* text = glsl.c_str();
   shader->setStrings(&text, 1);

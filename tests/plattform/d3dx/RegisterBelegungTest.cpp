@@ -97,17 +97,15 @@ TEST(RegisterBelegung, SamplerStufenUndEinheiten) {
 }
 
 TEST(Semantik, NameUndIndex) {
-  EXPECT_EQ(ZerlegeSemantik("TEXCOORD12").name, "TEXCOORD");
-  EXPECT_EQ(ZerlegeSemantik("TEXCOORD12").index, 12u);
-  EXPECT_EQ(ZerlegeSemantik("position").name, "POSITION");
-  EXPECT_EQ(ZerlegeSemantik("position").index, 0u);
-  EXPECT_EQ(ZerlegeSemantik("SV_Target1").name, "SV_TARGET");
-  EXPECT_EQ(ZerlegeSemantik("SV_Target1").index, 1u);
-  EXPECT_EQ(DeklarationsVerwendung("POSITION"), 0);
-  EXPECT_EQ(DeklarationsVerwendung("TEXCOORD"), 5);
-  EXPECT_EQ(DeklarationsVerwendung("POSITIONT"), 9);
-  EXPECT_EQ(DeklarationsVerwendung("SAMPLE"), 13);
-  EXPECT_EQ(DeklarationsVerwendung("SV_POSITION"), -1);
+  const std::pair<const char*, const char*> zerlegt[] = {
+      {"TEXCOORD12", "TEXCOORD 12"}, {"position", "POSITION 0"}, {"SV_Target1", "SV_TARGET 1"}};
+  for (const auto& [text, soll] : zerlegt) {
+    const auto s = ZerlegeSemantik(text);
+    EXPECT_EQ(s.name + " " + std::to_string(s.index), soll);
+  }
+  const std::pair<const char*, int> verwendung[] = {
+      {"POSITION", 0}, {"TEXCOORD", 5}, {"POSITIONT", 9}, {"SAMPLE", 13}, {"SV_POSITION", -1}};
+  for (const auto& [name, soll] : verwendung) EXPECT_EQ(DeklarationsVerwendung(name), soll) << name;
 }
 
 TEST(SpirvSchnittstelle, UnlesbareModuleWerdenAbgelehnt) {

@@ -15,8 +15,7 @@ constexpr std::uint32_t kPosition = 0, kNormal = 3, kTexcoord = 5, kColor = 10;
 
 // Type of the GLSL interface variable at a location ("in"/"out"), or "".
 std::string AnLocation(const std::string& glsl, const char* richtung, int location) {
-  const std::string kopf =
-      "layout(location = " + std::to_string(location) + ") " + richtung + " ";
+  const std::string kopf = "layout(location = " + std::to_string(location) + ") " + richtung + " ";
   auto p = glsl.find(kopf);
   if (p == std::string::npos) return {};
   p += kopf.size();
@@ -119,15 +118,18 @@ TEST(Schnittstelle, SemantikenOhnePlatzWerdenAbgelehnt) {
     const char *profil, *hlsl, *meldung;
   } faelle[] = {
       {"vs_3_0",
-       "void main(float4 p : POSITION0, out float4 o : POSITION0, out float3 n : NORMAL0) { o = p; n = p.xyz; }",
+       "void main(float4 p : POSITION0, out float4 o : POSITION0, "
+       "out float3 n : NORMAL0) { o = p; n = p.xyz; }",
        "NORMAL0"},
       {"vs_3_0",
        "void main(float4 p : POSITION0, out float3 o : POSITION0) { o = p.xyz; }", "float4"},
       {"vs_3_0",
-       "void main(float4 p : POSITION0, out float4 o : POSITION0, out float4 q : POSITION1) { o = p; q = p; }",
+       "void main(float4 p : POSITION0, out float4 o : POSITION0, "
+       "out float4 q : POSITION1) { o = p; q = p; }",
        "POSITION"},
       {"vs_3_0",
-       "void main(float4 p : POSITION0, out float4 o : POSITION0, out float4x4 m : TEXCOORD14) { o = p; m = 0; }",
+       "void main(float4 p : POSITION0, out float4 o : POSITION0, "
+       "out float4x4 m : TEXCOORD14) { o = p; m = 0; }",
        "TEXCOORD14"},
       {"ps_3_0", "void main(float4 c : TEXCOORD0, out float4 o : TEXCOORD1) { o = c; }", "TEXCOORD1"},
       {"vs_3_0", "void main(float4 p : WIRKLICHNICHTS, out float4 o : POSITION0) { o = p; }",
