@@ -65,19 +65,11 @@ struct Kopf {
   Bytes Datei(const Bytes& pixel) const {
     Bytes d(128, 0);
     std::memcpy(d.data(), magie, 4);
-    auto setze = [&d](std::size_t o, std::uint32_t v) { std::memcpy(&d[o], &v, 4); };
-    setze(4, kopfGroesse);
-    setze(8, flags);
-    setze(12, hoehe);
-    setze(16, breite);
-    setze(28, mip);
-    setze(76, 32);
-    setze(80, pfFlags);
-    setze(84, fourCC);
-    setze(88, bits);
-    for (int i = 0; i < 4; ++i) setze(92 + 4 * i, masken[i]);
-    setze(108, caps);
-    setze(112, caps2);
+    const std::pair<std::size_t, std::uint32_t> felder[] = {
+        {4, kopfGroesse}, {8, flags},   {12, hoehe},      {16, breite},     {28, mip},        {76, 32},
+        {80, pfFlags},    {84, fourCC}, {88, bits},       {92, masken[0]},  {96, masken[1]},  {100, masken[2]},
+        {104, masken[3]}, {108, caps},  {112, caps2}};
+    for (auto [versatz, wert] : felder) std::memcpy(&d[versatz], &wert, 4);
     d.insert(d.end(), pixel.begin(), pixel.end());
     return d;
   }
@@ -134,34 +126,31 @@ TEST_F(DDS, Dxt1MitMipStufen) {
   }
 }
 
-TEST_F(DDS, ZweiteMagieUndMipZahlNurMitAllenSchaltern) {
-  Kopf k = Kopf::Dxt("DXT5", 8, 8);
-  k.magie = "KVZQ";
-  // Through the loader that goes by content, which must know the second magic too.
-  const Bytes kvzq = k.Mips(2).Datei(Folge(64 + 16));
-  SchreibeDatei(ordner.pfad() / "kvzq.bin", std::string(kvzq.begin(), kvzq.end()));
-  ASSERT_TRUE(bild.LadeBildAusDatei(ordner.pfad() / "kvzq.bin"));
-  EXPECT_EQ(bild.mipAnzahl, 2u);
-  EXPECT_EQ(bild.format, PXFMT_DXT5);
-
-  Kopf ohneCaps = Kopf::Dxt("DXT3", 8, 8);
-  ohneCaps.mip = 5;
-  ohneCaps.flags |= kMipFlag;
-  ASSERT_TRUE(Lade(ohneCaps.Datei(Folge(64))));
-  EXPECT_EQ(bild.mipAnzahl, 1u);
-
-  Kopf ohneFlag = Kopf::Dxt("DXT3", 8, 8).Mips(5);
+TEST_F(DDS, MipZahlNurMitAllenSchalternUndHoechstensDieVolleKette) {
+  // 8 x 4 has four levels down to 1 x 1; a larger count (or 2^32 - 1) does not build more.
+  Kopf ohneCaps = Kopf::Dxt("DXT1", 8, 4).Mips(3), ohneFlag = ohneCaps;
+  ohneCaps.caps &= ~kCapsMip;
   ohneFlag.flags &= ~kMipFlag;
-  ASSERT_TRUE(Lade(ohneFlag.Datei(Folge(64))));
-  EXPECT_EQ(bild.mipAnzahl, 1u);
+  const std::pair<Kopf, std::uint64_t> faelle[] = {
+      {ohneCaps, 1}, {ohneFlag, 1}, {Kopf::Dxt("DXT1", 8, 4).Mips(5), 4}, {Kopf::Dxt("DXT1", 8, 4).Mips(~0u), 4}};
+  for (const auto& [kopf, stufen] : faelle) {
+    ASSERT_TRUE(Lade(kopf.Datei(Folge(40)))) << kopf.mip;
+    EXPECT_EQ(bild.mipAnzahl, stufen) << kopf.mip;
+  }
+  EXPECT_EQ(bild.GibMipStufe(3)->breite, 1u);
 }
 
-TEST_F(DDS, MipZahlWirdAufDieVolleKetteBegrenzt) {
-  // 8 x 4 has four levels down to 1 x 1; a larger count (or 2^32 - 1) does not build more.
-  for (std::uint32_t n : {5u, 0xFFFFFFFFu}) {
-    ASSERT_TRUE(Lade(Kopf::Dxt("DXT1", 8, 4).Mips(n).Datei(Folge(40)))) << n;
-    EXPECT_EQ(bild.mipAnzahl, 4u);
-    EXPECT_EQ(bild.GibMipStufe(3)->breite, 1u);
+TEST_F(DDS, BeideMagienUeberDieDatei) {
+  // The loader that goes by content must know the second magic too.
+  for (const char* magie : {"DDS ", "KVZQ"}) {
+    Kopf k = Kopf::Dxt("DXT5", 8, 8).Mips(2);
+    k.magie = magie;
+    const Bytes datei = k.Datei(Folge(64 + 16));
+    SchreibeDatei(ordner.pfad() / "x.bin", std::string(datei.begin(), datei.end()));
+    ASSERT_TRUE(bild.LadeBildAusDatei(ordner.pfad() / "x.bin")) << magie;
+    EXPECT_EQ(bild.format, PXFMT_DXT5);
+    ASSERT_EQ(bild.mipAnzahl, 2u);
+    EXPECT_EQ(bild.GibMipStufe(1)->daten[15], 80);
   }
 }
 
@@ -197,39 +186,29 @@ TEST_F(DDS, UnvollstaendigeCubeMapIstEinfachesBild) {
 }
 
 TEST_F(DDS, MaskierteFormate) {
-  // X8R8G8B8: no alpha mask, so opaque.
-  ASSERT_TRUE(Lade(Kopf::Maske(32, 0xFF0000, 0xFF00, 0xFF, 0).Datei(Bytes(64, 0x80))));
-  EXPECT_EQ(Pixel(bild, 2, 2), 0xFF808080u);
-
-  // R5G6B5: red in the top five bits of its byte, green in the top six.
-  const std::uint16_t rgb565 = 0x1F << 11 | 0x21 << 5 | 0x01;
-  Bytes p565;
-  for (int i = 0; i < 16; ++i) p565.insert(p565.end(), {std::uint8_t(rgb565), std::uint8_t(rgb565 >> 8)});
-  ASSERT_TRUE(Lade(Kopf::Maske(16, 0xF800, 0x07E0, 0x001F, 0).Datei(p565)));
-  EXPECT_EQ(Pixel(bild, 1, 0), 0xFFF88408u);
-
-  // 24-bit B, G, R bytes.
-  Bytes p888;
-  for (int i = 0; i < 16; ++i) p888.insert(p888.end(), {0x11, 0x22, 0x33});
-  ASSERT_TRUE(Lade(Kopf::Maske(24, 0xFF0000, 0xFF00, 0xFF, 0).Datei(p888)));
-  EXPECT_EQ(Pixel(bild, 3, 3), 0xFF332211u);
-
-  // A8 through the masks: colour masks zero give black.
-  ASSERT_TRUE(Lade(Kopf::Maske(8, 0, 0, 0, 0xFF).Datei(Folge(16, 100))));
-  EXPECT_EQ(Pixel(bild, 1, 0), 101u << 24);
-
-  // A1R5G5B5 with a one-bit alpha.
-  const std::uint16_t argb1555 = 0x8000 | 0x1F << 10;
-  Bytes p1555;
-  for (int i = 0; i < 16; ++i) p1555.insert(p1555.end(), {std::uint8_t(argb1555), std::uint8_t(argb1555 >> 8)});
-  ASSERT_TRUE(Lade(Kopf::Maske(16, 0x7C00, 0x03E0, 0x001F, 0x8000).Datei(p1555)));
-  EXPECT_EQ(Pixel(bild, 0, 0), 0x80F80000u);
-
-  // Masks beyond the pixel's bits, and all masks zero: no crash, channels 0.
-  ASSERT_TRUE(Lade(Kopf::Maske(16, 0xFF000000u, 0xFF0000, 0, 0).Datei(Bytes(32, 0xFF))));
-  EXPECT_EQ(Pixel(bild, 0, 0), 0xFF000000u);
-  ASSERT_TRUE(Lade(Kopf::Maske(32, 0, 0, 0, 0).Datei(Bytes(64, 0xFF))));
-  EXPECT_EQ(Pixel(bild, 0, 0), 0xFF000000u);
+  struct Fall {
+    const char* name;
+    std::uint32_t bits, r, g, b, a;
+    Bytes pixel;  // one file pixel, repeated over the 4 x 4 image
+    std::uint32_t erwartet;
+  };
+  const Fall faelle[] = {
+      {"X8R8G8B8: no alpha mask, so opaque", 32, 0xFF0000, 0xFF00, 0xFF, 0, {0x80, 0x80, 0x80, 0x80}, 0xFF808080u},
+      {"R5G6B5: red in the top five bits of its byte, green in the top six", 16, 0xF800, 0x07E0, 0x001F, 0,
+       {0x21, 0xFC}, 0xFFF88408u},
+      {"24-bit B, G, R bytes", 24, 0xFF0000, 0xFF00, 0xFF, 0, {0x11, 0x22, 0x33}, 0xFF332211u},
+      {"A8: colour masks zero give black", 8, 0, 0, 0, 0xFF, {101}, 101u << 24},
+      {"A1R5G5B5 with a one-bit alpha", 16, 0x7C00, 0x03E0, 0x001F, 0x8000, {0x00, 0xFC}, 0x80F80000u},
+      {"masks beyond the pixel's bits", 16, 0xFF000000u, 0xFF0000, 0, 0, {0xFF, 0xFF}, 0xFF000000u},
+      {"all masks zero", 32, 0, 0, 0, 0, {0xFF, 0xFF, 0xFF, 0xFF}, 0xFF000000u},
+  };
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.name);
+    Bytes pixel;
+    for (int i = 0; i < 16; ++i) pixel.insert(pixel.end(), f.pixel.begin(), f.pixel.end());
+    ASSERT_TRUE(Lade(Kopf::Maske(f.bits, f.r, f.g, f.b, f.a).Datei(pixel)));
+    EXPECT_EQ(Pixel(bild, 3, 2), f.erwartet);
+  }
 }
 
 TEST_F(DDS, GleitkommaBild) {
@@ -304,14 +283,6 @@ TEST_F(DDS, ZuKurzeDateienWerdenAbgelehnt) {
   Kopf riesigMaske = Kopf::Maske(32, 0xFF0000, 0xFF00, 0xFF, 0).Cube();
   riesigMaske.breite = riesigMaske.hoehe = 0xFFFFFFFFu;
   ErwarteAbgelehnt(riesigMaske.Datei(Bytes(16, 0)), kurz);
-}
-
-TEST_F(DDS, LadenUeberDieDatei) {
-  const Bytes datei = Kopf::Dxt("DXT1", 4, 4).Datei(Folge(8));
-  SchreibeDatei(ordner.pfad() / "x.dds", std::string(datei.begin(), datei.end()));
-  ASSERT_TRUE(bild.LadeBildAusDatei(ordner.pfad() / "x.dds"));
-  EXPECT_EQ(bild.format, PXFMT_DXT1);
-  EXPECT_EQ(bild.daten[7], 8);
 }
 
 }  // namespace
