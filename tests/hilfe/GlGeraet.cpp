@@ -96,11 +96,6 @@ IDirect3DPixelShader9* GlGeraetTest::Ps(const char* glsl, std::vector<Plattform:
   return s ? Merke(s) : nullptr;
 }
 
-void GlGeraetTest::SetzePixelmassstab(UINT breite, UINT hoehe) {
-  const float c0[4] = {2.0f / static_cast<float>(breite), -2.0f / static_cast<float>(hoehe), -1.0f, 1.0f};
-  ASSERT_EQ(g_->SetVertexShaderConstantF(0, c0, 1), D3D_OK);
-}
-
 void GlGeraetTest::Beginne(IDirect3DPixelShader9* ps, UINT breite, UINT hoehe) {
   ASSERT_EQ(g_->BeginScene(), D3D_OK);
   g_->SetVertexDeclaration(dekl_);
@@ -108,7 +103,9 @@ void GlGeraetTest::Beginne(IDirect3DPixelShader9* ps, UINT breite, UINT hoehe) {
   g_->SetPixelShader(ps);
   g_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   g_->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
-  SetzePixelmassstab(breite ? breite : breite_, hoehe ? hoehe : hoehe_);
+  const float c0[4] = {2.0f / static_cast<float>(breite ? breite : breite_),
+                       -2.0f / static_cast<float>(hoehe ? hoehe : hoehe_), -1.0f, 1.0f};
+  ASSERT_EQ(g_->SetVertexShaderConstantF(0, c0, 1), D3D_OK);
 }
 
 void GlGeraetTest::Zeichne(const std::vector<Ecke>& ecken, D3DPRIMITIVETYPE typ, UINT primitive) {
@@ -122,11 +119,9 @@ void GlGeraetTest::Zeichne(const std::vector<Ecke>& ecken, D3DPRIMITIVETYPE typ,
 
 void GlGeraetTest::Rechteck(float x0, float y0, float x1, float y1, float z, const float w[4], bool uv) {
   // Direct3D 9 samples pixel centres at whole numbers: the edges lie half a pixel before.
-  x0 -= 0.5f;
-  y0 -= 0.5f;
-  x1 -= 0.5f;
-  y1 -= 0.5f;
   auto ecke = [&](float x, float y, float u, float v) {
+    x -= 0.5f;
+    y -= 0.5f;
     return uv ? Ecke{x, y, z, 1, u, v, 0, 0} : Ecke{x, y, z, 1, w[0], w[1], w[2], w[3]};
   };
   Zeichne({ecke(x0, y0, 0, 0), ecke(x1, y0, 1, 0), ecke(x0, y1, 0, 1), ecke(x1, y1, 1, 1)}, D3DPT_TRIANGLESTRIP, 2);

@@ -50,7 +50,6 @@ class GlGeraetTest : public ::testing::Test {
   // Scene open, pixel-coordinate vertex shader and declaration bound, culling and depth
   // test off, c0 set for a target of the given size (the back buffer's unless given).
   void Beginne(IDirect3DPixelShader9* ps, UINT breite = 0, UINT hoehe = 0);
-  void SetzePixelmassstab(UINT breite, UINT hoehe);
   // Rectangle of pixels [x0, x1) x [y0, y1): corners at the pixel edges, with the
   // Direct3D 9 half-pixel offset. `wert` goes to TEXCOORD0 at every corner unless uv
   // is set, then the corners get texture coordinates 0..1.

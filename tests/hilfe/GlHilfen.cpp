@@ -1,7 +1,5 @@
 #include "GlHilfen.h"
 
-#include <epoxy/gl.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,18 +57,6 @@ Pixelbild LiesRueckpuffer(IDirect3DDevice9* geraet) {
       std::memcpy(&b.px[y * d.Width], static_cast<const BYTE*>(lr.pBits) + y * lr.Pitch, d.Width * 4);
   r->UnlockRect();
   r->Release();
-  return b;
-}
-
-Pixelbild LiesGl(unsigned breite, unsigned hoehe, bool gekippt) {
-  Pixelbild b{breite, hoehe, std::vector<std::uint32_t>(std::size_t{breite} * hoehe)};
-  glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glReadPixels(0, 0, static_cast<GLsizei>(breite), static_cast<GLsizei>(hoehe), GL_BGRA,
-               GL_UNSIGNED_INT_8_8_8_8_REV, b.px.data());
-  if (gekippt)
-    for (unsigned y = 0; y < hoehe / 2; ++y)
-      std::swap_ranges(b.px.begin() + y * breite, b.px.begin() + (y + 1) * breite,
-                       b.px.begin() + (hoehe - 1 - y) * breite);
   return b;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Shared support of the tests that draw on Mesa's OpenGL under Xvfb: a hidden window
-// with an OpenGL 4.5 core context, pixels read back as 0xAARRGGBB with row 0 at the top
-// (the Direct3D 9 convention, whichever way they were read), and comparisons.
+// with an OpenGL 4.5 core context, the back buffer read as 0xAARRGGBB with row 0 at the top,
+// and comparisons.
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
@@ -25,8 +25,6 @@ class VerstecktesFenster {
   VerstecktesFenster(const VerstecktesFenster&) = delete;
   VerstecktesFenster& operator=(const VerstecktesFenster&) = delete;
   GLFWwindow* glfw() const { return fenster_; }
-  // Makes its context current, for tests that call OpenGL themselves.
-  void MacheAktuell() const { glfwMakeContextCurrent(fenster_); }
 
  private:
   GLFWwindow* fenster_ = nullptr;
@@ -48,9 +46,6 @@ inline std::uint32_t Px(const Pixelbild& b, unsigned x, unsigned y) { return b(x
 
 // The device's back buffer, through GetBackBuffer and LockRect.
 Pixelbild LiesRueckpuffer(IDirect3DDevice9* geraet);
-// The current read framebuffer of the current OpenGL context (bottom row first in GL,
-// turned round here only when `gekippt`: Direct3D-oriented targets are already upright).
-Pixelbild LiesGl(unsigned breite, unsigned hoehe, bool gekippt = false);
 
 // Colour channels within a tolerance (texture filtering and format conversions round).
 ::testing::AssertionResult Nahe(std::uint32_t ist, std::uint32_t soll, int toleranz = 1);

@@ -118,18 +118,6 @@ class AufzeichnungsTest : public ::testing::Test {
     kontext->SetIndexBuffer(indizes);
   }
 
-  void GibZeichenResourcenFrei() {
-    for (Quelm_BasisObjekt* o : std::initializer_list<Quelm_BasisObjekt*>{
-             programm, eingabe, vertexShader, pixelShader, vertexe, instanzen, indizes})
-      kontext->GibFrei(o);
-    programm = nullptr;
-    eingabe = nullptr;
-    vertexShader = nullptr;
-    pixelShader = nullptr;
-    vertexe = instanzen = nullptr;
-    indizes = nullptr;
-  }
-
   TempOrdner ordner;
   std::unique_ptr<ZeilenSammler> sammler;
   std::shared_ptr<D3D9::Steuerung> steuerung;

@@ -1,7 +1,5 @@
-// Every test program runs with a temporary home: the engine's system object makes its user
-// data folder below HOME while globals are built, and tests must not leave folders in the
-// real home. Runs before any C++ global is built (constructor priority 101) and removes the
-// folder after the last one is gone.
+// Every test program runs with a temporary HOME, set before any C++ global is built: the
+// engine's system object makes its user data folder there while globals are built.
 #include <cstdlib>
 #include <filesystem>
 #include <string>
