@@ -34,22 +34,10 @@ struct Kopf {
   std::uint32_t caps = 0x1000, caps2 = 0;
 
   static Kopf Dxt(const char* code, std::uint32_t breite, std::uint32_t hoehe) {
-    Kopf k;
-    k.pfFlags = 0x4;
-    k.fourCC = Code(code);
-    k.breite = breite;
-    k.hoehe = hoehe;
-    return k;
+    return {.hoehe = hoehe, .breite = breite, .pfFlags = 0x4, .fourCC = Code(code)};
   }
   static Kopf Maske(std::uint32_t bits, std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint32_t a) {
-    Kopf k;
-    k.pfFlags = a ? 0x41 : 0x40;
-    k.bits = bits;
-    k.masken[0] = r;
-    k.masken[1] = g;
-    k.masken[2] = b;
-    k.masken[3] = a;
-    return k;
+    return {.pfFlags = a ? 0x41u : 0x40u, .bits = bits, .masken = {r, g, b, a}};
   }
   Kopf& Mips(std::uint32_t n) {
     mip = n;
