@@ -70,10 +70,8 @@ class TestSystem : public DRENO::InputSystem {
   // Builds a device with the next id and adds it.
   template <class D>
   D* Add(const std::string& name) {
-    auto device = std::make_unique<D>(this, devices_.size(), name);
-    D* raw = device.get();
-    AddDevice(std::move(device));
-    return raw;
+    AddDevice(std::make_unique<D>(this, devices_.size(), name));
+    return static_cast<D*>(devices_.back().get());
   }
 };
 

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -68,7 +66,7 @@ class EchteEingabe : public ::testing::Test {
     ASSERT_TRUE(DRENO::Initialize(Plattform::Fenster::HandleVon(fenster)));
     system = DRENO::GetInstance();
     system->SetInputHandler(&journal);
-    Xdo("windowfocus --sync " + Id("Eingabe"));
+    Xdo(Search("Eingabe") + "windowfocus --sync");
     Frames(5);
     journal.lines.clear();
   }
@@ -79,19 +77,12 @@ class EchteEingabe : public ::testing::Test {
     glfwDestroyWindow(anderes);
   }
 
-  // The X window id, found by the window's title.
-  static std::string Id(const char* title) {
-    const std::string command = std::string("xdotool search --sync --name '^") + title + "$'";
-    FILE* output = popen(command.c_str(), "r");
-    char id[32] = {};
-    if (output != nullptr) {
-      if (std::fgets(id, sizeof id, output) == nullptr) id[0] = 0;
-      pclose(output);
-    }
-    return std::string(id, std::strcspn(id, "\n"));
-  }
   static void Xdo(const std::string& arguments) {
     ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
+  }
+  // The window of that title, as %1 for the command that follows.
+  static std::string Search(const char* title) {
+    return std::string("search --sync --name '^") + title + "$' ";
   }
   void Frames(int n) {
     for (int i = 0; i < n; ++i) {
@@ -123,13 +114,13 @@ TEST_F(EchteEingabe, TypedKeysArriveWithCodesAndCharactersAndLosingTheFocusRelea
   Xdo("keydown b");
   EXPECT_THAT(Await(2), ElementsAre("key 48 down", "char 98"));
   journal.lines.clear();
-  Xdo("windowfocus --sync " + Id("Anderes"));
+  Xdo(Search("Anderes") + "windowfocus --sync");
   EXPECT_THAT(Await(1), ElementsAre("key 48 up"));
   Xdo("keyup b");
 }
 
 TEST_F(EchteEingabe, MotionButtonsAndWheelInClientCoordinates) {
-  Xdo("mousemove --window " + Id("Eingabe") + " 40 30");
+  Xdo(Search("Eingabe") + "mousemove --window %1 40 30");
   EXPECT_THAT(Await(1), ElementsAre("move 40,30"));
   EXPECT_EQ(system->GetFirstMouse()->GetMouseX(), 40);
   journal.lines.clear();
