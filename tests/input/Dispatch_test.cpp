@@ -104,13 +104,20 @@ INSTANTIATE_TEST_SUITE_P(
         ChainCase{"UnboundControlLeavesTheChannelsAlone", kUnbound, {}, {"OnDigitalEvent(31,1)"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Dispatch, WithoutHandlerEventsGoStraightToTheChannels) {
+TEST_F(Dispatch, WithoutHandlerEventsGoStraightToTheChannelsUntilTheFrameEnds) {
+  auto& button = system.DigitalChannels()[2];
+  auto& wheel = system.AnalogueChannels()[5];
   system.SetInputHandler(nullptr);
   system.SendMouseButton(mouse, 0, true);
-  EXPECT_EQ(system.DigitalChannels()[2].state, 1);
-  EXPECT_EQ(system.DigitalChannels()[2].changed, 1);
+  EXPECT_EQ(button.state, 1);
+  EXPECT_EQ(button.changed, 1);
   system.SendMouseWheel(mouse, 120);
-  EXPECT_EQ(system.AnalogueChannels()[5].accumulatedChange, 120);
+  EXPECT_EQ(wheel.accumulatedChange, 120);
+  system.Update();  // a new frame: the changes start over, the states stay
+  EXPECT_EQ(button.changed, 0);
+  EXPECT_EQ(button.state, 1);
+  EXPECT_EQ(wheel.accumulatedChange, 0);
+  EXPECT_EQ(wheel.value, 120);
 }
 
 TEST_F(Dispatch, ADigitalAxisBindingDecidesOverAHeldButtonBeforeIt) {

@@ -208,24 +208,7 @@ TEST_F(Focus, GrabOnlyWhenWantedFocusedAndShared) {
   EXPECT_THAT(journal, ElementsAre("log: DRENO: releasing mouse", "PlaceCursor(false)"));
 }
 
-// ---- The frame and the log ----
-
-TEST(Frame, StartsTheChannelsFrameAndKeepsTheirState) {
-  TestSystem system;
-  auto& digital = system.DigitalChannels()[7];
-  digital.bindings.push_back({0, 3, 0, 0.0f});
-  digital.state = digital.changed = 1;
-  auto& analogue = system.AnalogueChannels()[2];
-  analogue.bindings.push_back({0, 1, DRENO::AnalogueBinding::Axis, 0.0f, 0.0f});
-  analogue.value = 0.5f;
-  analogue.accumulatedChange = -1.25f;
-
-  system.Update();
-  EXPECT_EQ(digital.changed, 0);
-  EXPECT_EQ(digital.state, 1);
-  EXPECT_EQ(analogue.accumulatedChange, 0.0f);
-  EXPECT_EQ(analogue.value, 0.5f);
-}
+// ---- The log ----
 
 TEST(Log, CutsAt1023CharactersAndIsSilentWithoutCallback) {
   {

@@ -12,6 +12,8 @@ using namespace inputtest;
 using namespace Plattform::Eingabe;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 Steuergeraet Knueppel(DWORD achsen = 3, DWORD knoepfe = 5) {
   Steuergeraet s;
@@ -71,12 +73,8 @@ TEST_F(Controller, AControllerWhoseSetUpFailsIsLeftOut) {
     ASSERT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A,
                                  reinterpret_cast<LPVOID*>(&di), nullptr),
               DI_OK);
-    try {
-      WinJoystick j(system, 9, di, InstanzGuid(0), ProduktGuid(Layer()));
-      ADD_FAILURE() << "built";
-    } catch (const std::runtime_error& e) {
-      EXPECT_STREQ(e.what(), message);
-    }
+    EXPECT_THAT([&] { WinJoystick(system, 9, di, InstanzGuid(0), ProduktGuid(Layer())); },
+                ThrowsMessage<std::runtime_error>(StrEq(message)));
     di->Release();
     DRENO::Shutdown();
   }
