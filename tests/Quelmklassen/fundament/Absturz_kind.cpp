@@ -1,6 +1,8 @@
-// A program that crashes on purpose, one way per argument, for the crash-report tests.
-// Its log and dump go to the user data folder of its environment.
+// A program that crashes on purpose, one way per argument, for the crash-report tests, or
+// ends normally for the exit-order test. Its log and dump go to the user data folder of its
+// environment.
 #include "Quelm_Absturz.h"
+#include "Quelm_InitReihenfolge.h"
 #include "Quelm_ParallelKern.h"
 #include "Quelm_Protokoll.h"
 #include "Quelm_System.h"
@@ -10,6 +12,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -37,6 +40,12 @@ void FruehererBehandler(int) {
   for (;;) pause();
 }
 
+// Built after "t_logfile", destroyed before it: at a normal end its line is written directly.
+struct SpaeterGlobaler {
+  ~SpaeterGlobaler() { Protokolliere("Ende eines spaeteren Globalen"); }
+};
+QUELM_INIT(QUELM_SLOT_SPRACHE + 5) SpaeterGlobaler spaeter;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,6 +53,11 @@ int main(int argc, char** argv) {
   const std::string art = argv[1];
   gProtokoll.Aktiviere(gSystem.benutzerVerzeichnis);
 
+  if (art == "ende") {
+    // Queued lines are left to the exit handlers.
+    std::thread([] { Protokolliere("Zeile aus einem Arbeitsthread"); }).join();
+    return 0;
+  }
   if (art == "null") SchreibeNull();
   if (art == "division") return Teile(7);
   if (art == "ausnahme") throw std::runtime_error("kaputt");

@@ -178,6 +178,18 @@ INSTANTIATE_TEST_SUITE_P(
         Fall{"ausnahme", SIGABRT, "!Exception code: 00000000 std::runtime_error: kaputt\n", "", ""}),
     [](const auto& info) { return std::string(info.param.art); });
 
+TEST(Programmende, DasProtokollSchreibtNochNachDenVariablen) {
+  TempOrdner ordner;
+  const Lauf lauf = StarteKind(ordner, "ende");
+  EXPECT_EQ(lauf.signal, 0);
+  const auto spaet = lauf.log.find("Ende eines spaeteren Globalen");
+  const auto arbeiter = lauf.log.find("Zeile aus einem Arbeitsthread");
+  ASSERT_NE(spaet, std::string::npos) << lauf.log;
+  // Queued lines are written by the log's own final drain, after "t_logfile" is gone.
+  ASSERT_NE(arbeiter, std::string::npos) << lauf.log;
+  EXPECT_LT(spaet, arbeiter);
+}
+
 class AbsturzBerichtTest : public ProtokollTest {};
 
 TEST_F(AbsturzBerichtTest, FremderCodeUndAdresseAusserhalbJedesModuls) {

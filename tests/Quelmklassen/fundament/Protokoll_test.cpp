@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <regex>
 #include <thread>
 
@@ -143,21 +142,6 @@ TEST_F(Protokoll, MeldeAusnahmeSchreibtGenauEineZeileUndKehrtZurueck) {
   MeldeAusnahme("kaputt", "Quelm_Test::Tu", "test.cpp", 42);
   EXPECT_EQ(sammler.Texte(),
             std::vector<std::string>{"!Ausnahme \"kaputt\" aufgetreten in Funktion Quelm_Test::Tu (test.cpp:42)."});
-}
-
-// A program that logs from an exit handler and leaves queued lines to the log's final drain.
-TEST(Programmende, DasProtokollSchreibtNochNachDenVariablen) {
-  TempOrdner ordner;
-  const std::string befehl = std::string(AUSGANG_HILFE) + " " + ordner.pfad().string();
-  ASSERT_EQ(std::system(befehl.c_str()), 0);
-  const std::string log = LeseDatei(ordner.pfad() / "tool.log");
-  ASSERT_NE(log.find("Log-Start"), std::string::npos);
-  const auto spaet = log.find("Ende eines spaeteren Globalen");
-  const auto arbeiter = log.find("Zeile aus einem Arbeitsthread");
-  ASSERT_NE(spaet, std::string::npos);
-  // Queued lines are written by the log's own final drain, after "t_logfile" is gone.
-  ASSERT_NE(arbeiter, std::string::npos) << log;
-  EXPECT_LT(spaet, arbeiter);
 }
 
 }  // namespace
