@@ -40,37 +40,30 @@ TEST_F(Protokoll, AktivierungLeertDieDateiUndSchreibtLogStart) {
   EXPECT_NE(inhalt.find("): Log-Start\n"), std::string::npos);
 }
 
-TEST_F(Protokoll, ZeilenformatMitZeitUndThreadKennung) {
+TEST_F(Protokoll, ZeilenformatMitZeitUndThreadKennungLangeZeilenGekuerzt) {
   ZeilenSammler sammler;
   // 1.5 seconds since activation.
   gProtokoll.startZeit = Quelm_Zaehlerstand() - Quelm_ZaehlerFrequenz * 3 / 2;
   Protokolliere("abc");
   Protokolliere("abc\n");
-  ASSERT_EQ(sammler.zeilen.size(), 2u);
+  // Cut to 1997 characters and a newline. The prefix "0001:500000 (tabcd): " has 21
+  // characters; a message that just fits keeps its own newline and gets no second one.
+  Protokolliere("%s", std::string(3000, 'x').c_str());
+  Protokolliere("%s", (std::string(1997 - 21 - 1, 'y') + "\n").c_str());
+  ASSERT_EQ(sammler.zeilen.size(), 4u);
   char kennung[8];
   std::snprintf(kennung, sizeof kennung, "%04x", Quelm_Protokoll::ThreadKennung(Plattform::ThreadId()));
   const std::regex muster(std::string("0001:5\\d{5} \\(t") + kennung + "\\): abc\n");
-  for (const auto& zeile : sammler.zeilen) EXPECT_TRUE(std::regex_match(zeile, muster)) << zeile;
-  // Both reach the file, each ending in exactly one newline.
+  for (int i : {0, 1}) EXPECT_TRUE(std::regex_match(sammler.zeilen[i], muster)) << sammler.zeilen[i];
+  EXPECT_EQ(sammler.zeilen[2].size(), 1998u);
+  EXPECT_EQ(sammler.zeilen[2].back(), '\n');
+  EXPECT_EQ(sammler.zeilen[2][1996], 'x');
+  EXPECT_EQ(sammler.zeilen[3].size(), 1997u);
+  EXPECT_EQ(sammler.zeilen[3].substr(1994), "yy\n");
+  // The short ones reach the file too, each ending in exactly one newline.
   const std::string datei = LeseDatei(ordner.pfad() / "tool.log");
   EXPECT_EQ(datei.find("abc\n\n"), std::string::npos);
   EXPECT_NE(datei.find("abc\n"), std::string::npos);
-}
-
-TEST_F(Protokoll, LangeZeilenWerdenAuf1997ZeichenUndNewlineGekuerzt) {
-  ZeilenSammler sammler;
-  const std::string lang(3000, 'x');
-  Protokolliere("%s", lang.c_str());
-  // The prefix "0000:000000 (tabcd): " has 21 characters; a message that just fits keeps
-  // its own newline and gets no second one.
-  const std::string passt = std::string(1997 - 21 - 1, 'y') + "\n";
-  Protokolliere("%s", passt.c_str());
-  ASSERT_EQ(sammler.zeilen.size(), 2u);
-  EXPECT_EQ(sammler.zeilen[0].size(), 1998u);
-  EXPECT_EQ(sammler.zeilen[0].back(), '\n');
-  EXPECT_EQ(sammler.zeilen[0][1996], 'x');
-  EXPECT_EQ(sammler.zeilen[1].size(), 1997u);
-  EXPECT_EQ(sammler.zeilen[1].substr(1994), "yy\n");
 }
 
 TEST_F(Protokoll, ZeilenAndererThreadsErstBeimLeerenDurchDenBesitzerInReihenfolgeMitIhrerZeit) {
