@@ -173,7 +173,8 @@ TEST_F(Eigenschaften, NichtWandelbareWerteWerdenZurAusnahmeMitPfadUndWert) {
       ADD_FAILURE() << "keine Ausnahme: " << datei;
     } catch (const Quelm_Ausnahme& a) {
       EXPECT_EQ(a.funktion, "TEigenschaften_Serialisierung::WandleWert");
-      EXPECT_TRUE(a.text.starts_with("Ungültiger Wert \"" + text + "\" für \"a.kaputt\" (Typ " + typ + ")")) << a.text;
+      const std::string meldung = "Ungültiger Wert \"" + text + "\" für \"a.kaputt\" (Typ " + typ + ")";
+      EXPECT_TRUE(a.text.starts_with(meldung)) << a.text;
       EXPECT_NE(a.text.find(".xml\""), std::string::npos) << a.text;  // names the file
     }
     // Read before the fault: kept; the faulty node keeps its old value; after: not read.

@@ -27,7 +27,8 @@ TEST(ProgrammVerzeichnis, Bin32UndBin64FuehrenZumElternordner) {
 
 TEST(SystemObjekt, LegtDasBenutzerverzeichnisMitElternAnOderMerktDenFehler) {
   TempOrdner ordner;
-  Quelm_System system(Quelm_SystemQuellen{ordner.pfad() / "bin64" / "ToolVelmar", ordner.pfad() / "a" / "b", "anna"});
+  Quelm_SystemQuellen quellen{ordner.pfad() / "bin64" / "ToolVelmar", ordner.pfad() / "a" / "b", "anna"};
+  Quelm_System system(quellen);
   EXPECT_EQ(system.programmVerzeichnis, ordner.pfad());
   EXPECT_EQ(system.benutzerVerzeichnis, ordner.pfad() / "a" / "b" / "ToolVelmar");
   EXPECT_TRUE(fs::is_directory(system.benutzerVerzeichnis));
