@@ -47,6 +47,20 @@ class Programm : public ::testing::Test {
   }
 
   fs::path Benutzerordner() const { return home_.pfad() / ".local" / "share" / "ToolVelmar"; }
+  std::string Protokoll() const { return LeseDatei(Benutzerordner() / "tool.log"); }
+  std::string Einstellungen() const { return LeseDatei(Benutzerordner() / "tool.cfg"); }
+
+  // Settings for a window of that size; 0 by 0 is the desktop's size.
+  static std::string Konfig(int breite, int hoehe) {
+    const auto var = [](const char* name, const std::string& wert) {
+      return "    <var name=\"" + std::string(name) + "\" wert=\"" + wert + "\" />\n";
+    };
+    return "<?xml version=\"1.0\" ?>\n<config>\n" + var("displaywidth", std::to_string(breite)) +
+           var("displayheight", std::to_string(hoehe)) + var("fullscreen", "nein") + "</config>\n";
+  }
+  void SchreibeKonfig(int breite, int hoehe) {
+    SchreibeDatei(Benutzerordner() / "tool.cfg", Konfig(breite, hoehe));
+  }
 
   void Starte(bool mitBildschirm = true, const std::string& programm = VELMAR_PROGRAMM) {
     pid_ = fork();
@@ -129,7 +143,19 @@ class Programm : public ::testing::Test {
     return std::system((std::string(FENSTER_SCHLIESSEN) + " ToolVelmar 60").c_str());
   }
 
+  // Starts the program and waits for its first picture, its window focused.
+  void Oeffne(const std::string& programm = VELMAR_PROGRAMM) {
+    Starte(true, programm);
+    WarteAufErstesBild();
+    fenster_ = Fenster();
+    ASSERT_FALSE(fenster_.empty());
+    Xdo("windowfocus --sync " + fenster_);
+  }
+  // A key held over a few frames: keys are read once a frame.
+  void Taste(const std::string& taste) { Xdo("keydown " + taste + " sleep 0.15 keyup " + taste + " sleep 0.15"); }
+
   TempOrdner home_;
   pid_t pid_ = -1;
+  std::string fenster_;
 };
 

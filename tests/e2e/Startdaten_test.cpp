@@ -40,25 +40,22 @@ TEST_P(Startdaten, EndetWieBeschrieben) {
     if (e.path().filename().string()[0] != '.') fs::copy_file(fs::canonical(e.path()), daten / e.path().filename());
   const fs::path programm = ordner.pfad() / "bin64" / "ToolVelmar";
   fs::copy_file(VELMAR_PROGRAMM, programm);
-  const std::string cfg =
-      "<?xml version=\"1.0\" ?>\n<config>\n    <var name=\"displaywidth\" wert=\"640\" />\n"
-      "    <var name=\"displayheight\" wert=\"480\" />\n    <var name=\"fullscreen\" wert=\"nein\" />\n</config>\n";
-  SchreibeDatei(Benutzerordner() / "tool.cfg", cfg);
+  SchreibeKonfig(640, 480);
   fall.vorbereiten(daten, Benutzerordner());
-  const std::string vorher = fs::is_directory(Benutzerordner()) ? LeseDatei(Benutzerordner() / "tool.cfg") : "";
+  const std::string vorher = fs::is_directory(Benutzerordner()) ? Einstellungen() : "";
 
-  Starte(true, programm.string());
   if (fall.ende == Ende::Laeuft) {
     // It runs: the console opens and draws (without text when its font is unusable), and
     // closing the window ends it.
-    WarteAufErstesBild();
-    ASSERT_EQ(std::system("timeout 60 xdotool search --sync --name '^ToolVelmar$' windowfocus --sync "
-                          "keydown F11 sleep 1 keyup F11 sleep 1 type --delay 80 help"),
-              0);
+    Oeffne(programm.string());
+    Taste("F11");
+    Xdo("type --delay 80 help");
     ASSERT_EQ(SchliesseFenster(), 0);
+  } else {
+    Starte(true, programm.string());
   }
   const int code = WarteAufEnde(std::chrono::seconds(60));
-  const std::string log = LeseDatei(Benutzerordner() / "tool.log");
+  const std::string log = Protokoll();
   const std::string terminal = LeseDatei(home_.pfad() / "stderr.txt");
   if (fall.ende == Ende::MinusEins) {
     EXPECT_EQ(code, 255) << log;
@@ -71,7 +68,7 @@ TEST_P(Startdaten, EndetWieBeschrieben) {
   if (!fall.aufTerminal) {
     EXPECT_TRUE(fs::exists(Benutzerordner() / "tool.cfg"));
     // A damaged file is kept as it was beside the new one.
-    if (vorher != cfg) {
+    if (vorher != Konfig(640, 480)) {
       EXPECT_EQ(LeseDatei(Benutzerordner() / "tool.cfg.defekt"), vorher);
     }
   }
