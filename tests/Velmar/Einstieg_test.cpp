@@ -9,7 +9,6 @@
 #include <csignal>
 #include <functional>
 #include <stdexcept>
-#include <utility>
 
 namespace {
 
@@ -25,28 +24,6 @@ class Einstieg : public ::testing::Test {
   TempOrdner ordner;
 };
 
-TEST_F(Einstieg, NormalesEndeSpeichertDieKonfigurationDanach) {
-  bool warVorherDa = true;
-  const int ergebnis = Spiel::ProgrammEinstieg([&] { warVorherDa = fs::exists(Datei("tool.cfg")); });
-  EXPECT_EQ(ergebnis, 0);
-  EXPECT_FALSE(warVorherDa);
-  EXPECT_TRUE(fs::exists(Datei("tool.cfg")));
-  EXPECT_NE(LeseDatei(Datei("tool.log")).find("): Log-Start\n"), std::string::npos);
-}
-
-TEST_F(Einstieg, AusnahmenWerdenProtokolliertSpeichernAuchUndGebenMinusEins) {
-  const std::pair<std::function<void()>, const char*> faelle[] = {
-      {[] { Quelm_Ausnahme::Wirf("Screen initialisation failed.", "Spiel::Anwendung::Anwendung", "Anwendung.cpp", 42); },
-       "): Exception thrown: Anwendung.cpp (42) - Spiel::Anwendung::Anwendung(): Screen initialisation failed.\n"},
-      {[] { throw std::runtime_error("kaputt"); }, "): !Exception thrown: kaputt\n"}};
-  for (const auto& [anwendung, zeile] : faelle) {
-    fs::remove_all(Datei("tool.cfg"));
-    EXPECT_EQ(Spiel::ProgrammEinstieg(anwendung), -1) << zeile;
-    EXPECT_NE(LeseDatei(Datei("tool.log")).find(zeile), std::string::npos) << zeile;
-    EXPECT_TRUE(fs::exists(Datei("tool.cfg"))) << zeile;
-  }
-}
-
 TEST_F(Einstieg, OhneLogdateiBleibtEineAlteLogdateiStehen) {
   Quelm_KonsolenVariable::Finde("t_logfile")->SetzeBool(false);
   SchreibeDatei(Datei("tool.log"), "alt\n");
@@ -54,23 +31,30 @@ TEST_F(Einstieg, OhneLogdateiBleibtEineAlteLogdateiStehen) {
   EXPECT_EQ(LeseDatei(Datei("tool.log")), "alt\n");
 }
 
-TEST_F(Einstieg, FehlschlaegeStehenAuchAufStderrMitDemProtokollPfad) {
+// Whatever ends the run, the settings are saved after it; failures reach the log and the
+// terminal, with where the log is.
+TEST_F(Einstieg, ErgebnisProtokollUndStderr) {
   const std::string log = Datei("tool.log").string();
   struct Fall {
     const char* name;
     std::function<void()> vorbereiten;
     std::function<void()> anwendung;
     int ergebnis;
-    std::string stderrText;  // a part of what stderr must show
+    std::string stderrText;  // a part of what stderr must show ("" nothing)
+    std::string logZeile;
   };
   const Fall faelle[] = {
+      {"normal", [] {}, [this] { EXPECT_FALSE(fs::exists(Datei("tool.cfg"))); }, 0, "", "): Log-Start\n"},
       {"Start scheitert", [] {},
-       [] { Quelm_Ausnahme::Wirf("Screen initialisation failed.", "Spiel::Anwendung::Anwendung", "A.cpp", 1); }, -1,
-       "ToolVelmar: Screen initialisation failed.\nToolVelmar: Protokoll: " + log + "\n"},
+       [] { Quelm_Ausnahme::Wirf("Screen initialisation failed.", "Spiel::Anwendung::Anwendung", "A.cpp", 42); }, -1,
+       "ToolVelmar: Screen initialisation failed.\nToolVelmar: Protokoll: " + log + "\n",
+       "): Exception thrown: A.cpp (42) - Spiel::Anwendung::Anwendung(): Screen initialisation failed.\n"},
+      {"fremde Ausnahme", [] {}, [] { throw std::runtime_error("kaputt"); }, -1, "ToolVelmar: kaputt\n",
+       "): !Exception thrown: kaputt\n"},
       {"Speichern scheitert", [this] { fs::create_directory(Datei("tool.cfg")); }, [] {}, 1,
-       "konnte nicht gespeichert werden"},
+       "konnte nicht gespeichert werden", ""},
       {"Datenordner fehlt", [] { gSystem.ordnerFehler = "!Unable to create user data path \"x\"."; }, [] {}, 0,
-       "ToolVelmar: Unable to create user data path \"x\"."},
+       "ToolVelmar: Unable to create user data path \"x\".", ""},
   };
   for (const Fall& fall : faelle) {
     SCOPED_TRACE(fall.name);
@@ -80,6 +64,12 @@ TEST_F(Einstieg, FehlschlaegeStehenAuchAufStderrMitDemProtokollPfad) {
     EXPECT_EQ(Spiel::ProgrammEinstieg(fall.anwendung), fall.ergebnis);
     const std::string fehlerText = ::testing::internal::GetCapturedStderr();
     gSystem.ordnerFehler.clear();
+    EXPECT_TRUE(fs::exists(Datei("tool.cfg")));
+    EXPECT_NE(LeseDatei(Datei("tool.log")).find(fall.logZeile), std::string::npos) << fall.logZeile;
+    if (fall.stderrText.empty()) {
+      EXPECT_EQ(fehlerText, "");
+      continue;
+    }
     EXPECT_NE(fehlerText.find(fall.stderrText), std::string::npos) << fehlerText;
     // Whatever reached stderr is in the log as well.
     const std::string erste = fehlerText.substr(12, fehlerText.find('\n') - 12);

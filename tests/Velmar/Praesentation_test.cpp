@@ -26,40 +26,39 @@ TEST_F(Praesentation, OffeneSzeneWirdVorDemPresentGeschlossen) {
   EXPECT_FALSE(Impl().szeneOffen);
 }
 
-TEST_F(Praesentation, VerlorenesGeraetWirdZurueckgesetztSobaldEsGeht) {
-  steuerung->VerliereGeraet(1);  // the first test still finds it lost, the second resettable
-  Spiel::Praesentiere(Impl());
-  EXPECT_EQ(Anzahl("TestCooperativeLevel"), 2u);
-  EXPECT_EQ(Anzahl("Reset"), 1u);
-  EXPECT_FALSE(Impl().geraetVerloren);
-}
-
-TEST_F(Praesentation, NochVerlorenBleibtDasFlagGesetzt) {
-  steuerung->VerliereGeraet();
-  Spiel::Praesentiere(Impl());
-  EXPECT_TRUE(Impl().geraetVerloren);
-  EXPECT_EQ(Anzahl("Reset"), 0u);
-  // Once it can be reset, the next frame does it.
-  steuerung->MacheZuruecksetzbar();
-  Spiel::Praesentiere(Impl());
-  EXPECT_EQ(Anzahl("Reset"), 1u);
-  EXPECT_FALSE(Impl().geraetVerloren);
-}
-
-TEST_F(Praesentation, MinimiertWirdNichtGetestet) {
-  gSystem.praesenz = Quelm_System::Minimiert;
-  steuerung->VerliereGeraet();
-  Spiel::Praesentiere(Impl());
-  EXPECT_TRUE(Impl().geraetVerloren);
-  EXPECT_EQ(Anzahl("TestCooperativeLevel"), 0u);
-}
-
-TEST_F(Praesentation, ScheiterndesZuruecksetzenLaesstDasFlagFuerDenNaechstenFrame) {
-  steuerung->VerliereGeraet(0);
-  steuerung->SkriptiereErgebnis("Reset", D3DERR_DRIVERINTERNALERROR);
-  Spiel::Praesentiere(Impl());
-  EXPECT_EQ(Anzahl("Reset"), 1u);
-  EXPECT_TRUE(Impl().geraetVerloren);
+// A lost device is tested unless minimised and reset as soon as it can be; while it cannot
+// (or the reset fails) the flag stays set for the next frame.
+TEST_F(Praesentation, VerlorenesGeraet) {
+  struct Fall {
+    const char* name;
+    Quelm_System::Praesenz praesenz;
+    unsigned versuche;  // answers of "lost" before the device can be reset
+    HRESULT reset;
+    std::size_t tests, resets;
+    bool verloren;
+  };
+  const Fall faelle[] = {
+      {"zuruecksetzbar beim zweiten Test", Quelm_System::Fokussiert, 1, D3D_OK, 2, 1, false},
+      {"noch verloren", Quelm_System::Fokussiert, ~0u, D3D_OK, 2, 0, true},
+      {"minimiert", Quelm_System::Minimiert, ~0u, D3D_OK, 0, 0, true},
+      {"Reset scheitert", Quelm_System::Fokussiert, 0, D3DERR_DRIVERINTERNALERROR, 2, 1, true},
+  };
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.name);
+    gSystem.praesenz = f.praesenz;
+    steuerung->VerliereGeraet(f.versuche);
+    if (f.reset != D3D_OK) steuerung->SkriptiereErgebnis("Reset", f.reset);
+    steuerung->LeereProtokoll();
+    Spiel::Praesentiere(Impl());
+    EXPECT_EQ(Anzahl("TestCooperativeLevel"), f.tests);
+    EXPECT_EQ(Anzahl("Reset"), f.resets);
+    EXPECT_EQ(Impl().geraetVerloren, f.verloren);
+    // Once it can be reset, the next frame does it.
+    steuerung->MacheZuruecksetzbar();
+    gSystem.praesenz = Quelm_System::Fokussiert;
+    Spiel::Praesentiere(Impl());
+    EXPECT_FALSE(Impl().geraetVerloren);
+  }
 }
 
 }  // namespace

@@ -85,25 +85,20 @@ TEST_F(SzenenRenderer, LichtRaumBildetDieTiefeUmDasZielAufNullBisEins) {
 
 TEST_F(SzenenRenderer, ShaderdateiFehltOderUebersetztNichtBeendetDenStartMitNamen) {
   const std::size_t vorher = Objekte();
-  const fs::path daten = ordner.pfad() / "Daten";
-  fs::remove(daten / "schatten.ps");
-  try {
-    Spiel::SzenenRenderer renderer;
-    FAIL();
-  } catch (const Quelm_Ausnahme& a) {
-    EXPECT_EQ(a.text, "Datei nicht lesbar");
+  const fs::path datei = ordner.pfad() / "Daten" / "schatten.ps";
+  fs::remove(datei);
+  for (const std::string& fehler :
+       {std::string("Datei nicht lesbar"), "PixelShader-Datei \"" + datei.string() + "\" ist nicht übersetzbar"}) {
+    try {
+      Spiel::SzenenRenderer renderer;
+      ADD_FAILURE() << fehler;
+    } catch (const Quelm_Ausnahme& a) {
+      EXPECT_EQ(a.text, fehler);
+    }
+    EXPECT_EQ(Objekte(), vorher);
+    SchreibeDatei(datei, "$raus float4 erg;\n$main() { erg = unbekannt; }\n");
   }
-  EXPECT_TRUE(Geloggt("!Kann PixelShader-Datei \"" + (daten / "schatten.ps").string() + "\" nicht lesen."));
-  EXPECT_EQ(Objekte(), vorher);
-
-  SchreibeDatei(daten / "schatten.ps", "$raus float4 erg;\n$main() { erg = unbekannt; }\n");
-  try {
-    Spiel::SzenenRenderer renderer;
-    FAIL();
-  } catch (const Quelm_Ausnahme& a) {
-    EXPECT_EQ(a.text, "PixelShader-Datei \"" + (daten / "schatten.ps").string() + "\" ist nicht übersetzbar");
-  }
-  EXPECT_EQ(Objekte(), vorher);
+  EXPECT_TRUE(Geloggt("!Kann PixelShader-Datei \"" + datei.string() + "\" nicht lesen."));
 }
 
 }  // namespace
