@@ -96,7 +96,7 @@ class Programm : public ::testing::Test {
   Bild Lies() {
     const fs::path datei = home_.pfad() / "fenster.ppm";
     Bild b;
-    if (std::system((std::string(FENSTER_BILD) + " ToolVelmar " + datei.string() + " 60").c_str()) != 0) return b;
+    if (std::system((std::string(FENSTER) + " bild ToolVelmar 60 " + datei.string()).c_str()) != 0) return b;
     std::ifstream ein(datei, std::ios::binary);
     std::string p6;
     int tiefe = 0;
@@ -140,7 +140,7 @@ class Programm : public ::testing::Test {
   }
 
   static int SchliesseFenster() {
-    return std::system((std::string(FENSTER_SCHLIESSEN) + " ToolVelmar 60").c_str());
+    return std::system((std::string(FENSTER) + " schliessen ToolVelmar 60").c_str());
   }
 
   // Starts the program and waits for its first picture, its window focused.
