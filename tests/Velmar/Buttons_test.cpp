@@ -1,5 +1,6 @@
-// The widget page: its layout at 1280 x 720, what it passes to the surface, a missing
-// configuration, and the page taking the input back when F11 closes the console.
+// The widget page: its layout at 1280 x 720, what it passes to the surface, and the page
+// taking the input back when F11 closes the console. A missing configuration is named by
+// the start tests in tests/e2e.
 #include "Anwendung.h"
 #include "Buttons.h"
 #include "InputSystem.h"
@@ -63,15 +64,6 @@ TEST_F(ButtonsTest, SeiteMitHilfetextUndWasSieWeitergibt) {
   }
   EXPECT_TRUE(b.OnMouseMoved(nullptr, 0, 0));
   EXPECT_EQ(b.oberflaeche->zeigerPosition, (Gui::Vektor{321, 123, 0}));
-}
-
-TEST_F(ButtonsTest, FehlendeKonfigurationNenntDieDatei) {
-  try {
-    Spiel::Buttons b(ordner.pfad() / "fehlt.xml");
-    FAIL();
-  } catch (const Quelm_Ausnahme& a) {
-    EXPECT_NE(a.text.find("fehlt.xml"), std::string::npos) << a.text;
-  }
 }
 
 TEST_F(ButtonsTest, NachDemSchliessenDerKonsoleNimmtDieSeiteDieEingabe) {
