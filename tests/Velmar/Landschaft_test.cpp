@@ -45,7 +45,9 @@ TEST(Landschaft, GrundflaecheUndWindungBleiben) {
     for (const Dreieck& d : Gitter(rng, 10, hoehe)) {
       const auto fein = VerfeinereDreiecke({&d, 1});
       // |dy| below a fifth of every edge: nothing to refine.
-      if (hoehe < 1) EXPECT_EQ(fein, std::vector<Dreieck>{d});
+      if (hoehe < 1) {
+        EXPECT_EQ(fein, std::vector<Dreieck>{d});
+      }
       float summe = 0;
       for (const Dreieck& f : fein) {
         EXPECT_GT(Flaeche(f), -1e-3f);  // no face turned over
