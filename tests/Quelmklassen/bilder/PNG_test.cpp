@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -211,16 +213,14 @@ TEST_F(PNG, AbgelehnteDateienMitIhrerMeldung) {
   Chunk(kurzerKopf, "IHDR", Bytes(12, 1));
   ErwarteAbgelehnt(kurzerKopf, kopfFehler);
   ErwarteAbgelehnt(Bytes(gut.begin(), gut.begin() + 30), kopfFehler);  // header cut off
-  ErwarteAbgelehnt(BaueDatei(Kopf(0, 4, 8, 2), strom), kopfFehler);
-  ErwarteAbgelehnt(BaueDatei(Kopf(4, 0, 8, 2), strom), kopfFehler);
-  ErwarteAbgelehnt(BaueDatei(Kopf(0x80000000u, 4, 8, 2), strom), kopfFehler);
+  for (auto [breite, hoehe] : {std::pair{0u, 4u}, {4u, 0u}, {0x80000000u, 4u}})
+    ErwarteAbgelehnt(BaueDatei(Kopf(breite, hoehe, 8, 2), strom), kopfFehler);
 
   const std::string merkmale = "!Quelm_Bild::LadePNG(): PNG-Datei enthält nicht unterstützte Merkmale.";
-  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 3), strom), merkmale);      // palette
-  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 16, 2), strom), merkmale);     // 16-bit samples
-  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 0), strom), merkmale);      // greyscale
-  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 4), strom), merkmale);      // grey with alpha
-  ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 2, 1), strom), merkmale);   // interlaced
+  // Palette, 16-bit samples, greyscale, grey with alpha, interlaced.
+  using Merkmale = std::array<std::uint8_t, 3>;  // bit depth, colour type, interlace
+  for (auto [tiefe, typ, interlace] : {Merkmale{8, 3, 0}, {16, 2, 0}, {8, 0, 0}, {8, 4, 0}, {8, 2, 1}})
+    ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, tiefe, typ, interlace), strom), merkmale);
   // More pixels than the reader takes into memory.
   ErwarteAbgelehnt(BaueDatei(Kopf(20000, 20000, 8, 6), strom), merkmale);
   EXPECT_EQ(bild.breite, 4u) << "a refusal before the pixel data keeps the image";
@@ -239,25 +239,21 @@ TEST_F(PNG, AbgelehnteDateienMitIhrerMeldung) {
   EXPECT_FALSE(Gemeldet("Failed to inflate data.")) << "the stream was stopped, not broken";
   ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, 8, 2), Packe(Filtere(ZufallsBytes(48, 1), 4, 4, 3, {0, 5}))),
                    "!Quelm_Bild::LadePNG():\n  Unknown filter type 5.\n");
-}
 
-TEST_F(PNG, AbgeschnitteneDateiWirdAbgelehnt) {
-  const Bytes pixel = ZufallsBytes(16 * 16 * 4, 5);
-  const Bytes gut = BaueDatei(Kopf(16, 16, 8, 6), Packe(Filtere(pixel, 16, 16, 4, {1})), 2);
-  ASSERT_TRUE(Lade(gut));
-  const std::string meldung = "!Quelm_Bild::LadePNG(): PNG-Datei ist unvollständig.";
+  const std::string unvollstaendig = "!Quelm_Bild::LadePNG(): PNG-Datei ist unvollständig.";
+  const Bytes zweiTeile = BaueDatei(Kopf(16, 16, 8, 6), Packe(Filtere(ZufallsBytes(1024, 5), 16, 16, 4, {1})), 2);
+  ASSERT_TRUE(Lade(zweiTeile));
   // Cut inside the first IDAT, inside the second, inside the CRC of IEND.
-  for (std::size_t laenge : {std::size_t{60}, gut.size() - 40, gut.size() - 1})
-    ErwarteAbgelehnt(Bytes(gut.begin(), gut.begin() + laenge), meldung);
-  // A chunk announcing more bytes than the file holds.
-  Bytes lang = gut;
-  const std::size_t idat = 33;  // signature and IHDR chunk
-  for (int i = 0; i < 4; ++i) lang[idat + i] = 0x7F;
-  ErwarteAbgelehnt(lang, meldung);
-  for (int i = 0; i < 4; ++i) lang[idat + i] = 0xFF;
-  ErwarteAbgelehnt(lang, meldung);
+  for (std::size_t laenge : {std::size_t{60}, zweiTeile.size() - 40, zweiTeile.size() - 1})
+    ErwarteAbgelehnt(Bytes(zweiTeile.begin(), zweiTeile.begin() + laenge), unvollstaendig);
+  // A chunk announcing more bytes than the file holds (the first IDAT follows IHDR at 33).
+  for (std::uint8_t laenge : {0x7F, 0xFF}) {
+    Bytes lang = zweiTeile;
+    std::fill_n(lang.begin() + 33, 4, laenge);
+    ErwarteAbgelehnt(lang, unvollstaendig);
+  }
   // Without IEND but with all data the image is whole.
-  EXPECT_TRUE(Lade(Bytes(gut.begin(), gut.end() - 12)));
+  EXPECT_TRUE(Lade(Bytes(zweiTeile.begin(), zweiTeile.end() - 12)));
 }
 
 TEST(ZLib, EntpackenHoertBeiDerErwartetenGroesseAuf) {
