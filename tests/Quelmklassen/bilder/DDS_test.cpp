@@ -10,6 +10,7 @@
 #include <memory>
 #include <numeric>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -122,13 +123,13 @@ TEST_F(DDS, Dxt1MipStufenNurMitAllenSchalternUndHoechstensDieVolleKette) {
 
 TEST_F(DDS, BeideMagienUeberDieDatei) {
   // The loader that goes by content must know the second magic too.
-  for (const char* magie : {"DDS ", "KVZQ"}) {
-    Kopf k = Kopf::Dxt("DXT5", 8, 8).Mips(2);
+  for (auto [magie, code, format] : {std::tuple{"DDS ", "DXT3", PXFMT_DXT3}, {"KVZQ", "DXT5", PXFMT_DXT5}}) {
+    Kopf k = Kopf::Dxt(code, 8, 8).Mips(2);
     k.magie = magie;
     const Bytes datei = k.Datei(Folge(64 + 16));
     SchreibeDatei(ordner.pfad() / "x.bin", std::string(datei.begin(), datei.end()));
     ASSERT_TRUE(bild.LadeBildAusDatei(ordner.pfad() / "x.bin")) << magie;
-    EXPECT_EQ(bild.format, PXFMT_DXT5);
+    EXPECT_EQ(bild.format, format);
     ASSERT_EQ(bild.mipAnzahl, 2u);
     EXPECT_EQ(bild.GibMipStufe(1)->daten[15], 80);
   }
