@@ -161,48 +161,34 @@ TEST_F(Lifecycle, ShutdownDestroysDevicesInArrayOrderAndClearsTheInstance) {
 
 using Focus = OwnSystem;
 
-TEST_F(Focus, LosingFocusWithTheGrabHeldReleasesTheMouseAfterTheDevices) {
+// The mouse is held only when wanted, focused and shared, and let go after the devices.
+TEST_F(Focus, GrabOnlyWhenWantedFocusedAndShared) {
+  system.UpdateMouseGrab();  // not wanted
   system.SetGrabWanted(true);
-  EXPECT_THAT(journal, IsEmpty()) << "the setting alone changes nothing";
+  system.SetSeparateDevices(true);
+  system.UpdateMouseGrab();  // separate devices are never held
+  system.SetFocus(true);     // already focused
+  EXPECT_THAT(journal, IsEmpty());
+
+  system.SetSeparateDevices(false);
   system.UpdateMouseGrab();
   EXPECT_THAT(journal, ElementsAre("log: DRENO: grabbing mouse", "PlaceCursor(true)"));
-  EXPECT_TRUE(system.IsGrabbed());
-
   journal.clear();
   system.SetFocus(false);
   EXPECT_THAT(journal, ElementsAre("log: DRENO: lost focus", "ResetDevices(false)",
                                    "log: DRENO: releasing mouse", "PlaceCursor(false)"));
   EXPECT_FALSE(system.IsGrabbed());
-
   journal.clear();
-  system.SetFocus(true);
-  EXPECT_THAT(journal, ElementsAre("log: DRENO: got focus", "ResetDevices(true)",
-                                   "log: DRENO: grabbing mouse", "PlaceCursor(true)"));
-}
-
-TEST_F(Focus, GrabOnlyWhenWantedFocusedAndShared) {
-  system.UpdateMouseGrab();  // not wanted
-  EXPECT_THAT(journal, IsEmpty());
-
-  system.SetGrabWanted(true);
-  system.SetSeparateDevices(true);
-  system.UpdateMouseGrab();  // separate devices are never held
-  EXPECT_THAT(journal, IsEmpty());
-
-  system.SetFocus(true);  // already focused
-  EXPECT_THAT(journal, IsEmpty());
-  system.SetSeparateDevices(false);
-  system.SetFocus(false);
-  journal.clear();
-  system.SetFocus(false);  // lost only once
+  system.SetFocus(false);    // lost only once
   system.UpdateMouseGrab();  // no focus
   EXPECT_THAT(journal, IsEmpty());
 
   system.SetFocus(true);
+  EXPECT_THAT(journal, ElementsAre("log: DRENO: got focus", "ResetDevices(true)",
+                                   "log: DRENO: grabbing mouse", "PlaceCursor(true)"));
   journal.clear();
   system.UpdateMouseGrab();  // already in line
   EXPECT_THAT(journal, IsEmpty());
-
   system.SetGrabWanted(false);
   system.UpdateMouseGrab();
   EXPECT_THAT(journal, ElementsAre("log: DRENO: releasing mouse", "PlaceCursor(false)"));
