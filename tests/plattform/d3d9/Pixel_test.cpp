@@ -3,10 +3,10 @@
 
 #include <chrono>
 #include <cstring>
+#include <string>
 
 #include "GlGeraet.h"
 #include "d3d9/D3D9Steuerung.h"
-#include "fenster/Fenster.h"
 
 using namespace GlTest;
 
@@ -16,15 +16,74 @@ constexpr float kWeiss[4] = {1, 1, 1, 1};
 constexpr float kRot[4] = {1, 0, 0, 1};
 constexpr float kGruen[4] = {0, 1, 0, 1};
 constexpr float kBlau[4] = {0, 0, 1, 1};
+constexpr DWORD kSchwarz = 0xFF000000, kWeiss32 = 0xFFFFFFFF;
+const std::string kC0 = "layout(std140, binding = 0) uniform VsKonstanten { vec4 c0; };";
 
-using PixelTest = GlGeraetTest;
+// A vertex shader in pixel coordinates (c0 as for kVsPixel): `kopf` declares what it needs
+// besides pos and wert, `lage` is the pixel position, `wert` what goes on to the pixel shader.
+std::string PixelVs(const std::string& kopf, const std::string& lage, const std::string& wert = "wert") {
+  return "#version 450\n"
+         "layout(location = 0) in vec4 pos;\n"
+         "layout(location = 1) in vec4 wert;\n"
+         "layout(location = 0) out vec4 v_wert;\n" +
+         kopf + "\nvoid main() {\n  vec2 p = " + lage + ";\n" +
+         "  gl_Position = vec4(p.x * c0.x + c0.z, p.y * c0.y + c0.w, 0.5, 1.0);\n" +
+         "  v_wert = " + wert + ";\n}\n";
+}
+
+struct Soll {
+  UINT x, y;
+  DWORD farbe;
+};
+
+void ErwartePixel(const Pixelbild& b, std::initializer_list<Soll> soll) {
+  for (const Soll& s : soll) EXPECT_EQ(Px(b, s.x, s.y), s.farbe) << s.x << "," << s.y;
+}
+
+// Pixel x, y of a locked 32-bit rectangle.
+DWORD& Texel(const D3DLOCKED_RECT& lr, UINT x, UINT y) {
+  return *reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch + x * 4);
+}
+
+class PixelTest : public GlGeraetTest {
+ protected:
+  // Colour and depth cleared, the scene open.
+  void Neu(IDirect3DPixelShader9* ps, DWORD farbe = kSchwarz, UINT breite = 0, UINT hoehe = 0) {
+    g_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, farbe, 1.0f, 0);
+    Beginne(ps, breite, hoehe);
+  }
+  Pixelbild Ende() {
+    g_->EndScene();
+    return LiesRueckpuffer();
+  }
+
+  template <class T>
+  T* Gefuellt(T* puffer, const void* daten, UINT bytes) {
+    void* p = nullptr;
+    if (!puffer || Merke(puffer)->Lock(0, 0, &p, 0) != D3D_OK) return nullptr;
+    std::memcpy(p, daten, bytes);
+    puffer->Unlock();
+    return puffer;
+  }
+  IDirect3DVertexBuffer9* Vertices(const void* daten, UINT bytes) {
+    IDirect3DVertexBuffer9* vb = nullptr;
+    EXPECT_EQ(g_->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);
+    return Gefuellt(vb, daten, bytes);
+  }
+  IDirect3DIndexBuffer9* Indizes(const void* daten, UINT bytes, D3DFORMAT format) {
+    IDirect3DIndexBuffer9* ib = nullptr;
+    EXPECT_EQ(g_->CreateIndexBuffer(bytes, D3DUSAGE_WRITEONLY, format, D3DPOOL_DEFAULT, &ib, nullptr), D3D_OK);
+    return Gefuellt(ib, daten, bytes);
+  }
+  IDirect3DVertexDeclaration9* Deklaration(const D3DVERTEXELEMENT9* el) {
+    IDirect3DVertexDeclaration9* d = nullptr;
+    EXPECT_EQ(g_->CreateVertexDeclaration(el, &d), D3D_OK);
+    return d ? Merke(d) : nullptr;
+  }
+};
 
 TEST_F(PixelTest, ClearFillsTheViewportWithThePackedColour) {
   ASSERT_EQ(g_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x80336699, 1.0f, 0), D3D_OK);
-  auto b = LiesRueckpuffer();
-  EXPECT_EQ(Px(b, 0, 0), 0x80336699u);
-  EXPECT_EQ(Px(b, 63, 63), 0x80336699u);
-
   // Clear covers the viewport only, and of given rectangles only their part inside it.
   const D3DVIEWPORT9 vp{16, 8, 8, 4, 0.0f, 1.0f};
   ASSERT_EQ(g_->SetViewport(&vp), D3D_OK);
@@ -32,31 +91,23 @@ TEST_F(PixelTest, ClearFillsTheViewportWithThePackedColour) {
   EXPECT_TRUE(Rechteckig(LiesRueckpuffer(), 16, 8, 24, 12, 0xFF00FF00, 0x80336699));
   const D3DRECT r{10, 6, 20, 10};
   ASSERT_EQ(g_->Clear(1, &r, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
-  b = LiesRueckpuffer();
-  EXPECT_EQ(Px(b, 16, 8), 0xFFFF0000u);
-  EXPECT_EQ(Px(b, 19, 9), 0xFFFF0000u);
-  EXPECT_EQ(Px(b, 20, 9), 0xFF00FF00u);
-  EXPECT_EQ(Px(b, 16, 10), 0xFF00FF00u);
-  EXPECT_EQ(Px(b, 15, 8), 0x80336699u);
-  EXPECT_EQ(g_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  ErwartePixel(LiesRueckpuffer(), {{16, 8, 0xFFFF0000}, {19, 9, 0xFFFF0000}, {20, 9, 0xFF00FF00},
+                                   {16, 10, 0xFF00FF00}, {15, 8, 0x80336699}});
 }
 
 TEST_F(PixelTest, SpriteLandsOnExactPixelsWithRowZeroAtTheTop) {
   auto* ps = Ps(kPsFarbe);
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  Beginne(ps);
+  Neu(ps);
   Rechteck(8, 4, 24, 20, 0.5f, kWeiss);
-  g_->EndScene();
-  EXPECT_TRUE(Rechteckig(LiesRueckpuffer(), 8, 4, 24, 20, 0xFFFFFFFF, 0xFF000000));
+  EXPECT_TRUE(Rechteckig(Ende(), 8, 4, 24, 20, kWeiss32, kSchwarz));
 
   // In a viewport that does not start at 0, 0 the sprite moves with it.
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  g_->Clear(0, nullptr, D3DCLEAR_TARGET, kSchwarz, 1.0f, 0);
   const D3DVIEWPORT9 vp{32, 16, 32, 32, 0.0f, 1.0f};
   g_->SetViewport(&vp);
   Beginne(ps, 32, 32);
   Rechteck(2, 3, 18, 19, 0.5f, kWeiss);
-  g_->EndScene();
-  EXPECT_TRUE(Rechteckig(LiesRueckpuffer(), 34, 19, 50, 35, 0xFFFFFFFF, 0xFF000000));
+  EXPECT_TRUE(Rechteckig(Ende(), 34, 19, 50, 35, kWeiss32, kSchwarz));
 }
 
 TEST_F(PixelTest, RenderTargetIsDrawnUprightAndSampledTexelExact) {
@@ -70,33 +121,27 @@ TEST_F(PixelTest, RenderTargetIsDrawnUprightAndSampledTexelExact) {
   g_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &rueck);
   Merke(rueck);
 
-  auto* psFarbe = Ps(kPsFarbe);
   ASSERT_EQ(g_->SetRenderTarget(0, flaeche), D3D_OK);
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
-  Beginne(psFarbe, 32, 32);
-  Rechteck(0, 0, 8, 8, 0.5f, kRot);      // top left
+  Neu(Ps(kPsFarbe), 0xFF0000FF, 32, 32);
+  Rechteck(0, 0, 8, 8, 0.5f, kRot);        // top left
   Rechteck(24, 28, 32, 32, 0.5f, kGruen);  // bottom right
   g_->EndScene();
 
   g_->SetRenderTarget(0, rueck);
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  auto* psTextur = Ps(kPsTextur, {}, 0, {{0, 0}});
-  Beginne(psTextur);
+  Neu(Ps(kPsTextur, {}, 0, {{0, 0}}));
   g_->SetTexture(0, ziel);
   g_->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
   g_->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
   g_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
   g_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
   Rechteck(16, 16, 48, 48, 0.5f, kWeiss, true);
-  g_->EndScene();
-  g_->SetTexture(0, nullptr);
 
   // Even with linear filtering each pixel takes exactly its texel: texel centres meet
   // pixel centres when the quad's corners carry the half-pixel offset.
-  const auto b = LiesRueckpuffer();
+  const auto b = Ende();
   for (UINT y = 0; y < kHoehe; ++y)
     for (UINT x = 0; x < kBreite; ++x) {
-      DWORD soll = 0xFF000000;
+      DWORD soll = kSchwarz;
       if (x >= 16 && x < 48 && y >= 16 && y < 48) {
         const UINT u = x - 16, v = y - 16;
         soll = (u < 8 && v < 8) ? 0xFFFF0000 : (u >= 24 && v >= 28) ? 0xFF00FF00 : 0xFF0000FF;
@@ -113,54 +158,28 @@ TEST_F(PixelTest, MatrixConstantsTransformAsMulMatrixVector) {
   float transponiert[16];
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 4; ++c) transponiert[r * 4 + c] = m[c][r];
-
-  const char* spalten = R"(#version 450
-layout(location = 0) in vec4 pos;
-layout(location = 1) in vec4 wert;
-layout(location = 0) out vec4 v_wert;
-layout(std140, binding = 0) uniform VsKonstanten { vec4 c0; mat4 welt; };
-void main() {
-  vec4 p = welt * vec4(pos.xy, 0.0, 1.0);
-  gl_Position = vec4(p.x * c0.x + c0.z, p.y * c0.y + c0.w, 0.5, 1.0);
-  v_wert = wert;
-}
-)";
-  const char* zeilen = R"(#version 450
-layout(location = 0) in vec4 pos;
-layout(location = 1) in vec4 wert;
-layout(location = 0) out vec4 v_wert;
-layout(std140, binding = 0) uniform VsKonstanten { vec4 c0; layout(row_major) mat4 welt; };
-void main() {
-  vec4 p = welt * vec4(pos.xy, 0.0, 1.0);
-  gl_Position = vec4(p.x * c0.x + c0.z, p.y * c0.y + c0.w, 0.5, 1.0);
-  v_wert = wert;
-}
-)";
-  // Column-major block: register 4 + i is column i, 16 bytes at 16 + 16 i. Row-major
-  // block: component k of register 4 + i is row k, column i: at 16 + 16 k + 4 i.
-  std::vector<Plattform::RegisterSpanne> spaltenSpannen{{0, 4, 0, 4}}, zeilenSpannen{{0, 4, 0, 4}};
-  for (std::uint32_t i = 0; i < 4; ++i) {
-    spaltenSpannen.push_back({4 + i, 4, 16 + 16 * i, 4});
-    zeilenSpannen.push_back({4 + i, 4, 16 + 4 * i, 16});
-  }
   auto* ps = Ps(kPsFarbe);
-  for (auto* vs : {Vs(spalten, spaltenSpannen, 80), Vs(zeilen, zeilenSpannen, 80)}) {
+  for (const bool zeilen : {false, true}) {
+    // Column-major block: register 4 + i is column i, 16 bytes at 16 + 16 i. Row-major
+    // block: component k of register 4 + i is row k, column i: at 16 + 16 k + 4 i.
+    std::vector<Plattform::RegisterSpanne> spannen{{0, 4, 0, 4}};
+    for (std::uint32_t i = 0; i < 4; ++i)
+      spannen.push_back({4 + i, 4, zeilen ? 16 + 4 * i : 16 + 16 * i, zeilen ? 16u : 4u});
+    const std::string block = std::string("layout(std140, binding = 0) uniform VsKonstanten { vec4 c0; ") +
+                              (zeilen ? "layout(row_major) " : "") + "mat4 welt; };";
+    auto* vs = Vs(PixelVs(block, "(welt * vec4(pos.xy, 0.0, 1.0)).xy").c_str(), spannen, 80);
     ASSERT_NE(vs, nullptr);
-    g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    Beginne(ps);
+    Neu(ps);
     g_->SetVertexShader(vs);
     ASSERT_EQ(g_->SetVertexShaderConstantF(4, transponiert, 4), D3D_OK);
     Zeichne({{0, 0, 0, 1, 1, 1, 1, 1}, {4, 0, 0, 1, 1, 1, 1, 1}, {0, 8, 0, 1, 1, 1, 1, 1}, {4, 8, 0, 1, 1, 1, 1, 1}},
             D3DPT_TRIANGLESTRIP, 2);
-    g_->EndScene();
-    EXPECT_TRUE(Rechteckig(LiesRueckpuffer(), 10, 6, 18, 14, 0xFFFFFFFF, 0xFF000000));
+    EXPECT_TRUE(Rechteckig(Ende(), 10, 6, 18, 14, kWeiss32, kSchwarz)) << (zeilen ? "row-major" : "column-major");
   }
 }
 
 TEST_F(PixelTest, DepthTestAndBlending) {
-  auto* ps = Ps(kPsFarbe);
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-  Beginne(ps);
+  Neu(Ps(kPsFarbe));
   g_->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
   g_->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
   g_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
@@ -188,42 +207,22 @@ TEST_F(PixelTest, DepthTestAndBlending) {
   g_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
   g_->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_GREEN);
   Rechteck(56, 56, 64, 64, 0.5f, kWeiss);
-  g_->EndScene();
 
-  const auto b = LiesRueckpuffer();
-  EXPECT_EQ(Px(b, 4, 4), 0xFFFF0000u);
-  EXPECT_EQ(Px(b, 28, 28), 0xFFFF0000u);  // red stays in front of blue
-  EXPECT_EQ(Px(b, 40, 20), 0xFF0000FFu);
-  EXPECT_EQ(Px(b, 12, 12), 0xFF00FF00u);
-  EXPECT_EQ(Px(b, 20, 20), 0xFF00FF00u);
-  EXPECT_EQ(Px(b, 44, 4), 0xFF0000FFu);  // the green one wrote no depth
+  // Red stays in front of blue at 28, 28; the green one at 44, 4 wrote no depth.
+  const auto b = Ende();
+  ErwartePixel(b, {{4, 4, 0xFFFF0000}, {28, 28, 0xFFFF0000}, {40, 20, 0xFF0000FF}, {12, 12, 0xFF00FF00},
+                   {20, 20, 0xFF00FF00}, {44, 4, 0xFF0000FF}, {60, 60, 0xFF00FF00}});
   EXPECT_TRUE(Nahe(Px(b, 41, 41), 0xCF4000BF));
   EXPECT_TRUE(Nahe(Px(b, 45, 41), 0xFF4000BF));
-  EXPECT_EQ(Px(b, 60, 60), 0xFF00FF00u);
 }
 
 TEST_F(PixelTest, InstancedDrawWithStreamFrequencies) {
-  const char* vsInstanz = R"(#version 450
-layout(location = 0) in vec4 pos;
-layout(location = 1) in vec4 wert;
-layout(location = 2) in vec4 versatz;
-layout(location = 0) out vec4 v_wert;
-layout(std140, binding = 0) uniform VsKonstanten { vec4 c0; };
-void main() {
-  vec2 p = pos.xy + versatz.xy;
-  gl_Position = vec4(p.x * c0.x + c0.z, p.y * c0.y + c0.w, 0.5, 1.0);
-  v_wert = wert;
-}
-)";
-  auto* vs = Vs(vsInstanz, {{0, 4, 0, 4}}, 16);
-  auto* ps = Ps(kPsFarbe);
+  auto* vs = Vs(PixelVs(kC0 + "\nlayout(location = 2) in vec4 versatz;", "pos.xy + versatz.xy").c_str(),
+                {{0, 4, 0, 4}}, 16);
   const D3DVERTEXELEMENT9 el[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
                                   {0, 16, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_TEXCOORD, 0},
                                   {1, 0, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 1},
                                   D3DDECL_END()};
-  IDirect3DVertexDeclaration9* dekl = nullptr;
-  ASSERT_EQ(g_->CreateVertexDeclaration(el, &dekl), D3D_OK);
-  Merke(dekl);
   // One 4x4 quad, indexed, and per instance a float2 offset.
   const Ecke quad[4] = {{-0.5f, -0.5f, 0, 1, 1, 1, 1, 1},
                         {3.5f, -0.5f, 0, 1, 1, 1, 1, 1},
@@ -231,58 +230,31 @@ void main() {
                         {3.5f, 3.5f, 0, 1, 1, 1, 1, 1}};
   const WORD indizes[6] = {0, 1, 2, 2, 1, 3};
   const float versatz[6] = {2, 2, 20, 2, 10, 30};
-  IDirect3DVertexBuffer9 *vbQuad = nullptr, *vbInstanz = nullptr;
-  IDirect3DIndexBuffer9* ib = nullptr;
-  void* p = nullptr;
-  ASSERT_EQ(g_->CreateVertexBuffer(sizeof quad, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &vbQuad, nullptr), D3D_OK);
-  Merke(vbQuad)->Lock(0, 0, &p, 0);
-  std::memcpy(p, quad, sizeof quad);
-  vbQuad->Unlock();
-  ASSERT_EQ(g_->CreateVertexBuffer(sizeof versatz, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &vbInstanz, nullptr),
-            D3D_OK);
-  Merke(vbInstanz)->Lock(0, 0, &p, 0);
-  std::memcpy(p, versatz, sizeof versatz);
-  vbInstanz->Unlock();
-  ASSERT_EQ(g_->CreateIndexBuffer(sizeof indizes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT, &ib, nullptr),
-            D3D_OK);
-  Merke(ib)->Lock(0, 0, &p, 0);
-  std::memcpy(p, indizes, sizeof indizes);
-  ib->Unlock();
-
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  Beginne(ps);
+  Neu(Ps(kPsFarbe));
   g_->SetVertexShader(vs);
-  g_->SetVertexDeclaration(dekl);
-  g_->SetStreamSource(0, vbQuad, 0, sizeof(Ecke));
-  g_->SetStreamSource(1, vbInstanz, 0, 8);
-  g_->SetIndices(ib);
+  g_->SetVertexDeclaration(Deklaration(el));
+  g_->SetStreamSource(0, Vertices(quad, sizeof quad), 0, sizeof(Ecke));
+  g_->SetStreamSource(1, Vertices(versatz, sizeof versatz), 0, 8);
+  g_->SetIndices(Indizes(indizes, sizeof indizes, D3DFMT_INDEX16));
   ASSERT_EQ(g_->SetStreamSourceFreq(0, D3DSTREAMSOURCE_INDEXEDDATA | 3), D3D_OK);
   ASSERT_EQ(g_->SetStreamSourceFreq(1, D3DSTREAMSOURCE_INSTANCEDATA | 1), D3D_OK);
   ASSERT_EQ(g_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
-  g_->EndScene();
-  auto b = LiesRueckpuffer();
-  EXPECT_EQ(b.Anzahl(0xFFFFFFFF), 3u * 16u);
-  EXPECT_EQ(Px(b, 2, 2), 0xFFFFFFFFu);
-  EXPECT_EQ(Px(b, 23, 5), 0xFFFFFFFFu);
-  EXPECT_EQ(Px(b, 10, 30), 0xFFFFFFFFu);
-  EXPECT_EQ(Px(b, 13, 33), 0xFFFFFFFFu);
+  auto b = Ende();
+  EXPECT_EQ(b.Anzahl(kWeiss32), 3u * 16u);
+  ErwartePixel(b, {{2, 2, kWeiss32}, {23, 5, kWeiss32}, {10, 30, kWeiss32}, {13, 33, kWeiss32}});
 
   // Four instances, the instance stream advancing every second one: two quads.
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  g_->Clear(0, nullptr, D3DCLEAR_TARGET, kSchwarz, 1.0f, 0);
   g_->BeginScene();
   g_->SetStreamSourceFreq(0, D3DSTREAMSOURCE_INDEXEDDATA | 4);
   g_->SetStreamSourceFreq(1, D3DSTREAMSOURCE_INSTANCEDATA | 2);
   ASSERT_EQ(g_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
-  g_->EndScene();
-  b = LiesRueckpuffer();
-  EXPECT_EQ(b.Anzahl(0xFFFFFFFF), 2u * 16u);
-  EXPECT_EQ(Px(b, 10, 30), 0xFF000000u);
-  g_->SetStreamSourceFreq(0, 1);
-  g_->SetStreamSourceFreq(1, 1);
+  b = Ende();
+  EXPECT_EQ(b.Anzahl(kWeiss32), 2u * 16u);
+  EXPECT_EQ(Px(b, 10, 30), kSchwarz);
 }
 
 TEST_F(PixelTest, TextureFormatsSampleWithDirect3DChannelDefaults) {
-  auto* ps = Ps(kPsTextur, {}, 0, {{0, 0}});
   // DXT1, two blocks. Left: colour 0 red > colour 1 blue, four-colour mode, rows of
   // index 0, 1, 2, 3. Right: colour 0 blue <= colour 1 red, three-colour mode with
   // index 3 transparent black in the last row.
@@ -302,8 +274,7 @@ TEST_F(PixelTest, TextureFormatsSampleWithDirect3DChannelDefaults) {
       {Textur(1, 1, D3DFMT_R16F, r16f, 2, 1), 1, 1},    {Textur(1, 1, D3DFMT_G32R32F, g32r32f, 8, 1), 1, 1},
       {Textur(1, 1, D3DFMT_G16R16, g16r16, 4, 1), 1, 1}, {Textur(1, 1, D3DFMT_R32F, r32f, 4, 1), 1, 1},
   };
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF202020, 1.0f, 0);
-  Beginne(ps);
+  Neu(Ps(kPsTextur, {}, 0, {{0, 0}}), 0xFF202020);
   UINT y = 0;
   for (const Fall& f : faelle) {
     ASSERT_NE(f.t, nullptr);
@@ -312,10 +283,7 @@ TEST_F(PixelTest, TextureFormatsSampleWithDirect3DChannelDefaults) {
              true);
     y += f.hoehe + 1;
   }
-  g_->EndScene();
-  g_->SetTexture(0, nullptr);
-  const auto b = LiesRueckpuffer();
-  // DXT1
+  const auto b = Ende();
   const DWORD links[4] = {0xFFFF0000, 0xFF0000FF, 0xFFAA0055, 0xFF5500AA};
   const DWORD rechts[4] = {0xFF0000FF, 0xFFFF0000, 0xFF800080, 0x00000000};
   for (UINT z = 0; z < 4; ++z)
@@ -324,39 +292,36 @@ TEST_F(PixelTest, TextureFormatsSampleWithDirect3DChannelDefaults) {
       EXPECT_TRUE(Nahe(Px(b, 4 + x, z), rechts[z], 2)) << 4 + x << "," << z;
     }
   // A8: no colour, only alpha.
-  EXPECT_EQ(Px(b, 0, 5), 0x00000000u);
-  EXPECT_EQ(Px(b, 1, 5), 0x40000000u);
-  EXPECT_EQ(Px(b, 2, 5), 0x80000000u);
-  EXPECT_EQ(Px(b, 3, 5), 0xFF000000u);
+  for (UINT x = 0; x < 4; ++x) EXPECT_EQ(Px(b, x, 5), DWORD{a8[x]} << 24) << x;
   // Missing channels of the float and 16-bit formats read as 1.
   EXPECT_TRUE(Nahe(Px(b, 0, 7), 0xFF40FFFF));  // R16F 0.25
   EXPECT_TRUE(Nahe(Px(b, 0, 9), 0xFF80BFFF));  // G32R32F 0.5, 0.75
   EXPECT_TRUE(Nahe(Px(b, 0, 11), 0xFF8040FF)); // G16R16 0.5, 0.25
-  EXPECT_EQ(Px(b, 0, 13), 0xFFFFFFFFu);         // R32F 1.0
-  EXPECT_EQ(Px(b, 1, 13), 0xFF202020u);
+  ErwartePixel(b, {{0, 13, kWeiss32}, {1, 13, 0xFF202020}});  // R32F 1.0
 }
 
 TEST_F(PixelTest, CullingFollowsTheWindingOnScreen) {
   auto* ps = Ps(kPsFarbe);
-  // On screen (y down): top left, top right, bottom left is clockwise.
-  const std::vector<Ecke> imUhrzeigersinn = {
-      {9.5f, 9.5f, 0.5f, 1, 1, 1, 1, 1}, {29.5f, 9.5f, 0.5f, 1, 1, 1, 1, 1}, {9.5f, 29.5f, 0.5f, 1, 1, 1, 1, 1}};
-  const std::vector<Ecke> gegen = {imUhrzeigersinn[0], imUhrzeigersinn[2], imUhrzeigersinn[1]};
+  // On screen (y down): top left, top right, bottom left is clockwise. The clockwise
+  // triangle is drawn at x 10, the counter-clockwise one at x 40.
+  auto dreieck = [](float x, bool gegen) {
+    const Ecke a{x, 9.5f, 0.5f, 1, 1, 1, 1, 1}, b{x + 20, 9.5f, 0.5f, 1, 1, 1, 1, 1},
+        c{x, 29.5f, 0.5f, 1, 1, 1, 1, 1};
+    return gegen ? std::vector<Ecke>{a, c, b} : std::vector<Ecke>{a, b, c};
+  };
   struct Fall {
     DWORD modus;
     bool uhrzeigerSichtbar, gegenSichtbar;
   };
-  for (const Fall& f : {Fall{D3DCULL_CCW, true, false}, Fall{D3DCULL_CW, false, true}, Fall{D3DCULL_NONE, true, true}}) {
-    for (int richtung = 0; richtung < 2; ++richtung) {
-      g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-      Beginne(ps);
-      g_->SetRenderState(D3DRS_CULLMODE, f.modus);
-      Zeichne(richtung == 0 ? imUhrzeigersinn : gegen, D3DPT_TRIANGLELIST, 1);
-      g_->EndScene();
-      const bool sichtbar = Px(LiesRueckpuffer(), 12, 12) == 0xFFFFFFFF;
-      EXPECT_EQ(sichtbar, richtung == 0 ? f.uhrzeigerSichtbar : f.gegenSichtbar)
-          << "Modus " << f.modus << ", Richtung " << richtung;
-    }
+  for (const Fall& f :
+       {Fall{D3DCULL_CCW, true, false}, Fall{D3DCULL_CW, false, true}, Fall{D3DCULL_NONE, true, true}}) {
+    Neu(ps);
+    g_->SetRenderState(D3DRS_CULLMODE, f.modus);
+    Zeichne(dreieck(9.5f, false), D3DPT_TRIANGLELIST, 1);
+    Zeichne(dreieck(39.5f, true), D3DPT_TRIANGLELIST, 1);
+    const auto b = Ende();
+    EXPECT_EQ(Px(b, 12, 12) == kWeiss32, f.uhrzeigerSichtbar) << "Modus " << f.modus;
+    EXPECT_EQ(Px(b, 42, 12) == kWeiss32, f.gegenSichtbar) << "Modus " << f.modus;
   }
 }
 
@@ -367,9 +332,7 @@ TEST_F(PixelTest, CubeFacesAndTheirOrientation) {
   for (UINT s = 0; s < 6; ++s) {
     D3DLOCKED_RECT lr{};
     ASSERT_EQ(w->LockRect(static_cast<D3DCUBEMAP_FACES>(s), 0, &lr, nullptr, 0), D3D_OK);
-    for (UINT t = 0; t < 4; ++t)
-      *reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + (t / 2) * lr.Pitch + (t % 2) * 4) =
-          0xFF000000u | (s * 40u) << 16 | (t * 60u);
+    for (UINT t = 0; t < 4; ++t) Texel(lr, t % 2, t / 2) = 0xFF000000u | (s * 40u) << 16 | (t * 60u);
     w->UnlockRect(static_cast<D3DCUBEMAP_FACES>(s), 0);
   }
   auto* ps = Ps(R"(#version 450
@@ -382,13 +345,10 @@ void main() { farbe = texture(s0, v_wert.xyz); }
   // Directions into texel 1 (top right) of each face, as Direct3D lays the faces out.
   const float richtung[6][4] = {{1, 0.5f, -0.5f, 0}, {-1, 0.5f, 0.5f, 0}, {0.5f, 1, -0.5f, 0},
                                 {0.5f, -1, 0.5f, 0},  {0.5f, 0.5f, 1, 0}, {-0.5f, 0.5f, -1, 0}};
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  Beginne(ps);
+  Neu(ps);
   g_->SetTexture(0, w);
   for (UINT s = 0; s < 6; ++s) Rechteck(static_cast<float>(s), 0, static_cast<float>(s + 1), 1, 0.5f, richtung[s]);
-  g_->EndScene();
-  g_->SetTexture(0, nullptr);
-  const auto b = LiesRueckpuffer();
+  const auto b = Ende();
   for (UINT s = 0; s < 6; ++s) EXPECT_EQ(Px(b, s, 0), 0xFF000000u | (s * 40u) << 16 | 60u) << "Seite " << s;
 }
 
@@ -398,26 +358,19 @@ TEST_F(PixelTest, AutomaticMipmapsFollowLevelZero) {
                               &t, nullptr),
             D3D_OK);
   Merke(t);
-  auto fuelle = [&](DWORD a, DWORD b) {
-    D3DLOCKED_RECT lr{};
-    ASSERT_EQ(t->LockRect(0, &lr, nullptr, D3DLOCK_DISCARD), D3D_OK);
-    for (UINT i = 0; i < 16; ++i)
-      *reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + (i / 4) * lr.Pitch + (i % 4) * 4) = i < 8 ? a : b;
-    t->UnlockRect(0);
-  };
   auto* ps = Ps(kPsTextur, {}, 0, {{0, 0}});
   for (DWORD unten : {0xFF000000u, 0xFF0000FFu}) {
-    fuelle(0xFFFFFFFF, unten);
-    g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF202020, 1.0f, 0);
-    Beginne(ps);
+    D3DLOCKED_RECT lr{};
+    ASSERT_EQ(t->LockRect(0, &lr, nullptr, D3DLOCK_DISCARD), D3D_OK);
+    for (UINT i = 0; i < 16; ++i) Texel(lr, i % 4, i / 4) = i < 8 ? 0xFFFFFFFF : unten;
+    t->UnlockRect(0);
+    Neu(ps, 0xFF202020);
     g_->SetTexture(0, t);
     g_->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
     g_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
     Rechteck(0, 0, 1, 1, 0.5f, kWeiss, true);  // the whole texture in one pixel: the 1x1 level
-    g_->EndScene();
-    g_->SetTexture(0, nullptr);
     const DWORD soll = unten == 0xFF000000u ? 0xFF808080u : 0xFF8080FFu;
-    EXPECT_TRUE(Nahe(LiesRueckpuffer()(0, 0), soll, 2));
+    EXPECT_TRUE(Nahe(Ende()(0, 0), soll, 2));
   }
 }
 
@@ -437,13 +390,12 @@ TEST_F(PixelTest, UpdateSurfaceFillsStaticTextures) {
   D3DLOCKED_RECT lr{};
   ASSERT_EQ(quelle->LockRect(&lr, nullptr, D3DLOCK_DISCARD), D3D_OK);
   for (UINT y = 0; y < 8; ++y)
-    for (UINT x = 0; x < 8; ++x)
-      *reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch + x * 4) = 0xFF000000u | (x * 30) << 16 | (y * 30);
+    for (UINT x = 0; x < 8; ++x) Texel(lr, x, y) = 0xFF000000u | (x * 30) << 16 | (y * 30);
   quelle->UnlockRect();
   ASSERT_EQ(g_->UpdateSurface(quelle, nullptr, ebene0, nullptr), D3D_OK);
   // A second, partial copy changes four pixels of the last column of level 0.
   ASSERT_EQ(quelle->LockRect(&lr, nullptr, 0), D3D_OK);
-  for (UINT y = 0; y < 8; ++y) *reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch) = 0xFFFFFFFF;
+  for (UINT y = 0; y < 8; ++y) Texel(lr, 0, y) = 0xFFFFFFFF;
   quelle->UnlockRect();
   const RECT spalte{0, 2, 1, 6};
   const POINT ziel{7, 1};
@@ -452,33 +404,19 @@ TEST_F(PixelTest, UpdateSurfaceFillsStaticTextures) {
   const RECT viertel{0, 0, 4, 4};
   ASSERT_EQ(g_->UpdateSurface(quelle, &viertel, ebene1, nullptr), D3D_OK);
 
-  auto* ps = Ps(kPsTextur, {}, 0, {{0, 0}});
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  Beginne(ps);
+  Neu(Ps(kPsTextur, {}, 0, {{0, 0}}));
   g_->SetTexture(0, t);
   g_->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
   Rechteck(0, 0, 8, 8, 0.5f, kWeiss, true);
   Rechteck(10, 0, 14, 4, 0.5f, kWeiss, true);  // half size: level 1
-  g_->EndScene();
-  g_->SetTexture(0, nullptr);
-  const auto b = LiesRueckpuffer();
-  EXPECT_EQ(Px(b, 0, 0), 0xFF000000u);
-  EXPECT_EQ(Px(b, 3, 5), 0xFF5A0096u);
-  EXPECT_EQ(Px(b, 7, 0), 0xFFD20000u);
-  EXPECT_EQ(Px(b, 7, 1), 0xFFFFFFFFu);
-  EXPECT_EQ(Px(b, 7, 4), 0xFFFFFFFFu);
-  EXPECT_EQ(Px(b, 7, 5), 0xFFD20096u);
-  EXPECT_EQ(Px(b, 10, 0), 0xFFFFFFFFu);
-  EXPECT_EQ(Px(b, 13, 3), 0xFF5A005Au);
+  ErwartePixel(Ende(), {{0, 0, kSchwarz}, {3, 5, 0xFF5A0096}, {7, 0, 0xFFD20000}, {7, 1, kWeiss32},
+                        {7, 4, kWeiss32}, {7, 5, 0xFFD20096}, {10, 0, kWeiss32}, {13, 3, 0xFF5A005A}});
 }
 
 TEST_F(PixelTest, AddressModesAndBorderColour) {
   const DWORD texel[2] = {0xFFFF0000, 0xFF0000FF};  // red, blue
-  auto* t = Textur(2, 1, D3DFMT_A8R8G8B8, texel, 8, 1);
-  auto* ps = Ps(kPsTextur, {}, 0, {{0, 0}});
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  Beginne(ps);
-  g_->SetTexture(0, t);
+  Neu(Ps(kPsTextur, {}, 0, {{0, 0}}));
+  g_->SetTexture(0, Textur(2, 1, D3DFMT_A8R8G8B8, texel, 8, 1));
   // u from -1 to 3 over eight pixels: texel centres at -0.75, -0.25, ..., 2.75.
   auto streifen = [&](float y, DWORD adresse) {
     g_->SetSamplerState(0, D3DSAMP_ADDRESSU, adresse);
@@ -493,9 +431,7 @@ TEST_F(PixelTest, AddressModesAndBorderColour) {
   g_->SetSamplerState(0, D3DSAMP_BORDERCOLOR, 0xFF00FF00);
   streifen(2, D3DTADDRESS_BORDER);
   streifen(3, D3DTADDRESS_MIRROR);
-  g_->EndScene();
-  g_->SetTexture(0, nullptr);
-  const auto b = LiesRueckpuffer();
+  const auto b = Ende();
   const DWORD R = 0xFFFF0000, B = 0xFF0000FF, G = 0xFF00FF00;
   const DWORD erwartet[4][8] = {{R, B, R, B, R, B, R, B},
                                 {R, R, R, B, B, B, B, B},
@@ -508,85 +444,44 @@ TEST_F(PixelTest, AddressModesAndBorderColour) {
 TEST_F(PixelTest, VertexTexturesAndPackedVertexElements) {
   // Position as SHORT2 (whole numbers), colour as UBYTE4N, and a colour read in the
   // vertex shader from vertex texture sampler 0 (texture unit 16).
-  const char* vs = R"(#version 450
-layout(location = 0) in vec4 pos;
-layout(location = 1) in vec4 wert;
-layout(location = 0) out vec4 v_wert;
-layout(std140, binding = 0) uniform VsKonstanten { vec4 c0; };
-layout(binding = 16) uniform sampler2D vt;
-void main() {
-  vec2 p = pos.xy - vec2(0.5);
-  gl_Position = vec4(p.x * c0.x + c0.z, p.y * c0.y + c0.w, 0.5, 1.0);
-  v_wert = wert + textureLod(vt, vec2(0.5), 0.0);
-}
-)";
-  auto* vsT = Vs(vs, {{0, 4, 0, 4}}, 16);
-  auto* ps = Ps(kPsFarbe);
+  auto* vs = Vs(PixelVs(kC0 + "\nlayout(binding = 16) uniform sampler2D vt;", "pos.xy - vec2(0.5)",
+                        "wert + textureLod(vt, vec2(0.5), 0.0)")
+                    .c_str(),
+                {{0, 4, 0, 4}}, 16);
   const D3DVERTEXELEMENT9 el[] = {{0, 0, D3DDECLTYPE_SHORT2, 0, D3DDECLUSAGE_POSITION, 0},
                                   {0, 4, D3DDECLTYPE_UBYTE4N, 0, D3DDECLUSAGE_TEXCOORD, 0},
                                   D3DDECL_END()};
-  IDirect3DVertexDeclaration9* dekl = nullptr;
-  ASSERT_EQ(g_->CreateVertexDeclaration(el, &dekl), D3D_OK);
-  Merke(dekl);
   struct Gepackt {
     SHORT x, y;
     BYTE r, g, b, a;
   };
-  const Gepackt ecken[4] = {{4, 2, 255, 0, 0, 255}, {12, 2, 255, 0, 0, 255}, {4, 6, 255, 0, 0, 255}, {12, 6, 255, 0, 0, 255}};
-  IDirect3DVertexBuffer9* vb = nullptr;
-  ASSERT_EQ(g_->CreateVertexBuffer(sizeof ecken, 0, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);
-  Merke(vb);
-  void* p = nullptr;
-  vb->Lock(0, 0, &p, 0);
-  std::memcpy(p, ecken, sizeof ecken);
-  vb->Unlock();
+  const Gepackt ecken[4] = {
+      {4, 2, 255, 0, 0, 255}, {12, 2, 255, 0, 0, 255}, {4, 6, 255, 0, 0, 255}, {12, 6, 255, 0, 0, 255}};
   const DWORD blau = 0x000000FF;  // alpha 0, so the UBYTE4N alpha of 1 stays
   auto* t = Textur(1, 1, D3DFMT_A8R8G8B8, &blau, 4, 1);
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  Beginne(ps);
-  g_->SetVertexShader(vsT);
-  g_->SetVertexDeclaration(dekl);
-  g_->SetStreamSource(0, vb, 0, sizeof(Gepackt));
+  Neu(Ps(kPsFarbe));
+  g_->SetVertexShader(vs);
+  g_->SetVertexDeclaration(Deklaration(el));
+  g_->SetStreamSource(0, Vertices(ecken, sizeof ecken), 0, sizeof(Gepackt));
   ASSERT_EQ(g_->SetTexture(D3DVERTEXTEXTURESAMPLER0, t), D3D_OK);
   ASSERT_EQ(g_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
-  g_->EndScene();
-  g_->SetTexture(D3DVERTEXTEXTURESAMPLER0, nullptr);
-  EXPECT_TRUE(Rechteckig(LiesRueckpuffer(), 4, 2, 12, 6, 0xFFFF00FF, 0xFF000000));
+  EXPECT_TRUE(Rechteckig(Ende(), 4, 2, 12, 6, 0xFFFF00FF, kSchwarz));
 }
 
 TEST_F(PixelTest, IndexedDrawWith32BitIndicesAndBaseVertex) {
-  auto* ps = Ps(kPsFarbe);
   // Vertices 0-3 form a red quad, 4-7 a green one; the indices name 0-3 and the base
   // vertex picks the green one. Drawing starts at the second set of six indices.
   std::vector<Ecke> ecken;
-  for (int q = 0; q < 2; ++q) {
-    const float* f = q == 0 ? kRot : kGruen;
-    const float x0 = 19.5f, y0 = 9.5f, x1 = 29.5f, y1 = 15.5f;
-    for (const auto& [x, y] : {std::pair{x0, y0}, {x1, y0}, {x0, y1}, {x1, y1}})
+  for (const float* f : {kRot, kGruen})
+    for (const auto& [x, y] : {std::pair{19.5f, 9.5f}, {29.5f, 9.5f}, {19.5f, 15.5f}, {29.5f, 15.5f}})
       ecken.push_back({x, y, 0.5f, 1, f[0], f[1], f[2], f[3]});
-  }
-  IDirect3DVertexBuffer9* vb = nullptr;
-  ASSERT_EQ(g_->CreateVertexBuffer(8 * sizeof(Ecke), 0, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);
-  Merke(vb);
-  void* p = nullptr;
-  vb->Lock(0, 0, &p, 0);
-  std::memcpy(p, ecken.data(), 8 * sizeof(Ecke));
-  vb->Unlock();
   const DWORD indizes[12] = {9, 9, 9, 9, 9, 9, 0, 1, 2, 2, 1, 3};
-  IDirect3DIndexBuffer9* ib = nullptr;
-  ASSERT_EQ(g_->CreateIndexBuffer(sizeof indizes, 0, D3DFMT_INDEX32, D3DPOOL_DEFAULT, &ib, nullptr), D3D_OK);
-  Merke(ib);
-  ib->Lock(0, 0, &p, 0);
-  std::memcpy(p, indizes, sizeof indizes);
-  ib->Unlock();
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  Beginne(ps);
-  g_->SetStreamSource(0, vb, 0, sizeof(Ecke));
-  g_->SetIndices(ib);
+  Neu(Ps(kPsFarbe));
+  g_->SetStreamSource(0, Vertices(ecken.data(), 8 * sizeof(Ecke)), 0, sizeof(Ecke));
+  g_->SetIndices(Indizes(indizes, sizeof indizes, D3DFMT_INDEX32));
   ASSERT_EQ(g_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, 6, 2), D3D_OK);
   EXPECT_EQ(g_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, 7, 2), D3DERR_INVALIDCALL);  // past the end
-  g_->EndScene();
-  EXPECT_TRUE(Rechteckig(LiesRueckpuffer(), 20, 10, 30, 16, 0xFF00FF00, 0xFF000000));
+  EXPECT_TRUE(Rechteckig(Ende(), 20, 10, 30, 16, 0xFF00FF00, kSchwarz));
 }
 
 TEST_F(PixelTest, BackBufferLocksReadAndWrite) {
@@ -596,29 +491,21 @@ TEST_F(PixelTest, BackBufferLocksReadAndWrite) {
   D3DLOCKED_RECT lr{};
   const RECT teil{4, 2, 8, 6};
   ASSERT_EQ(r->LockRect(&lr, &teil, 0), D3D_OK);
-  EXPECT_EQ(static_cast<DWORD*>(lr.pBits)[0], 0xFF112233u);  // a plain lock reads what is there
+  EXPECT_EQ(Texel(lr, 0, 0), 0xFF112233u);  // a plain lock reads what is there
   for (UINT y = 0; y < 4; ++y)
-    for (UINT x = 0; x < 4; ++x)
-      *reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch + x * 4) = 0xFF000000u | (y << 8) | x;
+    for (UINT x = 0; x < 4; ++x) Texel(lr, x, y) = 0xFF000000u | (y << 8) | x;
   r->UnlockRect();
   r->Release();
-  const auto b = LiesRueckpuffer();
-  EXPECT_EQ(Px(b, 4, 2), 0xFF000000u);
-  EXPECT_EQ(Px(b, 7, 5), 0xFF000303u);
-  EXPECT_EQ(Px(b, 8, 5), 0xFF112233u);
-  EXPECT_EQ(Px(b, 4, 6), 0xFF112233u);
+  ErwartePixel(LiesRueckpuffer(), {{4, 2, kSchwarz}, {7, 5, 0xFF000303}, {8, 5, 0xFF112233}, {4, 6, 0xFF112233}});
 
   // A 16-bit back buffer after a reset: R5G6B5 words, red in the top five bits. The
   // vertex buffer lives in the default pool and must go first.
   vb_->Release();
   vb_ = nullptr;
-  D3DPRESENT_PARAMETERS pp{};
+  D3DPRESENT_PARAMETERS pp = Vorgaben(D3DPRESENT_INTERVAL_IMMEDIATE);
   pp.BackBufferWidth = 16;
   pp.BackBufferHeight = 8;
   pp.BackBufferFormat = D3DFMT_R5G6B5;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.Windowed = TRUE;
-  pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
   ASSERT_EQ(g_->Reset(&pp), D3D_OK);
   g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
   const D3DRECT gruen{0, 4, 16, 8};
@@ -634,11 +521,7 @@ TEST_F(PixelTest, BackBufferLocksReadAndWrite) {
 }
 
 TEST_F(PixelTest, DeviceNeedsAWindowWithAnOpenGLContext) {
-  HWND h = Plattform::Fenster::HandleVon(fenster_->glfw());
-  EXPECT_EQ(Plattform::Fenster::GlfwFenster(h), fenster_->glfw());
-  D3DPRESENT_PARAMETERS pp{};
-  pp.Windowed = TRUE;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  D3DPRESENT_PARAMETERS pp = Vorgaben(D3DPRESENT_INTERVAL_IMMEDIATE);
   IDirect3DDevice9* zweites = nullptr;
   EXPECT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x52, &pp, &zweites), D3DERR_INVALIDCALL);
   // Faults can be injected into the OpenGL device as into the recording one.
@@ -646,11 +529,6 @@ TEST_F(PixelTest, DeviceNeedsAWindowWithAnOpenGLContext) {
   ASSERT_NE(s, nullptr);
   s->VerliereGeraet(0);
   EXPECT_EQ(g_->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
-  EXPECT_EQ(g_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
-  s->SetzeVideospeicherBudget(1000);
-  IDirect3DTexture9* t = nullptr;
-  EXPECT_EQ(g_->CreateTexture(32, 32, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &t, nullptr), D3DERR_OUTOFVIDEOMEMORY);
-  s->SetzeVideospeicherBudget(std::nullopt);
   D3DCAPS9 caps{};
   ASSERT_EQ(g_->GetDeviceCaps(&caps), D3D_OK);
   EXPECT_GE(caps.MaxTextureWidth, 4096u);
