@@ -56,11 +56,10 @@ class AufzeichnungTest : public ::testing::Test {
     const D3DVERTEXELEMENT9 el[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
     IDirect3DVertexDeclaration9* dekl = nullptr;
     EXPECT_EQ(g->CreateVertexDeclaration(el, &dekl), D3D_OK);
-    const auto vsCode = Blob(Plattform::ShaderStufe::Vertex);
     const auto psCode = Blob(Plattform::ShaderStufe::Pixel);
     IDirect3DVertexShader9* vs = nullptr;
     IDirect3DPixelShader9* ps = nullptr;
-    EXPECT_EQ(g->CreateVertexShader(reinterpret_cast<const DWORD*>(vsCode.data()), &vs), D3D_OK);
+    EXPECT_EQ(Vs(Blob(Plattform::ShaderStufe::Vertex), &vs), D3D_OK);
     EXPECT_EQ(g->CreatePixelShader(reinterpret_cast<const DWORD*>(psCode.data()), &ps), D3D_OK);
     g->SetVertexDeclaration(dekl);
     g->SetVertexShader(vs);
@@ -71,6 +70,10 @@ class AufzeichnungTest : public ::testing::Test {
     vs->Release();
     ps->Release();
     return vb;
+  }
+
+  HRESULT Vs(const std::vector<std::uint8_t>& code, IDirect3DVertexShader9** vs) {
+    return g->CreateVertexShader(reinterpret_cast<const DWORD*>(code.data()), vs);
   }
 
   std::shared_ptr<Steuerung> s;
@@ -129,18 +132,9 @@ TEST_F(AufzeichnungTest, ScriptedResultsReplaceTheCall) {
   g->SetRenderState(D3DRS_ZFUNC, D3DCMP_NEVER);
   g->GetRenderState(D3DRS_ZFUNC, &v);
   EXPECT_EQ(v, static_cast<DWORD>(D3DCMP_GREATER));
-
-  // Results of the Direct3D object too (the adapter's format checks).
-  s->fehlendeFormate = {D3DFMT_D32};
-  EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
-                                   D3DFMT_D32),
-            D3DERR_NOTAVAILABLE);
-  EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
-                                   D3DFMT_D24X8),
-            D3D_OK);
 }
 
-TEST_F(AufzeichnungTest, LostDeviceAnswersAsDirect3DDoes) {
+TEST_F(AufzeichnungTest, LostDeviceAndResetAnswerAsDirect3DDoes) {
   auto* vb = Zeichenbereit(3);
   s->VerliereGeraet(2);
   EXPECT_EQ(g->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
@@ -152,16 +146,35 @@ TEST_F(AufzeichnungTest, LostDeviceAnswersAsDirect3DDoes) {
   EXPECT_EQ(g->TestCooperativeLevel(), D3DERR_DEVICELOST);
   EXPECT_EQ(g->Reset(&pp), D3DERR_DEVICELOST);
   EXPECT_EQ(g->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
-  // The vertex buffer is a default-pool resource: Reset refuses while it exists, and
-  // the device stays waiting for a reset.
+  // Reset refuses while a default-pool resource (the vertex buffer) or a reference to the
+  // back buffer or the depth surface is held; the device stays waiting for a reset.
   EXPECT_EQ(g->Reset(&pp), D3DERR_INVALIDCALL);
-  EXPECT_EQ(g->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
   vb->Release();
-  EXPECT_EQ(g->Reset(&pp), D3D_OK);
+  IDirect3DSurface9 *rueck = nullptr, *tiefe = nullptr;
+  ASSERT_EQ(g->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &rueck), D3D_OK);
+  ASSERT_EQ(g->GetDepthStencilSurface(&tiefe), D3D_OK);
+  for (IDirect3DSurface9* o : {rueck, tiefe}) {
+    EXPECT_EQ(g->Reset(&pp), D3DERR_INVALIDCALL);
+    o->Release();
+  }
+  EXPECT_EQ(g->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  D3DPRESENT_PARAMETERS neu = pp;
+  neu.BackBufferWidth = 320;
+  neu.BackBufferHeight = 200;
+  EXPECT_EQ(g->Reset(&neu), D3D_OK);
   EXPECT_EQ(g->TestCooperativeLevel(), D3D_OK);
   EXPECT_EQ(g->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
-  // Reset unbinds everything and restores the default states.
+  // Reset makes the back buffer anew, unbinds everything and restores the default states.
+  ASSERT_EQ(g->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &rueck), D3D_OK);
+  D3DSURFACE_DESC d;
+  rueck->GetDesc(&d);
+  rueck->Release();
+  EXPECT_EQ(d.Width, 320u);
+  EXPECT_EQ(d.Height, 200u);
+  D3DVIEWPORT9 vp;
+  g->GetViewport(&vp);
+  EXPECT_EQ(vp.Width, 320u);
   IDirect3DVertexShader9* vs = reinterpret_cast<IDirect3DVertexShader9*>(1);
   g->GetVertexShader(&vs);
   EXPECT_EQ(vs, nullptr);
@@ -175,30 +188,6 @@ TEST_F(AufzeichnungTest, LostDeviceAnswersAsDirect3DDoes) {
   s->MacheZuruecksetzbar();
   EXPECT_EQ(g->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
   EXPECT_EQ(g->Reset(&pp), D3D_OK);
-}
-
-TEST_F(AufzeichnungTest, ResetNeedsTheBackBufferReferencesReleased) {
-  IDirect3DSurface9* rueck = nullptr;
-  ASSERT_EQ(g->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &rueck), D3D_OK);
-  IDirect3DSurface9* tiefe = nullptr;
-  ASSERT_EQ(g->GetDepthStencilSurface(&tiefe), D3D_OK);
-  EXPECT_EQ(g->Reset(&pp), D3DERR_INVALIDCALL);
-  rueck->Release();
-  EXPECT_EQ(g->Reset(&pp), D3DERR_INVALIDCALL);
-  tiefe->Release();
-  D3DPRESENT_PARAMETERS neu = pp;
-  neu.BackBufferWidth = 320;
-  neu.BackBufferHeight = 200;
-  EXPECT_EQ(g->Reset(&neu), D3D_OK);
-  ASSERT_EQ(g->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &rueck), D3D_OK);
-  D3DSURFACE_DESC d;
-  rueck->GetDesc(&d);
-  EXPECT_EQ(d.Width, 320u);
-  EXPECT_EQ(d.Height, 200u);
-  D3DVIEWPORT9 vp;
-  g->GetViewport(&vp);
-  EXPECT_EQ(vp.Width, 320u);
-  rueck->Release();
 }
 
 TEST_F(AufzeichnungTest, OutOfVideoMemoryByBudget) {
@@ -439,15 +428,12 @@ TEST_F(AufzeichnungTest, TargetsViewportsAndConstants) {
   EXPECT_EQ(zurueck[1], 9.0f);
 
   // Shader code: a blob of the right stage whose spans stay inside the registers and block.
-  const auto ps = Blob(Plattform::ShaderStufe::Pixel);
   IDirect3DVertexShader9* vs = nullptr;
-  EXPECT_EQ(g->CreateVertexShader(reinterpret_cast<const DWORD*>(ps.data()), &vs), D3DERR_INVALIDCALL);
-  const auto ausserhalb = Blob(Plattform::ShaderStufe::Vertex, 16, {{0, 4, 4, 4}});
-  EXPECT_EQ(g->CreateVertexShader(reinterpret_cast<const DWORD*>(ausserhalb.data()), &vs), D3DERR_INVALIDCALL);
-  const auto register256 = Blob(Plattform::ShaderStufe::Vertex, 16, {{256, 4, 0, 4}});
-  EXPECT_EQ(g->CreateVertexShader(reinterpret_cast<const DWORD*>(register256.data()), &vs), D3DERR_INVALIDCALL);
+  EXPECT_EQ(Vs(Blob(Plattform::ShaderStufe::Pixel), &vs), D3DERR_INVALIDCALL);
+  EXPECT_EQ(Vs(Blob(Plattform::ShaderStufe::Vertex, 16, {{0, 4, 4, 4}}), &vs), D3DERR_INVALIDCALL);
+  EXPECT_EQ(Vs(Blob(Plattform::ShaderStufe::Vertex, 16, {{256, 4, 0, 4}}), &vs), D3DERR_INVALIDCALL);
   const auto gut = Blob(Plattform::ShaderStufe::Vertex, 64, {{10, 4, 0, 16}, {11, 4, 4, 16}});
-  ASSERT_EQ(g->CreateVertexShader(reinterpret_cast<const DWORD*>(gut.data()), &vs), D3D_OK);
+  ASSERT_EQ(Vs(gut, &vs), D3D_OK);
   UINT groesse = 0;
   vs->GetFunction(nullptr, &groesse);
   EXPECT_EQ(groesse, gut.size());
@@ -463,6 +449,10 @@ TEST_F(AufzeichnungTest, FormatsAndAdapters) {
   EXPECT_EQ(pruefe(D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, D3DFMT_DXT1), D3DERR_NOTAVAILABLE);
   EXPECT_EQ(pruefe(D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE, D3DFMT_DXT5), D3DOK_NOAUTOGEN);
   EXPECT_EQ(pruefe(D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, D3DFMT_A16B16G16R16F), D3D_OK);
+  // Formats the test takes away.
+  s->fehlendeFormate = {D3DFMT_D32};
+  EXPECT_EQ(pruefe(D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D32), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(pruefe(D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D24X8), D3D_OK);
 
   // Autogenerated mipmaps: the caller sees one level.
   IDirect3DTexture9* t = nullptr;
