@@ -82,7 +82,7 @@ TEST(StatischeInitialisierung, TestsLaufenNichtImEchtenHome) {
   EXPECT_NE(gSystem.benutzerVerzeichnis, fs::path(eintrag->pw_dir) / ".local" / "share" / "ToolVelmar");
 }
 
-TEST(StatischeInitialisierung, AllesIstVorMainGebaut) {
+TEST(StatischeInitialisierung, AllesIstVorMainGebautUndQuitSetztDasEndeflag) {
   EXPECT_FALSE(gSystem.programmVerzeichnis.empty());
   EXPECT_GT(Quelm_ZaehlerFrequenz, 0);
   ASSERT_NE(gProfilManager.registry, nullptr);
@@ -91,9 +91,6 @@ TEST(StatischeInitialisierung, AllesIstVorMainGebaut) {
   for (const char* variable : {"t_konfig", "t_debug", "t_logfile", "sprache"})
     EXPECT_NE(Quelm_KonsolenVariable::Finde(variable), nullptr) << variable;
   EXPECT_EQ(Quelm_KonsolenVariable::Finde("sprache")->wertInt, -1);
-}
-
-TEST(StatischeInitialisierung, QuitSetztDasEndeflag) {
   gSystem.beenden = false;
   Quelm_KonsolenBefehl::Finde("quit")->ausfuehren("egal");
   EXPECT_TRUE(gSystem.beenden);
