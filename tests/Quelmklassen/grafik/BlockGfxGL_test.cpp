@@ -43,7 +43,6 @@ class Zeichnen : public GlKontextTest {
     return r;
   }
   static bool Tinte(int r, int g, int b) { return r + g + b > 96; }
-
 };
 
 TEST_F(Zeichnen, SpriteLiegtAufDenPixelnGenau) {
@@ -64,22 +63,14 @@ TEST_F(Zeichnen, SpriteLiegtAufDenPixelnGenau) {
   EXPECT_EQ(b(16, 24) & 0xFFFFFFu, 0xFF0000u);
 }
 
-class Text : public Zeichnen {
- protected:
-  void SetUp() override {
-    Zeichnen::SetUp();
-    if (HasFatalFailure()) return;
-    font.reset(Quelm_Font3D::LadeTrueType(VELMAR_DATEN "/calibrib.ttf"));
-    ASSERT_TRUE(font);
-  }
-  void TearDown() override {
-    font.reset();
-    Zeichnen::TearDown();
-  }
-  std::unique_ptr<Quelm_Font3D> font;
-};
+// The TrueType font as drawn under Xvfb.
+std::unique_ptr<Quelm_Font3D> Calibri() {
+  return std::unique_ptr<Quelm_Font3D>(Quelm_Font3D::LadeTrueType(VELMAR_DATEN "/calibrib.ttf"));
+}
 
-TEST_F(Text, GezeichneteBreiteIstDieGemessene) {
+TEST_F(Zeichnen, GezeichneteBreiteIstDieGemessene) {
+  const auto font = Calibri();
+  ASSERT_TRUE(font);
   for (const char* text : {"Velmar", "MMMM WWWW", "Zwölf Äpfel"}) {
     kontext->Leeren(3, 0, 0, 0, 1);
     font->Schreibe(40, 100, text);
@@ -92,7 +83,9 @@ TEST_F(Text, GezeichneteBreiteIstDieGemessene) {
   }
 }
 
-TEST_F(Text, UmbrochenerTextBleibtImRahmenUndEndetMitAuslassung) {
+TEST_F(Zeichnen, UmbrochenerTextBleibtImRahmenUndEndetMitAuslassung) {
+  const auto font = Calibri();
+  ASSERT_TRUE(font);
   font->SchreibeInRahmen(20, 30, 200, 50, "Die Landschaft wächst im Hintergrund, während die Kanten geglättet werden");
   ASSERT_EQ(font->zeilenAnfaenge.size(), 2u);
   const std::string letzte = font->Textpuffer() + font->zeilenAnfaenge[1];

@@ -80,10 +80,7 @@ TEST_F(KonsolenAnzeige, TippenErgaenztTabUebernimmtEnterFuehrtAus) {
   Taste(K::Tabulator);
   EXPECT_EQ(konsole->eingabe, "set ");
   EXPECT_EQ(konsole->cursor, 4u);
-  Taste(K::Ruecktaste);
-  Taste(K::Ruecktaste);
-  Taste(K::Ruecktaste);
-  Taste(K::Ruecktaste);
+  for (int i = 0; i < 4; ++i) Taste(K::Ruecktaste);
   Tippe("s");
   EXPECT_EQ(konsole->eingabe, "set");
   EXPECT_EQ(konsole->cursor, 1u);

@@ -51,16 +51,23 @@ TEST_F(TexturInhalt, DxtStufenWerdenInBlockzeilenHochgeladen) {
   t->Auslagern();
   t->Benutzen();
   EXPECT_EQ(Geraet(*t, 32, 2), bloecke);
-  // A write at a block boundary lands in its block.
+  // A write at a block boundary lands in its block; one off it or outside is refused.
   std::vector<std::uint8_t> block(16, 9);
   Quelm_TexturBereich teil;
   static_cast<TBereich&>(teil) = TBereich(block.data(), PXFMT_DXT5, 4, 4, Quelm_Pitch(PXFMT_DXT5, 4));
   t->SchreibeTeilInhalt(4, 4, teil);
+  EXPECT_TRUE(Texte().empty());
+  for (auto [x, y] : {std::pair{6, 0}, {4, 2}}) {
+    sammler->zeilen.clear();
+    t->SchreibeTeilInhalt(x, y, teil);
+    EXPECT_TRUE(FehlerGeloggt("Ungültiger Teilbereich")) << x << ", " << y;
+  }
+  t->SchreibeTeilInhalt(8, 0, teil);
+  EXPECT_TRUE(FehlerGeloggt("Ungültige Zielkoordinaten"));
   std::fill(bloecke.begin() + 48, bloecke.end(), 9);
   EXPECT_EQ(Geraet(*t, 32, 2), bloecke);
   EXPECT_EQ(Kopie(*t, 64), bloecke);
   kontext->GibFrei(t);
-  EXPECT_TRUE(Texte().empty());
 }
 
 TEST_F(TexturInhalt, TeilbereichLandetAnSeinerStelleAufDemGeraetUndInDerKopie) {

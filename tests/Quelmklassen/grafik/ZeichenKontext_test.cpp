@@ -1,5 +1,6 @@
 // The render context's registry, binding shadow, counters, leak report and statistics,
 // on the recording device.
+#include "Quelm_Konsole.h"
 #include "Quelm_VideoRAM.h"
 #include "RenderTestHilfen.h"
 
@@ -83,7 +84,7 @@ TEST_F(Kontext, VideoramZeigtDieStatistikWortgenau) {
   ASSERT_TRUE(statisch->IstResident());
   sammler->zeilen.clear();
 
-  Quelm_Screen3D::BefehlVideoRam("");
+  Quelm_KonsolenBefehl::Finde("videoram")->ausfuehren("");
 
   // 256x256 with 9 levels: 4 x 87381 bytes; the 128x128 target: 65536; the cube: 6 x 16384.
   const std::vector<std::string> erwartet = {
@@ -139,10 +140,6 @@ TEST_F(Kontext, GleicheZustaendeKostenNichtsUndZaehlenNicht) {
   EXPECT_EQ(kontext->zaehler.rueckseiten, 1);
   EXPECT_EQ(kontext->zaehler.tiefeZustaende, 0);
   EXPECT_EQ(Aufrufe("SetRenderState").back(), "SetRenderState(D3DRS_CULLMODE, 3) = D3D_OK");
-
-  kontext->SetzeZaehlerZurueck();
-  EXPECT_EQ(kontext->zaehler.alphaZustaende, 0);
-  EXPECT_EQ(kontext->zaehler.rueckseiten, 0);
 }
 
 TEST_F(Kontext, RenderBereichWirdAufDasZielBeschnitten) {
@@ -176,7 +173,6 @@ TEST_F(Kontext, RenderBereichWirdAufDasZielBeschnitten) {
   EXPECT_EQ(Anzahl("SetRenderTarget"), 0u);
   EXPECT_EQ(kontext->zaehler.renderziele, 0);
   EXPECT_EQ(Aufrufe("SetViewport"), std::vector<std::string>{"SetViewport({0, 0, 256, 128, 0, 1}) = D3D_OK"});
-
 }
 
 TEST_F(Kontext, ZielMitDemRueckpufferBekommtSeinenGanzenBereich) {
@@ -195,7 +191,7 @@ TEST_F(Kontext, ZielMitDemRueckpufferBekommtSeinenGanzenBereich) {
 }
 
 TEST_F(Kontext, VertexBufferMitUngueltigemKanalUndSchrittweiteDesProgramms) {
-  programm = BaueProgramm();
+  programm = BaueProgramm(true);
   kontext->SetProgramm(programm);
   Quelm_VertexBuffer* puffer = kontext->ErzeugeVertexBuffer(96, FLAG_DYNAMISCH);
   kontext->SetzeZaehlerZurueck();
@@ -205,28 +201,37 @@ TEST_F(Kontext, VertexBufferMitUngueltigemKanalUndSchrittweiteDesProgramms) {
 
   kontext->SetVertexBuffer(0, puffer);  // stride from the layout: Float4 + Float2
   kontext->SetVertexBuffer(0, puffer, 24);
-  EXPECT_EQ(kontext->zaehler.vertexBuffer, 1);
-  ASSERT_EQ(Anzahl("SetStreamSource"), 1u);
+  kontext->SetVertexBuffer(1, puffer);  // the instance stream: Float4x4
+  EXPECT_EQ(kontext->zaehler.vertexBuffer, 2);
+  ASSERT_EQ(Anzahl("SetStreamSource"), 2u);
   EXPECT_NE(Aufrufe("SetStreamSource")[0].find(", 0, 24)"), std::string::npos);
+  EXPECT_NE(Aufrufe("SetStreamSource")[1].find(", 0, 64)"), std::string::npos);
 }
 
 // --- Released and evicted resources leave the shadow -----------------------------------------
 
-TEST_F(Kontext, FreigegebenerPufferVerlaesstDenSchatten) {
+TEST_F(Kontext, FreigegebeneObjekteVerlassenDenSchatten) {
   Quelm_VertexBuffer* alt = kontext->ErzeugeVertexBuffer(96, FLAG_DYNAMISCH);
   Quelm_IndexBuffer* index = kontext->ErzeugeIndexBuffer(1, Quelm_PufferDaten{nullptr, 12, 0});
+  Quelm_AlphaZustand* blend = kontext->ErzeugeAlphaZustand(Quelm_AlphaZustandBeschr(2, 4));
   kontext->SetVertexBuffer(0, alt, 24);
   kontext->SetIndexBuffer(index);
-  kontext->GibFrei(alt);
-  kontext->GibFrei(index);
+  kontext->SetAlphaZustand(blend);
+  for (Quelm_BasisObjekt* o : std::initializer_list<Quelm_BasisObjekt*>{alt, index, blend}) kontext->GibFrei(o);
   EXPECT_EQ(kontext->stroeme[0].puffer, nullptr);
   EXPECT_EQ(kontext->indexBuffer, nullptr);
 
-  // A new buffer, wherever it lands, is bound.
+  // New objects, wherever they land, are bound.
   Quelm_VertexBuffer* neu = kontext->ErzeugeVertexBuffer(96, FLAG_DYNAMISCH);
+  Quelm_AlphaZustand* neuBlend = kontext->ErzeugeAlphaZustand(Quelm_AlphaZustandBeschr(2, 4));
   steuerung->LeereProtokoll();
+  kontext->SetzeZaehlerZurueck();
   kontext->SetVertexBuffer(0, neu, 24);
+  kontext->SetAlphaZustand(neuBlend);
   EXPECT_EQ(Anzahl("SetStreamSource"), 1u);
+  EXPECT_EQ(kontext->zaehler.alphaZustaende, 1);
+  EXPECT_EQ(kontext->alphaZustand, neuBlend);
+  kontext->SetAlphaZustand(nullptr);
 }
 
 TEST_F(Kontext, AusgelagerterPufferWirdBeimNaechstenSetzenNeuErzeugtUndGebunden) {
@@ -268,19 +273,6 @@ TEST_F(Kontext, AusgelagertesRenderzielWirdBeimNaechstenSetzenNeuGebunden) {
   EXPECT_TRUE(textur->IstResident());
   EXPECT_EQ(Anzahl("CreateTexture"), 1u);
   EXPECT_EQ(Anzahl("SetRenderTarget"), 1u);
-
-}
-
-TEST_F(Kontext, FreigegebenerZustandVerlaesstDenSchatten) {
-  Quelm_AlphaZustand* blend = kontext->ErzeugeAlphaZustand(Quelm_AlphaZustandBeschr(2, 4));
-  kontext->SetAlphaZustand(blend);
-  kontext->GibFrei(blend);
-  Quelm_AlphaZustand* neu = kontext->ErzeugeAlphaZustand(Quelm_AlphaZustandBeschr(2, 4));
-  kontext->SetzeZaehlerZurueck();
-  kontext->SetAlphaZustand(neu);
-  EXPECT_EQ(kontext->zaehler.alphaZustaende, 1);
-  EXPECT_EQ(kontext->alphaZustand, neu);
-  kontext->SetAlphaZustand(nullptr);
 }
 
 }  // namespace
