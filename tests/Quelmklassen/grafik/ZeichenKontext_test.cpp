@@ -234,28 +234,12 @@ TEST_F(Kontext, FreigegebeneObjekteVerlassenDenSchatten) {
   kontext->SetAlphaZustand(nullptr);
 }
 
-TEST_F(Kontext, AusgelagerterPufferWirdBeimNaechstenSetzenNeuErzeugtUndGebunden) {
-  Quelm_VertexBuffer* puffer = kontext->ErzeugeVertexBuffer(96, FLAG_DYNAMISCH);
-  kontext->SetVertexBuffer(0, puffer, 24);
-  gZeitgeber.zeit = Sekunden(5);
-  Quelm_SchaffeVideoRAMPlatz(*kontext);
-  ASSERT_FALSE(puffer->IstResident());
-  steuerung->LeereProtokoll();
-
-  kontext->SetVertexBuffer(0, puffer, 24);
-  EXPECT_TRUE(puffer->IstResident());
-  EXPECT_EQ(Anzahl("CreateVertexBuffer"), 1u);
-  EXPECT_EQ(Anzahl("SetStreamSource"), 1u);
-  kontext->SetVertexBuffer(0, puffer, 24);
-  EXPECT_EQ(Anzahl("SetStreamSource"), 1u);
-}
-
 TEST_F(Kontext, AusgelagertesRenderzielWirdBeimNaechstenSetzenNeuGebunden) {
   Quelm_Textur* textur = kontext->ErzeugeTextur(64, 64, 1, 2560);
   Quelm_Renderziel* ziel = kontext->ErzeugeRenderziel(Quelm_RenderzielBeschr(textur, nullptr));
-  kontext->SetRenderZiel(ziel);
-  // The target is never stamped, the texture is used now: only the target goes.
   gZeitgeber.zeit = Sekunden(5);
+  // Setting the target does not stamp it, using the texture does: only the target goes.
+  kontext->SetRenderZiel(ziel);
   kontext->SetTextur(0xFF00, nullptr, textur);
   Quelm_SchaffeVideoRAMPlatz(*kontext);
   ASSERT_FALSE(ziel->IstResident());
