@@ -118,9 +118,12 @@ TEST_F(DX9, NurGeaenderteRenderzustaendeGehenAnsGeraet) {
   Quelm_AlphaZustand* b = kontext->ErzeugeAlphaZustand(gemischt);
 
   // The write mask 15 was already set by the default.
+  kontext->SetzeZaehlerZurueck();
   kontext->SetAlphaZustand(a);
   EXPECT_THAT(Zustaende(), UnorderedElementsAre("ALPHABLENDENABLE, 1", "BLENDOP, 1", "SRCBLEND, 2",
                                                 "DESTBLEND, 2", "SEPARATEALPHABLENDENABLE, 0"));
+  kontext->SetAlphaZustand(a);  // the same object again: not even counted
+  EXPECT_TRUE(Zustaende().empty());
   kontext->SetAlphaZustand(b);
   EXPECT_THAT(Zustaende(), UnorderedElementsAre("BLENDOP, 5", "SRCBLEND, 5", "DESTBLEND, 6",
                                                 "SEPARATEALPHABLENDENABLE, 1", "BLENDOPALPHA, 1",
@@ -128,13 +131,21 @@ TEST_F(DX9, NurGeaenderteRenderzustaendeGehenAnsGeraet) {
                                                 "COLORWRITEENABLE, 7"));
   // Back to the default: blending off; the blend factors are not sent while it is off.
   kontext->SetAlphaZustand(nullptr);
+  kontext->SetAlphaZustand(nullptr);
   EXPECT_THAT(Zustaende(), ElementsAre("ALPHABLENDENABLE, 0", "COLORWRITEENABLE, 15"));
+  EXPECT_EQ(kontext->zaehler.alphaZustaende, 3);
 
+  kontext->SetTiefeZustand(nullptr);  // the default is current since construction
+  EXPECT_EQ(kontext->zaehler.tiefeZustaende, 0);
   kontext->SetTiefeZustand(kontext->ErzeugeTiefeZustand(Quelm_TiefeZustandBeschr{true, true, 9}));
   kontext->SetTiefeZustand(nullptr);
   // 9 is out of range: always.
   EXPECT_THAT(Zustaende(), UnorderedElementsAre("ZENABLE, 1", "ZWRITEENABLE, 1", "ZFUNC, 8", "ZENABLE, 0",
                                                 "ZWRITEENABLE, 0", "ZFUNC, 4"));
+  kontext->SetRueckseite(2);
+  kontext->SetRueckseite(2);
+  EXPECT_THAT(Zustaende(), ElementsAre("CULLMODE, 3"));
+  EXPECT_EQ(kontext->zaehler.rueckseiten, 1);
 }
 
 TEST_F(DX9, FehlgeschlagenerZustandWirdNichtWiederholt) {

@@ -184,7 +184,7 @@ $main() {
 }
 )";
 
-TEST_F(Shader, KonstantenkarteMitFeldernUndStrukturen) {
+TEST_F(Shader, KonstantenkarteMitFeldernUndStrukturenUndDieHandlesDesProgramms) {
   Quelm_VertexShader* vs = Vs(kVertex);
   ASSERT_TRUE(vs->IstResident());
   const auto& k = vs->konstanten;
@@ -206,10 +206,7 @@ TEST_F(Shader, KonstantenkarteMitFeldernUndStrukturen) {
   EXPECT_EQ(k.at("gHoehe").art, 5);
   EXPECT_FALSE(k.count("vpos"));
   EXPECT_TRUE(Texte().empty());
-}
 
-TEST_F(Shader, ProgrammGibtHandlesBeiderShader) {
-  Vs(kVertex);
   Ps(kPixel);
   eingabe = kontext->ErzeugeVertexEingabe();
   eingabe->AddKanal(0, KANAL_FLOAT4, 0, false);
@@ -218,13 +215,13 @@ TEST_F(Shader, ProgrammGibtHandlesBeiderShader) {
   programm = kontext->ErzeugeProgramm(eingabe, vertexShader, pixelShader);
   EXPECT_EQ(programm->geraetePixelShader, pixelShader->geraeteShader.get());
 
-  const std::int32_t vsGemeinsam = vertexShader->konstanten.at("gGemeinsam").register_;
+  const std::int32_t vsGemeinsam = k.at("gGemeinsam").register_;
   const std::int32_t psGemeinsam = pixelShader->konstanten.at("gGemeinsam").register_;
   EXPECT_EQ(programm->FindeKonstante("gNurPixel"), 0x5FFF);
   EXPECT_EQ(programm->FindeKonstante("gLicht[2]"), (0xFFF << 12) | 12);
   EXPECT_EQ(programm->FindeKonstante("gGemeinsam"), (psGemeinsam << 12) | vsGemeinsam);
   EXPECT_EQ(programm->FindeKonstante("fehlt"), 0xFFFFFF);
-  EXPECT_EQ(programm->FindeSampler("gBeide"), (static_cast<std::int32_t>(vertexShader->konstanten.at("gBeide").register_) << 8) | 3);
+  EXPECT_EQ(programm->FindeSampler("gBeide"), (static_cast<std::int32_t>(k.at("gBeide").register_) << 8) | 3);
   EXPECT_EQ(programm->FindeSampler("gHoehe") & 0xFF, 0xFF);
   EXPECT_EQ(programm->FindeSampler("gBild") >> 8, 0xFF);
   EXPECT_EQ(programm->FindeSampler("fehlt"), 0xFFFF);

@@ -120,28 +120,6 @@ TEST_F(Kontext, VideoramZeigtDieStatistikWortgenau) {
 
 // --- Binding shadow and counters -------------------------------------------------------------
 
-TEST_F(Kontext, GleicheZustaendeKostenNichtsUndZaehlenNicht) {
-  Quelm_AlphaZustand* blend = kontext->ErzeugeAlphaZustand(Quelm_AlphaZustandBeschr(2, 4));
-  kontext->SetzeZaehlerZurueck();
-  kontext->SetAlphaZustand(blend);
-  const std::size_t nachErstem = Anzahl("SetRenderState");
-  EXPECT_GT(nachErstem, 0u);
-  kontext->SetAlphaZustand(blend);
-  EXPECT_EQ(kontext->zaehler.alphaZustaende, 1);
-  EXPECT_EQ(Anzahl("SetRenderState"), nachErstem);
-
-  kontext->SetAlphaZustand(nullptr);
-  kontext->SetAlphaZustand(nullptr);
-  EXPECT_EQ(kontext->zaehler.alphaZustaende, 2);
-
-  kontext->SetRueckseite(2);
-  kontext->SetRueckseite(2);
-  kontext->SetTiefeZustand(nullptr);  // the default is current since construction
-  EXPECT_EQ(kontext->zaehler.rueckseiten, 1);
-  EXPECT_EQ(kontext->zaehler.tiefeZustaende, 0);
-  EXPECT_EQ(Aufrufe("SetRenderState").back(), "SetRenderState(D3DRS_CULLMODE, 3) = D3D_OK");
-}
-
 TEST_F(Kontext, RenderBereichWirdAufDasZielBeschnitten) {
   kontext->SetRenderZiel(nullptr);
   kontext->SetRenderBereich(0, 0, ~0ull, ~0ull);
