@@ -1,4 +1,5 @@
 // Rectangle packer, block-graphics atlas and the "FX3D"/"PLTZ" files, on the recording device.
+#include "BildHilfen.h"
 #include "Quelm_Bild.h"
 #include "Quelm_BlockGfx3D.h"
 #include "RenderTestHilfen.h"
@@ -75,18 +76,14 @@ TEST(RechteckPacker, PltzUndAlteFreilisteWerdenGelesenAbgeschnitteneNicht) {
   EXPECT_EQ(q.frei, (std::vector<TRechteck>{{1, 2, 3, 4}}));
 }
 
-class BlockGfx : public AufzeichnungsTest {
- protected:
-  // A picture whose every pixel tells its position.
-  static void Fuelle(Quelm_Bild& bild, std::uint32_t basis) {
-    for (std::uint64_t y = 0; y < bild.hoehe; ++y)
-      for (std::uint64_t x = 0; x < bild.breite; ++x)
-        reinterpret_cast<std::uint32_t*>(bild.daten + y * bild.pitch)[x] = basis + static_cast<std::uint32_t>(y * 1000 + x);
-  }
-  static std::uint32_t Pixel(const TBereich& b, std::uint64_t x, std::uint64_t y) {
-    return reinterpret_cast<const std::uint32_t*>(b.daten + y * b.pitch)[x];
-  }
-};
+// A picture whose every pixel tells its position.
+void Fuelle(Quelm_Bild& bild, std::uint32_t basis) {
+  for (std::uint64_t y = 0; y < bild.hoehe; ++y)
+    for (std::uint64_t x = 0; x < bild.breite; ++x)
+      SetzePixel(bild, x, y, basis + static_cast<std::uint32_t>(y * 1000 + x));
+}
+
+using BlockGfx = AufzeichnungsTest;
 
 TEST_F(BlockGfx, WachsenPacktAllesInIdReihenfolgeNeuUndBehaeltDiePixel) {
   Quelm_BlockGfx3D atlas(0, 0, 0);

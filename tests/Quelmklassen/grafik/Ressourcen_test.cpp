@@ -81,46 +81,36 @@ TEST_F(Ressourcen, IndexformatAusDemNiedrigenByte) {
 
 // --- Vertex layouts --------------------------------------------------------------------------
 
-TEST_F(Ressourcen, LayoutAusPositionUndTexturkoordinaten) {
-  Quelm_VertexEingabe* e = kontext->ErzeugeVertexEingabe();
-  e->AddKanal(0, KANAL_FLOAT4, 0, false);
-  e->AddKanal(0, KANAL_FLOAT2, 16, false);
-  e->AddKanal(0, KANAL_UBYTE4N, 24, false);
-  e->Beenden();
-  EXPECT_EQ(e->zustand, Quelm_BasisObjekt::ZUSTAND_RESIDENT);
-  EXPECT_EQ(e->strides[0], 28u);
-  ASSERT_EQ(e->elementAnzahl, 3u);
-  EXPECT_EQ(e->elemente[0].Usage, D3DDECLUSAGE_POSITION);
-  EXPECT_EQ(e->elemente[1].Usage, D3DDECLUSAGE_TEXCOORD);
-  EXPECT_EQ(e->elemente[2].UsageIndex, 1);
-  EXPECT_EQ(e->elemente[2].Type, D3DDECLTYPE_UBYTE4N);
-  EXPECT_EQ(e->elemente[3].Stream, 0xFF);  // end marker
-  EXPECT_NE(e->deklaration, nullptr);
-}
-
-TEST_F(Ressourcen, InstanzMatrixUndVermischteStroeme) {
+TEST_F(Ressourcen, LayoutNummeriertTexturkoordinatenUndTrenntDieStroeme) {
   Quelm_VertexEingabe* e = kontext->ErzeugeVertexEingabe();
   e->AddKanal(0, KANAL_FLOAT3, 0, false);
+  e->AddKanal(0, KANAL_UBYTE4N, 12, false);
   e->AddKanal(1, KANAL_FLOAT4X4, 0, true);
   e->AddKanal(1, KANAL_FLOAT2, 64, false);  // per-vertex data on an instance stream
   EXPECT_TRUE(FehlerGeloggt("BufferIndex darf nicht gleichzeitig Vertex- und Instanzdaten liefern."));
   EXPECT_EQ(e->stromAnzahl, 2u);
   EXPECT_EQ(e->instanzStroeme, 2u);
+  EXPECT_EQ(e->strides[0], 16u);
   EXPECT_EQ(e->strides[1], 72u);
-  ASSERT_EQ(e->elementAnzahl, 6u);
-  for (int r = 0; r < 4; ++r) {  // TEXCOORD0 to TEXCOORD3
-    EXPECT_EQ(e->elemente[1 + r].Offset, 16 * r);
-    EXPECT_EQ(e->elemente[1 + r].UsageIndex, r);
+  ASSERT_EQ(e->elementAnzahl, 7u);
+  EXPECT_EQ(e->elemente[0].Usage, D3DDECLUSAGE_POSITION);
+  EXPECT_EQ(e->elemente[1].Type, D3DDECLTYPE_UBYTE4N);
+  for (int r = 0; r < 4; ++r) {  // TEXCOORD1 to TEXCOORD4
+    EXPECT_EQ(e->elemente[2 + r].Offset, 16 * r);
+    EXPECT_EQ(e->elemente[2 + r].Usage, D3DDECLUSAGE_TEXCOORD);
+    EXPECT_EQ(e->elemente[2 + r].UsageIndex, r + 1);
   }
-  EXPECT_EQ(e->elemente[5].UsageIndex, 4);
+  EXPECT_EQ(e->elemente[6].UsageIndex, 5);
 
   sammler->zeilen.clear();
   e->AddKanal(4, KANAL_FLOAT1, 0, false);
   EXPECT_TRUE(FehlerGeloggt("Ungültiger BufferIndex"));
-  for (int i = 0; i < 3; ++i) e->AddKanal(2, KANAL_FLOAT4X4, 0, false);  // 6 + 4 + 4 elements, then no room
+  for (int i = 0; i < 3; ++i) e->AddKanal(2, KANAL_FLOAT4X4, 0, false);  // 7 + 4 + 4 elements, then no room
   EXPECT_TRUE(FehlerGeloggt("Zuviele Vertexdaten-Kanäle"));
-  EXPECT_EQ(e->elementAnzahl, 14u);
+  EXPECT_EQ(e->elementAnzahl, 15u);
   e->Beenden();
+  EXPECT_EQ(e->elemente[15].Stream, 0xFF);  // end marker
+  EXPECT_NE(e->deklaration, nullptr);
 }
 
 // --- Textures, depth buffers, render targets -------------------------------------------------

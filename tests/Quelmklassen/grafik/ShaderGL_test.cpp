@@ -87,6 +87,9 @@ $main() {
 }
 )";
 
+// Cube faces in engine order (+Y, -Y, +X, -X, +Z, -Z), one colour each.
+constexpr std::uint32_t kSeitenFarbe[6] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u, 0xFF00FFFFu, 0xFFFF00FFu};
+
 class ShaderGL : public GlKontextTest {
  protected:
   ShaderGL() : GlKontextTest(kGroesse, kGroesse) {}
@@ -137,6 +140,15 @@ class ShaderGL : public GlKontextTest {
   }
 
   GlTest::Pixelbild Lies() { return GlTest::LiesRueckpuffer(kontext->impl.geraet.get()); }
+
+  // A cube texture from an image of 4 x 4 faces in the colours kSeitenFarbe.
+  Quelm_BasisObjekt* WuerfelAusBild() {
+    Quelm_Bild bild;
+    bild.SetCubeMapGroesse(4, PXFMT_A8R8G8B8, 1);
+    for (int s = 0; s < 6; ++s)
+      for (unsigned i = 0; i < 16; ++i) std::memcpy(bild.seiten[s]->daten + i * 4, &kSeitenFarbe[s], 4);
+    return kontext->ErzeugeTexturAusBild(bild);
+  }
 
   std::unique_ptr<ZeilenSammler> sammler;
   Quelm_VertexEingabe* eingabe = nullptr;
@@ -197,9 +209,8 @@ TEST_F(ShaderGL, ProgrammAusMakroSpracheZeichnetTexturierteVierecke) {
   EXPECT_TRUE(sammler->zeilen.empty());
 }
 
-// Engine faces 0..5 are +Y, -Y, +X, -X, +Z, -Z.
+// The directions of the engine faces 0..5.
 constexpr float kRichtung[6][4] = {{0, 1, 0, 0}, {0, -1, 0, 0}, {1, 0, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, -1, 0}};
-constexpr std::uint32_t kSeitenFarbe[6] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u, 0xFF00FFFFu, 0xFFFF00FFu};
 
 void ErwarteSeiten(const GlTest::Pixelbild& b) {
   for (unsigned s = 0; s < 6; ++s) EXPECT_TRUE(GlTest::Nahe(b(s * 8 + 4, 4), kSeitenFarbe[s])) << "Seite " << s;
@@ -208,11 +219,7 @@ void ErwarteSeiten(const GlTest::Pixelbild& b) {
 // A cube image with six different faces, and a cube drawn into face by face as a render target.
 TEST_F(ShaderGL, WuerfelAusBildUndAlsRenderzielJeSeite) {
   BaueProgramm(kPixelWuerfel);
-  Quelm_Bild bild;
-  bild.SetCubeMapGroesse(4, PXFMT_A8R8G8B8, 1);
-  for (int s = 0; s < 6; ++s)
-    for (unsigned i = 0; i < 16; ++i) std::memcpy(bild.seiten[s]->daten + i * 4, &kSeitenFarbe[s], 4);
-  Quelm_BasisObjekt* ausBild = kontext->ErzeugeTexturAusBild(bild);
+  Quelm_BasisObjekt* ausBild = WuerfelAusBild();
   ASSERT_NE(dynamic_cast<Quelm_WuerfelTextur*>(ausBild), nullptr);
 
   Quelm_TexturVorgabe leer[6];
@@ -250,11 +257,7 @@ TEST_F(ShaderGL, VorspannRechnetWieBeschrieben) {
   stufen.stufen[0] = TBereich(reinterpret_cast<std::uint8_t*>(rot.data()), PXFMT_A8R8G8B8, 4, 4, 16);
   stufen.stufen[1] = TBereich(reinterpret_cast<std::uint8_t*>(gruen.data()), PXFMT_A8R8G8B8, 2, 2, 8);
   Quelm_Textur* textur = kontext->ErzeugeTextur(0, 0, 2, PXFMT_A8R8G8B8 | FLAG_MANUELLE_MIPMAPS, stufen);
-  Quelm_Bild bild;
-  bild.SetCubeMapGroesse(2, PXFMT_A8R8G8B8, 1);
-  for (int seite = 0; seite < 6; ++seite)
-    for (int i = 0; i < 4; ++i) std::memcpy(bild.seiten[seite]->daten + i * 4, &kSeitenFarbe[seite], 4);
-  Quelm_BasisObjekt* wuerfel = kontext->ErzeugeTexturAusBild(bild);
+  Quelm_BasisObjekt* wuerfel = WuerfelAusBild();
   kontext->SetTextur(static_cast<std::uint32_t>(programm->FindeSampler("gBild")), sampler, textur);
   kontext->SetTextur(static_cast<std::uint32_t>(programm->FindeSampler("gWuerfel")), sampler, wuerfel);
 
