@@ -497,27 +497,6 @@ TEST_F(PixelTest, BackBufferLocksReadAndWrite) {
   r->UnlockRect();
   r->Release();
   ErwartePixel(LiesRueckpuffer(), {{4, 2, kSchwarz}, {7, 5, 0xFF000303}, {8, 5, 0xFF112233}, {4, 6, 0xFF112233}});
-
-  // A 16-bit back buffer after a reset: R5G6B5 words, red in the top five bits. The
-  // vertex buffer lives in the default pool and must go first.
-  vb_->Release();
-  vb_ = nullptr;
-  D3DPRESENT_PARAMETERS pp = Vorgaben(D3DPRESENT_INTERVAL_IMMEDIATE);
-  pp.BackBufferWidth = 16;
-  pp.BackBufferHeight = 8;
-  pp.BackBufferFormat = D3DFMT_R5G6B5;
-  ASSERT_EQ(g_->Reset(&pp), D3D_OK);
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
-  const D3DRECT gruen{0, 4, 16, 8};
-  g_->Clear(1, &gruen, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
-  g_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &r);
-  ASSERT_EQ(r->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-  EXPECT_EQ(lr.Pitch, 32);
-  EXPECT_EQ(static_cast<WORD*>(lr.pBits)[0], 0xF800);
-  EXPECT_EQ(*reinterpret_cast<WORD*>(static_cast<BYTE*>(lr.pBits) + 7 * lr.Pitch + 30), 0x07E0);
-  r->UnlockRect();
-  r->Release();
-  EXPECT_EQ(g_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 }
 
 TEST_F(PixelTest, DeviceNeedsAWindowWithAnOpenGLContext) {
