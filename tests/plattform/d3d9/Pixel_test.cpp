@@ -97,17 +97,14 @@ TEST_F(PixelTest, ClearFillsTheViewportWithThePackedColour) {
 
 TEST_F(PixelTest, SpriteLandsOnExactPixelsWithRowZeroAtTheTop) {
   auto* ps = Ps(kPsFarbe);
-  Neu(ps);
-  Rechteck(8, 4, 24, 20, 0.5f, kWeiss);
-  EXPECT_TRUE(Rechteckig(Ende(), 8, 4, 24, 20, kWeiss32, kSchwarz));
-
-  // In a viewport that does not start at 0, 0 the sprite moves with it.
-  g_->Clear(0, nullptr, D3DCLEAR_TARGET, kSchwarz, 1.0f, 0);
-  const D3DVIEWPORT9 vp{32, 16, 32, 32, 0.0f, 1.0f};
-  g_->SetViewport(&vp);
-  Beginne(ps, 32, 32);
-  Rechteck(2, 3, 18, 19, 0.5f, kWeiss);
-  EXPECT_TRUE(Rechteckig(Ende(), 34, 19, 50, 35, kWeiss32, kSchwarz));
+  // In the second viewport, which does not start at 0, 0, the sprite moves with it.
+  for (const D3DVIEWPORT9& vp : {D3DVIEWPORT9{0, 0, 64, 64, 0, 1}, D3DVIEWPORT9{32, 16, 32, 32, 0, 1}}) {
+    g_->Clear(0, nullptr, D3DCLEAR_TARGET, kSchwarz, 1.0f, 0);
+    g_->SetViewport(&vp);
+    Beginne(ps, vp.Width, vp.Height);
+    Rechteck(2, 3, 18, 19, 0.5f, kWeiss);
+    EXPECT_TRUE(Rechteckig(Ende(), vp.X + 2, vp.Y + 3, vp.X + 18, vp.Y + 19, kWeiss32, kSchwarz)) << vp.X;
+  }
 }
 
 TEST_F(PixelTest, RenderTargetIsDrawnUprightAndSampledTexelExact) {
