@@ -42,6 +42,7 @@ TEST(Basisdienste, ProgrammpfadZaehlerUndThreads) {
   auto a = Plattform::Zaehlerstand();
   Plattform::Schlafe(5);
   EXPECT_GE(Plattform::Zaehlerstand() - a, 5000000);
+  EXPECT_GE(Plattform::HardwareThreads(), 1u);
   std::uint32_t anderer = 0;
   std::thread([&] { anderer = Plattform::ThreadId(); }).join();
   EXPECT_NE(anderer, Plattform::ThreadId());
