@@ -171,13 +171,6 @@ TEST_F(AufzeichnungTest, LostDeviceAndResetAnswerAsDirect3DDoes) {
   DWORD v = 0;
   g->GetRenderState(D3DRS_CULLMODE, &v);
   EXPECT_EQ(v, static_cast<DWORD>(D3DCULL_CCW));
-
-  // A loss that lasts until the test says the device may be reset.
-  s->VerliereGeraet();
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(g->TestCooperativeLevel(), D3DERR_DEVICELOST);
-  s->MacheZuruecksetzbar();
-  EXPECT_EQ(g->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
-  EXPECT_EQ(g->Reset(&pp), D3D_OK);
 }
 
 TEST_F(AufzeichnungTest, OutOfVideoMemoryByBudget) {
