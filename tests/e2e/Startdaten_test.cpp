@@ -1,15 +1,17 @@
-// End to end: the start with missing or damaged data and settings. A copy of the program
-// beside a copy of "Daten" with one file changed, or a home with a bad "tool.cfg" or no
-// usable user data folder. Each start ends as documented: the file named in "tool.log"
-// (or on the terminal when there is no log), -1 when the start cannot go on, never a crash,
-// and "tool.cfg" is still there afterwards.
+// End to end: the start with missing or damaged data and settings, a window size to change,
+// or no screen. A copy of the program beside a copy of "Daten" with one file changed, or a
+// home with a bad "tool.cfg" or no usable user data folder. Each start ends as documented:
+// the file named in "tool.log" (or on the terminal when there is no log), -1 when the start
+// cannot go on, never a crash, and "tool.cfg" is still there afterwards.
 #include "ProgrammTest.h"
 
+#include <csignal>
 #include <functional>
 
 namespace {
 
-enum class Ende { MinusEins, Laeuft };
+// Runs: closed by its window, or ended by SIGTERM, which saves as a window close does.
+enum class Ende { MinusEins, OhneBildschirm, Laeuft, Sigterm };
 
 struct Fall {
   const char* name;
@@ -17,6 +19,9 @@ struct Fall {
   Ende ende;
   const char* meldung;  // in "tool.log", or on stderr when `aufTerminal`
   bool aufTerminal = false;
+  // Of "tool.cfg": 0 by 0 is the desktop's size, a larger one is held to the 1280x1024
+  // screen, not handed to X, which would end the tool at every start.
+  int breite = 640, hoehe = 480;
 };
 
 void Kuerze(const fs::path& datei, std::size_t bytes) { fs::resize_file(datei, bytes); }
@@ -40,7 +45,7 @@ TEST_P(Startdaten, EndetWieBeschrieben) {
     if (e.path().filename().string()[0] != '.') fs::copy_file(fs::canonical(e.path()), daten / e.path().filename());
   const fs::path programm = ordner.pfad() / "bin64" / "ToolVelmar";
   fs::copy_file(VELMAR_PROGRAMM, programm);
-  SchreibeKonfig(640, 480);
+  SchreibeKonfig(fall.breite, fall.hoehe);
   fall.vorbereiten(daten, Benutzerordner());
   const std::string vorher = fs::is_directory(Benutzerordner()) ? Einstellungen() : "";
 
@@ -52,24 +57,35 @@ TEST_P(Startdaten, EndetWieBeschrieben) {
     Xdo("type --delay 80 help");
     ASSERT_EQ(SchliesseFenster(), 0);
   } else {
-    Starte(true, programm.string());
+    Starte(fall.ende != Ende::OhneBildschirm, programm.string());
+    if (fall.ende == Ende::Sigterm) {
+      WarteAufErstesBild();
+      kill(pid_, SIGTERM);
+    }
   }
   const int code = WarteAufEnde(std::chrono::seconds(60));
   const std::string log = Protokoll();
   const std::string terminal = LeseDatei(home_.pfad() / "stderr.txt");
-  if (fall.ende == Ende::MinusEins) {
+  if (fall.ende == Ende::MinusEins || fall.ende == Ende::OhneBildschirm) {
     EXPECT_EQ(code, 255) << log;
     EXPECT_NE(log.find("Exception thrown: "), std::string::npos) << log;
   } else {
     // Only a save that found no folder counts as a failed run.
     EXPECT_EQ(code, fall.aufTerminal ? 1 : 0) << log << terminal;
+    EXPECT_TRUE(fall.aufTerminal || log.find("Screen wird geschlossen.") != std::string::npos) << log;
   }
   EXPECT_NE((fall.aufTerminal ? terminal : log).find(fall.meldung), std::string::npos) << log << terminal;
   if (!fall.aufTerminal) {
     EXPECT_TRUE(fs::exists(Benutzerordner() / "tool.cfg"));
     // A damaged file is kept as it was beside the new one.
-    if (vorher != Konfig(640, 480)) {
+    if (vorher != Konfig(fall.breite, fall.hoehe)) {
       EXPECT_EQ(LeseDatei(Benutzerordner() / "tool.cfg.defekt"), vorher);
+    }
+    // The real size is saved.
+    if (fall.breite != 640) {
+      const std::string cfg = Einstellungen();
+      EXPECT_NE(cfg.find("<var name=\"displayheight\" wert=\"1024\" />"), std::string::npos) << cfg;
+      EXPECT_NE(cfg.find("<var name=\"displaywidth\" wert=\"1280\" />"), std::string::npos) << cfg;
     }
   }
 }
@@ -105,7 +121,11 @@ const auto kFaelle = ::testing::Values(
            fs::remove_all(b);
            SchreibeDatei(b, "kein Ordner");
          },
-         Ende::Laeuft, "tool.log\" kann nicht geschrieben werden", true});
+         Ende::Laeuft, "tool.log\" kann nicht geschrieben werden", true},
+    Fall{"OhneBildschirm", [](auto&, auto&) {}, Ende::OhneBildschirm, "Screen initialisation failed."},
+    Fall{"OhneGroesse", [](auto&, auto&) {}, Ende::Laeuft, "Screen wird geschlossen.", false, 0, 0},
+    Fall{"ZuGross", [](auto&, auto&) {}, Ende::Sigterm,
+         "?Fenstergröße 40000x32767 ist größer als die Anzeige, benutze 1280x1024.", false, 40000, 32767});
 
 INSTANTIATE_TEST_SUITE_P(Programm, Startdaten, kFaelle,
                          [](const ::testing::TestParamInfo<Fall>& info) { return std::string(info.param.name); });
