@@ -6,16 +6,17 @@
 
 namespace GlTest {
 
-const char* const kVsPixel = R"(#version 450
-layout(location = 0) in vec4 pos;
-layout(location = 1) in vec4 wert;
-layout(location = 0) out vec4 v_wert;
-layout(std140, binding = 0) uniform VsKonstanten { vec4 c0; };
-void main() {
-  gl_Position = vec4(pos.x * c0.x + c0.z, pos.y * c0.y + c0.w, pos.z, 1.0);
-  v_wert = wert;
+const std::string kC0 = "layout(std140, binding = 0) uniform VsKonstanten { vec4 c0; };";
+
+std::string PixelVs(const std::string& kopf, const std::string& lage, const std::string& wert) {
+  return "#version 450\n"
+         "layout(location = 0) in vec4 pos;\n"
+         "layout(location = 1) in vec4 wert;\n"
+         "layout(location = 0) out vec4 v_wert;\n" +
+         kopf + "\nvoid main() {\n  vec2 p = " + lage + ";\n" +
+         "  gl_Position = vec4(p.x * c0.x + c0.z, p.y * c0.y + c0.w, pos.z, 1.0);\n" +
+         "  v_wert = " + wert + ";\n}\n";
 }
-)";
 
 const char* const kPsFarbe = R"(#version 450
 layout(location = 0) in vec4 v_wert;
@@ -59,7 +60,7 @@ void GlGeraetTest::SetUp() {
                                   {0, 16, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_TEXCOORD, 0},
                                   D3DDECL_END()};
   ASSERT_EQ(g_->CreateVertexDeclaration(el, &dekl_), D3D_OK);
-  vsPixel_ = Vs(kVsPixel, {{0, 4, 0, 4}}, 16);
+  vsPixel_ = Vs(PixelVs(kC0, "pos.xy").c_str(), {{0, 4, 0, 4}}, 16);
   ASSERT_NE(vsPixel_, nullptr);
   ASSERT_EQ(g_->CreateVertexBuffer(64 * sizeof(Ecke), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT,
                                    &vb_, nullptr),

@@ -3,6 +3,7 @@
 // another size), with hand-written shaders (GLSL in a ShaderBlob, as the shader compiler
 // delivers it) and helpers to draw rectangles in pixel coordinates and read the back buffer.
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "GlHilfen.h"
@@ -20,8 +21,11 @@ struct Ecke {
   float a, b, c, d;
 };
 
-// Vertex shader in pixel coordinates: register c0 holds (2/width, -2/height, -1, 1).
-extern const char* const kVsPixel;
+// A vertex shader in pixel coordinates, register c0 holding (2/width, -2/height, -1, 1):
+// `kopf` declares c0 (kC0) and what else it needs, `lage` is the pixel position, `wert`
+// what goes on to the pixel shader.
+extern const std::string kC0;
+std::string PixelVs(const std::string& kopf, const std::string& lage, const std::string& wert = "wert");
 // Pixel shaders: the interpolated TEXCOORD0 as colour; texture stage 0 sampled at it.
 extern const char* const kPsFarbe;
 extern const char* const kPsTextur;

@@ -27,16 +27,15 @@ VerstecktesFenster::~VerstecktesFenster() {
   glfwDestroyWindow(fenster_);
 }
 
-std::array<unsigned, 4> Pixelbild::Rechteck(std::uint32_t farbe, std::uint32_t maske) const {
+std::array<unsigned, 4> Pixelbild::Umriss(const std::function<bool(int, int, int)>& trifft, unsigned y0,
+                                          unsigned y1) const {
   std::array<unsigned, 4> r{breite, hoehe, 0, 0};
-  for (unsigned y = 0; y < hoehe; ++y)
-    for (unsigned x = 0; x < breite; ++x)
-      if (((*this)(x, y) & maske) == farbe) {
-        r[0] = std::min(r[0], x);
-        r[1] = std::min(r[1], y);
-        r[2] = std::max(r[2], x + 1);
-        r[3] = std::max(r[3], y + 1);
-      }
+  for (unsigned y = y0; y < std::min(y1, hoehe); ++y)
+    for (unsigned x = 0; x < breite; ++x) {
+      const std::uint32_t p = (*this)(x, y);
+      if (trifft(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF))
+        r = {std::min(r[0], x), std::min(r[1], y), std::max(r[2], x + 1), std::max(r[3], y + 1)};
+    }
   return r;
 }
 

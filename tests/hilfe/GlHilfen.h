@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct IDirect3DDevice9;
@@ -37,12 +38,11 @@ struct Pixelbild {
 
   std::uint32_t operator()(unsigned x, unsigned y) const { return px[y * breite + x]; }
   std::size_t Anzahl(std::uint32_t farbe) const { return static_cast<std::size_t>(std::count(px.begin(), px.end(), farbe)); }
-  // The rectangle [x0, y0, x1, y1) around the pixels whose colour under `maske` is
-  // `farbe`; {breite, hoehe, 0, 0} when there are none.
-  std::array<unsigned, 4> Rechteck(std::uint32_t farbe, std::uint32_t maske = 0xFFFFFFFFu) const;
+  // The rectangle [x0, y0, x1, y1) around the pixels of rows [y0, y1) whose red, green and
+  // blue meet `trifft`; {breite, hoehe, 0, 0} when there are none.
+  std::array<unsigned, 4> Umriss(const std::function<bool(int, int, int)>& trifft, unsigned y0 = 0,
+                                 unsigned y1 = ~0u) const;
 };
-
-inline std::uint32_t Px(const Pixelbild& b, unsigned x, unsigned y) { return b(x, y); }
 
 // The device's back buffer, through GetBackBuffer and LockRect.
 Pixelbild LiesRueckpuffer(IDirect3DDevice9* geraet);

@@ -29,6 +29,8 @@ class GlKontextTest : public ::testing::Test {
     Quelm_Screen3D::fenster = nullptr;
   }
 
+  GlTest::Pixelbild Lies() { return GlTest::LiesRueckpuffer(kontext->impl.geraet.get()); }
+
   // A new context for the current mode and flags.
   void NeuerKontext() {
     delete kontext;

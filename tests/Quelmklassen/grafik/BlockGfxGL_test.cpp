@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 
 namespace {
 
@@ -28,20 +27,7 @@ class Zeichnen : public GlKontextTest {
     kontext->SetRenderZiel(nullptr);
     kontext->Leeren(3, 0, 0, 0, 1);
   }
-  GlTest::Pixelbild Lies() { return GlTest::LiesRueckpuffer(kontext->impl.geraet.get()); }
 
-  // Columns [x0, x1) and rows [y0, y1) holding a pixel for which `trifft` holds.
-  static std::array<unsigned, 4> Umriss(const GlTest::Pixelbild& b, unsigned y0, unsigned y1,
-                                        const std::function<bool(int, int, int)>& trifft) {
-    std::array<unsigned, 4> r{b.breite, b.hoehe, 0, 0};
-    for (unsigned y = y0; y < y1; ++y)
-      for (unsigned x = 0; x < b.breite; ++x) {
-        const std::uint32_t p = b(x, y);
-        if (!trifft(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF)) continue;
-        r = {std::min(r[0], x), std::min(r[1], y), std::max(r[2], x + 1), std::max(r[3], y + 1)};
-      }
-    return r;
-  }
   static bool Tinte(int r, int g, int b) { return r + g + b > 96; }
 };
 
@@ -58,8 +44,8 @@ TEST_F(Zeichnen, SpriteLiegtAufDenPixelnGenau) {
   // anisotropic filter blends a little of the next mip level into the last texel row and
   // column; the colour of the rest is exact.)
   const std::array<unsigned, 4> rechteck{10, 20, 18, 26};
-  EXPECT_EQ(Umriss(b, 0, 480, [](int r, int g, int bl) { return r > 0x80 && g == 0 && bl == 0; }), rechteck);
-  EXPECT_EQ(Umriss(b, 0, 480, [](int r, int g, int bl) { return r + g + bl > 0; }), rechteck);
+  EXPECT_EQ(b.Umriss([](int r, int g, int bl) { return r > 0x80 && g == 0 && bl == 0; }), rechteck);
+  EXPECT_EQ(b.Umriss([](int r, int g, int bl) { return r + g + bl > 0; }), rechteck);
   EXPECT_EQ(b(16, 24) & 0xFFFFFFu, 0xFF0000u);
 }
 
@@ -74,7 +60,7 @@ TEST_F(Zeichnen, GezeichneteBreiteIstDieGemessene) {
   for (const char* text : {"Velmar", "MMMM WWWW", "Zwölf Äpfel"}) {
     kontext->Leeren(3, 0, 0, 0, 1);
     font->Schreibe(40, 100, text);
-    const auto r = Umriss(Lies(), 0, 480, Tinte);
+    const auto r = Lies().Umriss(Tinte);
     // Ink runs from the first glyph's left edge to the last one's right edge: the measured
     // width less the spacing after the last glyph, within the side bearings.
     const float breite = font->GetTextBreite(text) - font->groesse * font->abstand;
@@ -91,13 +77,13 @@ TEST_F(Zeichnen, UmbrochenerTextBleibtImRahmenUndEndetMitAuslassung) {
   const std::string letzte = font->Textpuffer() + font->zeilenAnfaenge[1];
   EXPECT_EQ(letzte.substr(letzte.size() - 3), "...");
   const GlTest::Pixelbild b = Lies();
-  const auto r = Umriss(b, 0, 480, Tinte);
+  const auto r = b.Umriss(Tinte);
   EXPECT_GE(r[0], 20u);
   EXPECT_LE(r[2], 220u);
   EXPECT_GE(r[1], 26u);
   EXPECT_LE(r[3], 85u);
   // The last line ends where its measured width says (the dots are its last ink).
-  const auto zweite = Umriss(b, 56, 85, Tinte);
+  const auto zweite = b.Umriss(Tinte, 56, 85);
   EXPECT_NEAR(static_cast<float>(zweite[2]), 20 + font->zeilenBreiten[1] - font->groesse * font->abstand, 3.0f);
 }
 
@@ -116,20 +102,20 @@ TEST_F(Zeichnen, KonsoleZeigtZeilenInIhrenFarbenUndFuehrtSetAus) {
   auto weiss = [](int r, int g, int bl) { return r > 200 && g > 200 && bl > 200; };
   auto gruen = [](int r, int g, int bl) { return g > 200 && r < 60 && bl < 60; };
   // Newest line lowest, 24 pixels apart; the input line below the box.
-  EXPECT_LT(Umriss(b, 372, 400, weiss)[0], 640u);
-  EXPECT_LT(Umriss(b, 348, 376, gelb)[0], 640u);
-  EXPECT_LT(Umriss(b, 324, 352, rot)[0], 640u);
-  EXPECT_EQ(Umriss(b, 324, 400, gruen)[0], 640u);
-  EXPECT_LT(Umriss(b, 400, 430, gruen)[0], 640u);
-  EXPECT_EQ(Umriss(b, 431, 480, [](int r, int g, int bl) { return r + g + bl > 150; })[0], 640u);
+  EXPECT_LT(b.Umriss(weiss, 372, 400)[0], 640u);
+  EXPECT_LT(b.Umriss(gelb, 348, 376)[0], 640u);
+  EXPECT_LT(b.Umriss(rot, 324, 352)[0], 640u);
+  EXPECT_EQ(b.Umriss(gruen, 324, 400)[0], 640u);
+  EXPECT_LT(b.Umriss(gruen, 400, 430)[0], 640u);
+  EXPECT_EQ(b.Umriss([](int r, int g, int bl) { return r + g + bl > 150; }, 431)[0], 640u);
 
   konsole.OnKey(nullptr, Quelm_KonsoleStandardAnzeige::Eingabe, true);
   EXPECT_EQ(gTestwert, 5);
   kontext->Leeren(3, 0, 0, 0, 1);
   konsole.Zeichne();
   b = Lies();
-  EXPECT_LT(Umriss(b, 0, 400, gruen)[0], 640u);  // the echoed command
-  EXPECT_LT(Umriss(b, 400, 430, gruen)[2], 30u);  // only ">" is left
+  EXPECT_LT(b.Umriss(gruen, 0, 400)[0], 640u);  // the echoed command
+  EXPECT_LT(b.Umriss(gruen, 400, 430)[2], 30u);  // only ">" is left
 }
 
 }  // namespace

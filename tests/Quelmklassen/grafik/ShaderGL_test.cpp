@@ -139,7 +139,6 @@ class ShaderGL : public GlKontextTest {
     kontext->ZeichneElemente(4, 2);
   }
 
-  GlTest::Pixelbild Lies() { return GlTest::LiesRueckpuffer(kontext->impl.geraet.get()); }
 
   // A cube texture from an image of 4 x 4 faces in the colours kSeitenFarbe.
   Quelm_BasisObjekt* WuerfelAusBild() {
