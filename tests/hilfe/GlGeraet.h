@@ -14,8 +14,7 @@ namespace GlTest {
 
 constexpr UINT kBreite = 64, kHoehe = 64;
 
-// A vertex: position (pixel coordinates x, y, depth z, w = 1) and a float4 (colour or
-// texture coordinates), then a second float4 for the instancing test.
+// A vertex: position (pixel coordinates x, y, depth z, w = 1), then colour or texture coordinates.
 struct Ecke {
   float x, y, z, w;
   float a, b, c, d;

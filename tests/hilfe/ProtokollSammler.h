@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -53,9 +54,7 @@ class ProtokollTest : public ::testing::Test {
   }
   // Some collected line contains `text`.
   bool Gemeldet(const std::string& text) const {
-    for (const auto& z : sammler->zeilen)
-      if (z.find(text) != std::string::npos) return true;
-    return false;
+    return std::ranges::any_of(sammler->zeilen, [&](const std::string& z) { return z.find(text) != std::string::npos; });
   }
   TempOrdner ordner;
   std::unique_ptr<ZeilenSammler> sammler;

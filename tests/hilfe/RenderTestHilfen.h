@@ -75,14 +75,10 @@ class AufzeichnungsTest : public ::testing::Test {
   }
 
   std::vector<std::string> Texte() const { return sammler->Texte(); }
-  bool Geloggt(const std::string& text) const {
-    const auto t = Texte();
-    return std::find(t.begin(), t.end(), text) != t.end();
-  }
+  bool Geloggt(const std::string& text) const { return std::ranges::count(Texte(), text) > 0; }
   bool FehlerGeloggt(const std::string& meldung) const {
-    for (const auto& t : Texte())
-      if (t.rfind("!Ausnahme \"" + meldung + "\"", 0) == 0) return true;
-    return false;
+    const std::string anfang = "!Ausnahme \"" + meldung + "\"";
+    return std::ranges::any_of(Texte(), [&](const std::string& t) { return t.starts_with(anfang); });
   }
   std::vector<std::string> Aufrufe(const char* methode) const { return steuerung->Zeilen(methode); }
   std::size_t Anzahl(const char* methode) const { return steuerung->Anzahl(methode); }

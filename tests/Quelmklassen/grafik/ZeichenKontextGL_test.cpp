@@ -13,7 +13,6 @@
 #include <X11/Xlib.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -62,9 +61,9 @@ TEST_F(OpenGLKontext, RueckpufferWirdGeleertUndGelesenVsyncErreichtDasFenster) {
   }
 }
 
-TEST(Screen3DGL, OhneGeraetScheitertDerStart) {
-  TempOrdner ordner;
-  AktiviereProtokoll(ordner.pfad());
+class Screen3DGL : public ProtokollTest {};
+
+TEST_F(Screen3DGL, OhneGeraetScheitertDerStart) {
   auto steuerung = std::make_shared<D3D9::Steuerung>();
   D3D9::InstalliereSteuerung(steuerung, D3D9::Backend::OpenGL);
   steuerung->SkriptiereErgebnis("CreateDevice", D3DERR_NOTAVAILABLE);
@@ -74,10 +73,7 @@ TEST(Screen3DGL, OhneGeraetScheitertDerStart) {
   D3D9::EntferneSteuerung();
 }
 
-TEST(Screen3DGL, XUndGlfwFehlerGehenInsProtokollStattDasProgrammZuBeenden) {
-  TempOrdner ordner;
-  AktiviereProtokoll(ordner.pfad());
-  ZeilenSammler sammler;
+TEST_F(Screen3DGL, XUndGlfwFehlerGehenInsProtokollStattDasProgrammZuBeenden) {
   Quelm_Screen3D::InitGlfw();
   ASSERT_TRUE(Quelm_Screen3D::glfwGestartet);
   glfwWindowHint(0x7FFFFFFF, 0);  // no such hint
@@ -88,12 +84,8 @@ TEST(Screen3DGL, XUndGlfwFehlerGehenInsProtokollStattDasProgrammZuBeenden) {
   XSync(anzeige, False);
   XCloseDisplay(anzeige);
   Quelm_Screen3D::Beenden();
-  const auto texte = sammler.Texte();
-  auto gemeldet = [&](const std::string& anfang) {
-    return std::any_of(texte.begin(), texte.end(), [&](const std::string& t) { return t.starts_with(anfang); });
-  };
-  EXPECT_TRUE(gemeldet("!GLFW-Fehler 0x10003: ")) << ::testing::PrintToString(texte);
-  EXPECT_TRUE(gemeldet("!X-Fehler: BadWindow")) << ::testing::PrintToString(texte);
+  EXPECT_TRUE(Gemeldet("): !GLFW-Fehler 0x10003: ")) << ::testing::PrintToString(sammler->zeilen);
+  EXPECT_TRUE(Gemeldet("): !X-Fehler: BadWindow")) << ::testing::PrintToString(sammler->zeilen);
 }
 
 }  // namespace

@@ -24,12 +24,8 @@ class D3d9Zeichnen : public GlTest::GlGeraetTest {
     if (meldungen) Merke(meldungen);
     EXPECT_EQ(hr, S_OK) << (meldungen ? static_cast<const char*>(meldungen->GetBufferPointer()) : "");
     if (!code) return nullptr;
-    Merke(code);
-    const auto* dwords = static_cast<const DWORD*>(code->GetBufferPointer());
-    if (vertex)
-      EXPECT_EQ(g_->CreateVertexShader(dwords, &vs_), S_OK);
-    else
-      EXPECT_EQ(g_->CreatePixelShader(dwords, &ps_), S_OK);
+    const auto* dwords = static_cast<const DWORD*>(Merke(code)->GetBufferPointer());
+    EXPECT_EQ(vertex ? g_->CreateVertexShader(dwords, &vs_) : g_->CreatePixelShader(dwords, &ps_), S_OK);
     Merke(vertex ? static_cast<IUnknown*>(vs_) : ps_);
     return Merke(tabelle);
   }
@@ -48,24 +44,8 @@ class D3d9Zeichnen : public GlTest::GlGeraetTest {
     return 0;
   }
 
-  // A quad from -0.5 to 0.5 in x and y with texture coordinates 0..1 from the top left.
-  void Zeichne() {
-    ASSERT_EQ(g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), S_OK);
-    ASSERT_EQ(g_->BeginScene(), S_OK);
-    g_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    g_->SetVertexDeclaration(dekl_);
-    g_->SetVertexShader(vs_);
-    g_->SetPixelShader(ps_);
-    GlGeraetTest::Zeichne({{-0.5f, 0.5f, 0, 1, 0, 0, 0, 0}, {0.5f, 0.5f, 0, 1, 1, 0, 0, 0},
-                           {-0.5f, -0.5f, 0, 1, 0, 1, 0, 0}, {0.5f, -0.5f, 0, 1, 1, 1, 0, 0}},
-                          D3DPT_TRIANGLESTRIP, 2);
-    ASSERT_EQ(g_->EndScene(), S_OK);
-    bild_ = LiesRueckpuffer();
-  }
-
   IDirect3DVertexShader9* vs_ = nullptr;
   IDirect3DPixelShader9* ps_ = nullptr;
-  GlTest::Pixelbild bild_;
 };
 
 }  // namespace
@@ -87,17 +67,26 @@ sampler2D gBild;
 float4 main(float4 f : COLOR0) : COLOR0 { return f + tex2D(gBild, float2(0.5, 0.5)) + gFarbe; })",
                         false);
   ASSERT_TRUE(vs && ps);
-  const std::uint32_t rot[4] = {0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u};
-  const std::uint32_t gruen[4] = {0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u};
-  g_->SetTexture(Register(ps, "gBild"), Textur(2, 2, D3DFMT_A8R8G8B8, rot, 8, 2));
-  g_->SetTexture(D3DVERTEXTEXTURESAMPLER0 + Register(vs, "gBild"),
-                 Textur(2, 2, D3DFMT_A8R8G8B8, gruen, 8, 2));
+  const std::uint32_t rot = 0xFFFF0000u, gruen = 0xFF00FF00u;
+  g_->SetTexture(Register(ps, "gBild"), Textur(1, 1, D3DFMT_A8R8G8B8, &rot, 4, 1));
+  g_->SetTexture(D3DVERTEXTEXTURESAMPLER0 + Register(vs, "gBild"), Textur(1, 1, D3DFMT_A8R8G8B8, &gruen, 4, 1));
   const float massstab[4] = {0.5f - 1.0f / 64, 0.5f - 1.0f / 64, 0, 0}, blau[4] = {0, 0, 1, 0};
   g_->SetVertexShaderConstantF(Register(vs, "gFarbe"), massstab, 1);  // scales the quad
   g_->SetPixelShaderConstantF(Register(ps, "gFarbe"), blau, 1);       // adds blue
-  ASSERT_NO_FATAL_FAILURE(Zeichne());
+
+  // A quad from -0.5 to 0.5 in x and y, scaled by the vertex shader's constant.
+  ASSERT_EQ(g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), S_OK);
+  ASSERT_EQ(g_->BeginScene(), S_OK);
+  g_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  g_->SetVertexDeclaration(dekl_);
+  g_->SetVertexShader(vs_);
+  g_->SetPixelShader(ps_);
+  Zeichne({{-0.5f, 0.5f, 0, 1, 0, 0, 0, 0}, {0.5f, 0.5f, 0, 1, 0, 0, 0, 0}, {-0.5f, -0.5f, 0, 1, 0, 0, 0, 0},
+           {0.5f, -0.5f, 0, 1, 0, 0, 0, 0}},
+          D3DPT_TRIANGLESTRIP, 2);
+  ASSERT_EQ(g_->EndScene(), S_OK);
   // Edges at 4.125 and 11.875 pixels; white only where both samplers and both constants
   // were found apart.
   const auto weiss = [](int r, int g, int b) { return r + g + b == 3 * 255; };
-  EXPECT_EQ(bild_.Umriss(weiss), (std::array<UINT, 4>{5, 5, 12, 12}));
+  EXPECT_EQ(LiesRueckpuffer().Umriss(weiss), (std::array<UINT, 4>{5, 5, 12, 12}));
 }
