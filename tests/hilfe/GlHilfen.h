@@ -37,7 +37,9 @@ struct Pixelbild {
   std::vector<std::uint32_t> px;
 
   std::uint32_t operator()(unsigned x, unsigned y) const { return px[y * breite + x]; }
-  std::size_t Anzahl(std::uint32_t farbe) const { return static_cast<std::size_t>(std::count(px.begin(), px.end(), farbe)); }
+  std::size_t Anzahl(std::uint32_t farbe) const {
+    return static_cast<std::size_t>(std::count(px.begin(), px.end(), farbe));
+  }
   // The rectangle [x0, y0, x1, y1) around the pixels of rows [y0, y1) whose red, green and
   // blue meet `trifft`; {breite, hoehe, 0, 0} when there are none.
   std::array<unsigned, 4> Umriss(const std::function<bool(int, int, int)>& trifft, unsigned y0 = 0,

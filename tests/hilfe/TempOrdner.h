@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 class TempOrdner {
@@ -27,9 +27,7 @@ class TempOrdner {
 
 inline std::string LeseDatei(const std::filesystem::path& pfad) {
   std::ifstream ein(pfad, std::ios::binary);
-  std::stringstream s;
-  s << ein.rdbuf();
-  return s.str();
+  return {std::istreambuf_iterator<char>(ein), std::istreambuf_iterator<char>()};
 }
 
 // Writes `inhalt` as the whole file, creating missing folders; returns the path.

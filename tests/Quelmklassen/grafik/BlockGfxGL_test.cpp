@@ -3,7 +3,6 @@
 #include "Quelm_Bild.h"
 #include "Quelm_BlockGfx3D.h"
 #include "Quelm_Font3D.h"
-#include "Quelm_Konsole.h"
 #include "Quelm_KonsoleStandardAnzeige.h"
 
 #include <gtest/gtest.h>

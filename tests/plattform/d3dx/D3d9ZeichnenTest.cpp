@@ -3,7 +3,6 @@
 // engine sets them; the back buffer is read with LockRect.
 #include <array>
 #include <cstring>
-#include <string>
 
 #include "GlGeraet.h"
 #include "d3dx9.h"
