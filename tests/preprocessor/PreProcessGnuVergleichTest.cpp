@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <regex>
 #include <string>
 #include <vector>
@@ -233,34 +232,4 @@ TEST_F(PreProcessGnuVergleich, FesteProgramme) {
        {"sub/deeper.h", "#define DEEPER 33\n"}},
   };
   for (const auto& dateien : programme) Vergleiche(dateien);
-}
-
-TEST_F(PreProcessGnuVergleich, ErzeugtesProgramm) {
-  // Many macros over several headers, used in nested calls.
-  std::map<std::string, std::string> dateien;
-  std::string haupt;
-  for (int h = 0; h < 8; ++h) {
-    std::string kopf = "#ifndef H" + std::to_string(h) + "\n#define H" + std::to_string(h) + "\n";
-    for (int i = 0; i < 40; ++i) {
-      const std::string n = std::to_string(h * 40 + i);
-      kopf += "#define K" + n + " (" + n + " + K" + std::to_string(h * 40 + i / 2) + "x)\n";
-      kopf += "#define F" + n + "(a, b) ((a) * " + n + " + (b) - F" + std::to_string(h * 40 + i / 3) + "z)\n";
-      kopf += "#define S" + n + "(a) #a \"_" + n + "\"\n";
-      kopf += "#define C" + n + "(a, b) a ## b ## _" + n + "\n";
-    }
-    kopf += "#endif\n";
-    dateien["inc/h" + std::to_string(h) + ".h"] = kopf;
-    haupt += "#include <h" + std::to_string(h) + ".h>\n#include \"inc/h" + std::to_string(h) + ".h\"\n";
-  }
-  std::mt19937 gen(7);
-  auto zahl = [&](int n) { return std::to_string(std::uniform_int_distribution<int>(0, n - 1)(gen)); };
-  for (int zeile = 0; zeile < 400; ++zeile) {
-    haupt += "int v" + std::to_string(zeile) + " = F" + zahl(320) + "(K" + zahl(320) + ", F" + zahl(320) +
-             "(" + zahl(9) + ", K" + zahl(320) + ")) + C" + zahl(320) + "(x, " + zahl(50) + ");\n";
-    haupt += "const char* s" + std::to_string(zeile) + " = S" + zahl(320) + "(K" + zahl(320) + " + y);\n";
-    if (zeile % 50 == 0)
-      haupt += "#if K1 && defined(F" + zahl(320) + ")\nint ok" + std::to_string(zeile) + ";\n#endif\n";
-  }
-  dateien["main.c"] = haupt;
-  Vergleiche(dateien);
 }

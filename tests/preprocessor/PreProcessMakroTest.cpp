@@ -71,6 +71,7 @@ TEST(PreProcessMakro, AufrufUndDefinitionsFehler) {
           "main:4: Warning: Wrong number of macro arguments for \"g\"\n"
           "main:4: Warning: Wrong number of macro arguments for \"g\"\n"
           "main:8: Error: end of file within macro argument\n"});
+  Pruefe({"#define z() 0\nz()\n", "0\n"});  // no arguments is the right number
   Pruefe({"#define A\n#define A 1\n#define A 1\n#define A   1 /* same */\n#define A 2\n"
           "#define f(a) a + 1\n#define f(b) b + 1\n#define f(b) b+1\n"
           "#define h(x) 1\n#define h 1\n"
