@@ -31,39 +31,24 @@ TEST(KeyboardKeys, ANegativeKeyWidensToAnIndexPastEveryKey) {
   EXPECT_EQ(keyboard.asked, std::numeric_limits<std::uint64_t>::max());
 }
 
-using Numbering = OwnSystem;
-
-TEST_F(Numbering, EachKindCountsOnItsOwnAndTheFirstOfAKindIsRemembered) {
-  auto* pad = system.Add<TestJoystick>("pad");
-  auto* mouse0 = system.Add<TestMouse>("mouse0");
-  auto* keyboard0 = system.Add<TestKeyboard>("keyboard0");
-  auto* mouse1 = system.Add<TestMouse>("mouse1");
-  auto* pad1 = system.Add<TestJoystick>("pad1");
-  auto* keyboard1 = system.Add<TestKeyboard>("keyboard1");
-  system.AddDevice(nullptr);  // ignored
-
-  ASSERT_EQ(system.devices_.size(), 6u);
-  EXPECT_EQ(pad1->index, 1u);
-  EXPECT_EQ(keyboard1->id, 5u);
-  EXPECT_EQ(system.GetFirstMouse(), mouse0);
-  EXPECT_EQ(system.GetFirstKeyboard(), keyboard0);
-  EXPECT_EQ(system.GetFirstJoystick(), pad);
-  EXPECT_EQ(system.GetMouseByIndex(1), mouse1);
-  EXPECT_EQ(system.GetMouseByIndex(2), nullptr);
-  EXPECT_EQ(system.GetKeyboardByIndex(1), keyboard1);
-}
-
 using Swap = OwnSystem;
 
-// Each device starts at most one swap, with the lowest unused number below its own; it may
-// still be moved later as the other party. Input in the first frame does not count.
+// Each kind is numbered on its own. Each device starts at most one swap, with the lowest
+// unused number below its own; it may still be moved later as the other party. Input in
+// the first frame does not count.
 TEST_F(Swap, EachMouseOrKeyboardSwapsAtMostOnce) {
-  system.Add<TestJoystick>("pad");       // first, so that ids and per-kind indices differ
-  auto* a = system.Add<TestMouse>("a");  // id 1
-  auto* b = system.Add<TestMouse>("b");  // id 2
-  auto* c = system.Add<TestMouse>("c");  // id 3
+  auto* pad = system.Add<TestJoystick>("pad");  // first, so that ids and per-kind indices differ
+  auto* a = system.Add<TestMouse>("a");         // id 1
+  auto* b = system.Add<TestMouse>("b");         // id 2
+  auto* c = system.Add<TestMouse>("c");         // id 3
   auto* k0 = system.Add<TestKeyboard>("k0");
+  auto* pad1 = system.Add<TestJoystick>("pad1");
   auto* k1 = system.Add<TestKeyboard>("k1");
+  system.AddDevice(nullptr);  // ignored
+  EXPECT_EQ(pad1->index, 1u);
+  EXPECT_EQ(system.GetFirstJoystick(), pad);
+  EXPECT_EQ(system.GetMouseByIndex(3), nullptr);
+  EXPECT_EQ(system.GetKeyboardByIndex(1), k1);
   system.SwapMiceOnActivity(c);
   EXPECT_FALSE(c->hadActivity);
   EXPECT_EQ(system.GetFirstMouse(), a);
@@ -91,6 +76,7 @@ TEST_F(Swap, EachMouseOrKeyboardSwapsAtMostOnce) {
   EXPECT_EQ(k0->index, 1u);
   EXPECT_EQ(system.GetFirstKeyboard(), k1);
   EXPECT_EQ(system.GetFirstMouse(), c);
+  ASSERT_EQ(system.devices_.size(), 7u);
   for (std::uint64_t id = 0; id < system.devices_.size(); ++id)
     EXPECT_EQ(system.devices_[id]->id, id) << "ids stay array positions";
 }
