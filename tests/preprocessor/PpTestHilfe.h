@@ -30,14 +30,14 @@ struct Ergebnis {
   int geschlossen = 0;
 };
 
+// Everything the run allocated and every file it opened must be released when it returns.
 Ergebnis Starte(const Fall& fall);
 
 // Messages with each header shortened to "file:line: Severity: ".
 std::string Kurz(const std::string& meldungen);
 
 // Runs a table's case and compares output and messages; the result code must be 1
-// exactly when a message is an error or fatal, and every file opened must be closed.
-// Returns the names the opener was asked for.
+// exactly when a message is an error or fatal. Returns the names the opener was asked for.
 std::vector<std::string> Pruefe(const Fall& fall);
 
 }  // namespace PpTest
