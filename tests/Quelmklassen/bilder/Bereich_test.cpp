@@ -11,7 +11,6 @@
 #include <limits>
 #include <memory>
 #include <random>
-#include <string>
 #include <thread>
 #include <vector>
 
