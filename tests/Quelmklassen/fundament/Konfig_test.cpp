@@ -124,31 +124,15 @@ TEST_F(Konfig, FehlendeUndKaputteDateienWerdenGemeldetUndAufbewahrt) {
 }
 
 TEST_F(Konfig, MisslungenesSpeichernWirdGemeldetUndLaesstNichtsZurueck) {
-  struct Fall {
-    const char* name;
-    void (*vorbereiten)(const std::filesystem::path& ordner);
-  };
-  const Fall faelle[] = {
-      {"Ordner namens tool.cfg",
-       [](const std::filesystem::path& o) { std::filesystem::create_directory(o / "tool.cfg"); }},
-      {"Datenordner fehlt", [](const std::filesystem::path& o) { std::filesystem::remove_all(o); }},
-  };
-  for (const Fall& fall : faelle) {
-    SCOPED_TRACE(fall.name);
-    const std::filesystem::path daten = ordner.pfad() / "daten";
-    std::filesystem::remove_all(daten);
-    std::filesystem::create_directory(daten);
-    Quelm_Konfig::Lade(daten, "tool.cfg");
-    fall.vorbereiten(daten);
-    ZeilenSammler sammler;
-    EXPECT_FALSE(Quelm_Konfig::Speichere());
-    EXPECT_NE(Quelm_Konfig::SpeicherFehler().find((daten / "tool.cfg").string()), std::string::npos);
-    ASSERT_EQ(sammler.Texte().size(), 1u);
-    EXPECT_EQ(sammler.Texte()[0], "!" + Quelm_Konfig::SpeicherFehler() + ".");
-    if (!std::filesystem::exists(daten)) continue;
-    for (const auto& eintrag : std::filesystem::directory_iterator(daten))
-      EXPECT_EQ(eintrag.path().filename(), "tool.cfg");
-  }
+  // A folder named like the file: the rename fails. A missing data folder is left to the start tests.
+  Quelm_Konfig::Lade(ordner.pfad(), "tool.cfg");
+  std::filesystem::create_directory(Datei());
+  ZeilenSammler sammler;
+  EXPECT_FALSE(Quelm_Konfig::Speichere());
+  EXPECT_NE(Quelm_Konfig::SpeicherFehler().find(Datei().string()), std::string::npos);
+  EXPECT_EQ(sammler.Texte(), std::vector<std::string>{"!" + Quelm_Konfig::SpeicherFehler() + "."});
+  for (const auto& eintrag : std::filesystem::directory_iterator(ordner.pfad()))
+    EXPECT_FALSE(eintrag.path().filename().string().starts_with("tool.cfg.neu")) << eintrag.path();
 }
 
 }  // namespace
