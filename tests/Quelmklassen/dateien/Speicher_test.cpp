@@ -20,13 +20,13 @@ void Fuelle(TSpeicher& s, std::uint64_t n) {
 
 using Speicher = ProtokollTest;
 
-TEST(SpeicherWachstum, BleibtBis512InternUndWaechstDannAuf10000UndDoppelt) {
-  TSpeicher s;
-  s.Reserviere(512);
-  EXPECT_TRUE(s.IstIntern());
-  s.Reserviere(513);
-  EXPECT_FALSE(s.IstIntern());
-  EXPECT_EQ(s.kapazitaet, 10000u);
+TEST(SpeicherWachstum, BleibtBis512InternWaechstAuf10000UndDoppeltUndBehaeltDenInhalt) {
+  TSpeicher i;
+  i.Reserviere(512);
+  EXPECT_TRUE(i.IstIntern());
+  i.Reserviere(513);
+  EXPECT_FALSE(i.IstIntern());
+  EXPECT_EQ(i.kapazitaet, 10000u);
 
   // The request counts from the position, not from the start.
   TSpeicher p;
@@ -39,9 +39,8 @@ TEST(SpeicherWachstum, BleibtBis512InternUndWaechstDannAuf10000UndDoppelt) {
   EXPECT_EQ(p.kapazitaet, 40000u);
   p.Reserviere(70000);
   EXPECT_EQ(p.kapazitaet, 80000u);
-}
 
-TEST(SpeicherWachstum, InhaltUeberlebtJedenUmzugUndKleinereKapazitaetSchneidetAb) {
+  // The contents survive every move; a smaller capacity cuts them.
   TSpeicher s;
   Fuelle(s, 300);
   const std::string vorher = Inhalt(s);
