@@ -107,15 +107,17 @@ class Programm : public ::testing::Test {
     if (p6 != "P6" || !ein) b.breite = 0;
     return b;
   }
-  // Reads frames until `fertig` holds for one (or ten seconds have passed).
+  // Reads pictures until `fertig` holds for one (or a minute has passed: a loaded machine
+  // draws slowly).
   template <class F>
   Bild WarteAufBild(F&& fertig) {
+    const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     Bild b;
-    for (int i = 0; i < 50; ++i) {
+    do {
       b = Lies();
       if (b.breite > 0 && fertig(b)) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
+    } while (std::chrono::steady_clock::now() < ende);
     return b;
   }
   // Input reaches the program only once its frames run: keys typed while it starts are
@@ -123,6 +125,14 @@ class Programm : public ::testing::Test {
   void WarteAufErstesBild() {
     const Bild b = WarteAufBild([](const Bild& b) { return Hintergrund(b(2, 2)); });
     ASSERT_TRUE(b.breite > 0 && Hintergrund(b(2, 2))) << "no picture appeared";
+  }
+  // Waits until the window has drawn `anzahl` frames and `ms` have passed. The program
+  // reads its input once a frame, so what was sent before has then been read, however
+  // slowly the frames come; the first frame counted may be one already under way.
+  static void Bilder(int anzahl = 3, int ms = 0) {
+    const std::string befehl =
+        std::string(FENSTER) + " bilder ToolVelmar 120 " + std::to_string(anzahl) + " " + std::to_string(ms);
+    ASSERT_EQ(std::system(befehl.c_str()), 0) << "no frames drawn";
   }
 
   static void Xdo(const std::string& befehl) {
@@ -152,7 +162,12 @@ class Programm : public ::testing::Test {
     Xdo("windowfocus --sync " + fenster_);
   }
   // A key held over a few frames: keys are read once a frame.
-  void Taste(const std::string& taste) { Xdo("keydown " + taste + " sleep 0.15 keyup " + taste + " sleep 0.15"); }
+  void Taste(const std::string& taste) {
+    Xdo("keydown " + taste);
+    Bilder();
+    Xdo("keyup " + taste);
+    Bilder();
+  }
 
   TempOrdner home_;
   pid_t pid_ = -1;

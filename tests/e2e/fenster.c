@@ -2,10 +2,16 @@
  *   fenster schliessen TITLE SECONDS       asks it to close, as a window manager's close
  *                                          button does (the WM_DELETE_WINDOW message);
  *   fenster bild TITLE SECONDS FILE        writes what it shows, as the X server holds it,
- *                                          as a binary PPM file.
- * Exit 0 when done, 1 when no such window appeared, 2 on other errors. */
-#include <X11/Xlib.h>
+ *                                          as a binary PPM file;
+ *   fenster bilder TITLE SECONDS N MS      waits until it has drawn N frames and MS
+ *                                          milliseconds have passed: input sent before
+ *                                          has then been read by a frame, however slow.
+ * Exit 0 when done, 1 when no such window appeared (or too few frames in time), 2 on other
+ * errors. */
+#define _POSIX_C_SOURCE 200809L
+#include <X11/Xlibint.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/damageproto.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -61,9 +67,68 @@ static int schreibe_bild(Display* d, Window fenster, const char* datei) {
   return 0;
 }
 
+static double sekunden(void) {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return (double)ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+/* A frame's drawing may arrive as several DAMAGE events; the last one has no "more" flag. */
+static Bool letztes_rechteck(Display* d, XEvent* e, xEvent* roh) {
+  const xDamageNotifyEvent* n = (const xDamageNotifyEvent*)roh;
+  (void)d;
+  memset(e, 0, sizeof *e);
+  e->type = n->type & 0x7f;
+  e->xclient.data.l[0] = !(n->level & DamageNotifyMore);
+  return True;
+}
+
+/* The DAMAGE extension reports every drawing into the window; no client library needed. */
+static int zaehle_bilder(Display* dpy, Window fenster, double frist, int anzahl, double ms) {
+  int opcode = 0, ereignis = 0, fehler = 0;
+  if (!XQueryExtension(dpy, "DAMAGE", &opcode, &ereignis, &fehler)) return 2;
+  XESetWireToEvent(dpy, ereignis + XDamageNotify, letztes_rechteck);
+  LockDisplay(dpy);
+  xDamageQueryVersionReq* version;
+  GetReq(DamageQueryVersion, version);
+  version->reqType = (CARD8)opcode;
+  version->damageReqType = X_DamageQueryVersion;
+  version->majorVersion = 1;
+  version->minorVersion = 1;
+  xDamageQueryVersionReply antwort;
+  const int bekannt = _XReply(dpy, (xReply*)&antwort, 0, xTrue);
+  xDamageCreateReq* neu;
+  GetReq(DamageCreate, neu);
+  neu->reqType = (CARD8)opcode;
+  neu->damageReqType = X_DamageCreate;
+  neu->damage = XAllocID(dpy);
+  neu->drawable = fenster;
+  neu->level = XDamageReportRawRectangles;
+  UnlockDisplay(dpy);
+  SyncHandle();
+  if (!bekannt) return 2;
+  XSelectInput(dpy, fenster, StructureNotifyMask);
+  XSync(dpy, False);
+  const double start = sekunden();
+  int bilder = 0;
+  while (bilder < anzahl || sekunden() - start < ms / 1000) {
+    if (sekunden() - start > frist) return 1;
+    while (XPending(dpy)) {
+      XEvent e;
+      XNextEvent(dpy, &e);
+      if (e.type == DestroyNotify) return 1;
+      bilder += e.type == ereignis + XDamageNotify && e.xclient.data.l[0];
+    }
+    struct timespec ts = {0, 2000000};
+    nanosleep(&ts, NULL);
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
   int bild = argc == 5 && strcmp(argv[1], "bild") == 0;
-  if (!bild && (argc != 4 || strcmp(argv[1], "schliessen") != 0)) return 2;
+  int bilder = argc == 6 && strcmp(argv[1], "bilder") == 0;
+  if (!bild && !bilder && (argc != 4 || strcmp(argv[1], "schliessen") != 0)) return 2;
   Display* d = XOpenDisplay(NULL);
   if (!d) return 2;
   Window fenster = 0;
@@ -74,7 +139,10 @@ int main(int argc, char** argv) {
       nanosleep(&ts, NULL);
     }
   }
-  int ergebnis = !fenster ? 1 : bild ? schreibe_bild(d, fenster, argv[4]) : schliesse(d, fenster);
+  int ergebnis = !fenster  ? 1
+                 : bild    ? schreibe_bild(d, fenster, argv[4])
+                 : bilder  ? zaehle_bilder(d, fenster, atof(argv[3]), atoi(argv[4]), atof(argv[5]))
+                           : schliesse(d, fenster);
   XCloseDisplay(d);
   return ergebnis;
 }
