@@ -1,7 +1,7 @@
 // End to end: one session as a user has it, in a 1280x720 window. Every step is checked by
 // what the window shows (read back from the X server) or by "tool.log". The keys are sent
-// by position on the US layout of the virtual X server: undo and redo sit on the keys that
-// read Z and Y on a German keyboard (Y and Z here).
+// by position on the US layout of the virtual X server: undo sits on the key that reads Z
+// on a German keyboard (Y here).
 #include "ProgrammTest.h"
 #include "Quelm_Bild.h"
 
@@ -59,14 +59,6 @@ std::vector<bool> Umriss(const Bild& b) {
   return m;
 }
 
-// Pixels whose outline differs: a camera still easing towards its distance moves a few.
-int Unterschied(const Bild& a, const Bild& b) {
-  const std::vector<bool> ua = Umriss(a), ub = Umriss(b);
-  int n = 0;
-  for (std::size_t i = 0; i < ua.size(); ++i) n += ua[i] != ub[i];
-  return n;
-}
-
 // Pixels of the same size that differ by at most 2 in every channel.
 int Gleich(const Bild& a, const Bild& b) {
   int n = 0;
@@ -81,11 +73,6 @@ class Sitzung : public Programm {
   void SetUp() override {
     Programm::SetUp();
     SchreibeKonfig(1280, 720);
-  }
-  void StrgTaste(const std::string& taste) {
-    Xdo("keydown ctrl");
-    Taste(taste);
-    Xdo("keyup ctrl");
   }
   void Zeige(int x, int y) { Xdo("mousemove --window " + fenster_ + " " + std::to_string(x) + " " + std::to_string(y)); }
   // Each step read by a frame. Clicks 0.2 s apart on the program's clock are a double
@@ -190,8 +177,6 @@ TEST_F(Sitzung, EinTagMitDemWerkzeug) {
   EXPECT_LT(gedauert, std::max<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - vor90,
                                                           std::chrono::milliseconds(1500)));
   ASSERT_TRUE(neu(b)) << Text(b(630, 440));
-  const Bild zwei = Ruhig();
-
   // A click selects the far corner (a white wire cube), Shift-click adds the left one.
   Klick(640, 330);
   b = Ruhig();
@@ -202,31 +187,6 @@ TEST_F(Sitzung, EinTagMitDemWerkzeug) {
   b = Ruhig();
   EXPECT_GT(Zaehle(b, Weiss, 620, 296, 660, 336).anzahl, 20);
   EXPECT_GT(Zaehle(b, Weiss, 572, 385, 612, 425).anzahl, 20);
-
-  // A right drag moves them over the ground to the right.
-  const Flaeche gruenVorher = Zaehle(zwei, Gruen);
-  Zeige(900, 600);
-  Bilder();
-  Xdo("mousedown 3");
-  for (int x : {930, 960}) {
-    Bilder();
-    Zeige(x, 600);
-  }
-  Bilder();
-  Xdo("mouseup 3");
-  // A click on empty ground empties the selection.
-  Klick(1100, 120);
-  const Bild gezogen = Ruhig();
-  EXPECT_EQ(Zaehle(gezogen, Weiss, 0, 0, 1280, 590).anzahl, 0);
-  EXPECT_GT(Zaehle(gezogen, Gruen).x, gruenVorher.x + 5);
-
-  // Undo and redo give back exactly the earlier shapes.
-  StrgTaste("y");
-  EXPECT_TRUE(Umriss(Ruhig()) == Umriss(zwei)) << "undo";
-  StrgTaste("z");
-  EXPECT_TRUE(Umriss(Ruhig()) == Umriss(gezogen)) << "redo";
-  StrgTaste("y");
-  EXPECT_TRUE(Umriss(Ruhig()) == Umriss(zwei)) << "undo again";
 
   // Select the far corner and lift it with Shift and the right button into a wall between
   // the light and the new triangle: its shadow falls on the new triangle's upper right.
@@ -259,7 +219,9 @@ TEST_F(Sitzung, EinTagMitDemWerkzeug) {
   b = Ruhig();
   EXPECT_LT(Zaehle(b, Gruen).anzahl, gruenMitWand.anzahl * 3 / 4);
   EXPECT_TRUE(Gruen(b(630, 440)));
-  StrgTaste("y");
+  Xdo("keydown ctrl");
+  Taste("y");
+  Xdo("keyup ctrl");
   b = Ruhig();
   EXPECT_GT(Zaehle(b, Gruen).anzahl, gruenMitWand.anzahl * 9 / 10);
 
@@ -277,20 +239,8 @@ TEST_F(Sitzung, EinTagMitDemWerkzeug) {
     EXPECT_TRUE(a.rauschen ? farben > 10 : farben <= 2) << a.taste << " " << farben;
   }
 
-  // 2. Camera. The wheel zooms out to its limit (the picture stops changing) and in to the
-  // other. The tilt follows the distance: from far the camera looks almost straight down,
-  // from close more along the ground, so the lit triangle on the ground stands less tall
-  // for its width.
-  const auto steil = [](const Bild& b) {
-    int oben = 720, unten = 0, links = 1280, rechts = 0;
-    for (int y = 0; y < 720; ++y)
-      for (int x = 0; x < 1280; ++x)
-        if (Gruen(b(x, y)) && b(x, y)[1] > 200) {
-          oben = std::min(oben, y), unten = std::max(unten, y);
-          links = std::min(links, x), rechts = std::max(rechts, x);
-        }
-    return static_cast<double>(unten - oben) / std::max(rechts - links, 1);
-  };
+  // 2. Camera. The wheel zooms out and in (its limits and the tilt following the distance
+  // are the editing tests' to check).
   // The wheel counts once a frame, however far it turned.
   const auto rad = [&](int mal, const char* knopf) {
     for (int i = 0; i < mal; ++i) {
@@ -300,14 +250,9 @@ TEST_F(Sitzung, EinTagMitDemWerkzeug) {
   };
   rad(10, "5");
   const Bild fern = Ruhig();
-  rad(2, "5");
-  EXPECT_LT(Unterschied(Ruhig(), fern), 100) << "zoomed out past the limit";
   rad(10, "4");
   const Bild nah = Ruhig();
-  rad(2, "4");
-  EXPECT_LT(Unterschied(Ruhig(), nah), 100) << "zoomed in past the limit";
   EXPECT_GT(Zaehle(nah, Gruen).anzahl, 4 * Zaehle(fern, Gruen).anzahl);
-  EXPECT_GT(steil(fern), 1.3 * steil(nah)) << steil(fern) << " " << steil(nah);
   rad(2, "5");
   b = Ruhig();
   // D moves the camera along +x: the picture moves left; W along -z: the picture moves down.
@@ -361,10 +306,9 @@ TEST_F(Sitzung, EinTagMitDemWerkzeug) {
   EXPECT_EQ(fehler, 1) << log;
   EXPECT_EQ(log.find("nicht freigegeben"), std::string::npos) << log;
 
-  // 6. A second start finds the settings and numbers its screenshot on; closing the
-  // window ends it the same way.
+  // 6. A second start keeps the settings the first saved; closing the window ends it the
+  // same way.
   Oeffne();
-  EXPECT_EQ(Foto("screenshot0001.png").breite, 1280);
   ASSERT_EQ(SchliesseFenster(), 0);
   ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 0);
   const std::string cfg = Einstellungen();
