@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <pwd.h>
-#include <sys/wait.h>
 
 namespace {
 
@@ -54,26 +52,6 @@ TEST(SystemObjekt, OhnePfadZurProgrammdateiWirdGeworfen) {
   } catch (const Quelm_Ausnahme& a) {
     EXPECT_EQ(a.text, "Unable to obtain path to game executable.");
   }
-}
-
-TEST(SystemObjekt, BenutzerverzeichnisUnterEinemTemporaerenHome) {
-  // The global system object asks the platform; run a fresh process with another HOME.
-  TempOrdner home;
-  pid_t kind = fork();
-  if (kind == 0) {
-    unsetenv("XDG_DATA_HOME");
-    setenv("HOME", home.pfad().c_str(), 1);
-    Quelm_System system;
-    bool gut = system.benutzerVerzeichnis == home.pfad() / ".local" / "share" / "ToolVelmar" &&
-               fs::is_directory(system.benutzerVerzeichnis);
-    setenv("XDG_DATA_HOME", (home.pfad() / "xdg").c_str(), 1);
-    Quelm_System mitXdg;
-    gut = gut && mitXdg.benutzerVerzeichnis == home.pfad() / "xdg" / "ToolVelmar";
-    _exit(gut ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(kind, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(StatischeInitialisierung, TestsLaufenNichtImEchtenHome) {
