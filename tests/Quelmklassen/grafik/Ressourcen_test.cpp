@@ -133,62 +133,11 @@ TEST_F(Ressourcen, MipKettenWerdenBegrenzt) {
   EXPECT_EQ(w->mipStufen, 10u);
 }
 
-TEST_F(Ressourcen, RenderzielTexturIstFluechtigUndOhneKopie) {
-  Quelm_Textur* ziel = kontext->ErzeugeTextur(2048, 2048, 1, 2560);
-  EXPECT_EQ(ziel->kopien[0], nullptr);
+TEST_F(Ressourcen, RenderzielTiefenpufferUndTexturflags) {
+  Quelm_Textur* textur = kontext->ErzeugeTextur(2048, 2048, 1, 2560);
+  EXPECT_EQ(textur->kopien[0], nullptr);  // render targets keep no copy
   EXPECT_TRUE(Texte().empty());
   EXPECT_NE(Aufrufe("CreateTexture")[0].find("(2048, 2048, 1, 0x1, D3DFMT_A8R8G8B8"), std::string::npos);
-
-  Quelm_Textur* nichtFluechtig = kontext->ErzeugeTextur(64, 64, 1, FLAG_RENDERZIEL);
-  EXPECT_TRUE(nichtFluechtig->flags & FLAG_FLUECHTIG);
-
-  Quelm_Textur* ohneInhalt = kontext->ErzeugeTextur(64, 64, 1, PXFMT_A8R8G8B8);
-  EXPECT_TRUE(ohneInhalt->flags & FLAG_DYNAMISCH);
-
-  kontext->ErzeugeTextur(16384, 16, 1, FLAG_DYNAMISCH);
-  EXPECT_TRUE(FehlerGeloggt("Ungültige Texturgröße."));
-}
-
-TEST_F(Ressourcen, TexturMitVorgabeWirdHochgeladenUndNachDemAuslagernWiederhergestellt) {
-  std::vector<std::uint32_t> pixel(8 * 4);
-  for (std::size_t i = 0; i < pixel.size(); ++i) pixel[i] = 0xFF000000u | static_cast<std::uint32_t>(i);
-  Quelm_TexturVorgabe vorgabe;
-  vorgabe.stufen[0] = TBereich(reinterpret_cast<std::uint8_t*>(pixel.data()), PXFMT_A8R8G8B8, 8, 4, 32);
-  Quelm_Textur* t = kontext->ErzeugeTextur(0, 0, 1, PXFMT_A8R8G8B8, vorgabe);
-  ASSERT_NE(t->kopien[0], nullptr);
-  EXPECT_NE(reinterpret_cast<std::uint32_t*>(t->kopien[0].get()), pixel.data());  // copied, handover 0
-  EXPECT_EQ(std::memcmp(t->kopien[0].get(), pixel.data(), 128), 0);
-  // Static textures are filled through a system-memory surface.
-  EXPECT_EQ(Anzahl("CreateOffscreenPlainSurface"), 1u);
-  EXPECT_EQ(Anzahl("UpdateSurface"), 1u);
-
-  t->Auslagern();
-  steuerung->LeereProtokoll();
-  kontext->SetTextur(0xFF00, nullptr, t);
-  EXPECT_EQ(Anzahl("CreateTexture"), 1u);
-  EXPECT_EQ(Anzahl("UpdateSurface"), 1u);
-}
-
-TEST_F(Ressourcen, UngueltigeVorgabeWirdGemeldet) {
-  std::vector<std::uint8_t> pixel(16 * 16 * 4);
-  Quelm_TexturVorgabe vorgabe;
-  vorgabe.stufen[0] = TBereich(pixel.data(), PXFMT_R5G6B5, 16, 16, 64);  // wrong format
-  Quelm_Textur* t = kontext->ErzeugeTextur(16, 16, 1, PXFMT_A8R8G8B8, vorgabe);
-  EXPECT_TRUE(FehlerGeloggt("Ungültige Vorgabedaten"));
-  kontext->GibFrei(t);
-
-  // DXT without manual mip maps: taken as manual, so every level is required.
-  std::vector<std::uint8_t> block(8 * 2 * 2);
-  Quelm_TexturVorgabe dxt;
-  dxt.stufen[0] = TBereich(block.data(), PXFMT_DXT1, 8, 8, 4);
-  sammler->zeilen.clear();
-  Quelm_Textur* d = kontext->ErzeugeTextur(8, 8, 0, PXFMT_DXT1, dxt);
-  EXPECT_TRUE(d->flags & FLAG_MANUELLE_MIPMAPS);
-  EXPECT_TRUE(Geloggt("!Quelm_Textur::QuelmTextur( 8, 8, ...): Vorgabegrafik für Mip-Stufe 1 ist ungültig"));
-}
-
-TEST_F(Ressourcen, TiefenpufferUndRenderziel) {
-  Quelm_Textur* textur = kontext->ErzeugeTextur(2048, 2048, 1, 2560);
   Quelm_ZBuffer* schmal = kontext->ErzeugeZBuffer(1024, 2048);
   EXPECT_TRUE(schmal->flags & FLAG_FLUECHTIG);
   EXPECT_NE(Aufrufe("CreateDepthStencilSurface")[0].find("1024, 2048, D3DFMT_D32"), std::string::npos)
@@ -208,13 +157,39 @@ TEST_F(Ressourcen, TiefenpufferUndRenderziel) {
   ziel->Wiederherstellen();
   EXPECT_TRUE(ziel->IstResident());
 
+  Quelm_Textur* nichtFluechtig = kontext->ErzeugeTextur(64, 64, 1, FLAG_RENDERZIEL);
+  EXPECT_TRUE(nichtFluechtig->flags & FLAG_FLUECHTIG);
+
+  Quelm_Textur* ohneInhalt = kontext->ErzeugeTextur(64, 64, 1, PXFMT_A8R8G8B8);
+  EXPECT_TRUE(ohneInhalt->flags & FLAG_DYNAMISCH);
+
+  kontext->ErzeugeTextur(16384, 16, 1, FLAG_DYNAMISCH);
+  EXPECT_TRUE(FehlerGeloggt("Ungültige Texturgröße."));
+
   // A colour buffer that is no texture.
-  Quelm_Sampler* fremd = kontext->ErzeugeSampler(Quelm_SamplerBeschr{});
   Quelm_RenderzielBeschr falsch;
   falsch.farbBufferAnzahl = 1;
-  falsch.farbBuffer[0] = fremd;
+  falsch.farbBuffer[0] = kontext->ErzeugeSampler(Quelm_SamplerBeschr{});
   kontext->ErzeugeRenderziel(falsch);
   EXPECT_TRUE(FehlerGeloggt("Renderziel-FarbBuffer ist keine Textur"));
+}
+
+TEST_F(Ressourcen, UngueltigeVorgabeWirdGemeldet) {
+  std::vector<std::uint8_t> pixel(16 * 16 * 4);
+  Quelm_TexturVorgabe vorgabe;
+  vorgabe.stufen[0] = TBereich(pixel.data(), PXFMT_R5G6B5, 16, 16, 64);  // wrong format
+  Quelm_Textur* t = kontext->ErzeugeTextur(16, 16, 1, PXFMT_A8R8G8B8, vorgabe);
+  EXPECT_TRUE(FehlerGeloggt("Ungültige Vorgabedaten"));
+  kontext->GibFrei(t);
+
+  // DXT without manual mip maps: taken as manual, so every level is required.
+  std::vector<std::uint8_t> block(8 * 2 * 2);
+  Quelm_TexturVorgabe dxt;
+  dxt.stufen[0] = TBereich(block.data(), PXFMT_DXT1, 8, 8, 4);
+  sammler->zeilen.clear();
+  Quelm_Textur* d = kontext->ErzeugeTextur(8, 8, 0, PXFMT_DXT1, dxt);
+  EXPECT_TRUE(d->flags & FLAG_MANUELLE_MIPMAPS);
+  EXPECT_TRUE(Geloggt("!Quelm_Textur::QuelmTextur( 8, 8, ...): Vorgabegrafik für Mip-Stufe 1 ist ungültig"));
 }
 
 TEST_F(Ressourcen, FormateUndWuerfelseiten) {

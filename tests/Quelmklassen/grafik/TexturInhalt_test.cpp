@@ -75,7 +75,10 @@ TEST_F(TexturInhalt, TeilbereichLandetAnSeinerStelleAufDemGeraetUndInDerKopie) {
     std::vector<std::uint32_t> grund(8 * 8, 0xFF101010u);
     Quelm_TexturVorgabe vorgabe;
     vorgabe.stufen[0] = TBereich(reinterpret_cast<std::uint8_t*>(grund.data()), PXFMT_A8R8G8B8, 8, 8, 32);
+    steuerung->LeereProtokoll();
     Quelm_Textur* t = kontext->ErzeugeTextur(0, 0, 1, PXFMT_A8R8G8B8 | dynamisch, vorgabe);
+    // Static textures cannot be locked: contents go through a system-memory surface.
+    EXPECT_EQ(Anzahl("UpdateSurface"), dynamisch ? 0u : 1u);
 
     // A 2 x 3 region at (3, 2), handed over: the texture frees it.
     Quelm_TexturBereich teil;
@@ -95,10 +98,15 @@ TEST_F(TexturInhalt, TeilbereichLandetAnSeinerStelleAufDemGeraetUndInDerKopie) {
     if (dynamisch) {
       EXPECT_EQ(Geraet(*t, 32, 8), sollBytes);
     } else {
-      // Static textures cannot be locked: the region goes through a surface of its size.
+      // The region through a surface of its size.
       ASSERT_EQ(Aufrufe("UpdateSurface").size(), 1u);
       EXPECT_NE(Aufrufe("UpdateSurface")[0].find(", {0, 0, 2, 3}, Textur#"), std::string::npos);
       EXPECT_NE(Aufrufe("UpdateSurface")[0].find("[0], {3, 2}) = D3D_OK"), std::string::npos);
+      // Evicted, it is made and filled again at its next use.
+      t->Auslagern();
+      steuerung->LeereProtokoll();
+      kontext->SetTextur(0xFF00, nullptr, t);
+      EXPECT_EQ(Anzahl("CreateTexture") + Anzahl("UpdateSurface"), 2u);
     }
     EXPECT_EQ(Kopie(*t, 256), sollBytes) << dynamisch;
     kontext->GibFrei(t);
