@@ -165,7 +165,7 @@ TEST_F(DX9, SamplerZustaendeNurBeiAenderung) {
   Quelm_Sampler* rand = kontext->ErzeugeSampler(b);
   Quelm_Sampler* wickeln = kontext->ErzeugeSampler(Quelm_SamplerBeschr{});
   b = Quelm_SamplerBeschr{};
-  b.filter = 21;              // linear everywhere
+  b.filter = 5;               // linear, mip levels by point
   b.adresse = 3 | (2 << 4);  // 3 means nothing: wrap; border on W only
   b.maxMipStufe = 2.0f;
   Quelm_Sampler* linear = kontext->ErzeugeSampler(b);
@@ -188,7 +188,7 @@ TEST_F(DX9, SamplerZustaendeNurBeiAenderung) {
   kontext->SetTextur(0xFF03, linear, textur);
   EXPECT_THAT(Gesendet("SetSamplerState", "(3, D3DSAMP_"),
               UnorderedElementsAre("ADDRESSU, 1", "ADDRESSV, 1", "MINFILTER, 2", "MAGFILTER, 2",
-                                   "MIPFILTER, 2", "BORDERCOLOR, 0", "MAXMIPLEVEL, 2"));
+                                   "MIPFILTER, 1", "BORDERCOLOR, 0", "MAXMIPLEVEL, 2"));
 
   // Vertex sampler 1 in the high byte; stages outside the ranges are refused.
   steuerung->LeereProtokoll();
