@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <random>
 #include <set>
 #include <thread>
@@ -88,15 +87,12 @@ TEST(BereichKopie, GleichesFormatKopiertZeilenUndBlockzeilen) {
   Fuelle(dq, 2);
   std::memset(dz.daten, 0, 16 * 16 / 2);
   TBereich::KonvertiereFormat(dq, dz);
-  for (std::uint64_t by = 0; by < 4; ++by)
-    for (std::uint64_t bx = 0; bx < 4; ++bx) {
-      const std::uint8_t* block = dz.daten + by * 4 * dz.pitch + bx * 8;
-      if (by < 2 && bx < 2) {
-        EXPECT_EQ(std::memcmp(block, dq.daten + by * 4 * dq.pitch + bx * 8, 8), 0) << bx << "," << by;
-      } else {
-        EXPECT_EQ(block[0] | block[7], 0) << bx << "," << by;
-      }
-    }
+  const std::uint8_t leer[16] = {};
+  for (std::uint64_t by = 0; by < 4; ++by) {
+    const std::uint8_t* zeile = dz.daten + by * 4 * dz.pitch;
+    EXPECT_EQ(std::memcmp(zeile, by < 2 ? dq.daten + by * 4 * dq.pitch : leer, 16), 0) << by;
+    EXPECT_EQ(std::memcmp(zeile + 16, leer, 16), 0) << by;
+  }
 }
 
 TEST(BereichPixel, JedesFormatSchreibenUndLesenAuchAusserhalb) {
@@ -142,12 +138,6 @@ TEST(BereichPixel, PackeFarbeRundetMit051UndKanaeleSaettigen) {
   EXPECT_EQ(PackeFarbe({2.0f, -1.0f, std::nanf(""), 1.5f}), 0xFFFF0000u);
   EXPECT_EQ(PackeFarbe({1e30f, 0, -1e30f, 0}), 0x00FF0000u);
   // So do the 16-bit channels.
-  Quelm_Bild g16r16(1, 1, PXFMT_G16R16);
-  g16r16.SchreibePixel(0, 0, {1.5f, 0.25f, 0, 0});
-  std::uint32_t v;
-  std::memcpy(&v, g16r16.daten, 4);
-  EXPECT_EQ(v & 0xFFFF, 0xFFFFu);
-  EXPECT_EQ(v >> 16, 16383u);
   Quelm_Bild voll(1, 1, PXFMT_A16B16G16R16);
   voll.SchreibePixel(0, 0, {-0.5f, 2.0f, 0.5f, 1.0f});
   std::uint64_t w;
@@ -249,24 +239,20 @@ TEST(BereichDxt, GleichzeitigAufMehrerenThreads) {
   // Landscape jobs convert on worker threads at the same time; every result must equal the
   // one computed alone.
   constexpr int kThreads = 8;
-  auto hinUndZurueck = [](const Quelm_Bild& quelle) {
-    Quelm_Bild dxt(32, 32, PXFMT_DXT5), zurueck(32, 32, PXFMT_A8R8G8B8);
+  auto hinUndZurueck = [](unsigned saat) {
+    Quelm_Bild quelle(32, 32, PXFMT_A8R8G8B8), dxt(32, 32, PXFMT_DXT5), zurueck(32, 32, PXFMT_A8R8G8B8);
+    Fuelle(quelle, saat);
     TBereich::KonvertiereFormat(quelle, dxt);
     TBereich::KonvertiereFormat(dxt, zurueck);
     return std::vector<std::uint8_t>(zurueck.daten, zurueck.daten + 32 * 32 * 4);
   };
-  std::vector<std::unique_ptr<Quelm_Bild>> quellen;
   std::vector<std::vector<std::uint8_t>> erwartet;
-  for (int t = 0; t < kThreads; ++t) {
-    quellen.push_back(std::make_unique<Quelm_Bild>(32, 32, PXFMT_A8R8G8B8));
-    Fuelle(*quellen.back(), 100 + t);
-    erwartet.push_back(hinUndZurueck(*quellen.back()));
-  }
+  for (int t = 0; t < kThreads; ++t) erwartet.push_back(hinUndZurueck(100 + t));
   std::vector<int> fehler(kThreads, 0);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      for (int runde = 0; runde < 6; ++runde) fehler[t] += hinUndZurueck(*quellen[t]) != erwartet[t];
+      for (int runde = 0; runde < 6; ++runde) fehler[t] += hinUndZurueck(100 + t) != erwartet[t];
     });
   }
   for (auto& th : threads) th.join();

