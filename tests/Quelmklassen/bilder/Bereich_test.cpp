@@ -280,7 +280,6 @@ TEST(PixelFormat, PitchUndGroesseNachDerRegel) {
 TEST_F(Bild, KetteKuerzenVerlaengernNurAmKopf) {
   Quelm_Bild leer(0, 0, PXFMT_A8R8G8B8, 0);
   EXPECT_EQ(leer.mipAnzahl, 1u);
-  EXPECT_EQ(leer.naechsteStufe, nullptr);
   Quelm_Bild bild(64, 16, PXFMT_A8R8G8B8, 5);
   Quelm_Bild* dritte = bild.GibMipStufe(2);
   bild.ErzeugeMipKette(3);
