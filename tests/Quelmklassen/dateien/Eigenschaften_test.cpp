@@ -189,8 +189,8 @@ TEST_F(Eigenschaften, NichtWandelbareWerteWerdenZurAusnahmeMitPfadUndWert) {
 }
 
 TEST_F(Eigenschaften, UnlesbareDateienGebenDatei_nicht_geladenUndAendernNichts) {
-  std::vector<std::string> kaputt = {"", "<w><a>1</a>", "<w><a>1</b></w>", "nur Text", "<!-- nur ein Kommentar -->",
-                                     std::string("<w>\0</w>", 8)};
+  std::vector<std::string> kaputt = {"", "<w><a>1</a>", "<w><a>1</b></w>", "nur Text",
+                                     "<!-- nur ein Kommentar -->", std::string("<w>\0</w>", 8)};
   // The parser steps over a whole announced UTF-8 sequence, past the end of a text cut inside
   // one; found by fuzzing as a read behind the parser's buffer.
   for (const char* ende : {"\xe8", "\xf0\x9f", "\xef\xbb"})
