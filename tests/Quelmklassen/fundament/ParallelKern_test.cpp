@@ -109,17 +109,9 @@ TEST_F(ParallelKern, StartUndAbbauMeldenThreadsUndAlloks) {
     EXPECT_EQ(Quelm_ParallelKern::Aktueller(), &kern);
   }
   EXPECT_EQ(Quelm_ParallelKern::Aktueller(), nullptr);
-  {
-    // No reported hardware threads: one worker, and it works.
-    Quelm_ParallelKern kern(Umgebung(0));
-    std::atomic<bool> gelaufen{false};
-    Quelm_ParallelKern::NeueFaser(kParallel, [&] { gelaufen = true; });
-    EXPECT_TRUE(WarteBis([&] { return gelaufen.load(); }));
-  }
   const auto texte = Texte();
   EXPECT_EQ(ZeilenMitAnfang(texte, "Starting parallel execution core: 3 parallel threads, 1 I/O threads"), 1);
-  EXPECT_EQ(ZeilenMitAnfang(texte, "Starting parallel execution core: 1 parallel threads, 1 I/O threads"), 1);
-  EXPECT_EQ(ZeilenMitAnfang(texte, "Am Ende waren es 1024 Alloks"), 2);
+  EXPECT_EQ(ZeilenMitAnfang(texte, "Am Ende waren es 1024 Alloks"), 1);
 }
 
 TEST_F(ParallelKern, JedeArtLaeuftAufIhremThreadUndDerAbbauFuehrtEingereihteNochAus) {
@@ -316,9 +308,12 @@ TEST_F(ParallelKern, ScheiternderThreadStartStopptUndVerbindetDieGestartetenThre
   }
   EXPECT_EQ(ZeilenMitAnfang(Texte(), "Ausnahme bei Thread-Erstellung vom Typ \"std::system_error\" mit Text \"kein"),
             2);
-  // A later core starts normally.
-  Quelm_ParallelKern kern(Umgebung(1));
-  EXPECT_EQ(Quelm_ParallelKern::Aktueller(), &kern);
+  // A later core starts normally; with no reported hardware threads it has one worker, and it works.
+  Quelm_ParallelKern kern(Umgebung(0));
+  std::atomic<bool> gelaufen{false};
+  Quelm_ParallelKern::NeueFaser(kParallel, [&] { gelaufen = true; });
+  EXPECT_TRUE(WarteBis([&] { return gelaufen.load(); }));
+  EXPECT_EQ(ZeilenMitAnfang(Texte(), "Starting parallel execution core: 1 parallel threads, 1 I/O threads"), 1);
 }
 
 // The guard page of the job that overflows; read by the signal handler.
