@@ -135,10 +135,7 @@ TEST_F(DDS, BeideMagienUeberDieDatei) {
 TEST_F(DDS, CubeMapSeitenLandenInIhrenSlots) {
   // 4 x 4 A8R8G8B8 with two levels: each face is filled with its file index + 1 in every byte.
   Bytes pixel;
-  for (std::uint8_t f = 0; f < 6; ++f) {
-    const Bytes seite(4 * 4 * 4 + 2 * 2 * 4, std::uint8_t(f + 1));
-    pixel.insert(pixel.end(), seite.begin(), seite.end());
-  }
+  for (std::uint8_t f = 1; f <= 6; ++f) pixel.insert(pixel.end(), 4 * 4 * 4 + 2 * 2 * 4, f);
   Kopf k = Kopf::Maske(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u);
   ASSERT_TRUE(Lade(k.Mips(2).Cube().Datei(pixel)));
   EXPECT_TRUE(bild.IstBasisSeite());

@@ -302,7 +302,6 @@ TEST_F(PNG, GeschriebeneDateiHatDenErwartetenAufbau) {
 
 TEST_F(PNG, SchreibfehlerWerdenGemeldetUndZurueckgegeben) {
   Quelm_Bild quelle(3, 3, PXFMT_A8R8G8B8);
-  std::memset(quelle.daten, 0, 36);
   EXPECT_FALSE(Quelm_Bild::SpeicherePNG(quelle, ordner.pfad() / "fehlt" / "x.png"));
   EXPECT_TRUE(Gemeldet("!Quelm_Bild::SpeicherePNG( \"" + (ordner.pfad() / "fehlt" / "x.png").string() +
                        "\"): Datei konnte nicht geöffnet werden."));
