@@ -145,7 +145,7 @@ TEST_F(PNG, JederFilterTypInRgbUndRgbaUndGeteilterStrom) {
     for (std::size_t i = 0; i < breite * hoehe; ++i) {
       const std::uint8_t* p = &pixel[i * b];
       const std::uint32_t a = b == 4 ? p[3] : 255;
-      ASSERT_EQ(Pixel(bild, i % breite, i / breite), a << 24 | p[0] << 16 | p[1] << 8 | p[2]) << b << " " << i;
+      ASSERT_EQ(Pixel(bild, i % breite, i / breite), a << 24 | p[0] << 16 | p[1] << 8 | p[2]) << b << '/' << i;
     }
   }
 }

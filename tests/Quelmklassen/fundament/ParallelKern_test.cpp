@@ -313,7 +313,7 @@ TEST_F(ParallelKern, ScheiternderThreadStartStopptUndVerbindetDieGestartetenThre
   std::atomic<bool> gelaufen{false};
   Quelm_ParallelKern::NeueFaser(kParallel, [&] { gelaufen = true; });
   EXPECT_TRUE(WarteBis([&] { return gelaufen.load(); }));
-  EXPECT_EQ(ZeilenMitAnfang(Texte(), "Starting parallel execution core: 1 parallel threads, 1 I/O threads"), 1);
+  EXPECT_EQ(ZeilenMitAnfang(Texte(), "Starting parallel execution core: 1 parallel threads"), 1);
 }
 
 // The guard page of the job that overflows; read by the signal handler.
