@@ -103,6 +103,27 @@ TEST(KonstantenTabelle, ArrayStrukturMatrixUndZweiSampler) {
     EXPECT_EQ(e.blob.sampler[i].stufe, i);
     EXPECT_EQ(e.blob.sampler[i].einheit, i);
   }
+
+  // Handles and counts that do not fit.
+  ID3DXConstantTable* t = e.tabelle.get();
+  EXPECT_EQ(t->GetConstant(nullptr, 5), nullptr);
+  EXPECT_EQ(t->GetConstant(e.Handle("gLicht"), 0), nullptr);  // no structure
+  EXPECT_EQ(t->GetConstant(e.Handle("gMaterial"), 3), nullptr);
+  EXPECT_EQ(t->GetConstant("gMatrix", 0), nullptr);  // not a handle of this table
+
+  D3DXCONSTANT_DESC d{};
+  UINT n = 1;
+  EXPECT_TRUE(FAILED(t->GetConstantDesc("gMatrix", &d, &n)));
+  n = 0;
+  EXPECT_EQ(t->GetConstantDesc(e.Handle("gMatrix"), nullptr, &n), S_OK);
+  EXPECT_EQ(n, 1u);
+  n = 0;
+  EXPECT_TRUE(FAILED(t->GetConstantDesc(e.Handle("gMatrix"), &d, &n)));
+  EXPECT_TRUE(FAILED(t->GetDesc(nullptr)));
+
+  // The table lives on its own reference count.
+  t->AddRef();
+  EXPECT_EQ(t->Release(), 1u);
 }
 
 // The engine takes element i of an array from RegisterCount / Elements, and a member of
@@ -236,28 +257,4 @@ TEST(KonstantenTabelle, UnsetzbareKonstantenWerdenMitNamenAbgelehnt) {
                           "{ o = gViele[(int)p.x] + gNochMehr[(int)p.y]; }",
                       "vs_3_0");
   EXPECT_EQ(v.hr, S_OK) << v.meldungen;
-}
-
-TEST(KonstantenTabelle, HandlesUndZaehler) {
-  auto e = Uebersetze(kTabellenShader, "ps_3_0");
-  ASSERT_EQ(e.hr, S_OK) << e.meldungen;
-  ID3DXConstantTable* t = e.tabelle.get();
-  EXPECT_EQ(t->GetConstant(nullptr, 5), nullptr);
-  EXPECT_EQ(t->GetConstant(e.Handle("gLicht"), 0), nullptr);  // no structure
-  EXPECT_EQ(t->GetConstant(e.Handle("gMaterial"), 3), nullptr);
-  EXPECT_EQ(t->GetConstant("gMatrix", 0), nullptr);  // not a handle of this table
-
-  D3DXCONSTANT_DESC d{};
-  UINT n = 1;
-  EXPECT_TRUE(FAILED(t->GetConstantDesc("gMatrix", &d, &n)));
-  n = 0;
-  EXPECT_EQ(t->GetConstantDesc(e.Handle("gMatrix"), nullptr, &n), S_OK);
-  EXPECT_EQ(n, 1u);
-  n = 0;
-  EXPECT_TRUE(FAILED(t->GetConstantDesc(e.Handle("gMatrix"), &d, &n)));
-  EXPECT_TRUE(FAILED(t->GetDesc(nullptr)));
-
-  // The table lives on its own reference count.
-  t->AddRef();
-  EXPECT_EQ(t->Release(), 1u);
 }
