@@ -37,18 +37,8 @@ $main() {
 }
 )";
 
-// Samples the cube in the direction of a constant.
-constexpr const char* kPixelWuerfel = R"(
-$rein float2 uv;
-$raus float4 erg;
-DEF_SAMPLER_CUBE( gWuerfel);
-float4 gRichtung;
-$main() {
-  erg = SAMPLE_CUBE( gWuerfel, gRichtung.xyz);
-}
-)";
-
-// The prelude's functions and macros, one case per quad, chosen by a constant.
+// The prelude's functions and macros, one case per quad, chosen by the constant's x; the
+// last samples the cube in the direction of its y, z and w.
 constexpr const char* kPixelVorspann = R"(
 $rein float2 uv;
 $raus float4 erg;
@@ -81,8 +71,10 @@ $main() {
 #endif
   } else if (f < 6.5f) {
     erg = SAMPLE_2D_LOD( gBild, uv, 1.0f);
-  } else {
+  } else if (f < 7.5f) {
     erg = SAMPLE_CUBE_LOD( gWuerfel, float3( 1.0f, 0.0f, 0.0f), 0.0f);
+  } else {
+    erg = SAMPLE_CUBE( gWuerfel, gFall.yzw);
   }
 }
 )";
@@ -139,7 +131,6 @@ class ShaderGL : public GlKontextTest {
     kontext->ZeichneElemente(4, 2);
   }
 
-
   std::unique_ptr<ZeilenSammler> sammler;
   Quelm_VertexEingabe* eingabe = nullptr;
   Quelm_VertexBuffer* viereck = nullptr;
@@ -193,13 +184,13 @@ TEST_F(ShaderGL, ProgrammAusMakroSpracheZeichnetTexturierteVierecke) {
   EXPECT_TRUE(sammler->zeilen.empty());
 }
 
-// The directions of the engine faces 0..5.
-constexpr float kRichtung[6][4] = {{0, 1, 0, 0}, {0, -1, 0, 0}, {1, 0, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, -1, 0}};
+// The prelude's cube case towards the engine faces 0..5.
+constexpr float kRichtung[6][4] = {{8, 0, 1, 0}, {8, 0, -1, 0}, {8, 1, 0, 0}, {8, -1, 0, 0}, {8, 0, 0, 1}, {8, 0, 0, -1}};
 
 // A cube drawn into face by face as a render target, each face in its colour. (The cube from
 // an image is sampled by the prelude test.)
 TEST_F(ShaderGL, WuerfelAlsRenderzielJeSeite) {
-  BaueProgramm(kPixelWuerfel);
+  BaueProgramm(kPixelVorspann);
   Quelm_TexturVorgabe leer[6];
   auto* ziel = new Quelm_WuerfelTextur(4, 1, 2560, leer);
   kontext->Registriere(ziel);
@@ -215,7 +206,7 @@ TEST_F(ShaderGL, WuerfelAlsRenderzielJeSeite) {
   }
 
   const auto wuerfel = static_cast<std::uint32_t>(programm->FindeSampler("gWuerfel"));
-  const std::int32_t richtung = programm->FindeKonstante("gRichtung");
+  const std::int32_t richtung = programm->FindeKonstante("gFall");
   kontext->Leeren(1, 0.0f, 0.0f, 0.0f, 1.0f);
   kontext->SetTextur(wuerfel, sampler, ziel);
   for (unsigned s = 0; s < 6; ++s) {
