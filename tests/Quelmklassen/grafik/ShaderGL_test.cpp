@@ -185,7 +185,8 @@ TEST_F(ShaderGL, ProgrammAusMakroSpracheZeichnetTexturierteVierecke) {
 }
 
 // The prelude's cube case towards the engine faces 0..5.
-constexpr float kRichtung[6][4] = {{8, 0, 1, 0}, {8, 0, -1, 0}, {8, 1, 0, 0}, {8, -1, 0, 0}, {8, 0, 0, 1}, {8, 0, 0, -1}};
+constexpr float kRichtung[6][4] = {{8, 0, 1, 0}, {8, 0, -1, 0}, {8, 1, 0, 0},
+                                   {8, -1, 0, 0}, {8, 0, 0, 1}, {8, 0, 0, -1}};
 
 // A cube drawn into face by face as a render target, each face in its colour. (The cube from
 // an image is sampled by the prelude test.)
