@@ -67,7 +67,6 @@ TEST_F(GuiTest, HinzufuegenVerschiebtBehaelterZerstoertVonHintenNachVorn) {
   EXPECT_EQ(a->dehnung, (Vektor{3, 1, 0}));
   b->Hinzufuegen(a->kinder[0]);
   EXPECT_EQ(a->kinder.size(), 2u);
-  EXPECT_EQ(b->kinder[0]->vater, b);
   EXPECT_FALSE(b->kinder[0]->sichtbar);
   o->SetzeFokus(a->kinder[0]);
   delete b;

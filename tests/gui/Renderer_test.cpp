@@ -59,6 +59,10 @@ class Zeichnen : public AufzeichnungsTest {
     w->zeigZeit -= Sek(10);
     return w;
   }
+  void Zeichne(Gui::Basis& w) {
+    r.Leere();
+    w.Zeichne(r);
+  }
   std::unique_ptr<Gui::Oberflaeche> o;
   Quelm_Font3D font;
   Aufnahme r{nullptr, &font};
@@ -75,8 +79,7 @@ TEST_F(Zeichnen, TextKastenAusrichtungNurAusEigenenEigenschaftenUndBlende) {
     auto* t = Neu<Gui::Text>({30, 40, 0}, {f.breite, 50, 0});
     t->text = "Hallo";
     (f.eigen ? t->eigenschaften : o->eigenschaften)["richt_horiz"].Setze(f.horiz);
-    r.Leere();
-    t->Zeichne(r);
+    Zeichne(*t);
     ASSERT_EQ(r.kaesten.size(), 1u);
     ASSERT_EQ(r.texte.size(), f.code < 0 ? 0u : 1u) << f.breite;
     if (f.code >= 0) {
@@ -93,8 +96,7 @@ TEST_F(Zeichnen, TextKastenAusrichtungNurAusEigenenEigenschaftenUndBlende) {
   gZeitgeber.zeit += Sek(0.25);
   EXPECT_NEAR(Gui::SimpelRenderer::Alpha(*t), 1 - std::sqrt(0.5f), 1e-5f);
   gZeitgeber.zeit += Sek(0.26);
-  r.Leere();
-  t->Zeichne(r);
+  Zeichne(*t);
   EXPECT_TRUE(r.kaesten.empty());
 }
 
@@ -157,8 +159,7 @@ TEST_F(Zeichnen, RollbalkenDaumenMindestensFuenfProzentUndAbgeschnitten) {
   for (const Fall& f : {Fall{50, 0, 96, 10}, {0, 0, 0, 6}, {100, 0, 196, 4}, {7, 100, 0, 200}}) {
     b->wert = f.wert;
     b->minimum = f.minimum;
-    r.Leere();
-    b->Zeichne(r);
+    Zeichne(*b);
     ASSERT_EQ(r.kaesten.size(), 3u);
     EXPECT_FLOAT_EQ(r.kaesten[2].y, f.start) << f.wert;
     EXPECT_FLOAT_EQ(r.kaesten[2].h, f.laenge) << f.wert;
@@ -180,8 +181,7 @@ TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
   };
   for (const Icon& i : {Icon{0, 40, 20, 50}, {1, 8, 8, 30}, {2, 0, 0, 0}}) {
     knopf->icon = {&atlas, i.id};
-    r.Leere();
-    knopf->Zeichne(r);
+    Zeichne(*knopf);
     ASSERT_EQ(r.icons.size(), i.w > 0 ? 1u : 0u);
     if (i.w > 0) {
       EXPECT_EQ((std::array{r.icons[0].w, r.icons[0].h}), (std::array{i.w, i.h}));
@@ -211,8 +211,7 @@ TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
   for (const Fall& f : {Fall{knopf, 1, 0, {0.2f, 0.2f, 0.4f, 1.8f}}, {feld, 5, 1, {0.25f, 0.25f, 0.4f, 0}},
                         {auswahl, 1, 0, {0.3f, 0.3f, 0.3f, 0.3f}}, {kreuz, 3, 1, {0.1f, 0.1f, 0.2f, 1.8f}},
                         {bild, 0, 0, {}}, {tabelle, 5, 1, {0.2f, 0.2f, 0.2f, 1}}}) {
-    r.Leere();
-    f.w->Zeichne(r);
+    Zeichne(*f.w);
     EXPECT_EQ(r.kaesten.size(), f.kaesten) << typeid(*f.w).name();
     EXPECT_EQ(r.texte.size(), f.texte) << typeid(*f.w).name();
     if (f.kaesten) {
@@ -221,15 +220,13 @@ TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
   }
   feld->fokussiert = true;
   gZeitgeber.zeit += Sek(1);
-  r.Leere();
-  feld->Zeichne(r);
+  Zeichne(*feld);
   ASSERT_EQ(r.kaesten.size(), 6u);  // with the cursor at the end of the text
   EXPECT_FLOAT_EQ(r.kaesten[5].x, font.GetTextBreite(feld->text.c_str()));
   auswahl->eintraege = {{"Eins", {}}};
   for (std::uint64_t index : {5, 0}) {  // 5: no such entry
     auswahl->index = index;
-    r.Leere();
-    auswahl->Zeichne(r);
+    Zeichne(*auswahl);
     EXPECT_EQ(r.texte.empty() ? "" : r.texte[0].text, index ? "" : "1/1 Eins");
   }
 }
