@@ -123,7 +123,6 @@ TEST_F(Filter, PaesseAusDemEffekt) {
     const Spiel::Filter& p = e.filter[0];
     EXPECT_EQ(p.ausgabe, f.ausgabe);
     EXPECT_EQ(p.teiler, f.teiler);
-    EXPECT_NE(p.programm, nullptr);
     ASSERT_EQ(p.alpha != nullptr, f.quelle >= 0);
     if (p.alpha) {
       EXPECT_EQ(p.alpha->beschr.ziele[0].farbQuelle, static_cast<std::uint32_t>(f.quelle));
