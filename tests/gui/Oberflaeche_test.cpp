@@ -154,6 +154,7 @@ TEST_F(GuiTest, AbmeldenVergisstFokusHoererUndHinweis) {
     }
     delete w;
     EXPECT_EQ(o->fokus, nullptr);
+    EXPECT_NE(o->schwebend, w);  // a dangling hover need not crash at once
     EXPECT_TRUE(o->tastenHoerer[7].empty());
     EXPECT_EQ(o->hinweisZustand, 0);
     if (fall == Verblassend) {
