@@ -62,7 +62,7 @@ TEST_F(ButtonsTest, WasDieSeiteWeitergibt) {
 TEST_F(ButtonsTest, NachDemSchliessenDerKonsoleNimmtDieSeiteDieEingabe) {
   Eingabe eingabe;
   Spiel::Buttons b(Konfig());
-  Quelm_KonsoleStandardAnzeige konsole(VELMAR_QUELLE "/Daten/calibrib.fnt");
+  Quelm_KonsoleStandardAnzeige konsole(VELMAR_DATEN "/calibrib.fnt");
   eingabe.SetInputHandler(&b);
   Spiel::Anwendung::SchalteKonsoleUm(konsole, &eingabe, &b);
   EXPECT_EQ(eingabe.GetInputHandler(), &konsole);
@@ -84,7 +84,7 @@ TEST_F(ButtonsTest, WidgetGrafikFehltZuKleinOderOhneSchriftNenntDieDatei) {
     std::filesystem::remove(daten / "grafik.png");
     std::filesystem::remove(daten / "calibrib.ttf");
     if (f.bildBreite) Quelm_Bild::SpeicherePNG(Quelm_Bild(f.bildBreite, 16), daten / "grafik.png");
-    if (f.schrift) std::filesystem::copy_file(VELMAR_QUELLE "/Daten/calibrib.ttf", daten / "calibrib.ttf");
+    if (f.schrift) std::filesystem::copy_file(VELMAR_DATEN "/calibrib.ttf", daten / "calibrib.ttf");
     try {
       Spiel::Anwendung::LadeGuiGrafik();
       EXPECT_EQ(f.fehler, nullptr);
