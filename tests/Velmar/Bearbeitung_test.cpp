@@ -138,6 +138,19 @@ TEST_F(BearbeitungTest, ZiehenAbSchwelleUndShiftWechselOhneSprung) {
   EXPECT_EQ(szene->dreiecke[0].ecke[0], gehoben);
 }
 
+TEST_F(BearbeitungTest, ZiehenUeberEinenLinksklickHinwegBleibtEinZug) {
+  Klick({-10, 0, 10});
+  Rechts({-10, 0, 10}, true);
+  Rechts({-5, 0, 12}, false);
+  EingabeStand e = Ueber({60, 0, 60});  // a Shift-click on nothing, the right button still held
+  e.linksGedrueckt = e.rechtsUnten = true;
+  e.unten[42] = true;
+  Frame(e, 1);
+  Rechts({0, 0, 12}, false);  // neither a new undo entry nor new anchors: it moves on
+  EXPECT_EQ(b->verlauf.size(), 1u);
+  EXPECT_NEAR(Laenge(szene->dreiecke[0].ecke[0] - Vektor3{0, 0, 12}), 0, 1e-3f);
+}
+
 TEST_F(BearbeitungTest, StrahlUeberDemHorizontTutNichts) {
   EingabeStand e;
   e.mausY = -5000;  // far above the screen: the ray points into the sky
