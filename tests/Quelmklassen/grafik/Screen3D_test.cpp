@@ -111,16 +111,24 @@ TEST_F(ReinitVideo, WendetDieVariablenAnUndSetztDasGeraetZurueck) {
 TEST_F(ReinitVideo, NullMalNullWirdNieDieGeraetegroesse) {
   Quelm_Screen3D::eigenesFenster = true;
   Quelm_Screen3D::GroesseRueckruf(nullptr, 0, 0);  // minimised
-  Setze("displaywidth", "0");
-  Setze("displayheight", "0");
-  Setze("fullscreen", "nein");
-  Reinit();
-  // Without a monitor to ask, the current mode stays.
-  EXPECT_EQ(Quelm_Screen3D::modus.width, 1280u);
-  EXPECT_EQ(Quelm_Screen3D::modus.height, 720u);
-  EXPECT_EQ(Quelm_KonsolenVariable::Finde("displaywidth")->wertInt, 1280);
-  ASSERT_EQ(Anzahl("Reset"), 1u);
-  EXPECT_EQ(Aufrufe("Reset")[0].find("0x0"), std::string::npos) << Aufrufe("Reset")[0];
+  // 0 by 0 stands for the desktop; a size too small for a usable window falls back to it.
+  for (const char* breite : {"0", "1", "319"}) {
+    SCOPED_TRACE(breite);
+    Setze("displaywidth", breite);
+    Setze("displayheight", "600");
+    Setze("fullscreen", "nein");
+    const std::size_t resets = Anzahl("Reset");
+    Reinit();
+    // Without a monitor to ask, the current mode stays.
+    EXPECT_EQ(Quelm_Screen3D::modus.width, 1280u);
+    EXPECT_EQ(Quelm_Screen3D::modus.height, 720u);
+    EXPECT_EQ(Quelm_KonsolenVariable::Finde("displaywidth")->wertInt, 1280);
+    ASSERT_EQ(Anzahl("Reset"), resets + 1);
+    EXPECT_EQ(Aufrufe("Reset")[resets].find(std::string(breite) + "x600"), std::string::npos) << Aufrufe("Reset")[resets];
+    EXPECT_EQ(Geloggt("?Fenstergröße " + std::string(breite) + "x600 ist zu klein (mindestens 320x200), benutze die "
+                      "Größe der Anzeige."),
+              std::string(breite) != "0");
+  }
 }
 
 }  // namespace
