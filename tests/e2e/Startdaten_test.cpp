@@ -106,6 +106,18 @@ const auto kFaelle = ::testing::Values(
          Ende::MinusEins, "GuiKonfig.xml\""},
     Fall{"GrafikBeschaedigt", [](auto& d, auto&) { Kuerze(d / "grafik.png", 40); }, Ende::MinusEins,
          "grafik.png\""},
+    // The terminal says what is wrong with the file, and names it.
+    Fall{"GrafikFehlt", [](auto& d, auto&) { fs::remove(d / "grafik.png"); }, Ende::MinusEins, "grafik.png\" fehlt.",
+         true},
+    Fall{"GrafikZuGross",
+         [](auto& d, auto&) {
+           // Only the header: 20000 by 20000 RGBA is refused before any pixel data is read.
+           SchreibeDatei(d / "grafik.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x4e\x20\0\0\x4e\x20\x08\x06\0\0\0"
+                                                       "\0\0\0\0", 33));
+         },
+         Ende::MinusEins, "grafik.png\" ist nicht ladbar: PNG-Bild ist mit 20000x20000 Pixeln zu groß", true},
+    Fall{"ShaderFehltAufDemTerminal", [](auto& d, auto&) { fs::remove(d / "schatten.ps"); }, Ende::MinusEins,
+         "schatten.ps\" ist nicht lesbar", true},
     Fall{"ShaderFehlt", [](auto& d, auto&) { fs::remove(d / "start.ps"); }, Ende::MinusEins, "start.ps\" nicht lesen"},
     Fall{"ShaderBeschaedigt", [](auto& d, auto&) { SchreibeDatei(d / "schatten.vs", "kein { shader"); },
          Ende::MinusEins, "schatten.vs\" ist nicht"},
