@@ -247,8 +247,7 @@ void Anwendung::Ausfuehren() {
     // After drawing, before the present: the picture shows the frame about to appear.
     if (stand.losgelassen[kTasteF10]) SpeichereBildschirmfoto();
     if (konsolenAnzeige && stand.losgelassen[kTasteF11]) SchalteKonsoleUm(*konsolenAnzeige, eingabe, &buttons);
-    Praesentiere(Quelm_Screen3D::zeichenKontext->impl);
-    Quelm_Screen3D::zeichenKontext->SetzeZaehlerZurueck();
+    BeendeBild(*Quelm_Screen3D::zeichenKontext);
     if (nachBild) nachBild(szene);
   }
   // The editing state goes before the scene; a landscape job still in flight is dropped
