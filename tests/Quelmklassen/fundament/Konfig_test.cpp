@@ -75,6 +75,7 @@ TEST_F(Konfig, UnbekannteNamenUndUnvollstaendigeElementeWerdenUebersprungen) {
                 "  <anders name=\"sprache\" wert=\"9\" />\n"
                 "  <var name=\"t_logfile\" wert=\"nein\" />\n"
                 "  <var name=\"sprache\" wert=\"2\" />\n"
+                "  <anders name=\"k_fluechtig\" wert=\"9\" />\n"
                 "</wurzel>\n");
   ZeilenSammler sammler;
   Quelm_Konfig::Lade(ordner.pfad(), "tool.cfg");

@@ -67,11 +67,13 @@ TEST(KonsolenVariable, AlleFormenImGleichschritt) {
   v.typ = V::Bool;
   v.SetzeBool(true);
   EXPECT_EQ(v.wertInt, 1);
-  EXPECT_EQ(v.wertV4[0], 1.0f);
-  EXPECT_EQ(v.wertV4[3], 1.0f);
+  EXPECT_EQ(std::vector<float>(v.wertV3, v.wertV3 + 3), (std::vector<float>{1, 0, 0}));
+  EXPECT_EQ(std::vector<float>(v.wertV4, v.wertV4 + 4), (std::vector<float>{1, 1, 1, 1}));
   EXPECT_EQ(v.text, "ja");
 
   v.typ = V::Int;
+  v.SetzeInt(0);
+  EXPECT_FALSE(v.wertBool);
   v.SetzeInt(-5);
   EXPECT_FALSE(v.wertBool);
   EXPECT_EQ(v.wertFloat, -5.0f);
