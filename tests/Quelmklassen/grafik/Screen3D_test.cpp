@@ -61,7 +61,8 @@ class FokusSystem : public DRENO::InputSystem {
 
 TEST(Praesenz, FokusUndIkonisierenAendernPraesenzUndMeldenDemEingabesystem) {
   std::vector<Quelm_System::Praesenz> signale;
-  auto verbindung = gSystem.praesenzGeaendert->connect([&](Quelm_System::Praesenz p) { signale.push_back(p); });
+  boost::signals2::scoped_connection verbindung =
+      gSystem.praesenzGeaendert->connect([&](Quelm_System::Praesenz p) { signale.push_back(p); });
   auto* eingabe = new FokusSystem;  // becomes the instance; Shutdown deletes it
 
   Quelm_Screen3D::FokusRueckruf(nullptr, 0);
@@ -98,7 +99,7 @@ TEST_F(ReinitVideo, WendetDieVariablenAnUndSetztDasGeraetZurueck) {
   Setze("fullscreen", "nein");
   Setze("vsync", "nein");
   int signale = 0;
-  auto verbindung = Quelm_Screen3D::ModusGeaendert.connect([&] { ++signale; });
+  boost::signals2::scoped_connection verbindung = Quelm_Screen3D::ModusGeaendert.connect([&] { ++signale; });
   Reinit();
   EXPECT_TRUE(Geloggt("Darstellung wird geändert auf 800x600, Fenster.")) << ::testing::PrintToString(Texte());
   EXPECT_EQ(Quelm_Screen3D::modusFlags & (Quelm_Screen3D::Vollbild | Quelm_Screen3D::VSync), 0u);
