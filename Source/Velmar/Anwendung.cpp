@@ -117,7 +117,7 @@ void Anwendung::LadeGuiGrafik() {
   };
   Quelm_Bild bild;
   std::error_code fehler;
-  if (!std::filesystem::exists(bildPfad, fehler)) wirf("fehlt.");
+  if (!std::filesystem::exists(bildPfad, fehler) && !fehler) wirf("fehlt.");
   {
     LetzterFehler grund;
     if (!bild.LadeBildAusDatei(bildPfad))
