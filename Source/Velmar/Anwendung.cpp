@@ -25,10 +25,42 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
+#include <system_error>
 
 namespace Spiel {
 
 namespace {
+std::string_view NachKlammer(std::string_view z) {
+  const std::size_t ende = z.find("):");
+  if (ende == std::string_view::npos) return z;
+  z.remove_prefix(ende + 2);
+  z.remove_prefix(std::min(z.find_first_not_of(' '), z.size()));
+  return z;
+}
+
+// While it lives, keeps the message of the last error line logged (without its mark and
+// origin) and hands every line on to the sink attached before: a loader says why it failed
+// only in the log.
+class LetzterFehler : public Quelm_KonsoleBasisAnzeige {
+ public:
+  LetzterFehler() : vorher_(gProtokoll.anzeige) { gProtokoll.anzeige = this; }
+  ~LetzterFehler() override { gProtokoll.anzeige = vorher_; }
+  void NeueZeile(const char* zeile) override {
+    std::string_view z = NachKlammer(zeile);  // the line's time and thread
+    if (z.starts_with('!')) {
+      z = NachKlammer(z);  // "Klasse::Methode(...):"
+      const std::size_t anfang = z.find_first_not_of(" \n");
+      if (anfang != std::string_view::npos) meldung = z.substr(anfang, z.find_last_not_of(" \n") + 1 - anfang);
+    }
+    if (vorher_) vorher_->NeueZeile(zeile);
+  }
+  std::string meldung;
+
+ private:
+  Quelm_KonsoleBasisAnzeige* vorher_;
+};
+
 const Quelm_KonsolenVariable& Variable(const char* name) {
   const Quelm_KonsolenVariable* v = Quelm_KonsolenVariable::Finde(name);
   if (!v) Quelm_Ausnahme::Wirf(std::string("Variable fehlt: ") + name, "Spiel::Anwendung::Anwendung", __FILE__, __LINE__);
@@ -79,17 +111,24 @@ void Anwendung::LadeGuiGrafik() {
   GibGuiGrafikFrei();
   const std::filesystem::path daten = gSystem.programmVerzeichnis / "Daten";
   const std::filesystem::path bildPfad = daten / "grafik.png";
+  const auto wirf = [&](const std::string& was) {
+    Quelm_Ausnahme::Wirf("Widget-Grafik \"" + bildPfad.string() + "\" " + was, "Spiel::Anwendung::LadeGuiGrafik",
+                         __FILE__, __LINE__);
+  };
   Quelm_Bild bild;
-  // Graphic 0 lies at (16, 0) and is 16 by 16: a smaller picture cannot hold it.
-  bool geladen = bild.LadeBildAusDatei(bildPfad) && bild.breite >= 32 && bild.hoehe >= 16;
-  if (geladen) {
-    guiGrafik = new Quelm_BlockGfx3D(1024, 1000, 0);
-    geladen = guiGrafik->AddGrafik(0, &bild, 16, 0, 16, 16);
-    guiGrafik->AddGrafik(1, &bild, 0, 0, 15, 15);
+  std::error_code fehler;
+  if (!std::filesystem::exists(bildPfad, fehler) && !fehler) wirf("fehlt.");
+  {
+    LetzterFehler grund;
+    if (!bild.LadeBildAusDatei(bildPfad))
+      wirf("ist nicht ladbar: " + (grund.meldung.empty() ? std::string("kein lesbares Bild.") : grund.meldung));
   }
-  if (!geladen)
-    Quelm_Ausnahme::Wirf("Widget-Grafik \"" + bildPfad.string() + "\" fehlt oder ist kleiner als 32x16.",
-                         "Spiel::Anwendung::LadeGuiGrafik", __FILE__, __LINE__);
+  // Graphic 0 lies at (16, 0) and is 16 by 16: a smaller picture cannot hold it.
+  if (bild.breite < 32 || bild.hoehe < 16)
+    wirf("ist mit " + std::to_string(bild.breite) + "x" + std::to_string(bild.hoehe) + " kleiner als 32x16.");
+  guiGrafik = new Quelm_BlockGfx3D(1024, 1000, 0);
+  if (!guiGrafik->AddGrafik(0, &bild, 16, 0, 16, 16) || !guiGrafik->AddGrafik(1, &bild, 0, 0, 15, 15))
+    wirf("passt nicht in den Atlas.");
   guiGrafik->AktualisiereMipStufen();
 
   const std::filesystem::path fontPfad = daten / "calibrib.ttf";
@@ -208,8 +247,7 @@ void Anwendung::Ausfuehren() {
     // After drawing, before the present: the picture shows the frame about to appear.
     if (stand.losgelassen[kTasteF10]) SpeichereBildschirmfoto();
     if (konsolenAnzeige && stand.losgelassen[kTasteF11]) SchalteKonsoleUm(*konsolenAnzeige, eingabe, &buttons);
-    Praesentiere(Quelm_Screen3D::zeichenKontext->impl);
-    Quelm_Screen3D::zeichenKontext->SetzeZaehlerZurueck();
+    BeendeBild(*Quelm_Screen3D::zeichenKontext);
     if (nachBild) nachBild(szene);
   }
   // The editing state goes before the scene; a landscape job still in flight is dropped

@@ -108,12 +108,15 @@ void Bearbeitung::Schritt(const EingabeStand& e, float dt, TZeit jetzt, float br
   const Vektor3 o = kamera.Position();
   const Vektor3 dir = kamera.Strahl(e.mausX, e.mausY, breite, hoehe);
   const bool shift = e.unten[kShiftLinks] || e.unten[kShiftRechts];
-  const bool ziehtNoch = zieht_;
-  zieht_ = false;
-  if (e.linksGedrueckt)
+  if (e.linksGedrueckt) {
     Klick(shift, jetzt, o, dir);
-  else if (e.rechtsUnten)
-    Ziehe(shift, !ziehtNoch || e.rechtsGedrueckt, o, dir);
+    // A drag held through the click goes on where it was: same undo entry, same anchors.
+    zieht_ = zieht_ && e.rechtsUnten;
+  } else if (e.rechtsUnten) {
+    Ziehe(shift, !zieht_ || e.rechtsGedrueckt, o, dir);
+  } else {
+    zieht_ = false;
+  }
 
   if ((e.losgelassen[kLoeschen] || e.losgelassen[kEntfernen]) && !auswahl.empty()) Loesche();
 }

@@ -72,8 +72,8 @@ class Bearbeitung {
   void Kameratasten(const EingabeStand& e, float dt);
   void Klick(bool shift, TZeit jetzt, const Vektor3& o, const Vektor3& dir);
   void FuegeDreieckeHinzu(const Vektor3& p);
-  // `beginnt`: the first frame of a drag (the button was pressed, or the drag was not
-  // running in the last frame).
+  // `beginnt`: the first frame of a drag (the button was pressed in this frame, or its press
+  // fell into a frame whose input editing did not see).
   void Ziehe(bool shift, bool beginnt, const Vektor3& o, const Vektor3& dir);
   void Loesche();
   bool KreuztIrgendeine(const Vektor3& p, const Vektor3& q) const;
@@ -83,7 +83,7 @@ class Bearbeitung {
   Vektor3 bodenAnker_, hoehenAnker_;
   bool neuAnkern_ = false;     // the drag takes new anchors at its next usable frame
   bool ziehtMitShift_ = false;  // the drag's mode in its last frame
-  bool zieht_ = false;          // a drag ran in the last frame
+  bool zieht_ = false;          // a drag has begun and the right button is still held
 };
 
 }  // namespace Spiel

@@ -2,6 +2,7 @@
 
 #include "Basisdienste.h"
 #include "Quelm_System.h"
+#include "Quelm_ZeichenKontext.h"
 #include "Quelm_ZeichenKontextImplDX9.h"
 #include "d3d9/d3d9.h"
 
@@ -28,6 +29,11 @@ void Praesentiere(Quelm_ZeichenKontextImplDX9& impl) {
     impl.geraetVerloren = !impl.Zuruecksetzen();
   else
     impl.geraetVerloren = false;
+}
+
+void BeendeBild(Quelm_ZeichenKontext& kontext) {
+  Praesentiere(kontext.impl);
+  kontext.SetzeZaehlerZurueck();
 }
 
 }  // namespace Spiel

@@ -47,7 +47,8 @@ std::string LiesShader(const std::filesystem::path& pfad, const char* art, const
   TSpeicher text;
   if (!text.LadeDatei(pfad, TSpeicher::Text)) {
     Protokolliere("!Kann %s-Datei \"%s\" nicht lesen.", art, pfad.string().c_str());
-    Quelm_Ausnahme::Wirf("Datei nicht lesbar", funktion, __FILE__, __LINE__);
+    Quelm_Ausnahme::Wirf(std::string(art) + "-Datei \"" + pfad.string() + "\" ist nicht lesbar", funktion, __FILE__,
+                         __LINE__);
   }
   return std::string(reinterpret_cast<const char*>(text.daten), text.groesse);
 }

@@ -71,10 +71,11 @@ class BearbeitungTest : public AufzeichnungsTest {
 };
 
 TEST_F(BearbeitungTest, AuswahlImRadiusUndShiftSchaltetUm) {
-  Klick({-7, 0, 10});  // 3 units beside corner 0
-  EXPECT_EQ(b->auswahl, (std::vector<std::size_t>{0}));
-  Klick({-4, 0, 10});  // 6 units: outside
-  EXPECT_TRUE(b->auswahl.empty());
+  // Within 4 units of the ray (squared 16) a corner is taken.
+  for (auto [abstand, getroffen] : {std::pair{3.0f, true}, {3.9f, true}, {4.1f, false}, {6.0f, false}}) {
+    Klick({-10 + abstand, 0, 10});
+    EXPECT_EQ(b->auswahl, getroffen ? std::vector<std::size_t>{0} : std::vector<std::size_t>{}) << abstand;
+  }
   Klick({-10, 0, 10});
   Klick({10, 0, 10}, 1, true);
   EXPECT_EQ(b->auswahl, (std::vector<std::size_t>{0, 2}));
@@ -107,6 +108,25 @@ TEST_F(BearbeitungTest, DoppelklickAnEinerKanteFuegtEinDreieckAn) {
   EXPECT_EQ(b->verlauf.size(), 2u);
 }
 
+// The lines are drawn with the projection, picking uses the ray: a point drawn at a pixel
+// must lie on the ray through that pixel.
+TEST(KameraProjektion, GezeichneterPunktLiegtAufDemStrahlSeinesPixels) {
+  Kamera kamera;
+  kamera.ziel = {5, 0, -3};
+  for (const Vektor3 p : {Vektor3{-10, 0, 10}, Vektor3{30, 5, -20}, Vektor3{-60, -4, 40}}) {
+    const Matrix pv = [&] {
+      Matrix m = kamera.Sicht();
+      m.MultipliziereMatrixLinks(Kamera::Projektion(kW, kH));
+      return m;
+    }();
+    float c[4];
+    for (int r = 0; r < 4; ++r) c[r] = pv(r, 0) * p.x + pv(r, 1) * p.y + pv(r, 2) * p.z + pv(r, 3);
+    const float mx = (c[0] / c[3] + 1) * kW / 2, my = (1 - c[1] / c[3]) * kH / 2;
+    const Vektor3 zumPunkt = Normiert(p - kamera.Position());
+    EXPECT_NEAR(Laenge(kamera.Strahl(mx, my, kW, kH) - zumPunkt), 0, 2e-4f) << p.x;
+  }
+}
+
 TEST(Kreuzung, NurEchteKreuzungenZaehlen) {
   struct Fall {
     Vektor3 p, q, e0, e1;
@@ -132,10 +152,24 @@ TEST_F(BearbeitungTest, ZiehenAbSchwelleUndShiftWechselOhneSprung) {
   EXPECT_NEAR(Laenge(szene->dreiecke[0].ecke[0] - Vektor3{-5, 0, 12}), 0, 1e-3f);
   Rechts({-5, 0, 12}, false, true);  // Shift pressed: new height anchor, no jump
   Rechts({-5, 8, 12}, false, true);  // lifts
+  Rechts({-5, 8, 12}, false, true);  // held still: the anchor moved with it
   const Vektor3 gehoben = szene->dreiecke[0].ecke[0];
   EXPECT_NEAR(gehoben.y, 8, 1e-2f);
   Rechts({-5, 8, 12}, false);  // Shift released over another ground point: no jump
   EXPECT_EQ(szene->dreiecke[0].ecke[0], gehoben);
+}
+
+TEST_F(BearbeitungTest, ZiehenUeberEinenLinksklickHinwegBleibtEinZug) {
+  Klick({-10, 0, 10});
+  Rechts({-10, 0, 10}, true);
+  Rechts({-5, 0, 12}, false);
+  EingabeStand e = Ueber({60, 0, 60});  // a Shift-click on nothing, the right button still held
+  e.linksGedrueckt = e.rechtsUnten = true;
+  e.unten[42] = true;
+  Frame(e, 1);
+  Rechts({0, 0, 12}, false);  // neither a new undo entry nor new anchors: it moves on
+  EXPECT_EQ(b->verlauf.size(), 1u);
+  EXPECT_NEAR(Laenge(szene->dreiecke[0].ecke[0] - Vektor3{0, 0, 12}), 0, 1e-3f);
 }
 
 TEST_F(BearbeitungTest, StrahlUeberDemHorizontTutNichts) {
@@ -190,16 +224,30 @@ TEST_F(BearbeitungTest, KameraTastenZoomgrenzenUndNeigung) {
   e.unten[30] = e.unten[200] = true;
   Frame(e);
   EXPECT_EQ(b->kamera.ziel, (Vektor3{-0.8f, 0, -0.8f}));
+  // Each key of a pair alone, 50 units a second (frames of 0.016 s).
+  const std::pair<int, Vektor3> tasten[] = {{30, {-0.8f, 0, 0}}, {203, {-0.8f, 0, 0}}, {32, {0.8f, 0, 0}},
+                                            {205, {0.8f, 0, 0}},  {17, {0, 0, -0.8f}},  {200, {0, 0, -0.8f}},
+                                            {31, {0, 0, 0.8f}},   {208, {0, 0, 0.8f}}};
+  for (const auto& [taste, schritt] : tasten) {
+    b->kamera.ziel = {};
+    e = {};
+    e.unten[taste] = true;
+    Frame(e);
+    EXPECT_EQ(b->kamera.ziel, schritt) << taste;
+  }
   e = {};
   for (float rad : {-1.0f, 1.0f}) {
     e.rad = rad;
     for (int i = 0; i < 10; ++i) Frame(e);
     EXPECT_EQ(b->kamera.zielDistanz, rad < 0 ? 500 : 100);
   }
+  b->kamera.Glaette(0.1f);  // half the way in a tenth of a second
+  EXPECT_NEAR(b->kamera.distanz, 150, 1e-3f);
   for (int i = 0; i < 200; ++i) b->kamera.Glaette(0.05f);
   EXPECT_NEAR(b->kamera.distanz, 100, 1e-3f);
   EXPECT_NEAR(b->kamera.neigung, 2.6075f, 1e-4f);
   Taste(59);
+  EXPECT_EQ(b->anzeige, 2u);  // F1: the edited mesh off
   Taste(60);
   Taste(59);
   EXPECT_EQ(b->anzeige, 1u);

@@ -49,13 +49,14 @@ TEST_F(Bildschirmfoto, FrischerOrdnerGibtNullMitDemRueckpufferInSeinerGroesse) {
 }
 
 TEST_F(Bildschirmfoto, DieErsteLueckeWirdGenommenUndAlleNamenVergebenGemeldet) {
-  fs::create_directory(ordner.pfad() / "screenshots");
-  SchreibeDatei(Foto(0), "x");
+  fs::create_directories(Foto(0));  // a folder takes its name too
   SchreibeDatei(Foto(2), "x");
   ASSERT_TRUE(Spiel::Anwendung::SpeichereBildschirmfoto());
   EXPECT_GT(fs::file_size(Foto(1)), 100u);
   EXPECT_EQ(LeseDatei(Foto(2)), "x");
-  for (int n = 3; n <= 9999; ++n) std::ofstream{Foto(n)};
+  for (int n = 3; n <= 9998; ++n) std::ofstream{Foto(n)};
+  ASSERT_TRUE(Spiel::Anwendung::SpeichereBildschirmfoto());  // the last free name
+  EXPECT_GT(fs::file_size(Foto(9999)), 100u);
   EXPECT_FALSE(Spiel::Anwendung::SpeichereBildschirmfoto());
   EXPECT_EQ(Dateien(), 10000u);
   EXPECT_TRUE(Geloggt("!Spiel::Anwendung::SpeichereBildschirmfoto(): Alle Namen in \"" +

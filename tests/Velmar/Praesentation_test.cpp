@@ -1,8 +1,11 @@
+#include "Anwendung.h"
 #include "Praesentation.h"
 #include "Quelm_System.h"
 #include "RenderTestHilfen.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 namespace {
 
@@ -24,6 +27,25 @@ TEST_F(Praesentation, OffeneSzeneWirdVorDemPresentGeschlossen) {
   EXPECT_EQ(steuerung->Aufrufe()[0].methode, "EndScene");
   EXPECT_EQ(steuerung->Aufrufe()[1].methode, "Present");
   EXPECT_FALSE(Impl().szeneOffen);
+}
+
+TEST_F(Praesentation, BildendePraesentiertUndZaehltDasNaechsteBildVonNull) {
+  kontext->zaehler.zeichnungen = 7;
+  kontext->zaehler.texturen = 2;
+  kontext->zaehler.rueckseiten = 1;
+  steuerung->LeereProtokoll();
+  Spiel::BeendeBild(*kontext);
+  EXPECT_EQ(Anzahl("Present"), 1u);
+  const Quelm_ZeichenKontext::Zaehler null{};
+  EXPECT_EQ(std::memcmp(&kontext->zaehler, &null, sizeof null), 0);
+}
+
+// The screen starts with 2, plus 1 for fullscreen, plus 8 for vsync.
+TEST(StartModus, FlagsAusVollbildUndVsync) {
+  EXPECT_EQ(Spiel::Anwendung::ModusFlags(false, true), 10u);
+  EXPECT_EQ(Spiel::Anwendung::ModusFlags(true, true), 11u);
+  EXPECT_EQ(Spiel::Anwendung::ModusFlags(false, false), 2u);
+  EXPECT_EQ(Spiel::Anwendung::ModusFlags(true, false), 3u);
 }
 
 // A lost device is tested unless minimised and reset as soon as it can be; while it cannot

@@ -37,6 +37,11 @@ TEST_F(SzeneTest, NetzMitFlachenNormalenUndGruenenSchattierungen) {
   for (int i = 0; i < 600; ++i) {
     EXPECT_NEAR(v[i].normale.y, 1.0f, 1e-6f);
     EXPECT_EQ(idx[i], static_cast<std::uint32_t>(i));  // each triangle draws its own corners
+    // Corners at (0, 0), (1, 0), (0, 1) of the texture; one shade of green, opaque.
+    EXPECT_EQ(std::pair(v[i].u, v[i].v), (std::pair{i % 3 == 1 ? 1.0f : 0.0f, i % 3 == 2 ? 1.0f : 0.0f}));
+    EXPECT_NEAR(v[i].farbe.g - v[i].farbe.r, 0.6f, 1e-5f);
+    EXPECT_EQ(v[i].farbe.b, v[i].farbe.r);
+    EXPECT_EQ(v[i].farbe.a, 1.0f);
     kleinstes = std::min(kleinstes, v[i].farbe.r - 0.26666668f);
     groesstes = std::max(groesstes, v[i].farbe.r - 0.26666668f);
   }

@@ -88,7 +88,8 @@ TEST_F(SzenenRenderer, ShaderdateiFehltOderUebersetztNichtBeendetDenStartMitName
   const fs::path datei = ordner.pfad() / "Daten" / "schatten.ps";
   fs::remove(datei);
   for (const std::string& fehler :
-       {std::string("Datei nicht lesbar"), "PixelShader-Datei \"" + datei.string() + "\" ist nicht übersetzbar"}) {
+       {"PixelShader-Datei \"" + datei.string() + "\" ist nicht lesbar",
+        "PixelShader-Datei \"" + datei.string() + "\" ist nicht übersetzbar"}) {
     try {
       Spiel::SzenenRenderer renderer;
       ADD_FAILURE() << fehler;

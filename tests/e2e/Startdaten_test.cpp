@@ -22,6 +22,7 @@ struct Fall {
   // Of "tool.cfg": 0 by 0 is the desktop's size, a larger one is held to the 1280x1024
   // screen, not handed to X, which would end the tool at every start.
   int breite = 640, hoehe = 480;
+  const char* breiteText = nullptr;  // written for "displaywidth" in place of `breite`
 };
 
 void Kuerze(const fs::path& datei, std::size_t bytes) { fs::resize_file(datei, bytes); }
@@ -32,7 +33,15 @@ const std::string kTief = [] {
   return text + "</config>\n";
 }();
 
-class Startdaten : public Programm, public ::testing::WithParamInterface<Fall> {};
+class Startdaten : public Programm, public ::testing::WithParamInterface<Fall> {
+ protected:
+  static std::string KonfigVon(const Fall& fall) {
+    std::string text = Konfig(fall.breite, fall.hoehe);
+    const std::string zahl = "wert=\"" + std::to_string(fall.breite) + "\"";
+    if (fall.breiteText) text.replace(text.find(zahl), zahl.size(), "wert=\"" + std::string(fall.breiteText) + "\"");
+    return text;
+  }
+};
 
 TEST_P(Startdaten, EndetWieBeschrieben) {
   const Fall& fall = GetParam();
@@ -45,7 +54,7 @@ TEST_P(Startdaten, EndetWieBeschrieben) {
     if (e.path().filename().string()[0] != '.') fs::copy_file(fs::canonical(e.path()), daten / e.path().filename());
   const fs::path programm = ordner.pfad() / "bin64" / "ToolVelmar";
   fs::copy_file(VELMAR_PROGRAMM, programm);
-  SchreibeKonfig(fall.breite, fall.hoehe);
+  SchreibeDatei(Benutzerordner() / "tool.cfg", KonfigVon(fall));
   fall.vorbereiten(daten, Benutzerordner());
   const std::string vorher = fs::is_directory(Benutzerordner()) ? Einstellungen() : "";
 
@@ -78,7 +87,7 @@ TEST_P(Startdaten, EndetWieBeschrieben) {
   if (!fall.aufTerminal) {
     EXPECT_TRUE(fs::exists(Benutzerordner() / "tool.cfg"));
     // A damaged file is kept as it was beside the new one.
-    if (vorher != Konfig(fall.breite, fall.hoehe)) {
+    if (vorher != KonfigVon(fall)) {
       EXPECT_EQ(LeseDatei(Benutzerordner() / "tool.cfg.defekt"), vorher);
     }
     // The real size is saved.
@@ -97,6 +106,18 @@ const auto kFaelle = ::testing::Values(
          Ende::MinusEins, "GuiKonfig.xml\""},
     Fall{"GrafikBeschaedigt", [](auto& d, auto&) { Kuerze(d / "grafik.png", 40); }, Ende::MinusEins,
          "grafik.png\""},
+    // The terminal says what is wrong with the file, and names it.
+    Fall{"GrafikFehlt", [](auto& d, auto&) { fs::remove(d / "grafik.png"); }, Ende::MinusEins, "grafik.png\" fehlt.",
+         true},
+    Fall{"GrafikZuGross",
+         [](auto& d, auto&) {
+           // Only the header: 20000 by 20000 RGBA is refused before any pixel data is read.
+           SchreibeDatei(d / "grafik.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x4e\x20\0\0\x4e\x20\x08\x06\0\0\0"
+                                                       "\0\0\0\0", 33));
+         },
+         Ende::MinusEins, "grafik.png\" ist nicht ladbar: PNG-Bild ist mit 20000x20000 Pixeln zu groß", true},
+    Fall{"ShaderFehltAufDemTerminal", [](auto& d, auto&) { fs::remove(d / "schatten.ps"); }, Ende::MinusEins,
+         "schatten.ps\" ist nicht lesbar", true},
     Fall{"ShaderFehlt", [](auto& d, auto&) { fs::remove(d / "start.ps"); }, Ende::MinusEins, "start.ps\" nicht lesen"},
     Fall{"ShaderBeschaedigt", [](auto& d, auto&) { SchreibeDatei(d / "schatten.vs", "kein { shader"); },
          Ende::MinusEins, "schatten.vs\" ist nicht"},
@@ -122,7 +143,11 @@ const auto kFaelle = ::testing::Values(
     Fall{"OhneBildschirm", [](auto&, auto&) {}, Ende::OhneBildschirm, "Screen initialisation failed."},
     Fall{"OhneGroesse", [](auto&, auto&) {}, Ende::Laeuft, "Screen wird geschlossen.", false, 0, 0},
     Fall{"ZuGross", [](auto&, auto&) {}, Ende::Sigterm,
-         "?Fenstergröße 40000x32767 ist größer als die Anzeige, benutze 1280x1024.", false, 40000, 32767});
+         "?Fenstergröße 40000x32767 ist größer als die Anzeige, benutze 1280x1024.", false, 40000, 32767},
+    // Sizes that leave no usable window start at the desktop's size, which is then saved.
+    Fall{"BreiteKeineGanzeZahl", [](auto&, auto&) {}, Ende::Sigterm,
+         "!Variable \"displaywidth\" erwartet eine ganze Zahl, nicht \"1e9\"", false, 1, 480, "1e9"},
+    Fall{"FensterZuSchmal", [](auto&, auto&) {}, Ende::Sigterm, "?Fenstergröße 1x480 ist zu klein", false, 1, 480});
 
 INSTANTIATE_TEST_SUITE_P(Programm, Startdaten, kFaelle,
                          [](const ::testing::TestParamInfo<Fall>& info) { return std::string(info.param.name); });

@@ -401,7 +401,9 @@ bool Quelm_Bild::LadePNG(Quelm_Bild& bild, TSpeicher& q) {
     return false;
   }
   if (breite * hoehe > kMaxPixel) {
-    Protokolliere("!Quelm_Bild::LadePNG(): PNG-Datei enthält nicht unterstützte Merkmale.");
+    Protokolliere("!Quelm_Bild::LadePNG(): PNG-Bild ist mit %llux%llu Pixeln zu groß (höchstens %llu Pixel).",
+                  static_cast<unsigned long long>(breite), static_cast<unsigned long long>(hoehe),
+                  static_cast<unsigned long long>(kMaxPixel));
     return false;
   }
   q.position += 8 + 13 + 4;

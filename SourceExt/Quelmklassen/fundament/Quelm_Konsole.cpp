@@ -3,8 +3,12 @@
 #include "Quelm_InitReihenfolge.h"
 #include "Quelm_Protokoll.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <string_view>
 
 namespace {
 // Created by the first registration; destroyed at exit after every record (the
@@ -35,7 +39,58 @@ std::string Formatiere(const char* format, double a, double b, double c, double 
     std::snprintf(puffer, sizeof puffer, format, a, b, c, d);
   return puffer;
 }
+std::string_view OhneRandLeer(std::string_view text) {
+  const std::size_t anfang = text.find_first_not_of(" \t");
+  if (anfang == std::string_view::npos) return {};
+  return text.substr(anfang, text.find_last_not_of(" \t") - anfang + 1);
+}
+
+// Whole decimal number within 32 bits: "1e9" or "12px" would read as 1 or 12.
+bool IstGanzzahl(std::string_view text) {
+  text = OhneRandLeer(text);
+  if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);
+  std::int32_t wert = 0;
+  const auto [ende, fehler] = std::from_chars(text.data(), text.data() + text.size(), wert);
+  return !text.empty() && fehler == std::errc() && ende == text.data() + text.size();
+}
+
+// A finite number that fits a float.
+bool IstZahl(std::string_view text) {
+  const std::string wort(OhneRandLeer(text));
+  if (wort.empty()) return false;
+  char* ende = nullptr;
+  const double wert = std::strtod(wort.c_str(), &ende);
+  return *ende == '\0' && std::isfinite(wert) && std::fabs(wert) <= std::numeric_limits<float>::max();
+}
+
+bool IstVektor(const std::string& text, std::size_t groesse) {
+  const auto worte = Quelm_Konsole::ZerlegeZeile(text);
+  if (worte.woerter.empty() || worte.woerter.size() > groesse) return false;
+  for (const std::string& wort : worte.woerter)
+    if (!IstZahl(wort)) return false;
+  return true;
+}
+
+const char* Erwartet(std::uint32_t typ) {
+  switch (typ) {
+    case Quelm_KonsolenVariable::Int: return "eine ganze Zahl";
+    case Quelm_KonsolenVariable::Float: return "eine Zahl";
+    case Quelm_KonsolenVariable::Vektor3: return "bis zu 3 Zahlen";
+    case Quelm_KonsolenVariable::Vektor4: return "bis zu 4 Zahlen";
+    default: return "ein Text";
+  }
+}
 }  // namespace
+
+bool Quelm_KonsolenVariable::PasstZumTyp(const std::string& kandidat) const {
+  switch (typ) {
+    case Int: return IstGanzzahl(kandidat);
+    case Float: return IstZahl(kandidat);
+    case Vektor3: return IstVektor(kandidat, 3);
+    case Vektor4: return IstVektor(kandidat, 4);
+    default: return true;  // bools read any text ("ja", "nein", numbers) as before
+  }
+}
 
 Quelm_KonsolenVariable::Quelm_KonsolenVariable(const char* name, Typ typ, std::uint32_t flags, Standardwert standard,
                                                Rueckruf rueckruf)
@@ -52,6 +107,11 @@ Quelm_KonsolenVariable::Quelm_KonsolenVariable(const char* name, Typ typ, std::u
 
 void Quelm_KonsolenVariable::SetzeText(const char* neuerText) {
   const std::string vorschlag = neuerText ? neuerText : "";
+  if (!PasstZumTyp(vorschlag)) {
+    Protokolliere("!Variable \"%s\" erwartet %s, nicht \"%s\"; der Wert bleibt \"%s\".", name.c_str(),
+                  Erwartet(typ), vorschlag.c_str(), text.c_str());
+    return;
+  }
   if (rueckruf && !rueckruf(this, 0, vorschlag)) return;
   text = vorschlag;
   wertInt = std::atoi(text.c_str());
@@ -247,8 +307,9 @@ void BefehlSet(const std::string& argumente) {
       wert += worte.woerter[i];
     }
   }
-  v->SetzeText(wert.c_str());
-  Protokolliere("Variable \"%s\" auf Wert \"%s\" gesetzt.", v->name.c_str(), v->text.c_str());
+  const bool passt = v->PasstZumTyp(wert);
+  v->SetzeText(wert.c_str());  // says itself why a value that does not fit is refused
+  if (passt) Protokolliere("Variable \"%s\" auf Wert \"%s\" gesetzt.", v->name.c_str(), v->text.c_str());
 }
 
 void BefehlHelp(const std::string&) {

@@ -32,7 +32,10 @@ struct Quelm_KonsolenVariable {
   Quelm_KonsolenVariable(const char* name, Typ typ, std::uint32_t flags, Standardwert standard,
                          Rueckruf rueckruf = nullptr);
 
+  // A text that is no value of the variable's kind (int, float, vectors) is refused with a
+  // log line; the variable keeps its value. Strings and bools take any text.
   void SetzeText(const char* neuerText);
+  bool PasstZumTyp(const std::string& kandidat) const;
   void SetzeBool(bool b);
   void SetzeInt(std::int32_t i);
   // Rebuilds `text` from the typed form of the variable's own type.

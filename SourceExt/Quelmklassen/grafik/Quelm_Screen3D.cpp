@@ -78,6 +78,20 @@ Quelm_Anzeigemodus BegrenzeFenster(Quelm_Anzeigemodus m) {
   return neu;
 }
 
+// Below this a window shows nothing usable, and its size would be saved and come back at
+// every start.
+constexpr std::uint64_t kMinBreite = 320, kMinHoehe = 200;
+
+// A size too small for a usable window becomes 0 by 0, which stands for the desktop's size.
+Quelm_Anzeigemodus MitNutzbarerGroesse(Quelm_Anzeigemodus m) {
+  if (m.width == 0 || m.height == 0 || (m.width >= kMinBreite && m.height >= kMinHoehe)) return m;
+  Protokolliere("?Fenstergröße %llux%llu ist zu klein (mindestens %llux%llu), benutze die Größe der Anzeige.",
+                static_cast<unsigned long long>(m.width), static_cast<unsigned long long>(m.height),
+                static_cast<unsigned long long>(kMinBreite), static_cast<unsigned long long>(kMinHoehe));
+  m.width = m.height = 0;
+  return m;
+}
+
 void MeldeFensterFehler(const char* text) { Protokolliere("!%s", text); }
 
 // Presence from the window's focus and visibility; fires the signal on change.
@@ -106,7 +120,7 @@ void Quelm_Screen3D::InitGlfw() {
 bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
   Protokolliere("Screen wird initialisiert.");
   InitGlfw();
-  modus = gewuenscht;
+  modus = MitNutzbarerGroesse(gewuenscht);
   modusFlags = flags;
 
   bool desktopGelesen = false;
@@ -285,8 +299,9 @@ void Quelm_Screen3D::BefehlReinitVideo(const std::string&) {
     Protokolliere("Geht nicht, ist kein selbsterstelltes Fenster.");
     return;
   }
-  Quelm_Anzeigemodus neu{static_cast<std::uint64_t>(std::max(displaywidth.wertInt, 0)),
-                         static_cast<std::uint64_t>(std::max(displayheight.wertInt, 0)), modus.bits16, modus.refresh};
+  Quelm_Anzeigemodus neu = MitNutzbarerGroesse({static_cast<std::uint64_t>(std::max(displaywidth.wertInt, 0)),
+                                                 static_cast<std::uint64_t>(std::max(displayheight.wertInt, 0)),
+                                                 modus.bits16, modus.refresh});
   // 0 stands for the desktop size, as at start.
   if (neu.width == 0 || neu.height == 0) {
     if (const GLFWvidmode* desktop = Desktopmodus()) {

@@ -205,7 +205,8 @@ TEST_F(PNG, AbgelehnteDateienMitIhrerMeldung) {
   for (auto [tiefe, typ, interlace] : {Merkmale{8, 3, 0}, {16, 2, 0}, {8, 0, 0}, {8, 4, 0}, {8, 2, 1}})
     ErwarteAbgelehnt(BaueDatei(Kopf(4, 4, tiefe, typ, interlace), strom), merkmale);
   // More pixels than the reader takes into memory.
-  ErwarteAbgelehnt(BaueDatei(Kopf(20000, 20000, 8, 6), strom), merkmale);
+  ErwarteAbgelehnt(BaueDatei(Kopf(20000, 20000, 8, 6), strom),
+                   "!Quelm_Bild::LadePNG(): PNG-Bild ist mit 20000x20000 Pixeln zu groß (höchstens 268435456 Pixel).");
   EXPECT_EQ(bild.breite, 4u) << "a refusal before the pixel data keeps the image";
 
   const std::string passtNicht = "Picture data doesn't fit picture size.";

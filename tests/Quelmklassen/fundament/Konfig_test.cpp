@@ -32,6 +32,7 @@ class Konfig : public ::testing::Test {
  protected:
   void SetUp() override {
     kText.SetzeText("a&b \"c\" <d> 'e'");
+    kZahl.SetzeText("0.1");
     V::Finde("sprache")->SetzeInt(-1);
     V::Finde("t_logfile")->SetzeBool(true);
     AktiviereProtokoll(ordner.pfad());
@@ -74,6 +75,7 @@ TEST_F(Konfig, UnbekannteNamenUndUnvollstaendigeElementeWerdenUebersprungen) {
                 "  <anders name=\"sprache\" wert=\"9\" />\n"
                 "  <var name=\"t_logfile\" wert=\"nein\" />\n"
                 "  <var name=\"sprache\" wert=\"2\" />\n"
+                "  <anders name=\"k_fluechtig\" wert=\"9\" />\n"
                 "</wurzel>\n");
   ZeilenSammler sammler;
   Quelm_Konfig::Lade(ordner.pfad(), "tool.cfg");
@@ -81,6 +83,17 @@ TEST_F(Konfig, UnbekannteNamenUndUnvollstaendigeElementeWerdenUebersprungen) {
   EXPECT_EQ(V::Finde("sprache")->wertInt, 2);
   EXPECT_FALSE(V::Finde("t_logfile")->wertBool);  // read-only, still set from the file
   EXPECT_EQ(kFluechtig.wertInt, 3);
+}
+
+TEST_F(Konfig, EinWertDerNichtZurArtPasstLaesstDenStandardUndWirdGemeldet) {
+  SchreibeDatei(Datei(),
+                "<config>\n  <var name=\"sprache\" wert=\"1e9\" />\n  <var name=\"k_zahl\" wert=\"0.5\" />\n</config>\n");
+  ZeilenSammler sammler;
+  Quelm_Konfig::Lade(ordner.pfad(), "tool.cfg");
+  EXPECT_EQ(V::Finde("sprache")->wertInt, -1);
+  EXPECT_EQ(kZahl.wertFloat, 0.5f);
+  ASSERT_EQ(sammler.Texte().size(), 1u);
+  EXPECT_NE(sammler.Texte()[0].find("\"sprache\" erwartet eine ganze Zahl, nicht \"1e9\""), std::string::npos);
 }
 
 TEST_F(Konfig, FehlendeUndKaputteDateienWerdenGemeldetUndAufbewahrt) {

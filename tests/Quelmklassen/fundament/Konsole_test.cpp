@@ -60,18 +60,20 @@ TEST(KonsolenVariable, AlleFormenImGleichschritt) {
   EXPECT_EQ(v.text, "0.100000001");
 
   v.typ = V::Int;
-  v.SetzeText("42abc");
+  v.SetzeText(" 42 ");
   EXPECT_EQ(v.wertInt, 42);
   EXPECT_EQ(v.text, "42");
 
   v.typ = V::Bool;
   v.SetzeBool(true);
   EXPECT_EQ(v.wertInt, 1);
-  EXPECT_EQ(v.wertV4[0], 1.0f);
-  EXPECT_EQ(v.wertV4[3], 1.0f);
+  EXPECT_EQ(std::vector<float>(v.wertV3, v.wertV3 + 3), (std::vector<float>{1, 0, 0}));
+  EXPECT_EQ(std::vector<float>(v.wertV4, v.wertV4 + 4), (std::vector<float>{1, 1, 1, 1}));
   EXPECT_EQ(v.text, "ja");
 
   v.typ = V::Int;
+  v.SetzeInt(0);
+  EXPECT_FALSE(v.wertBool);
   v.SetzeInt(-5);
   EXPECT_FALSE(v.wertBool);
   EXPECT_EQ(v.wertFloat, -5.0f);
@@ -165,6 +167,50 @@ TEST_F(Konsole, BefehleUndSetZeigenUndSetzenWerte) {
     EXPECT_EQ(Fuehre(zeile), erwartet);
   }
   EXPECT_EQ(testText.text, "komma");
+}
+
+TEST_F(Konsole, TextDerNichtZurArtPasstWirdAbgelehntUndGemeldet) {
+  const struct {
+    V::Typ typ;
+    const char* text;
+    bool passt;
+  } faelle[] = {
+      {V::Int, "1280", true},       {V::Int, " -5 ", true},        {V::Int, "+7", true},
+      {V::Int, "1e9", false},       {V::Int, "aaaa", false},       {V::Int, "", false},
+      {V::Int, "12px", false},      {V::Int, "1.5", false},        {V::Int, "2147483648", false},
+      {V::Float, "0.100000001", true}, {V::Float, "1e9", true},    {V::Float, "-2.5", true},
+      {V::Float, "x", false},       {V::Float, "nan", false},      {V::Float, "1e39", false},
+      {V::Vektor3, "1.000000, 2.000000, 3.000000", true},          {V::Vektor3, "1 2", true},
+      {V::Vektor3, "1 2 3 4", false}, {V::Vektor3, "1 b 3", false}, {V::Vektor3, "1,,3", false},
+      {V::Vektor3, "", false},      {V::Vektor4, "1 2 3 4", true}, {V::Vektor4, "1 2 3 4 5", false},
+      // What stored files and earlier starts rely on still reads.
+      {V::Bool, "nein", true},      {V::Bool, "aaaa", true},       {V::String, "", true},
+  };
+  for (const auto& f : faelle) {
+    SCOPED_TRACE(std::string(f.text) + " as type " + std::to_string(f.typ));
+    V v;
+    v.name = "test_art";
+    v.typ = f.typ;
+    v.SetzeText("3");
+    const std::string alt = v.text;
+    ZeilenSammler sammler;
+    v.SetzeText(f.text);
+    if (f.passt) {
+      EXPECT_TRUE(sammler.zeilen.empty());
+      continue;
+    }
+    EXPECT_EQ(v.text, alt);
+    EXPECT_EQ(v.wertInt, 3);
+    EXPECT_EQ(v.wertV4[0], 3.0f);
+    ASSERT_EQ(sammler.Texte().size(), 1u);
+    EXPECT_EQ(sammler.Texte()[0].rfind("!Variable \"test_art\" erwartet ", 0), 0u) << sammler.Texte()[0];
+    EXPECT_NE(sammler.Texte()[0].find("der Wert bleibt \"" + alt + "\""), std::string::npos);
+  }
+  // "set" then reports the refusal only, not an assignment.
+  EXPECT_EQ(Fuehre("set sprache aaaa"),
+            (Zeilen{">set sprache aaaa", "!Variable \"sprache\" erwartet eine ganze Zahl, nicht \"aaaa\"; der Wert "
+                                         "bleibt \"-1\"."}));
+  EXPECT_EQ(V::Finde("sprache")->wertInt, -1);
 }
 
 TEST_F(Konsole, SchreibgeschuetztNurImDebugModus) {

@@ -61,7 +61,8 @@ class FokusSystem : public DRENO::InputSystem {
 
 TEST(Praesenz, FokusUndIkonisierenAendernPraesenzUndMeldenDemEingabesystem) {
   std::vector<Quelm_System::Praesenz> signale;
-  auto verbindung = gSystem.praesenzGeaendert->connect([&](Quelm_System::Praesenz p) { signale.push_back(p); });
+  boost::signals2::scoped_connection verbindung =
+      gSystem.praesenzGeaendert->connect([&](Quelm_System::Praesenz p) { signale.push_back(p); });
   auto* eingabe = new FokusSystem;  // becomes the instance; Shutdown deletes it
 
   Quelm_Screen3D::FokusRueckruf(nullptr, 0);
@@ -98,7 +99,7 @@ TEST_F(ReinitVideo, WendetDieVariablenAnUndSetztDasGeraetZurueck) {
   Setze("fullscreen", "nein");
   Setze("vsync", "nein");
   int signale = 0;
-  auto verbindung = Quelm_Screen3D::ModusGeaendert.connect([&] { ++signale; });
+  boost::signals2::scoped_connection verbindung = Quelm_Screen3D::ModusGeaendert.connect([&] { ++signale; });
   Reinit();
   EXPECT_TRUE(Geloggt("Darstellung wird geändert auf 800x600, Fenster.")) << ::testing::PrintToString(Texte());
   EXPECT_EQ(Quelm_Screen3D::modusFlags & (Quelm_Screen3D::Vollbild | Quelm_Screen3D::VSync), 0u);
@@ -111,16 +112,24 @@ TEST_F(ReinitVideo, WendetDieVariablenAnUndSetztDasGeraetZurueck) {
 TEST_F(ReinitVideo, NullMalNullWirdNieDieGeraetegroesse) {
   Quelm_Screen3D::eigenesFenster = true;
   Quelm_Screen3D::GroesseRueckruf(nullptr, 0, 0);  // minimised
-  Setze("displaywidth", "0");
-  Setze("displayheight", "0");
-  Setze("fullscreen", "nein");
-  Reinit();
-  // Without a monitor to ask, the current mode stays.
-  EXPECT_EQ(Quelm_Screen3D::modus.width, 1280u);
-  EXPECT_EQ(Quelm_Screen3D::modus.height, 720u);
-  EXPECT_EQ(Quelm_KonsolenVariable::Finde("displaywidth")->wertInt, 1280);
-  ASSERT_EQ(Anzahl("Reset"), 1u);
-  EXPECT_EQ(Aufrufe("Reset")[0].find("0x0"), std::string::npos) << Aufrufe("Reset")[0];
+  // 0 by 0 stands for the desktop; a size too small for a usable window falls back to it.
+  for (const char* breite : {"0", "1", "319"}) {
+    SCOPED_TRACE(breite);
+    Setze("displaywidth", breite);
+    Setze("displayheight", "600");
+    Setze("fullscreen", "nein");
+    const std::size_t resets = Anzahl("Reset");
+    Reinit();
+    // Without a monitor to ask, the current mode stays.
+    EXPECT_EQ(Quelm_Screen3D::modus.width, 1280u);
+    EXPECT_EQ(Quelm_Screen3D::modus.height, 720u);
+    EXPECT_EQ(Quelm_KonsolenVariable::Finde("displaywidth")->wertInt, 1280);
+    ASSERT_EQ(Anzahl("Reset"), resets + 1);
+    EXPECT_EQ(Aufrufe("Reset")[resets].find(std::string(breite) + "x600"), std::string::npos) << Aufrufe("Reset")[resets];
+    EXPECT_EQ(Geloggt("?Fenstergröße " + std::string(breite) + "x600 ist zu klein (mindestens 320x200), benutze die "
+                      "Größe der Anzeige."),
+              std::string(breite) != "0");
+  }
 }
 
 }  // namespace
