@@ -1,6 +1,9 @@
 // Surface: double presses, hover and focus, modality, navigation, tooltips, leaving widgets.
 #include "GuiTestHilfe.h"
 #include "Hinweis.h"
+#include "ProtokollSammler.h"
+
+#include <array>
 
 namespace {
 
@@ -182,6 +185,66 @@ TEST_F(GuiTest, VerzoegertesLoeschenEinmalAuchWennDasWidgetVorhergeht) {
   auto* frei = new Feld;
   o->VernichteKomponenteNachZeit(frei, Sek(5));
   o->OrdneNeu();
+}
+
+// A handler may delete its own widget or an ancestor: routing stops there, and nothing
+// touches the deleted widgets afterwards (the sanitizer build shows any read).
+TEST_F(GuiTest, HandlerDerSeinWidgetLoeschtBeendetDasVerteilen) {
+  struct Sammler : Gui::VaterBasis {
+    int tasten = 0;
+    void BehandleTaste(Gui::TasteEreignis&) override { ++tasten; }
+  };
+  struct Loescher : Feld {
+    Gui::Basis* opfer = nullptr;  // deleted by a key, or when it loses the focus
+    bool beiFokusverlust = false;
+    void BehandleTaste(Gui::TasteEreignis&) override {
+      if (!beiFokusverlust) delete opfer;
+    }
+    void BehandleFokus(Gui::FokusEreignis& e) override {
+      Feld::BehandleFokus(e);
+      if (beiFokusverlust && !e.gewonnen) delete opfer;
+    }
+  };
+  enum Opfer { SichSelbst, SeinenBehaelter, DasNeueFokusZiel };
+  for (Opfer fall : {SichSelbst, SeinenBehaelter, DasNeueFokusZiel}) {
+    SCOPED_TRACE(fall);
+    auto* oben = Neu<Sammler>(*o, {0, 0, 0});
+    auto* behaelter = Neu<Sammler>(*oben, {0, 0, 0});
+    auto* l = Neu<Loescher>(*behaelter, {0, 0, 0});
+    Feld* ziel = Neu(*o, {200, 0, 0});
+    const std::array<Gui::Basis*, 3> opfer{l, behaelter, ziel};
+    l->opfer = opfer[fall];
+    l->beiFokusverlust = fall == DasNeueFokusZiel;
+    o->SetzeFokus(l);
+    if (fall == DasNeueFokusZiel) {
+      o->SetzeFokus(ziel);
+      EXPECT_EQ(o->kinder.size(), 1u);
+    } else {
+      o->VerarbeiteTaste(100, Oberflaeche::Gedrueckt);
+      EXPECT_EQ(oben->tasten, 0);
+      delete ziel;
+    }
+    EXPECT_EQ(o->fokus, nullptr);
+    delete oben;
+  }
+}
+
+TEST_F(GuiTest, BehaelterInSichSelbstEinfuegenWirdAbgewiesen) {
+  TempOrdner ordner;
+  AktiviereProtokoll(ordner.pfad());
+  ZeilenSammler sammler;
+  auto* a = Neu<Gui::VaterBasis>(*o, {0, 0, 0});
+  auto* b = Neu<Gui::VaterBasis>(*a, {0, 0, 0});
+  for (Gui::VaterBasis* unter : {b, a}) {
+    sammler.zeilen.clear();
+    unter->Hinzufuegen(a);
+    EXPECT_EQ(a->vater, o.get());
+    EXPECT_EQ(b->vater, a);
+    EXPECT_EQ(b->kinder.size(), 0u);
+    EXPECT_EQ(a->kinder, std::vector<Gui::Basis*>{b});
+    ASSERT_EQ(sammler.Texte().size(), 1u);
+    EXPECT_TRUE(sammler.Texte()[0].starts_with("!Ausnahme \"Widget kann nicht in sich selbst"));
+  }
 }
 
 }  // namespace
