@@ -176,17 +176,20 @@ TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
   auto* knopf = Neu<Gui::Knopf>({100, 100, 0}, {200, 24, 0});
   knopf->text = "OK";
   struct Icon {
+    bool mitAtlas;
     std::uint64_t id;
-    float w, h, versatz;
+    float w, h, mitte, versatz;
   };
-  for (const Icon& i : {Icon{0, 40, 20, 50}, {1, 8, 8, 30}, {2, 0, 0, 0}}) {
-    knopf->icon = {&atlas, i.id};
+  // A graphic the atlas lacks draws nothing but keeps its slot, as wide as the face is high.
+  for (const Icon& i : {Icon{true, 0, 40, 20, 122, 50}, {true, 1, 8, 8, 112, 30}, {true, 2, 0, 0, 0, 30},
+                        {false, 0, 0, 0, 0, 0}}) {
+    knopf->icon = {i.mitAtlas ? &atlas : nullptr, i.id};
     Zeichne(*knopf);
     ASSERT_EQ(r.icons.size(), i.w > 0 ? 1u : 0u);
     if (i.w > 0) {
-      EXPECT_EQ((std::array{r.icons[0].w, r.icons[0].h}), (std::array{i.w, i.h}));
+      EXPECT_EQ((std::array{r.icons[0].w, r.icons[0].h, r.icons[0].x}), (std::array{i.w, i.h, i.mitte}));
     }
-    EXPECT_FLOAT_EQ(r.texte.at(0).x, 102 + i.versatz);
+    EXPECT_FLOAT_EQ(r.texte.at(0).x, 102 + i.versatz) << i.id;
   }
   knopf->SetzeGroesse({3, 3, 0}, false);
   auto* feld = Neu<Gui::Eingabefeld>({0, 0, 0}, {200, 30, 0});
