@@ -42,6 +42,40 @@ TEST_F(GuiTest, DoppelterDruckNurKnappUndMitDerselbenTaste) {
   EXPECT_EQ(f->tasten.size(), n);
 }
 
+// A key the focus leaves unhandled goes to one listener only: the last one that is shown
+// and not blocked by a modal container.
+TEST_F(GuiTest, NurDerLetzteErreichbareHoererBekommtDieTaste) {
+  struct Fall {
+    const char* was;
+    bool letzterVersteckt, letzterGesperrt, fokusBehandelt;
+    int empfaenger;  // index of the listener, -1 none
+  };
+  const Fall faelle[] = {{"alle erreichbar", false, false, false, 2},
+                         {"letzter versteckt", true, false, false, 1},
+                         {"letzter hinter modalem Behaelter", false, true, false, 1},
+                         {"Fokus behandelt", false, false, true, -1}};
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.was);
+    auto* unten = Neu<Gui::VaterBasis>(*o, {0, 0, 0});
+    std::vector<Feld*> hoerer;
+    for (int i = 0; i < 3; ++i) hoerer.push_back(Neu(*unten, {0, 0, 0}));
+    Feld* fokus = Neu(*o, {0, 0, 0});
+    fokus->behandeln = f.fokusBehandelt;
+    o->SetzeFokus(fokus);
+    if (f.letzterGesperrt) {
+      // The last listener stays below a modal container; the others move into it.
+      auto* modal = Neu<Modal>(*o, {0, 0, 0});
+      modal->Hinzufuegen(hoerer[0]);
+      modal->Hinzufuegen(hoerer[1]);
+    }
+    if (f.letzterVersteckt) hoerer[2]->SetzeSichtbar(false);
+    o->tastenHoerer[100] = {hoerer[0], hoerer[1], hoerer[2]};
+    o->VerarbeiteTaste(100, Oberflaeche::Gedrueckt);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(hoerer[i]->tasten.size(), i == f.empfaenger ? 1u : 0u) << i;
+    while (!o->kinder.empty()) delete o->kinder.back();
+  }
+}
+
 TEST_F(GuiTest, FokusFolgtDemZeigerAusserMitGehaltenerTaste) {
   Feld* a = Neu(*o, {0, 0, 0});
   Feld* b = Neu(*o, {200, 0, 0});
@@ -58,6 +92,8 @@ TEST_F(GuiTest, FokusFolgtDemZeigerAusserMitGehaltenerTaste) {
   EXPECT_EQ(o->fokus, b);
   EXPECT_TRUE(b->fokussiert);
   EXPECT_FALSE(a->fokussiert);
+  EXPECT_EQ(b->fokusGewonnenZeit, Gui::Jetzt());
+  EXPECT_EQ(a->fokusVerlorenZeit, Gui::Jetzt());
   Zeige(450, 50);
   EXPECT_EQ(o->fokus, nullptr);
   Zeige(250, 50);
@@ -75,6 +111,7 @@ TEST_F(GuiTest, ModalerBehaelterSperrtWasDarunterLiegt) {
   EXPECT_EQ(o->FindeKomponenteUnter({20, 20, 0}, o.get()), nullptr);
   EXPECT_EQ(o->FindeKomponenteUnter({320, 320, 0}, o.get()), c);
   EXPECT_EQ(o->FindeKomponenteUnter({380, 380, 0}, o.get()), m);
+  EXPECT_EQ(o->FindeKomponenteUnter({360, 359, 0}, o.get()), m);  // the far edge is outside
   EXPECT_FALSE(o->IstEingabeErlaubt(a));
   EXPECT_TRUE(o->IstEingabeErlaubt(c));
   o->VerarbeiteTaste(100, Oberflaeche::Gedrueckt);
@@ -110,6 +147,17 @@ TEST_F(GuiTest, PfeileWandernMitUmlaufUndUeberspringenDieGleicheMitte) {
   f2->behandeln = true;
   o->VerarbeiteTaste(Oberflaeche::PfeilLinks, Oberflaeche::Gedrueckt);
   EXPECT_EQ(o->fokus, f2);
+}
+
+// A candidate almost straight below does not count as "right" (cosine below 0.1): the
+// wrap-around pass picks the one at the left edge.
+TEST_F(GuiTest, PfeilUebergehtFastSenkrechteKandidaten) {
+  Feld* fokus = Neu(*o, {600, 0, 0});
+  Neu(*o, {610, 600, 0});
+  Feld* links = Neu(*o, {0, 0, 0});
+  o->SetzeFokus(fokus);
+  o->VerarbeiteTaste(Oberflaeche::PfeilRechts, Oberflaeche::Gedrueckt);
+  EXPECT_EQ(o->fokus, links);
 }
 
 TEST_F(GuiTest, HinweisNachHalberSekundeRuheUndVerblasstBeimVerlassen) {

@@ -8,6 +8,8 @@
 #include "Renderer.h"
 #include "Seite.h"
 
+#include <gmock/gmock.h>
+
 #include <array>
 #include <cmath>
 
@@ -15,6 +17,8 @@ namespace {
 
 using Gui::Vektor;
 using Farbe = std::array<float, 4>;
+using ::testing::FloatNear;
+using ::testing::Pointwise;
 
 struct Aufnahme : Gui::SimpelRenderer {
   struct Rechteck {
@@ -108,6 +112,21 @@ TEST_F(Zeichnen, HinweisGroesseLageUndSpur) {
   EXPECT_EQ(h.position, (Vektor{1050 - 300 - 60, 630 - 140 - 36, 0}));
   Gui::Hinweis breit(std::string(10000, 'x'), w);
   EXPECT_FLOAT_EQ(breit.position.x, 1280 - 150 * 21);
+  // Held on the screen at each edge (a 150 x 70 box for an empty text).
+  struct Rand {
+    const char* kante;
+    Vektor position, groesse, erwartet;
+  };
+  for (const Rand& k : {Rand{"links", {50, 0, 0}, {1260, 10, 0}, {0, 5 + 6, 0}},
+                        {"rechts", {0, 0, 0}, {1270, 10, 0}, {1280 - 150, 5 + 6, 0}},
+                        {"oben", {0, 50, 0}, {10, 700, 0}, {5 + 6, 0, 0}},
+                        {"unten", {0, 0, 0}, {10, 700, 0}, {5 + 6, 720 - 70, 0}}}) {
+    w->SetzePosition(k.position, false);
+    w->SetzeGroesse(k.groesse, false);
+    EXPECT_EQ(Gui::Hinweis("", w).position, k.erwartet) << k.kante;
+  }
+  w->SetzePosition({1000, 600, 0}, false);
+  w->SetzeGroesse({100, 60, 0}, false);
   // Level with its widget: the trail runs along its centre line.
   h.SetzePosition({1100, 630 - 70, 0}, false);
   h.zeigZeit -= Sek(10);
@@ -231,6 +250,56 @@ TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
     auswahl->index = index;
     Zeichne(*auswahl);
     EXPECT_EQ(r.texte.empty() ? "" : r.texte[0].text, index ? "" : "1/1 Eins");
+  }
+}
+
+// Cell faces of a hovered row, one column disabled, and the check mark's bounce.
+TEST_F(Zeichnen, TabellenZellenUndHakenKurve) {
+  auto* tabelle = Neu<Gui::Tabelle>({100, 50, 0}, {200, 100, 0});
+  tabelle->zeilen = 1;
+  tabelle->spalten = 2;
+  tabelle->hervorhebung = 1;
+  tabelle->zeilenSpuren.resize(1);
+  tabelle->spaltenSpuren.resize(2);
+  tabelle->zellen = {{"a", {}}, {"b", {}}};
+  Gui::TabellenSpur& zeile = tabelle->zeilenSpuren[0];
+  zeile = {0.5f, true, 40, 10, true, gZeitgeber.zeit - Sek(0.1)};  // hovered for 0.1 s: highlight 0.5
+  tabelle->spaltenSpuren[0] = {0.27f, true, 60, 0};
+  tabelle->spaltenSpuren[1] = {0.8f, false, 80, 60};
+  Zeichne(*tabelle);
+  // Frame, then for each cell its highlight and its face.
+  ASSERT_EQ(r.kaesten.size(), 5u);
+  for (int spalte : {0, 1}) {
+    SCOPED_TRACE(spalte);
+    const auto& hervor = r.kaesten[1 + 2 * spalte];
+    const auto& flaeche = r.kaesten[2 + 2 * spalte];
+    EXPECT_THAT(hervor.farbe, Pointwise(FloatNear(1e-5f), Farbe{0.5f, 0.5f, 1, 0.25f}));
+    const float grau = spalte ? 0.1f : 0.0f;
+    EXPECT_THAT(flaeche.farbe, Pointwise(FloatNear(1e-5f), Farbe{grau, grau, grau, 0.9f}));
+    const float x = 100.0f + (spalte ? 60 : 0), w = spalte ? 80.0f : 60.0f;
+    EXPECT_THAT((std::array{flaeche.x, flaeche.y, flaeche.w, flaeche.h}),
+                Pointwise(FloatNear(1e-4f), std::array{x + 4, 64.0f, w - 8, 32.0f}));
+    const float ton = spalte ? 0.6f : 1.0f;
+    ASSERT_EQ(r.texte.size(), 2u);
+    EXPECT_EQ(r.texte[spalte].farbe, (Farbe{ton, ton, ton, 1}));
+    EXPECT_EQ(r.texte[spalte].h_, spalte ? 2u : 1u);
+  }
+
+  auto* kreuz = Neu<Gui::Ankreuzfeld>({0, 0, 0}, {200, 30, 0});
+  struct Haken {
+    bool angekreuzt;
+    float b;  // t = 0.3 of 0.2 s: bounce 0.4336881, its mirror 0.5663119
+  };
+  for (const Haken& h : {Haken{true, 0.4336881f}, {false, 0.4336881f * 0.5663119f}}) {
+    kreuz->angekreuzt = h.angekreuzt;
+    kreuz->angekreuztZeit = kreuz->abgekreuztZeit = gZeitgeber.zeit - Sek(0.06);
+    Zeichne(*kreuz);
+    ASSERT_EQ(r.kaesten.size(), 3u);
+    const auto& haken = r.kaesten[2];
+    EXPECT_NEAR(haken.farbe[0], 0.6f * h.b, 1e-5f) << h.angekreuzt;
+    EXPECT_NEAR(haken.farbe[2], 0.8f * h.b, 1e-5f) << h.angekreuzt;
+    // Inset by a tenth in the white square of half the inner height at the right end.
+    EXPECT_THAT((std::array{haken.x, haken.y, haken.w}), Pointwise(FloatNear(1e-4f), std::array{181.0f, 11.0f, 8.0f}));
   }
 }
 
