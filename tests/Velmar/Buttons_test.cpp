@@ -155,6 +155,7 @@ TEST_F(ButtonsTest, SeiteFolgtDerAnzeige) {
     EXPECT_EQ(b.hilfe->AbsolutePosition(), (Gui::Vektor{20, f.hoehe - 120, 0}));
     EXPECT_EQ(b.hilfe->groesse, (Gui::Vektor{600, 100, 0}));
   }
+  EXPECT_EQ(b.hilfe->FindeEigeneEigenschaft("richt_horiz", 0.5f), 0.0f);  // left-aligned text
 }
 
 }  // namespace

@@ -77,10 +77,11 @@ TEST_F(Zeichnen, TextKastenAusrichtungNurAusEigenenEigenschaftenUndBlende) {
     float breite, horiz;
     bool eigen;
     int code;  // -1: no text
+    float hoehe = 50;
   };
-  for (const Fall& f : {Fall{3.9f, 0.5f, true, -1}, {100, 0.29f, true, 0}, {100, 0.3f, true, 1}, {100, 0.7f, true, 1},
-                        {100, 0.71f, true, 2}, {100, 0.1f, false, 1}}) {
-    auto* t = Neu<Gui::Text>({30, 40, 0}, {f.breite, 50, 0});
+  for (const Fall& f : {Fall{3.9f, 0.5f, true, -1}, {100, 0.5f, true, -1, 3.9f}, {100, 0.29f, true, 0},
+                        {100, 0.3f, true, 1}, {100, 0.7f, true, 1}, {100, 0.71f, true, 2}, {100, 0.1f, false, 1}}) {
+    auto* t = Neu<Gui::Text>({30, 40, 0}, {f.breite, f.hoehe, 0});
     t->text = "Hallo";
     (f.eigen ? t->eigenschaften : o->eigenschaften)["richt_horiz"].Setze(f.horiz);
     Zeichne(*t);
@@ -94,8 +95,11 @@ TEST_F(Zeichnen, TextKastenAusrichtungNurAusEigenenEigenschaftenUndBlende) {
     o->eigenschaften.kinder.clear();
     delete t;
   }
-  // Hidden, it fades out over half a second.
+  // Shown, it fades in over half a second; hidden, it fades out over half a second.
   auto* t = Neu<Gui::Text>({0, 0, 0}, {100, 50, 0});
+  t->zeigZeit = gZeitgeber.zeit - Sek(0.125);
+  EXPECT_NEAR(Gui::SimpelRenderer::Alpha(*t), 0.5f, 1e-5f);
+  t->zeigZeit -= Sek(10);
   t->SetzeSichtbar(false);
   gZeitgeber.zeit += Sek(0.25);
   EXPECT_NEAR(Gui::SimpelRenderer::Alpha(*t), 1 - std::sqrt(0.5f), 1e-5f);
@@ -140,6 +144,9 @@ TEST_F(Zeichnen, HinweisGroesseLageUndSpur) {
     EXPECT_NEAR(k.w, 300 * f, 1e-3f);
   }
   EXPECT_EQ(r.texte.at(0).x, 1105);
+  EXPECT_EQ(r.texte[0].farbe, (Farbe{0, 0, 0, 1}));
+  EXPECT_EQ(r.kaesten[0].farbe, (Farbe{0.8f, 0.8f, 0.8f, 0.105f}));
+  EXPECT_EQ(r.kaesten[19].farbe, (Farbe{0.8f, 0.8f, 0.8f, 0.7f}));
 }
 
 TEST_F(Zeichnen, AusschnittStapelBegrenztUndStelltWiederHer) {
@@ -210,6 +217,21 @@ TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
     }
     EXPECT_FLOAT_EQ(r.texte.at(0).x, 102 + i.versatz) << i.id;
   }
+  // Disabled, focused for 0.1 s (glow 0.5) and pressed 0.1 s ago (flash at its peak).
+  knopf->aktiv = false;
+  knopf->icon = {&atlas, 1};
+  knopf->fokussiert = true;
+  knopf->fokusGewonnenZeit = knopf->druckZeit = gZeitgeber.zeit - Sek(0.1);
+  Zeichne(*knopf);
+  EXPECT_THAT(r.icons.at(0).farbe, Pointwise(FloatNear(1e-5f), Farbe{0.5f, 0.5f, 0.5f, 0.5f}));
+  EXPECT_THAT(r.texte.at(0).farbe, Pointwise(FloatNear(1e-5f), Farbe{0.25f, 0.25f, 0.25f, 1}));
+  ASSERT_EQ(r.kaesten.size(), 3u);
+  EXPECT_THAT((std::array{r.kaesten[0].x, r.kaesten[0].w}), Pointwise(FloatNear(1e-3f), std::array{98.0f, 204.0f}));
+  const auto& blitz = r.kaesten[2];
+  EXPECT_THAT((std::array{blitz.x, blitz.y, blitz.w, blitz.h, blitz.farbe[3]}),
+              Pointwise(FloatNear(1e-3f), std::array{80.0f, 80.0f, 240.0f, 64.0f, 0.5f}));
+  knopf->aktiv = true;
+  knopf->fokussiert = false;
   knopf->SetzeGroesse({3, 3, 0}, false);
   auto* feld = Neu<Gui::Eingabefeld>({0, 0, 0}, {200, 30, 0});
   feld->text = "\xC3\xA4" "bc";
@@ -251,6 +273,16 @@ TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
     Zeichne(*auswahl);
     EXPECT_EQ(r.texte.empty() ? "" : r.texte[0].text, index ? "" : "1/1 Eins");
   }
+  // Changed 0.05 s ago, sliding right: the new entry halfway in, the old one a sixteenth out.
+  auswahl->aktiv = auswahl->richtung = true;
+  auswahl->eintraege.push_back({"Zwei", {}});
+  auswahl->index = 1;
+  auswahl->vorherIndex = 0;
+  auswahl->wechselZeit = gZeitgeber.zeit - Sek(0.05);
+  Zeichne(*auswahl);
+  ASSERT_EQ(r.texte.size(), 2u);
+  EXPECT_THAT((std::array{r.texte[0].x, r.texte[0].farbe[3], r.texte[1].x, r.texte[1].farbe[3]}),
+              Pointwise(FloatNear(1e-3f), std::array{100.0f, 0.5f, 5 - 190 / 16.0f, 15 / 16.0f}));
 }
 
 // Cell faces of a hovered row, one column disabled, and the check mark's bounce.
