@@ -66,6 +66,12 @@ TEST_F(GuiTest, HinzufuegenVerschiebtBehaelterZerstoertVonHintenNachVorn) {
   }
   a->BerechneDehnung();
   EXPECT_EQ(a->dehnung, (Vektor{3, 1, 0}));
+  // Attached later, a container hands the surface down to its children.
+  auto* spaeter = new Gui::VaterBasis;
+  Feld* enkel = Neu(*spaeter, {0, 0, 0});
+  o->Hinzufuegen(spaeter);
+  EXPECT_EQ(enkel->wurzel, o.get());
+  delete spaeter;
   // Hiding or showing a container sets its children's own flags.
   for (bool sichtbar : {false, true}) {
     a->SetzeSichtbar(sichtbar);
@@ -193,6 +199,7 @@ TEST(Verlauf, KantenDerKurven) {
     EXPECT_NEAR(Gui::SimpelRenderer::Verlauf(gZeitgeber.zeit - Sek(f.vor), 1.0f, f.art), f.wert, 2e-4f)
         << f.vor << " " << f.art;
   EXPECT_EQ(Gui::SimpelRenderer::Verlauf(gZeitgeber.zeit - Sek(1000), 0.2f, 1), 0.0f);
+  EXPECT_EQ(Gui::SimpelRenderer::Verlauf(gZeitgeber.zeit, 0.0f, 0), 0.0f);  // 0 / 0 counts as the start
 }
 
 // Each kind at t = 0.3 (0.6 s of 2 s), where no two neighbouring curves agree.

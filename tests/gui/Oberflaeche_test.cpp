@@ -49,11 +49,13 @@ TEST_F(GuiTest, NurDerLetzteErreichbareHoererBekommtDieTaste) {
     const char* was;
     bool letzterVersteckt, letzterGesperrt, fokusBehandelt;
     int empfaenger;  // index of the listener, -1 none
+    bool fokusVersteckt = false;
   };
   const Fall faelle[] = {{"alle erreichbar", false, false, false, 2},
                          {"letzter versteckt", true, false, false, 1},
                          {"letzter hinter modalem Behaelter", false, true, false, 1},
-                         {"Fokus behandelt", false, false, true, -1}};
+                         {"Fokus behandelt", false, false, true, -1},
+                         {"Fokus versteckt verliert ihn", false, false, true, 2, true}};
   for (const Fall& f : faelle) {
     SCOPED_TRACE(f.was);
     auto* unten = Neu<Gui::VaterBasis>(*o, {0, 0, 0});
@@ -62,6 +64,7 @@ TEST_F(GuiTest, NurDerLetzteErreichbareHoererBekommtDieTaste) {
     Feld* fokus = Neu(*o, {0, 0, 0});
     fokus->behandeln = f.fokusBehandelt;
     o->SetzeFokus(fokus);
+    if (f.fokusVersteckt) fokus->SetzeSichtbar(false);
     if (f.letzterGesperrt) {
       // The last listener stays below a modal container; the others move into it.
       auto* modal = Neu<Modal>(*o, {0, 0, 0});
@@ -72,6 +75,8 @@ TEST_F(GuiTest, NurDerLetzteErreichbareHoererBekommtDieTaste) {
     o->tastenHoerer[100] = {hoerer[0], hoerer[1], hoerer[2]};
     o->VerarbeiteTaste(100, Oberflaeche::Gedrueckt);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(hoerer[i]->tasten.size(), i == f.empfaenger ? 1u : 0u) << i;
+    // A focus that may no longer hold it (hidden, or below the modal container) loses it first.
+    EXPECT_EQ(fokus->tasten.size(), f.fokusVersteckt || f.letzterGesperrt ? 0u : 1u);
     while (!o->kinder.empty()) delete o->kinder.back();
   }
 }
@@ -101,6 +106,11 @@ TEST_F(GuiTest, FokusFolgtDemZeigerAusserMitGehaltenerTaste) {
   EXPECT_EQ(o->fokus, nullptr);
   o->SetzeFokus(passiv);
   EXPECT_EQ(o->fokus, nullptr);
+  EXPECT_EQ(o->zeigerBewegung, (Vektor{550, 0, 0}));
+  auto* beimAnhaengen = new Feld;
+  beimAnhaengen->fokusBeimAnhaengen = true;
+  o->Hinzufuegen(beimAnhaengen);
+  EXPECT_EQ(o->fokus, beimAnhaengen);
 }
 
 TEST_F(GuiTest, ModalerBehaelterSperrtWasDarunterLiegt) {

@@ -187,6 +187,8 @@ TEST_F(Zeichnen, RollbalkenDaumenMindestensFuenfProzentUndAbgeschnitten) {
     b->minimum = f.minimum;
     Zeichne(*b);
     ASSERT_EQ(r.kaesten.size(), 3u);
+    EXPECT_EQ((std::array{r.kaesten[1].x, r.kaesten[1].y, r.kaesten[1].w, r.kaesten[1].h}),
+              (std::array{4.0f, 4.0f, 12.0f, 192.0f}));
     EXPECT_FLOAT_EQ(r.kaesten[2].y, f.start) << f.wert;
     EXPECT_FLOAT_EQ(r.kaesten[2].h, f.laenge) << f.wert;
   }
@@ -267,6 +269,10 @@ TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
   Zeichne(*feld);
   ASSERT_EQ(r.kaesten.size(), 6u);  // with the cursor at the end of the text
   EXPECT_FLOAT_EQ(r.kaesten[5].x, font.GetTextBreite(feld->text.c_str()));
+  feld->text = "\xF0\x9F\x98\x80" "bc";  // a four-byte character first
+  feld->cursor = 2;
+  Zeichne(*feld);
+  EXPECT_FLOAT_EQ(r.kaesten.at(5).x, font.GetTextBreite("\xF0\x9F\x98\x80" "b"));
   auswahl->eintraege = {{"Eins", {}}};
   for (std::uint64_t index : {5, 0}) {  // 5: no such entry
     auswahl->index = index;
@@ -325,13 +331,14 @@ TEST_F(Zeichnen, TabellenZellenUndHakenKurve) {
   for (const Haken& h : {Haken{true, 0.4336881f}, {false, 0.4336881f * 0.5663119f}}) {
     kreuz->angekreuzt = h.angekreuzt;
     kreuz->angekreuztZeit = kreuz->abgekreuztZeit = gZeitgeber.zeit - Sek(0.06);
+    kreuz->druckZeit = gZeitgeber.zeit - Sek(0.1);  // the press swells the square to 0.8
     Zeichne(*kreuz);
     ASSERT_EQ(r.kaesten.size(), 3u);
     const auto& haken = r.kaesten[2];
     EXPECT_NEAR(haken.farbe[0], 0.6f * h.b, 1e-5f) << h.angekreuzt;
     EXPECT_NEAR(haken.farbe[2], 0.8f * h.b, 1e-5f) << h.angekreuzt;
-    // Inset by a tenth in the white square of half the inner height at the right end.
-    EXPECT_THAT((std::array{haken.x, haken.y, haken.w}), Pointwise(FloatNear(1e-4f), std::array{181.0f, 11.0f, 8.0f}));
+    // Inset by a tenth in the white square centred in the inner height's square at the right end.
+    EXPECT_THAT((std::array{haken.x, haken.y, haken.w}), Pointwise(FloatNear(1e-4f), std::array{178.6f, 8.6f, 12.8f}));
   }
 }
 
