@@ -7,12 +7,22 @@
 #include "InputSystem.h"
 #include "Oberflaeche.h"
 #include "Quelm_Ausnahme.h"
+#include "Quelm_Protokolliere.h"
 #include "Quelm_Screen3D.h"
+#include "Quelm_Screen3DSignal.h"
 #include "Quelm_System.h"
 #include "Renderer.h"
 #include "Seite.h"
 
 namespace Spiel {
+
+namespace {
+Gui::Vektor AnzeigeGroesse() {
+  return {static_cast<float>(Quelm_Screen3D::modus.width), static_cast<float>(Quelm_Screen3D::modus.height), 0};
+}
+// The page leaves a margin of 10 all round.
+Gui::Vektor SeitenGroesse() { return Gui::operator-(AnzeigeGroesse(), {20, 20, 0}); }
+}  // namespace
 
 const char* const Buttons::kHilfeText =
     "Linksklick f\xC3\xBCr Auswahl, Shift f\xC3\xBCr Auswahl-Umschalten\n"
@@ -24,16 +34,15 @@ Buttons::Buttons() : Buttons(gSystem.programmVerzeichnis / "Daten" / "GuiKonfig.
 Buttons::Buttons(const std::filesystem::path& konfig) {
   try {
     oberflaeche = new Gui::Oberflaeche(konfig);
-  } catch (const Quelm_Ausnahme& a) {
-    // The loader's own text does not say which file it was.
-    Quelm_Ausnahme::Wirf(a.text + ": \"" + konfig.string() + "\"", "Spiel::Buttons::Buttons", __FILE__, __LINE__);
+  } catch (const Quelm_Ausnahme&) {
+    // The loader's text does not say which file it was: the log does.
+    Protokolliere("!Widget-Einstellungen \"%s\" nicht geladen.", konfig.string().c_str());
+    throw;
   }
-  const float breite = static_cast<float>(Quelm_Screen3D::modus.width);
-  const float hoehe = static_cast<float>(Quelm_Screen3D::modus.height);
-  auto* seite = new Gui::Seite;
+  seite = new Gui::Seite;
   seite->SetzeAnordnung(new Gui::Anordnung(1, 0.5f, 0.5f));
   seite->dehnung = {1, 1, 0};
-  seite->SetzeGroesse({breite - 20, hoehe - 20, 0}, false);
+  seite->SetzeGroesse(SeitenGroesse(), false);
   seite->SetzePosition({10, 10, 0}, false);
   oberflaeche->Hinzufuegen(seite);
   seite->SetzeAnordnung(new Gui::Anordnung(1, 0.0f, 1.0f));
@@ -46,6 +55,12 @@ Buttons::Buttons(const std::filesystem::path& konfig) {
   seite->BerechneDehnung();
 
   renderer = new Gui::SimpelRenderer(Anwendung::guiGrafik, Anwendung::guiFont);
+  anzeigeWechsel = Quelm_Screen3D::ModusGeaendert.connect([this] { FolgeAnzeige(); });
+}
+
+void Buttons::FolgeAnzeige() {
+  oberflaeche->SetzeGroesse(AnzeigeGroesse(), false);
+  seite->SetzeGroesse(SeitenGroesse(), false);
 }
 
 Buttons::~Buttons() {

@@ -4,10 +4,13 @@
 // Escape to the surface and keeps every key and button from the default handling.
 #include "InputHandler.h"
 
+#include <boost/signals2/connection.hpp>
+
 #include <filesystem>
 
 namespace Gui {
 class Oberflaeche;
+class Seite;
 class SimpelRenderer;
 class Text;
 }  // namespace Gui
@@ -35,9 +38,17 @@ class Buttons : public DRENO::InputHandler {
   // The frame's widget pass.
   void Zeichne();
 
+  // The surface covers the display and the page keeps its margin after a mode change
+  // ("reinitvideo", a window resized by the window manager).
+  void FolgeAnzeige();
+
   Gui::Oberflaeche* oberflaeche = nullptr;
   Gui::SimpelRenderer* renderer = nullptr;
   Gui::Text* hilfe = nullptr;
+  Gui::Seite* seite = nullptr;  // owned by the surface
+
+ private:
+  boost::signals2::scoped_connection anzeigeWechsel;
 };
 
 }  // namespace Spiel

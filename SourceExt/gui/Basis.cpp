@@ -3,6 +3,7 @@
 #include "Anordnung.h"
 #include "Ereignisse.h"
 #include "Oberflaeche.h"
+#include "Quelm_Ausnahme.h"
 #include "Quelm_Zeitgeber.h"
 
 #include <algorithm>
@@ -24,9 +25,25 @@ void Umschalten(TZeit& neu, TZeit& alt) {
 }
 }  // namespace
 
+Wache::Wache(Basis* w) : w_(w) {
+  if (!w) return;
+  naechste_ = w->wachen_;
+  w->wachen_ = this;
+}
+
+Wache::~Wache() {
+  if (!w_) return;
+  for (Wache** p = &w_->wachen_; *p; p = &(*p)->naechste_)
+    if (*p == this) {
+      *p = naechste_;
+      break;
+    }
+}
+
 Basis::Basis() : zeigZeit(Jetzt()) {}
 
 Basis::~Basis() {
+  for (Wache* w = wachen_; w; w = w->naechste_) w->w_ = nullptr;
   if (vernichtungDurch) vernichtungDurch->VergissVernichtung(this);
   if (vater) vater->Entfernen(this);
 }
@@ -154,7 +171,14 @@ void VaterBasis::SetzeVater(VaterBasis* neuerVater, Oberflaeche* neueWurzel) {
 }
 
 void VaterBasis::Hinzufuegen(Basis* w) {
-  if (!w || w == this) return;
+  if (!w) return;
+  // Under itself the parent chain would become a loop: endless walks, double deletion.
+  for (const Basis* a = this; a; a = a->vater)
+    if (a == w) {
+      MeldeAusnahme("Widget kann nicht in sich selbst eingefügt werden", "Gui::VaterBasis::Hinzufuegen", __FILE__,
+                    __LINE__);
+      return;
+    }
   if (w->vater) w->vater->Entfernen(w);
   kinder.push_back(w);
   w->SetzeVater(this, wurzel);

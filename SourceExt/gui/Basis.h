@@ -14,6 +14,7 @@
 namespace Gui {
 
 class Anordnung;
+class Basis;
 class Oberflaeche;
 class Renderer;
 class VaterBasis;
@@ -23,6 +24,22 @@ struct MausBewegungEreignis;
 struct TasteEreignis;
 
 using Vektor = BVektor3<float>;
+
+// Watches one widget while code that may delete it runs (an event handler): afterwards the
+// caller asks Lebt() before touching the widget again.
+class Wache {
+ public:
+  explicit Wache(Basis* w);
+  ~Wache();
+  Wache(const Wache&) = delete;
+  Wache& operator=(const Wache&) = delete;
+  bool Lebt() const { return w_ != nullptr; }
+
+ private:
+  friend class Basis;
+  Basis* w_;
+  Wache* naechste_ = nullptr;
+};
 
 inline Vektor operator+(const Vektor& a, const Vektor& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 inline Vektor operator-(const Vektor& a, const Vektor& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -86,6 +103,10 @@ class Basis {
   float FindeEigeneEigenschaft(std::string_view pfad, float vorgabe) const;
   // Asks the surface for one layout pass in the next frame.
   void OrdnungAnfragen();
+
+ private:
+  friend class Wache;
+  Wache* wachen_ = nullptr;  // told when the widget is destroyed
 };
 
 class VaterBasis : public Basis {
@@ -101,6 +122,7 @@ class VaterBasis : public Basis {
   void SetzeSichtbar(bool v) override;
   Vektor GibGroesse() override;
   void SetzeVater(VaterBasis* neuerVater, Oberflaeche* neueWurzel) override;
+  // Refuses (logged) a widget that would become its own ancestor.
   virtual void Hinzufuegen(Basis* w);
   virtual void Entfernen(Basis* w);
   virtual void SetzeAnordnung(Anordnung* a);

@@ -42,6 +42,7 @@ void Oberflaeche::Zeichne(Renderer& renderer) { renderer.ZeichneOberflaeche(this
 
 void Oberflaeche::VerteileAb(Basis* start, BasisEreignis& e) {
   for (Basis* w = start; w && !e.behandelt; w = w->vater) {
+    const Wache wache(w);
     switch (e.art) {
       case 0: w->BehandleTaste(static_cast<TasteEreignis&>(e)); break;
       case 1: w->BehandleEreignisArt1(e); break;
@@ -49,6 +50,8 @@ void Oberflaeche::VerteileAb(Basis* start, BasisEreignis& e) {
       case 3: w->BehandleMausBewegung(static_cast<MausBewegungEreignis&>(e)); break;
       default: break;
     }
+    // A handler that deleted its widget (or an ancestor) leaves no parent chain to follow.
+    if (!wache.Lebt()) return;
   }
 }
 
@@ -58,12 +61,14 @@ void Oberflaeche::VerteileEreignis(BasisEreignis& e) {
 
 void Oberflaeche::SetzeFokus(Basis* w) {
   if (w == fokus) return;
+  const Wache ziel(w);
   if (Basis* alt = fokus) {
     FokusEreignis e(alt, false);
     VerteileAb(alt, e);
     fokus = nullptr;
   }
-  if (!w || dynamic_cast<Hinweis*>(w) || !w->NimmtEingabe()) return;
+  // The old focus's handler may have deleted the new one.
+  if (!w || !ziel.Lebt() || dynamic_cast<Hinweis*>(w) || !w->NimmtEingabe()) return;
   fokus = w;
   FokusEreignis e(w, true);
   VerteileAb(w, e);

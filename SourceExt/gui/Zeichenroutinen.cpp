@@ -44,16 +44,17 @@ void SimpelRenderer::ZeichneRahmen(const Vektor& r, const Vektor& groesse, const
       gw = static_cast<float>(atlas->eintraege[icon.id].w);
       gh = static_cast<float>(atlas->eintraege[icon.id].h);
     }
-    // Scaled down to the rectangle's height, never up; an icon without a size is none.
-    if (gw > 0 && gh > 0 && rh > 0) {
-      const float k = std::min(rh / gh, 1.0f);
-      const float s = std::max(k * gw, rh);
+    // Scaled down to the rectangle's height, never up. A graphic the atlas lacks still
+    // takes its slot, a square of the rectangle's height, so labels stay in line.
+    const float k = gh > 0 && gh > rh ? rh / gh : 1.0f;
+    const float s = std::max(k * gw, rh);
+    if (k * gw > 0 && k * gh > 0) {
       const float a = aktiv ? farbe[3] : farbe[3] / 2;
       const float c = aktiv ? 1.0f : 0.5f;
       const float f[4] = {c, c, c, a};
       Icon(*atlas, icon.id, r.x + s / 2 - ursprung.x, r.y + rh / 2 - ursprung.y, k * gw, k * gh, f);
-      versatz = s + 10;
     }
+    versatz = s + 10;
   }
   if (!text || !*text) return;
   const auto ton = [aktiv](float c) { return aktiv ? c : c / 2 + 0.25f; };

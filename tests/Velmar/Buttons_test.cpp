@@ -9,10 +9,15 @@
 #include "Quelm_Bild.h"
 #include "Quelm_BlockGfx3D.h"
 #include "Quelm_Font3D.h"
+#include "Quelm_Konsole.h"
+#include "Quelm_Screen3D.h"
+#include "Quelm_Zeitgeber.h"
 #include "Quelm_System.h"
 #include "Quelm_KonsoleStandardAnzeige.h"
 #include "RenderTestHilfen.h"
 #include "Seite.h"
+
+#include <functional>
 
 namespace {
 
@@ -97,6 +102,60 @@ TEST_F(ButtonsTest, WidgetGrafikFehltZuKleinOderOhneSchriftNenntDieDatei) {
     Spiel::Anwendung::GibGuiGrafikFrei();
   }
   gSystem.programmVerzeichnis = alt;
+}
+
+// The loader's own exception goes on unchanged; the log line names the file.
+TEST_F(ButtonsTest, UnlesbareKonfigurationBleibtDieAusnahmeDesLadersDerPfadStehtImProtokoll) {
+  for (const char* inhalt : {static_cast<const char*>(nullptr), "<gui><"}) {
+    const auto pfad = ordner.pfad() / "Kaputt.xml";
+    std::filesystem::remove(pfad);
+    if (inhalt) SchreibeDatei(pfad, inhalt);
+    sammler->zeilen.clear();
+    try {
+      Spiel::Buttons b(pfad);
+      ADD_FAILURE() << "loaded " << pfad;
+    } catch (const Quelm_Ausnahme& a) {
+      EXPECT_EQ(a.text, "Datei nicht geladen");
+      EXPECT_EQ(a.funktion, "TEigenschaften_Serialisierung::LadeEigenschaftenAusXml");
+    }
+    EXPECT_TRUE(Geloggt("!Widget-Einstellungen \"" + pfad.string() + "\" nicht geladen.")) << testing::PrintToString(Texte());
+  }
+}
+
+// After a mode change the page keeps its margin and the help box stays inside the window.
+TEST_F(ButtonsTest, SeiteFolgtDerAnzeige) {
+  Quelm_Screen3D::eigenesFenster = true;
+  const auto setze = [](const char* name, const char* wert) { Quelm_KonsolenVariable::Finde(name)->SetzeText(wert); };
+  setze("fullscreen", "nein");
+  Spiel::Buttons b(Konfig());
+  struct Fall {
+    const char* wie;
+    std::function<void()> wechsel;
+    float breite, hoehe;
+  };
+  const Fall faelle[] = {
+      {"Start", [] {}, 1280, 720},
+      {"reinitvideo",
+       [&] {
+         setze("displaywidth", "800");
+         setze("displayheight", "600");
+         Quelm_KonsolenBefehl::Finde("reinitvideo")->ausfuehren("");
+       },
+       800, 600},
+      {"Fenstergroesse", [] { Quelm_Screen3D::GroesseRueckruf(nullptr, 1024, 768); }, 1024, 768}};
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.wie);
+    f.wechsel();
+    gZeitgeber.FeuereFaellige(1);
+    ASSERT_EQ(Quelm_Screen3D::modus.width, static_cast<std::uint64_t>(f.breite));
+    EXPECT_EQ(b.oberflaeche->groesse, (Gui::Vektor{f.breite, f.hoehe, 0}));
+    EXPECT_EQ(b.seite->position, (Gui::Vektor{10, 10, 0}));
+    EXPECT_EQ(b.seite->groesse, (Gui::Vektor{f.breite - 20, f.hoehe - 20, 0}));
+    // Bottom left inside the page's spacing.
+    EXPECT_EQ(b.hilfe->AbsolutePosition(), (Gui::Vektor{20, f.hoehe - 120, 0}));
+    EXPECT_EQ(b.hilfe->groesse, (Gui::Vektor{600, 100, 0}));
+  }
+  EXPECT_EQ(b.hilfe->FindeEigeneEigenschaft("richt_horiz", 0.5f), 0.0f);  // left-aligned text
 }
 
 }  // namespace

@@ -48,6 +48,7 @@ TEST_F(GuiTest, EigenschaftenErstEigeneDannOberflaecheDannVorgabe) {
   t->eigenschaften.kinder.clear();
   EXPECT_EQ(t->GibGroesse(), (Vektor{60, 80, 0}));
   EXPECT_EQ(t->FindeEigeneEigenschaft("text.groesse.x", -1), -1);
+  EXPECT_EQ(Gui::VaterBasis().GibGroesse(), (Vektor{100, 40, 0}));
 }
 
 TEST_F(GuiTest, HinzufuegenVerschiebtBehaelterZerstoertVonHintenNachVorn) {
@@ -65,6 +66,22 @@ TEST_F(GuiTest, HinzufuegenVerschiebtBehaelterZerstoertVonHintenNachVorn) {
   }
   a->BerechneDehnung();
   EXPECT_EQ(a->dehnung, (Vektor{3, 1, 0}));
+  // Attached later, a container hands the surface down to its children.
+  auto* spaeter = new Gui::VaterBasis;
+  Feld* enkel = Neu(*spaeter, {0, 0, 0});
+  o->Hinzufuegen(spaeter);
+  EXPECT_EQ(enkel->wurzel, o.get());
+  delete spaeter;
+  // Hiding or showing a container sets its children's own flags.
+  for (bool sichtbar : {false, true}) {
+    a->SetzeSichtbar(sichtbar);
+    for (Gui::Basis* k : a->kinder) EXPECT_EQ(k->sichtbar, sichtbar);
+  }
+  // Shown under a hidden container, a widget is still not effectively visible.
+  a->SetzeSichtbar(false);
+  a->kinder[0]->SetzeSichtbar(true);
+  EXPECT_FALSE(a->kinder[0]->IstEffektivSichtbar());
+  a->SetzeSichtbar(true);
   b->Hinzufuegen(a->kinder[0]);
   EXPECT_FALSE(b->kinder[0]->sichtbar);
   o->SetzeFokus(a->kinder[0]);
@@ -134,6 +151,18 @@ TEST_F(GuiTest, AnordnungStelltKinderWieBeschrieben) {
   }
 }
 
+// Margins at both ends, gaps between neighbours, hidden children counted.
+TEST_F(GuiTest, BevorzugteGroesseZaehltRaenderUndVersteckte) {
+  o->eigenschaften["elmAbstand.x"].Setze(10.0f);
+  o->eigenschaften["elmAbstand.y"].Setze(5.0f);
+  auto* v = new Gui::VaterBasis;
+  o->Hinzufuegen(v);
+  for (Vektor g : {Vektor{50, 40, 0}, Vektor{60, 30, 0}, Vektor{70, 20, 0}}) Neu(*v, {0, 0, 0}, g);
+  v->kinder[1]->SetzeSichtbar(false);
+  for (auto [art, groesse] : {std::pair{0, Vektor{220, 50, 0}}, {1, Vektor{90, 110, 0}}, {2, Vektor{0, 0, 0}}})
+    EXPECT_EQ(Gui::Anordnung(art, 0, 0).BerechneGroesse(*v), groesse) << art;
+}
+
 TEST_F(GuiTest, VieleAenderungenEinDurchgangImNaechstenBild) {
   struct Zaehler : Feld {
     int mal = 0;
@@ -170,6 +199,17 @@ TEST(Verlauf, KantenDerKurven) {
     EXPECT_NEAR(Gui::SimpelRenderer::Verlauf(gZeitgeber.zeit - Sek(f.vor), 1.0f, f.art), f.wert, 2e-4f)
         << f.vor << " " << f.art;
   EXPECT_EQ(Gui::SimpelRenderer::Verlauf(gZeitgeber.zeit - Sek(1000), 0.2f, 1), 0.0f);
+  EXPECT_EQ(Gui::SimpelRenderer::Verlauf(gZeitgeber.zeit, 0.0f, 0), 0.0f);  // 0 / 0 counts as the start
+}
+
+// Each kind at t = 0.3 (0.6 s of 2 s), where no two neighbouring curves agree.
+TEST(Verlauf, JedeArtAbseitsDerGemeinsamenPunkte) {
+  gZeitgeber.zeit = Sek(2000);
+  const float werte[17] = {0.3f,       0.7f,       0.09f,      0.91f,      0.5477226f, 0.4522774f,
+                           0.2061074f, 0.7938926f, 1.5663119f, -0.5663119f, 0.4336881f, 0.5663119f,
+                           0.8090170f, 0,          1,          0.3f,       0.7f};
+  for (std::uint32_t art = 0; art < 17; ++art)
+    EXPECT_NEAR(Gui::SimpelRenderer::Verlauf(gZeitgeber.zeit - Sek(0.6), 2.0f, art), werte[art], 2e-5f) << art;
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Surface: double presses, hover and focus, modality, navigation, tooltips, leaving widgets.
 #include "GuiTestHilfe.h"
 #include "Hinweis.h"
+#include "ProtokollSammler.h"
+
+#include <array>
 
 namespace {
 
@@ -39,6 +42,45 @@ TEST_F(GuiTest, DoppelterDruckNurKnappUndMitDerselbenTaste) {
   EXPECT_EQ(f->tasten.size(), n);
 }
 
+// A key the focus leaves unhandled goes to one listener only: the last one that is shown
+// and not blocked by a modal container.
+TEST_F(GuiTest, NurDerLetzteErreichbareHoererBekommtDieTaste) {
+  struct Fall {
+    const char* was;
+    bool letzterVersteckt, letzterGesperrt, fokusBehandelt;
+    int empfaenger;  // index of the listener, -1 none
+    bool fokusVersteckt = false;
+  };
+  const Fall faelle[] = {{"alle erreichbar", false, false, false, 2},
+                         {"letzter versteckt", true, false, false, 1},
+                         {"letzter hinter modalem Behaelter", false, true, false, 1},
+                         {"Fokus behandelt", false, false, true, -1},
+                         {"Fokus versteckt verliert ihn", false, false, true, 2, true}};
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.was);
+    auto* unten = Neu<Gui::VaterBasis>(*o, {0, 0, 0});
+    std::vector<Feld*> hoerer;
+    for (int i = 0; i < 3; ++i) hoerer.push_back(Neu(*unten, {0, 0, 0}));
+    Feld* fokus = Neu(*o, {0, 0, 0});
+    fokus->behandeln = f.fokusBehandelt;
+    o->SetzeFokus(fokus);
+    if (f.fokusVersteckt) fokus->SetzeSichtbar(false);
+    if (f.letzterGesperrt) {
+      // The last listener stays below a modal container; the others move into it.
+      auto* modal = Neu<Modal>(*o, {0, 0, 0});
+      modal->Hinzufuegen(hoerer[0]);
+      modal->Hinzufuegen(hoerer[1]);
+    }
+    if (f.letzterVersteckt) hoerer[2]->SetzeSichtbar(false);
+    o->tastenHoerer[100] = {hoerer[0], hoerer[1], hoerer[2]};
+    o->VerarbeiteTaste(100, Oberflaeche::Gedrueckt);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(hoerer[i]->tasten.size(), i == f.empfaenger ? 1u : 0u) << i;
+    // A focus that may no longer hold it (hidden, or below the modal container) loses it first.
+    EXPECT_EQ(fokus->tasten.size(), f.fokusVersteckt || f.letzterGesperrt ? 0u : 1u);
+    while (!o->kinder.empty()) delete o->kinder.back();
+  }
+}
+
 TEST_F(GuiTest, FokusFolgtDemZeigerAusserMitGehaltenerTaste) {
   Feld* a = Neu(*o, {0, 0, 0});
   Feld* b = Neu(*o, {200, 0, 0});
@@ -55,6 +97,8 @@ TEST_F(GuiTest, FokusFolgtDemZeigerAusserMitGehaltenerTaste) {
   EXPECT_EQ(o->fokus, b);
   EXPECT_TRUE(b->fokussiert);
   EXPECT_FALSE(a->fokussiert);
+  EXPECT_EQ(b->fokusGewonnenZeit, Gui::Jetzt());
+  EXPECT_EQ(a->fokusVerlorenZeit, Gui::Jetzt());
   Zeige(450, 50);
   EXPECT_EQ(o->fokus, nullptr);
   Zeige(250, 50);
@@ -62,6 +106,11 @@ TEST_F(GuiTest, FokusFolgtDemZeigerAusserMitGehaltenerTaste) {
   EXPECT_EQ(o->fokus, nullptr);
   o->SetzeFokus(passiv);
   EXPECT_EQ(o->fokus, nullptr);
+  EXPECT_EQ(o->zeigerBewegung, (Vektor{550, 0, 0}));
+  auto* beimAnhaengen = new Feld;
+  beimAnhaengen->fokusBeimAnhaengen = true;
+  o->Hinzufuegen(beimAnhaengen);
+  EXPECT_EQ(o->fokus, beimAnhaengen);
 }
 
 TEST_F(GuiTest, ModalerBehaelterSperrtWasDarunterLiegt) {
@@ -72,6 +121,7 @@ TEST_F(GuiTest, ModalerBehaelterSperrtWasDarunterLiegt) {
   EXPECT_EQ(o->FindeKomponenteUnter({20, 20, 0}, o.get()), nullptr);
   EXPECT_EQ(o->FindeKomponenteUnter({320, 320, 0}, o.get()), c);
   EXPECT_EQ(o->FindeKomponenteUnter({380, 380, 0}, o.get()), m);
+  EXPECT_EQ(o->FindeKomponenteUnter({360, 359, 0}, o.get()), m);  // the far edge is outside
   EXPECT_FALSE(o->IstEingabeErlaubt(a));
   EXPECT_TRUE(o->IstEingabeErlaubt(c));
   o->VerarbeiteTaste(100, Oberflaeche::Gedrueckt);
@@ -107,6 +157,17 @@ TEST_F(GuiTest, PfeileWandernMitUmlaufUndUeberspringenDieGleicheMitte) {
   f2->behandeln = true;
   o->VerarbeiteTaste(Oberflaeche::PfeilLinks, Oberflaeche::Gedrueckt);
   EXPECT_EQ(o->fokus, f2);
+}
+
+// A candidate almost straight below does not count as "right" (cosine below 0.1): the
+// wrap-around pass picks the one at the left edge.
+TEST_F(GuiTest, PfeilUebergehtFastSenkrechteKandidaten) {
+  Feld* fokus = Neu(*o, {600, 0, 0});
+  Neu(*o, {610, 600, 0});
+  Feld* links = Neu(*o, {0, 0, 0});
+  o->SetzeFokus(fokus);
+  o->VerarbeiteTaste(Oberflaeche::PfeilRechts, Oberflaeche::Gedrueckt);
+  EXPECT_EQ(o->fokus, links);
 }
 
 TEST_F(GuiTest, HinweisNachHalberSekundeRuheUndVerblasstBeimVerlassen) {
@@ -182,6 +243,66 @@ TEST_F(GuiTest, VerzoegertesLoeschenEinmalAuchWennDasWidgetVorhergeht) {
   auto* frei = new Feld;
   o->VernichteKomponenteNachZeit(frei, Sek(5));
   o->OrdneNeu();
+}
+
+// A handler may delete its own widget or an ancestor: routing stops there, and nothing
+// touches the deleted widgets afterwards (the sanitizer build shows any read).
+TEST_F(GuiTest, HandlerDerSeinWidgetLoeschtBeendetDasVerteilen) {
+  struct Sammler : Gui::VaterBasis {
+    int tasten = 0;
+    void BehandleTaste(Gui::TasteEreignis&) override { ++tasten; }
+  };
+  struct Loescher : Feld {
+    Gui::Basis* opfer = nullptr;  // deleted by a key, or when it loses the focus
+    bool beiFokusverlust = false;
+    void BehandleTaste(Gui::TasteEreignis&) override {
+      if (!beiFokusverlust) delete opfer;
+    }
+    void BehandleFokus(Gui::FokusEreignis& e) override {
+      Feld::BehandleFokus(e);
+      if (beiFokusverlust && !e.gewonnen) delete opfer;
+    }
+  };
+  enum Opfer { SichSelbst, SeinenBehaelter, DasNeueFokusZiel };
+  for (Opfer fall : {SichSelbst, SeinenBehaelter, DasNeueFokusZiel}) {
+    SCOPED_TRACE(fall);
+    auto* oben = Neu<Sammler>(*o, {0, 0, 0});
+    auto* behaelter = Neu<Sammler>(*oben, {0, 0, 0});
+    auto* l = Neu<Loescher>(*behaelter, {0, 0, 0});
+    Feld* ziel = Neu(*o, {200, 0, 0});
+    const std::array<Gui::Basis*, 3> opfer{l, behaelter, ziel};
+    l->opfer = opfer[fall];
+    l->beiFokusverlust = fall == DasNeueFokusZiel;
+    o->SetzeFokus(l);
+    if (fall == DasNeueFokusZiel) {
+      o->SetzeFokus(ziel);
+      EXPECT_EQ(o->kinder.size(), 1u);
+    } else {
+      o->VerarbeiteTaste(100, Oberflaeche::Gedrueckt);
+      EXPECT_EQ(oben->tasten, 0);
+      delete ziel;
+    }
+    EXPECT_EQ(o->fokus, nullptr);
+    delete oben;
+  }
+}
+
+TEST_F(GuiTest, BehaelterInSichSelbstEinfuegenWirdAbgewiesen) {
+  TempOrdner ordner;
+  AktiviereProtokoll(ordner.pfad());
+  ZeilenSammler sammler;
+  auto* a = Neu<Gui::VaterBasis>(*o, {0, 0, 0});
+  auto* b = Neu<Gui::VaterBasis>(*a, {0, 0, 0});
+  for (Gui::VaterBasis* unter : {b, a}) {
+    sammler.zeilen.clear();
+    unter->Hinzufuegen(a);
+    EXPECT_EQ(a->vater, o.get());
+    EXPECT_EQ(b->vater, a);
+    EXPECT_EQ(b->kinder.size(), 0u);
+    EXPECT_EQ(a->kinder, std::vector<Gui::Basis*>{b});
+    ASSERT_EQ(sammler.Texte().size(), 1u);
+    EXPECT_TRUE(sammler.Texte()[0].starts_with("!Ausnahme \"Widget kann nicht in sich selbst"));
+  }
 }
 
 }  // namespace

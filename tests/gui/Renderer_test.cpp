@@ -8,6 +8,8 @@
 #include "Renderer.h"
 #include "Seite.h"
 
+#include <gmock/gmock.h>
+
 #include <array>
 #include <cmath>
 
@@ -15,6 +17,8 @@ namespace {
 
 using Gui::Vektor;
 using Farbe = std::array<float, 4>;
+using ::testing::FloatNear;
+using ::testing::Pointwise;
 
 struct Aufnahme : Gui::SimpelRenderer {
   struct Rechteck {
@@ -73,10 +77,11 @@ TEST_F(Zeichnen, TextKastenAusrichtungNurAusEigenenEigenschaftenUndBlende) {
     float breite, horiz;
     bool eigen;
     int code;  // -1: no text
+    float hoehe = 50;
   };
-  for (const Fall& f : {Fall{3.9f, 0.5f, true, -1}, {100, 0.29f, true, 0}, {100, 0.3f, true, 1}, {100, 0.7f, true, 1},
-                        {100, 0.71f, true, 2}, {100, 0.1f, false, 1}}) {
-    auto* t = Neu<Gui::Text>({30, 40, 0}, {f.breite, 50, 0});
+  for (const Fall& f : {Fall{3.9f, 0.5f, true, -1}, {100, 0.5f, true, -1, 3.9f}, {100, 0.29f, true, 0},
+                        {100, 0.3f, true, 1}, {100, 0.7f, true, 1}, {100, 0.71f, true, 2}, {100, 0.1f, false, 1}}) {
+    auto* t = Neu<Gui::Text>({30, 40, 0}, {f.breite, f.hoehe, 0});
     t->text = "Hallo";
     (f.eigen ? t->eigenschaften : o->eigenschaften)["richt_horiz"].Setze(f.horiz);
     Zeichne(*t);
@@ -90,8 +95,11 @@ TEST_F(Zeichnen, TextKastenAusrichtungNurAusEigenenEigenschaftenUndBlende) {
     o->eigenschaften.kinder.clear();
     delete t;
   }
-  // Hidden, it fades out over half a second.
+  // Shown, it fades in over half a second; hidden, it fades out over half a second.
   auto* t = Neu<Gui::Text>({0, 0, 0}, {100, 50, 0});
+  t->zeigZeit = gZeitgeber.zeit - Sek(0.125);
+  EXPECT_NEAR(Gui::SimpelRenderer::Alpha(*t), 0.5f, 1e-5f);
+  t->zeigZeit -= Sek(10);
   t->SetzeSichtbar(false);
   gZeitgeber.zeit += Sek(0.25);
   EXPECT_NEAR(Gui::SimpelRenderer::Alpha(*t), 1 - std::sqrt(0.5f), 1e-5f);
@@ -108,6 +116,21 @@ TEST_F(Zeichnen, HinweisGroesseLageUndSpur) {
   EXPECT_EQ(h.position, (Vektor{1050 - 300 - 60, 630 - 140 - 36, 0}));
   Gui::Hinweis breit(std::string(10000, 'x'), w);
   EXPECT_FLOAT_EQ(breit.position.x, 1280 - 150 * 21);
+  // Held on the screen at each edge (a 150 x 70 box for an empty text).
+  struct Rand {
+    const char* kante;
+    Vektor position, groesse, erwartet;
+  };
+  for (const Rand& k : {Rand{"links", {50, 0, 0}, {1260, 10, 0}, {0, 5 + 6, 0}},
+                        {"rechts", {0, 0, 0}, {1270, 10, 0}, {1280 - 150, 5 + 6, 0}},
+                        {"oben", {0, 50, 0}, {10, 700, 0}, {5 + 6, 0, 0}},
+                        {"unten", {0, 0, 0}, {10, 700, 0}, {5 + 6, 720 - 70, 0}}}) {
+    w->SetzePosition(k.position, false);
+    w->SetzeGroesse(k.groesse, false);
+    EXPECT_EQ(Gui::Hinweis("", w).position, k.erwartet) << k.kante;
+  }
+  w->SetzePosition({1000, 600, 0}, false);
+  w->SetzeGroesse({100, 60, 0}, false);
   // Level with its widget: the trail runs along its centre line.
   h.SetzePosition({1100, 630 - 70, 0}, false);
   h.zeigZeit -= Sek(10);
@@ -121,6 +144,9 @@ TEST_F(Zeichnen, HinweisGroesseLageUndSpur) {
     EXPECT_NEAR(k.w, 300 * f, 1e-3f);
   }
   EXPECT_EQ(r.texte.at(0).x, 1105);
+  EXPECT_EQ(r.texte[0].farbe, (Farbe{0, 0, 0, 1}));
+  EXPECT_EQ(r.kaesten[0].farbe, (Farbe{0.8f, 0.8f, 0.8f, 0.105f}));
+  EXPECT_EQ(r.kaesten[19].farbe, (Farbe{0.8f, 0.8f, 0.8f, 0.7f}));
 }
 
 TEST_F(Zeichnen, AusschnittStapelBegrenztUndStelltWiederHer) {
@@ -161,6 +187,8 @@ TEST_F(Zeichnen, RollbalkenDaumenMindestensFuenfProzentUndAbgeschnitten) {
     b->minimum = f.minimum;
     Zeichne(*b);
     ASSERT_EQ(r.kaesten.size(), 3u);
+    EXPECT_EQ((std::array{r.kaesten[1].x, r.kaesten[1].y, r.kaesten[1].w, r.kaesten[1].h}),
+              (std::array{4.0f, 4.0f, 12.0f, 192.0f}));
     EXPECT_FLOAT_EQ(r.kaesten[2].y, f.start) << f.wert;
     EXPECT_FLOAT_EQ(r.kaesten[2].h, f.laenge) << f.wert;
   }
@@ -176,18 +204,36 @@ TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
   auto* knopf = Neu<Gui::Knopf>({100, 100, 0}, {200, 24, 0});
   knopf->text = "OK";
   struct Icon {
+    bool mitAtlas;
     std::uint64_t id;
-    float w, h, versatz;
+    float w, h, mitte, versatz;
   };
-  for (const Icon& i : {Icon{0, 40, 20, 50}, {1, 8, 8, 30}, {2, 0, 0, 0}}) {
-    knopf->icon = {&atlas, i.id};
+  // A graphic the atlas lacks draws nothing but keeps its slot, as wide as the face is high.
+  for (const Icon& i : {Icon{true, 0, 40, 20, 122, 50}, {true, 1, 8, 8, 112, 30}, {true, 2, 0, 0, 0, 30},
+                        {false, 0, 0, 0, 0, 0}}) {
+    knopf->icon = {i.mitAtlas ? &atlas : nullptr, i.id};
     Zeichne(*knopf);
     ASSERT_EQ(r.icons.size(), i.w > 0 ? 1u : 0u);
     if (i.w > 0) {
-      EXPECT_EQ((std::array{r.icons[0].w, r.icons[0].h}), (std::array{i.w, i.h}));
+      EXPECT_EQ((std::array{r.icons[0].w, r.icons[0].h, r.icons[0].x}), (std::array{i.w, i.h, i.mitte}));
     }
-    EXPECT_FLOAT_EQ(r.texte.at(0).x, 102 + i.versatz);
+    EXPECT_FLOAT_EQ(r.texte.at(0).x, 102 + i.versatz) << i.id;
   }
+  // Disabled, focused for 0.1 s (glow 0.5) and pressed 0.1 s ago (flash at its peak).
+  knopf->aktiv = false;
+  knopf->icon = {&atlas, 1};
+  knopf->fokussiert = true;
+  knopf->fokusGewonnenZeit = knopf->druckZeit = gZeitgeber.zeit - Sek(0.1);
+  Zeichne(*knopf);
+  EXPECT_THAT(r.icons.at(0).farbe, Pointwise(FloatNear(1e-5f), Farbe{0.5f, 0.5f, 0.5f, 0.5f}));
+  EXPECT_THAT(r.texte.at(0).farbe, Pointwise(FloatNear(1e-5f), Farbe{0.25f, 0.25f, 0.25f, 1}));
+  ASSERT_EQ(r.kaesten.size(), 3u);
+  EXPECT_THAT((std::array{r.kaesten[0].x, r.kaesten[0].w}), Pointwise(FloatNear(1e-3f), std::array{98.0f, 204.0f}));
+  const auto& blitz = r.kaesten[2];
+  EXPECT_THAT((std::array{blitz.x, blitz.y, blitz.w, blitz.h, blitz.farbe[3]}),
+              Pointwise(FloatNear(1e-3f), std::array{80.0f, 80.0f, 240.0f, 64.0f, 0.5f}));
+  knopf->aktiv = true;
+  knopf->fokussiert = false;
   knopf->SetzeGroesse({3, 3, 0}, false);
   auto* feld = Neu<Gui::Eingabefeld>({0, 0, 0}, {200, 30, 0});
   feld->text = "\xC3\xA4" "bc";
@@ -223,11 +269,76 @@ TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
   Zeichne(*feld);
   ASSERT_EQ(r.kaesten.size(), 6u);  // with the cursor at the end of the text
   EXPECT_FLOAT_EQ(r.kaesten[5].x, font.GetTextBreite(feld->text.c_str()));
+  feld->text = "\xF0\x9F\x98\x80" "bc";  // a four-byte character first
+  feld->cursor = 2;
+  Zeichne(*feld);
+  EXPECT_FLOAT_EQ(r.kaesten.at(5).x, font.GetTextBreite("\xF0\x9F\x98\x80" "b"));
   auswahl->eintraege = {{"Eins", {}}};
   for (std::uint64_t index : {5, 0}) {  // 5: no such entry
     auswahl->index = index;
     Zeichne(*auswahl);
     EXPECT_EQ(r.texte.empty() ? "" : r.texte[0].text, index ? "" : "1/1 Eins");
+  }
+  // Changed 0.05 s ago, sliding right: the new entry halfway in, the old one a sixteenth out.
+  auswahl->aktiv = auswahl->richtung = true;
+  auswahl->eintraege.push_back({"Zwei", {}});
+  auswahl->index = 1;
+  auswahl->vorherIndex = 0;
+  auswahl->wechselZeit = gZeitgeber.zeit - Sek(0.05);
+  Zeichne(*auswahl);
+  ASSERT_EQ(r.texte.size(), 2u);
+  EXPECT_THAT((std::array{r.texte[0].x, r.texte[0].farbe[3], r.texte[1].x, r.texte[1].farbe[3]}),
+              Pointwise(FloatNear(1e-3f), std::array{100.0f, 0.5f, 5 - 190 / 16.0f, 15 / 16.0f}));
+}
+
+// Cell faces of a hovered row, one column disabled, and the check mark's bounce.
+TEST_F(Zeichnen, TabellenZellenUndHakenKurve) {
+  auto* tabelle = Neu<Gui::Tabelle>({100, 50, 0}, {200, 100, 0});
+  tabelle->zeilen = 1;
+  tabelle->spalten = 2;
+  tabelle->hervorhebung = 1;
+  tabelle->zeilenSpuren.resize(1);
+  tabelle->spaltenSpuren.resize(2);
+  tabelle->zellen = {{"a", {}}, {"b", {}}};
+  Gui::TabellenSpur& zeile = tabelle->zeilenSpuren[0];
+  zeile = {0.5f, true, 40, 10, true, gZeitgeber.zeit - Sek(0.1)};  // hovered for 0.1 s: highlight 0.5
+  tabelle->spaltenSpuren[0] = {0.27f, true, 60, 0};
+  tabelle->spaltenSpuren[1] = {0.8f, false, 80, 60};
+  Zeichne(*tabelle);
+  // Frame, then for each cell its highlight and its face.
+  ASSERT_EQ(r.kaesten.size(), 5u);
+  for (int spalte : {0, 1}) {
+    SCOPED_TRACE(spalte);
+    const auto& hervor = r.kaesten[1 + 2 * spalte];
+    const auto& flaeche = r.kaesten[2 + 2 * spalte];
+    EXPECT_THAT(hervor.farbe, Pointwise(FloatNear(1e-5f), Farbe{0.5f, 0.5f, 1, 0.25f}));
+    const float grau = spalte ? 0.1f : 0.0f;
+    EXPECT_THAT(flaeche.farbe, Pointwise(FloatNear(1e-5f), Farbe{grau, grau, grau, 0.9f}));
+    const float x = 100.0f + (spalte ? 60 : 0), w = spalte ? 80.0f : 60.0f;
+    EXPECT_THAT((std::array{flaeche.x, flaeche.y, flaeche.w, flaeche.h}),
+                Pointwise(FloatNear(1e-4f), std::array{x + 4, 64.0f, w - 8, 32.0f}));
+    const float ton = spalte ? 0.6f : 1.0f;
+    ASSERT_EQ(r.texte.size(), 2u);
+    EXPECT_EQ(r.texte[spalte].farbe, (Farbe{ton, ton, ton, 1}));
+    EXPECT_EQ(r.texte[spalte].h_, spalte ? 2u : 1u);
+  }
+
+  auto* kreuz = Neu<Gui::Ankreuzfeld>({0, 0, 0}, {200, 30, 0});
+  struct Haken {
+    bool angekreuzt;
+    float b;  // t = 0.3 of 0.2 s: bounce 0.4336881, its mirror 0.5663119
+  };
+  for (const Haken& h : {Haken{true, 0.4336881f}, {false, 0.4336881f * 0.5663119f}}) {
+    kreuz->angekreuzt = h.angekreuzt;
+    kreuz->angekreuztZeit = kreuz->abgekreuztZeit = gZeitgeber.zeit - Sek(0.06);
+    kreuz->druckZeit = gZeitgeber.zeit - Sek(0.1);  // the press swells the square to 0.8
+    Zeichne(*kreuz);
+    ASSERT_EQ(r.kaesten.size(), 3u);
+    const auto& haken = r.kaesten[2];
+    EXPECT_NEAR(haken.farbe[0], 0.6f * h.b, 1e-5f) << h.angekreuzt;
+    EXPECT_NEAR(haken.farbe[2], 0.8f * h.b, 1e-5f) << h.angekreuzt;
+    // Inset by a tenth in the white square centred in the inner height's square at the right end.
+    EXPECT_THAT((std::array{haken.x, haken.y, haken.w}), Pointwise(FloatNear(1e-4f), std::array{178.6f, 8.6f, 12.8f}));
   }
 }
 
