@@ -58,6 +58,11 @@ int main(int argc, char** argv) {
     std::thread([] { Protokolliere("Zeile aus einem Arbeitsthread"); }).join();
     return 0;
   }
+  if (art == "warten") {
+    // Until another process sends a signal; the line tells it when to.
+    Protokolliere("bereit");
+    WarteAufDasEnde();
+  }
   if (art == "null") SchreibeNull();
   if (art == "division") return Teile(7);
   if (art == "ausnahme") throw std::runtime_error("kaputt");

@@ -4,10 +4,12 @@
 #include "Quelm_System.h"
 
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <functional>
 #include <regex>
 
 #ifndef ABSTURZ_KIND
@@ -22,8 +24,9 @@ struct Lauf {
 };
 
 // Runs the crashing program with its own user data folder and the sanitizers' own fault
-// handling off, so that the program's filter sees the fault.
-Lauf StarteKind(const TempOrdner& ordner, const char* art) {
+// handling off, so that the program's filter sees the fault. `waehrend` runs in this process
+// while the child runs.
+Lauf StarteKind(const TempOrdner& ordner, const char* art, const std::function<void(pid_t)>& waehrend = {}) {
   const std::string fehlerDatei = (ordner.pfad() / "stderr.txt").string();
   const std::string heim = "HOME=" + ordner.pfad().string(), daten = "XDG_DATA_HOME=" + ordner.pfad().string();
   // use_sigaltstack=0: the sanitizer's own small signal stack would be taken for ours.
@@ -40,6 +43,7 @@ Lauf StarteKind(const TempOrdner& ordner, const char* art) {
     execve(ABSTURZ_KIND, argumente, umgebung);
     _exit(127);
   }
+  if (waehrend) waehrend(kind);
   int status = 0;
   waitpid(kind, &status, 0);
   Lauf lauf;
@@ -141,6 +145,42 @@ TEST(Absturz, NullSchreibenImHauptthread) {
   EXPECT_EQ(abbild.stapelAnfang, abbild.rsp);
   EXPECT_GT(abbild.stapelBytes, 0u);
   EXPECT_TRUE(Enthaelt(abbild.karte, ABSTURZ_KIND));
+}
+
+// A fault signal sent by another process: nothing faulted, so the report names the sender
+// instead of an exception and a fault address.
+TEST(Absturz, GesendetesSignalNenntDenAbsenderOhneFehleradresse) {
+  struct Sendung {
+    const char* wie;
+    int siCode;
+    void (*senden)(pid_t);
+  };
+  const Sendung sendungen[] = {
+      {"kill", SI_USER, [](pid_t kind) { kill(kind, SIGSEGV); }},
+      {"sigqueue", SI_QUEUE, [](pid_t kind) { sigqueue(kind, SIGSEGV, sigval{}); }},
+      {"tgkill", SI_TKILL, [](pid_t kind) { syscall(SYS_tgkill, kind, kind, SIGSEGV); }},
+  };
+  const std::string absender =
+      "sent by process " + std::to_string(getpid()) + " (user " + std::to_string(getuid()) + ")\n";
+  for (const Sendung& s : sendungen) {
+    SCOPED_TRACE(s.wie);
+    TempOrdner ordner;
+    const auto log = ordner.pfad() / "ToolVelmar" / "tool.log";
+    const Lauf lauf = StarteKind(ordner, "warten", [&](pid_t kind) {
+      for (int i = 0; i < 1000 && !Enthaelt(LeseDatei(log), "): bereit\n"); ++i) usleep(10000);
+      s.senden(kind);
+    });
+    EXPECT_EQ(lauf.signal, SIGSEGV);
+    EXPECT_TRUE(Enthaelt(lauf.log, "): !Exception code: 00000000 Segmentation fault, " + absender)) << lauf.log;
+    EXPECT_TRUE(Enthaelt(lauf.log, "): Fault address:  none\n")) << lauf.log;
+    EXPECT_TRUE(Enthaelt(lauf.log, "): Minidump created.\n")) << lauf.log;
+    const Abbild abbild = ParseAbbild(lauf.abbild);
+    ASSERT_TRUE(abbild.gueltig);
+    EXPECT_EQ(abbild.ausnahme.code, 0u);
+    EXPECT_EQ(abbild.ausnahme.signalCode, s.siCode);
+    EXPECT_EQ(abbild.ausnahme.datenAdresse, 0u);
+    EXPECT_EQ(abbild.ausnahme.absender, static_cast<std::uint32_t>(getpid()));
+  }
 }
 
 struct Fall {
