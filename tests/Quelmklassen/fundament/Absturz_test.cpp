@@ -44,8 +44,14 @@ Lauf StarteKind(const TempOrdner& ordner, const char* art, const std::function<v
     _exit(127);
   }
   if (waehrend) waehrend(kind);
+  // A child that does not end (a lost signal) fails its test instead of hanging the run.
   int status = 0;
-  waitpid(kind, &status, 0);
+  for (int i = 0; i < 3000 && waitpid(kind, &status, WNOHANG) == 0; ++i) usleep(10000);
+  if (waitpid(kind, &status, WNOHANG) == 0) {
+    kill(kind, SIGKILL);
+    waitpid(kind, &status, 0);
+    ADD_FAILURE() << art << ": the child did not end";
+  }
   Lauf lauf;
   lauf.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   const auto benutzer = ordner.pfad() / "ToolVelmar";

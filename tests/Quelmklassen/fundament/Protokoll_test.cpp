@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <regex>
 #include <thread>
 
@@ -34,10 +36,45 @@ TEST(ProtokollInaktiv, VerwirftZeilenVorDerAktivierung) {
 
 TEST_F(Protokoll, AktivierungLeertDieDateiUndSchreibtLogStart) {
   SchreibeDatei(ordner.pfad() / "tool.log", "alter Inhalt\n");
+  SchreibeDatei(ordner.pfad() / Quelm_Protokoll::kVorherigesProtokoll, "vorvoriger Lauf\n");
   AktiviereProtokoll(ordner.pfad());
   const std::string inhalt = LeseDatei(ordner.pfad() / "tool.log");
   EXPECT_EQ(inhalt.find("alter Inhalt"), std::string::npos);
   EXPECT_NE(inhalt.find("): Log-Start\n"), std::string::npos);
+  // The last run's log (with a crash report, say) stays readable: one file, replaced.
+  EXPECT_EQ(LeseDatei(ordner.pfad() / Quelm_Protokoll::kVorherigesProtokoll), "alter Inhalt\n");
+}
+
+// A log file that cannot be written is said once on stderr, with its path; lines still
+// reach the sink.
+TEST_F(Protokoll, NichtSchreibbaresProtokollEinmalAufStderr) {
+  struct Fall {
+    const char* name;
+    void (*vorbereiten)(const std::filesystem::path& ordner);
+    std::string pfad, grund;
+  };
+  const Fall faelle[] = {
+      {"Ordner fehlt", [](const std::filesystem::path& o) { AktiviereProtokoll(o / "fehlt"); },
+       (ordner.pfad() / "fehlt" / "tool.log").string(), std::strerror(ENOENT)},
+      {"Platte voll",
+       [](const std::filesystem::path& o) {
+         AktiviereProtokoll(o);
+         gProtokoll.dateiPfad = "/dev/full";
+       },
+       "/dev/full", std::strerror(ENOSPC)},
+  };
+  for (const Fall& fall : faelle) {
+    SCOPED_TRACE(fall.name);
+    ::testing::internal::CaptureStderr();
+    fall.vorbereiten(ordner.pfad());
+    ZeilenSammler sammler;
+    Protokolliere("eins");
+    Protokolliere("zwei");
+    const std::string fehlerText = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(fehlerText, "ToolVelmar: Protokoll \"" + fall.pfad + "\" kann nicht geschrieben werden: " + fall.grund + "\n");
+    EXPECT_EQ(sammler.Texte(), (std::vector<std::string>{"eins", "zwei"}));
+  }
+  AktiviereProtokoll(ordner.pfad());
 }
 
 TEST_F(Protokoll, ZeilenformatMitZeitUndThreadKennungLangeZeilenGekuerzt) {
