@@ -1,16 +1,24 @@
 #include "Abbild.h"
+#include "Anhalten.h"
 #include "ProtokollSammler.h"
 #include "Quelm_Absturz.h"
+#include "Quelm_StapelWanderer.h"
 #include "Quelm_System.h"
+#include "Symbole.h"
 
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <regex>
+#include <thread>
 
 #ifndef ABSTURZ_KIND
 #error ABSTURZ_KIND must name the crashing program
@@ -258,6 +266,105 @@ TEST(AbsturzFilter, DieFruehereBehandlungKehrtZurueck) {
   EXPECT_EQ(SetUnhandledExceptionFilter(&Quelm_AbsturzFilter), nullptr);
   sigaction(SIGSEGV, nullptr, &wieder);
   EXPECT_EQ(wieder.sa_sigaction, installiert.sa_sigaction);
+}
+
+// Collects what the walker hands out instead of logging it.
+class SammelnderWanderer : public StapelWanderer {
+ public:
+  std::vector<StapelEintrag> eintraege;
+  std::vector<std::pair<std::string, std::uint64_t>> module;  // image path, file version
+
+  bool HatFunktion(const std::string& name) const {
+    return std::ranges::any_of(eintraege, [&](const StapelEintrag& e) { return Enthaelt(e.nameVollUndekoriert, name); });
+  }
+
+ protected:
+  void BeiStapelEintrag(EintragsTyp, const StapelEintrag& e) override { eintraege.push_back(e); }
+  void BeiModulGeladen(const char* bild, const char*, std::uint64_t, DWORD, DWORD, const char*, const char*,
+                       std::uint64_t version) override {
+    module.emplace_back(bild, version);
+  }
+  void BeiAusgabe(const char*) override {}
+};
+
+std::atomic<bool> gFadenEnde{false};
+
+__attribute__((noinline)) void WarteImFaden(std::atomic<bool>& wartet) {
+  wartet = true;
+  while (!gFadenEnde) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// Another thread's stack is read while it is held; afterwards it runs on. A thread that
+// cannot be held (ended, or blocking the signal) gives false in bounded time, and a late
+// delivery of the signal harms nothing.
+TEST(StapelWanderer, AndererThreadWirdAngehaltenUndLaeuftWeiter) {
+  enum Zustand { Wartet, Blockiert, Beendet };
+  struct Fall {
+    const char* name;
+    Zustand zustand;
+    bool ergebnis;
+    int fehler;
+  };
+  const Fall faelle[] = {{"wartet", Wartet, true, 0},
+                         {"blockiert das Signal", Blockiert, false, ETIMEDOUT},
+                         {"beendet", Beendet, false, ESRCH}};
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.name);
+    gFadenEnde = false;
+    std::atomic<bool> wartet{false}, liefWeiter{false};
+    std::atomic<pid_t> id{0};
+    std::thread faden([&] {
+      id = static_cast<pid_t>(syscall(SYS_gettid));
+      sigset_t menge;
+      sigemptyset(&menge);
+      sigaddset(&menge, Plattform::Absturz::AnhalteSignal());
+      if (f.zustand == Blockiert) pthread_sigmask(SIG_BLOCK, &menge, nullptr);
+      if (f.zustand != Beendet) WarteImFaden(wartet);
+      pthread_sigmask(SIG_UNBLOCK, &menge, nullptr);
+      liefWeiter = true;
+    });
+    while (f.zustand != Beendet && !wartet) std::this_thread::yield();
+    if (f.zustand == Beendet) faden.join();
+    SammelnderWanderer wanderer;
+    errno = 0;
+    const auto anfang = std::chrono::steady_clock::now();
+    EXPECT_EQ(wanderer.ZeigeAufrufstapel(id, nullptr), f.ergebnis);
+    if (!f.ergebnis) {
+      EXPECT_EQ(errno, f.fehler);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - anfang, std::chrono::seconds(10));
+    gFadenEnde = true;
+    const auto losgelassen = std::chrono::steady_clock::now();
+    if (faden.joinable()) faden.join();
+    EXPECT_TRUE(liefWeiter);
+    EXPECT_LT(std::chrono::steady_clock::now() - losgelassen, std::chrono::seconds(2));  // released, not timed out
+    // Its own frames, from where it waits, not the caller's.
+    EXPECT_EQ(wanderer.HatFunktion("WarteImFaden("), f.ergebnis);
+    EXPECT_FALSE(wanderer.HatFunktion("ZeigeAufrufstapel"));
+  }
+}
+
+// ELF files have no version resource: a shared library's file name gives what there is.
+TEST(StapelWanderer, ModulVersionAusDemDateinamen) {
+  const std::pair<const char*, std::uint64_t> faelle[] = {
+      {"/usr/lib/x86_64-linux-gnu/libstdc++.so.6.0.30", 0x0006'0000'001E'0000},
+      {"libc.so.6", 0x0006'0000'0000'0000},
+      {"libz.so.1.2.13", 0x0001'0002'000D'0000},
+      {"libx.so.1.2.3.4.5", 0x0001'0002'0003'0004},
+      {"libx.so.70000", 0xFFFF'0000'0000'0000},
+      {"/usr/bin/programm", 0},
+      {"/a.so.1/programm", 0},
+  };
+  for (const auto& [pfad, version] : faelle) EXPECT_EQ(Plattform::Absturz::DateiVersion(pfad), version) << pfad;
+
+  SammelnderWanderer wanderer;
+  ASSERT_TRUE(wanderer.ZeigeAufrufstapel(0, nullptr));
+  bool mitVersion = false;
+  for (const auto& [pfad, version] : wanderer.module) {
+    EXPECT_EQ(version, Plattform::Absturz::DateiVersion(pfad)) << pfad;
+    mitVersion = mitVersion || version != 0;
+  }
+  EXPECT_TRUE(mitVersion);  // the C and C++ runtimes at least
 }
 
 }  // namespace
