@@ -103,6 +103,23 @@ TEST_F(Protokoll, ZeilenformatMitZeitUndThreadKennungLangeZeilenGekuerzt) {
   EXPECT_NE(datei.find("abc\n"), std::string::npos);
 }
 
+// 64-bit FNV-1a over the id's four bytes, least significant first; the low 16 bits.
+TEST(ProtokollKennung, ThreadKennungAusFnv1a) {
+  const std::pair<std::uint32_t, std::uint16_t> faelle[] = {
+      {0, 0x13f5}, {1, 0x5764}, {0x12345678, 0x3365}, {0xFFFFFFFF, 0x3951}, {4242, 0xb3f7}};
+  for (const auto& [id, kennung] : faelle) EXPECT_EQ(Quelm_Protokoll::ThreadKennung(id), kennung) << id;
+}
+
+// A message the formatter refuses (a character the C locale cannot convert) leaves the
+// prefix without its final blank.
+TEST_F(Protokoll, UnformatierbareMeldungNurDerPraefix) {
+  ZeilenSammler sammler;
+  Protokolliere("%ls", L"\u00e4");
+  ASSERT_EQ(sammler.zeilen.size(), 1u);
+  EXPECT_TRUE(std::regex_match(sammler.zeilen[0], std::regex("\\d{4}:\\d{6} \\(t[0-9a-f]{4}\\):\n")))
+      << sammler.zeilen[0];
+}
+
 TEST_F(Protokoll, ZeilenAndererThreadsErstBeimLeerenDurchDenBesitzerInReihenfolgeMitIhrerZeit) {
   ZeilenSammler sammler;
   std::thread([] {
@@ -158,12 +175,15 @@ TEST_F(Protokoll, TLogfileAusStopptDieDateiUndOhneAnzeigeBleibtSie) {
     Protokolliere("vorher");
     schalter->SetzeBool(false);
     Protokolliere("abgeschaltet");
+    ::testing::internal::CaptureStderr();
+    ProtokolliereSofort("sofort abgeschaltet");  // the crash report's way: stderr only
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("sofort abgeschaltet"), std::string::npos);
     schalter->SetzeBool(true);
   }
   Protokolliere("ohne Anzeige");  // the display detached itself
   const std::string inhalt = LeseDatei(ordner.pfad() / "tool.log");
   EXPECT_NE(inhalt.find("vorher"), std::string::npos);
-  EXPECT_EQ(inhalt.find("abgeschaltet"), std::string::npos);
+  EXPECT_EQ(inhalt.find("abgeschaltet"), std::string::npos);  // neither way
   EXPECT_NE(inhalt.find("ohne Anzeige"), std::string::npos);
 }
 
