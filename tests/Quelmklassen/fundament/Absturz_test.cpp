@@ -339,7 +339,8 @@ class SammelnderWanderer : public StapelWanderer {
   std::vector<std::pair<std::string, std::uint64_t>> module;  // image path, file version
 
   bool HatFunktion(const std::string& name) const {
-    return std::ranges::any_of(eintraege, [&](const StapelEintrag& e) { return Enthaelt(e.nameVollUndekoriert, name); });
+    return std::ranges::any_of(eintraege,
+                               [&](const StapelEintrag& e) { return Enthaelt(e.nameVollUndekoriert, name); });
   }
 
  protected:

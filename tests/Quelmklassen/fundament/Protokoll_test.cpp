@@ -71,7 +71,8 @@ TEST_F(Protokoll, NichtSchreibbaresProtokollEinmalAufStderr) {
     Protokolliere("eins");
     Protokolliere("zwei");
     const std::string fehlerText = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(fehlerText, "ToolVelmar: Protokoll \"" + fall.pfad + "\" kann nicht geschrieben werden: " + fall.grund + "\n");
+    EXPECT_EQ(fehlerText,
+              "ToolVelmar: Protokoll \"" + fall.pfad + "\" kann nicht geschrieben werden: " + fall.grund + "\n");
     EXPECT_EQ(sammler.Texte(), (std::vector<std::string>{"eins", "zwei"}));
   }
   AktiviereProtokoll(ordner.pfad());
