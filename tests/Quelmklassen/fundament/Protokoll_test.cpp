@@ -111,14 +111,15 @@ TEST(ProtokollKennung, ThreadKennungAusFnv1a) {
   for (const auto& [id, kennung] : faelle) EXPECT_EQ(Quelm_Protokoll::ThreadKennung(id), kennung) << id;
 }
 
-// A message the formatter refuses (a character the C locale cannot convert) leaves the
-// prefix without its final blank.
-TEST_F(Protokoll, UnformatierbareMeldungNurDerPraefix) {
+// An empty message keeps the whole prefix; one the formatter refuses (a character the C
+// locale cannot convert) leaves the prefix without its final blank.
+TEST_F(Protokoll, LeereUndUnformatierbareMeldung) {
   ZeilenSammler sammler;
+  Protokolliere("%s", "");
   Protokolliere("%ls", L"\u00e4");
-  ASSERT_EQ(sammler.zeilen.size(), 1u);
-  EXPECT_TRUE(std::regex_match(sammler.zeilen[0], std::regex("\\d{4}:\\d{6} \\(t[0-9a-f]{4}\\):\n")))
-      << sammler.zeilen[0];
+  ASSERT_EQ(sammler.zeilen.size(), 2u);
+  EXPECT_TRUE(std::regex_match(sammler.zeilen[0], std::regex("\\d{4}:\\d{6} \\(t[0-9a-f]{4}\\): \n"))) << sammler.zeilen[0];
+  EXPECT_TRUE(std::regex_match(sammler.zeilen[1], std::regex("\\d{4}:\\d{6} \\(t[0-9a-f]{4}\\):\n"))) << sammler.zeilen[1];
 }
 
 TEST_F(Protokoll, ZeilenAndererThreadsErstBeimLeerenDurchDenBesitzerInReihenfolgeMitIhrerZeit) {
