@@ -378,7 +378,7 @@ __attribute__((noinline)) void WarteImFaden(std::atomic<bool>& wartet) {
 // cannot be held (ended, or blocking the signal) gives false in bounded time, and a late
 // delivery of the signal harms nothing.
 TEST(StapelWanderer, AndererThreadWirdAngehaltenUndLaeuftWeiter) {
-  enum Zustand { Wartet, Blockiert, Beendet };
+  enum Zustand { Wartet, MitKontext, Blockiert, Beendet };
   struct Fall {
     const char* name;
     Zustand zustand;
@@ -386,6 +386,7 @@ TEST(StapelWanderer, AndererThreadWirdAngehaltenUndLaeuftWeiter) {
     int fehler;
   };
   const Fall faelle[] = {{"wartet", Wartet, true, 0},
+                         {"mit seinem Kontext", MitKontext, true, 0},
                          {"blockiert das Signal", Blockiert, false, ETIMEDOUT},
                          {"beendet", Beendet, false, ESRCH}};
   for (const Fall& f : faelle) {
@@ -408,7 +409,16 @@ TEST(StapelWanderer, AndererThreadWirdAngehaltenUndLaeuftWeiter) {
     SammelnderWanderer wanderer;
     errno = 0;
     const auto anfang = std::chrono::steady_clock::now();
-    EXPECT_EQ(wanderer.ZeigeAufrufstapel(id, nullptr), f.ergebnis);
+    if (f.zustand == MitKontext) {
+      // Registers taken while it is held: walked from them, as given.
+      Plattform::Absturz::AngehaltenerThread halt(id);
+      ASSERT_TRUE(halt.Angehalten());
+      ucontext_t kontext{};
+      std::memcpy(kontext.uc_mcontext.gregs, halt.Register(), sizeof kontext.uc_mcontext.gregs);
+      EXPECT_TRUE(wanderer.ZeigeAufrufstapel(id, &kontext));
+    } else {
+      EXPECT_EQ(wanderer.ZeigeAufrufstapel(id, nullptr), f.ergebnis);
+    }
     if (!f.ergebnis) {
       EXPECT_EQ(errno, f.fehler);
     }
