@@ -6,9 +6,7 @@
 #include "Quelm_Protokoll.h"
 #include "Quelm_System.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <string>
 
@@ -29,14 +27,6 @@ void MeldeAufTerminal(const std::string& text) {
 int ProgrammEinstieg(const std::function<void()>& anwendung) {
   Plattform::FangeBeendenSignale(gSystem.beenden);
   gProtokoll.Aktiviere(gSystem.benutzerVerzeichnis);
-  // A log that cannot be written reaches nobody: the terminal says so once.
-  if (!gProtokoll.dateiPfad.empty()) {
-    if (std::FILE* datei = Plattform::OeffneDatei(gProtokoll.dateiPfad, "ab"))
-      std::fclose(datei);
-    else
-      std::fprintf(stderr, "ToolVelmar: Protokoll \"%s\" kann nicht geschrieben werden: %s\n",
-                   gProtokoll.dateiPfad.string().c_str(), std::strerror(errno));
-  }
   if (!gSystem.ordnerFehler.empty()) {
     Protokolliere("%s", gSystem.ordnerFehler.c_str());
     MeldeAufTerminal(gSystem.ordnerFehler.substr(1));

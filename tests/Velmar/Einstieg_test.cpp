@@ -29,6 +29,7 @@ TEST_F(Einstieg, OhneLogdateiBleibtEineAlteLogdateiStehen) {
   SchreibeDatei(Datei("tool.log"), "alt\n");
   Spiel::ProgrammEinstieg([] {});
   EXPECT_EQ(LeseDatei(Datei("tool.log")), "alt\n");
+  EXPECT_FALSE(fs::exists(Datei("tool.previous.log")));
 }
 
 // Whatever ends the run, the settings are saved after it; failures reach the log and the

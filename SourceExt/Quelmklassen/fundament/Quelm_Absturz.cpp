@@ -94,10 +94,15 @@ void Quelm_AbsturzBericht(EXCEPTION_POINTERS* ausnahme) {
   ProtokolliereSofort("!Exception code: %08X %s", code, name);
 
   const void* adresse = satz ? satz->ExceptionAddress : nullptr;
-  Plattform::Absturz::Ort ort;
-  Plattform::Absturz::FindeOrt(adresse, ort);
-  ProtokolliereSofort("Fault address:  %08X %02X:%08X %s", static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(adresse)),
-                      ort.abschnitt, static_cast<unsigned>(ort.versatz), ort.modul);
+  if (satz && Plattform::Absturz::IstGesendet(satz->info)) {
+    ProtokolliereSofort("Fault address:  none");
+  } else {
+    Plattform::Absturz::Ort ort;
+    Plattform::Absturz::FindeOrt(adresse, ort);
+    ProtokolliereSofort("Fault address:  %08X %02X:%08X %s",
+                        static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(adresse)), ort.abschnitt,
+                        static_cast<unsigned>(ort.versatz), ort.modul);
+  }
 
   Quelm_StapelWanderer wanderer;
   wanderer.ZeigeAufrufstapel(static_cast<pid_t>(syscall(SYS_gettid)), ausnahme ? ausnahme->ContextRecord : nullptr);

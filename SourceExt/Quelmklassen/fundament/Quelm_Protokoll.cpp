@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -60,8 +61,11 @@ bool Quelm_Protokoll::Ausfuehrlich() const { return debugSchalter && *debugSchal
 void Quelm_Protokoll::Aktiviere(const std::filesystem::path& benutzerVerzeichnis) {
   if (DateiAusgabe()) {
     dateiPfad = benutzerVerzeichnis / "tool.log";
+    std::error_code ohneVorherigen;  // the first run has none
+    std::filesystem::rename(dateiPfad, benutzerVerzeichnis / kVorherigesProtokoll, ohneVorherigen);
     if (std::FILE* datei = Plattform::OeffneDatei(dateiPfad, "wb")) std::fclose(datei);
   }
+  dateiFehlerGemeldet_ = false;
   aktiv = true;
   besitzer = Plattform::ThreadId();
   startZeit = Quelm_Zaehlerstand();
@@ -115,12 +119,25 @@ void Quelm_Protokoll::GibProtokollZeileAus(const char* zeile) {
     return;
   }
   if (DateiAusgabe() && !dateiPfad.empty()) {
-    if (std::FILE* datei = Plattform::OeffneDatei(dateiPfad, "a+t")) {
-      std::fputs(zeile, datei);
-      std::fclose(datei);
+    // A full disk shows only when the buffered line is flushed at the close.
+    std::FILE* datei = Plattform::OeffneDatei(dateiPfad, "a+t");
+    int fehler = errno;
+    bool geschrieben = datei && std::fputs(zeile, datei) >= 0;
+    if (datei && !geschrieben) fehler = errno;
+    if (datei && std::fclose(datei) != 0 && geschrieben) {
+      geschrieben = false;
+      fehler = errno;
     }
+    if (!geschrieben) MeldeDateiFehler(fehler);
   }
   if (anzeige) anzeige->NeueZeile(zeile);
+}
+
+void Quelm_Protokoll::MeldeDateiFehler(int fehler) {
+  if (dateiFehlerGemeldet_) return;
+  dateiFehlerGemeldet_ = true;
+  std::fprintf(stderr, "ToolVelmar: Protokoll \"%s\" kann nicht geschrieben werden: %s\n", dateiPfad.string().c_str(),
+               std::strerror(fehler));
 }
 
 void Quelm_Protokoll::GibZeileSofortAus(const char* zeile) {

@@ -45,8 +45,12 @@ class Quelm_Protokoll {
   Quelm_Protokoll();
   ~Quelm_Protokoll();
 
-  // Called once by the program entry: empties "tool.log" when "t_logfile" is true,
-  // makes the calling thread the owner and writes "Log-Start".
+  // The previous run's log, kept beside the new one: it holds the report of a crash.
+  static constexpr const char* kVorherigesProtokoll = "tool.previous.log";
+
+  // Called once by the program entry: when "t_logfile" is true, keeps the last run's
+  // "tool.log" as kVorherigesProtokoll and empties "tool.log"; makes the calling thread
+  // the owner and writes "Log-Start".
   void Aktiviere(const std::filesystem::path& benutzerVerzeichnis);
 
   void GibProtokollZeileAus(const char* zeile);
@@ -72,6 +76,11 @@ class Quelm_Protokoll {
   const bool* debugSchalter = nullptr;
   bool dateiSchalterZuletzt = false;
   bool debugSchalterZuletzt = false;
+
+ private:
+  // A log file that cannot be written is said once per run on stderr, not per line.
+  void MeldeDateiFehler(int fehler);
+  bool dateiFehlerGemeldet_ = false;
 };
 
 extern Quelm_Protokoll gProtokoll;

@@ -1,6 +1,7 @@
 #include "Quelm_StapelWanderer.h"
 
 #include "Absturz.h"
+#include "Anhalten.h"
 #include "Basisdienste.h"
 #include "Quelm_Protokolliere.h"
 #include "Symbole.h"
@@ -111,7 +112,7 @@ bool StapelWanderer::LadeModule() {
   // Symbols and lines are read when a frame asks for them.
   for (const auto& m : symbole_->Module())
     BeiModulGeladen(m.pfad.c_str(), m.name.c_str(), m.basis, static_cast<DWORD>(m.groesse), 0, SymbolTypText(5),
-                    m.pfad.c_str(), 0);
+                    m.pfad.c_str(), (optionen_ & OptionModulVersion) ? Plattform::Absturz::DateiVersion(m.pfad) : 0);
   moduleGeladen_ = true;
   return true;
 }
@@ -121,18 +122,25 @@ bool StapelWanderer::ZeigeAufrufstapel(pid_t thread, const ucontext_t* kontext) 
     errno = kDllInitFehlgeschlagen;
     return false;
   }
-  if (thread != 0 && thread != static_cast<pid_t>(syscall(SYS_gettid))) {
-    errno = kDllInitFehlgeschlagen;
-    return false;
-  }
+  const bool fremd = thread != 0 && thread != static_cast<pid_t>(syscall(SYS_gettid));
   std::uint64_t adressen[kHoechstensRahmen];
-  const std::size_t anzahl = Plattform::Absturz::StapelAdressen(kontext, adressen, kHoechstensRahmen);
+  std::size_t anzahl = 0;
+  if (!fremd) {
+    anzahl = Plattform::Absturz::StapelAdressen(kontext, adressen, kHoechstensRahmen);
+  } else if (kontext) {
+    anzahl = symbole_->StapelAdressen(kontext->uc_mcontext.gregs, adressen, kHoechstensRahmen);
+  } else {
+    // Held only while its stack is unwound: symbols are read after it runs on.
+    Plattform::Absturz::AngehaltenerThread angehalten(thread);
+    if (!angehalten.Angehalten()) return false;
+    anzahl = symbole_->StapelAdressen(angehalten.Register(), adressen, kHoechstensRahmen);
+  }
   if (anzahl == 0) BeiDbgHelpFehler("StackWalk64", static_cast<DWORD>(errno), 0);
   for (std::size_t i = 0; i < anzahl; ++i) {
     StapelEintrag e;
     e.adresse = adressen[i];
     // Below the first frame the addresses are return addresses: the call lies just before.
-    const std::uint64_t suche = (i == 0 && kontext) ? e.adresse : e.adresse - 1;
+    const std::uint64_t suche = (i == 0 && (kontext || fremd)) ? e.adresse : e.adresse - 1;
     if (symbole_->Symbol(suche, e.name)) {
       e.nameUndekoriert = Plattform::Absturz::Entschluessle(e.name, true);
       e.nameVollUndekoriert = Plattform::Absturz::Entschluessle(e.name, false);

@@ -43,9 +43,9 @@ class StapelWanderer {
   StapelWanderer(const StapelWanderer&) = delete;
   StapelWanderer& operator=(const StapelWanderer&) = delete;
 
-  // Walks the calling thread's stack from `kontext` (registers of an interrupted
-  // frame) or, without one, from the caller. `thread` 0 or the caller's thread id; other
-  // threads' stacks are not read (false, error 1114).
+  // Walks a thread's stack from `kontext` (registers of an interrupted frame) or, without
+  // one, from the caller (`thread` 0 or the caller's id) or from where another thread of
+  // the process is held still meanwhile (false with errno when it cannot be held).
   bool ZeigeAufrufstapel(pid_t thread, const ucontext_t* kontext);
 
   // The text of a symbol type (DbgHelp's numbering); null outside the table.

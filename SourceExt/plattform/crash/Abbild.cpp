@@ -100,7 +100,9 @@ bool SchreibeAbbild(int datei, std::uint32_t threadId, const EXCEPTION_POINTERS*
     a.adresse = reinterpret_cast<std::uint64_t>(satz->ExceptionAddress);
     if (satz->info) {
       a.signalCode = satz->info->si_code;
-      a.datenAdresse = reinterpret_cast<std::uint64_t>(satz->info->si_addr);
+      // A sent signal's info holds the sender where a fault holds its address.
+      if (IstGesendet(satz->info)) a.absender = static_cast<std::uint32_t>(satz->info->si_pid);
+      else a.datenAdresse = reinterpret_cast<std::uint64_t>(satz->info->si_addr);
     }
   }
   if (!SchreibeKopf(datei, TeilAusnahme, sizeof a) || !SchreibeAlles(datei, &a, sizeof a)) return false;

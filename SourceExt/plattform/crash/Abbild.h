@@ -25,9 +25,9 @@ struct AbbildAusnahme {
   std::int32_t signalCode;  // si_code
   std::uint32_t threadId;
   std::uint64_t adresse;       // the faulting instruction
-  std::uint64_t datenAdresse;  // si_addr: the address the fault was about
+  std::uint64_t datenAdresse;  // si_addr: the address the fault was about; 0 for a sent signal
   std::uint32_t prozessId;
-  std::uint32_t reserviert;
+  std::uint32_t absender;      // the process that sent the signal, 0 for a fault
 };
 
 }  // namespace Plattform::Absturz

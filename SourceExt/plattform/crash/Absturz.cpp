@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csetjmp>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cxxabi.h>
@@ -47,7 +48,7 @@ thread_local AltStapel tAltStapel;
 
 bool IstFehlerSignal(int signal, const siginfo_t* info) {
   // Sent by kill or raise, or a breakpoint: returning would not repeat the fault.
-  return info && info->si_code > 0 && signal != SIGTRAP;
+  return info && !IstGesendet(info) && signal != SIGTRAP;
 }
 
 // Hands the signal to what was installed before us, then lets the default end the process.
@@ -94,11 +95,19 @@ void Signalbehandler(int signal, siginfo_t* info, void* roh) {
   }
   EXCEPTION_RECORD satz;
   satz.ExceptionCode = CodeFuerSignal(signal, info, kontext);
-  satz.ExceptionAddress = kontext ? reinterpret_cast<void*>(kontext->uc_mcontext.gregs[REG_RIP]) : nullptr;
   satz.signal = signal;
   satz.info = info;
   const char* text = sigdescr_np(signal);
   satz.beschreibung = text ? text : "";
+  char absender[160];
+  if (IstGesendet(info)) {
+    // Where the thread happened to be is no fault address; who sent it is what helps.
+    std::snprintf(absender, sizeof absender, "%s, sent by process %d (user %u)", satz.beschreibung,
+                  static_cast<int>(info->si_pid), static_cast<unsigned>(info->si_uid));
+    satz.beschreibung = absender;
+  } else if (kontext) {
+    satz.ExceptionAddress = reinterpret_cast<void*>(kontext->uc_mcontext.gregs[REG_RIP]);
+  }
   EXCEPTION_POINTERS zeiger{&satz, kontext};
   LONG ergebnis = gFilter ? gFilter(&zeiger) : EXCEPTION_CONTINUE_SEARCH;
   errno = gesichertesErrno;
@@ -162,7 +171,10 @@ void Entferne() {
 
 }  // namespace
 
+bool IstGesendet(const siginfo_t* info) { return info && info->si_code <= 0; }
+
 DWORD CodeFuerSignal(int signal, const siginfo_t* info, const ucontext_t* kontext) {
+  if (IstGesendet(info)) return 0;
   const int code = info ? info->si_code : 0;
   switch (signal) {
     case SIGSEGV: {

@@ -38,12 +38,14 @@ constexpr LONG EXCEPTION_CONTINUE_SEARCH = 0;  // pass the signal on to the earl
 constexpr LONG EXCEPTION_EXECUTE_HANDLER = 1;  // end the process without the earlier handler
 
 struct EXCEPTION_RECORD {
-  DWORD ExceptionCode = 0;          // 0 for a C++ exception that escaped every handler
-  void* ExceptionAddress = nullptr; // the faulting instruction
+  // 0 when nothing faulted: a C++ exception escaped every handler, or a process sent the
+  // signal (kill, sigqueue, tgkill).
+  DWORD ExceptionCode = 0;
+  void* ExceptionAddress = nullptr; // the faulting instruction; null for a sent signal
   int signal = 0;                   // 0 without a signal
   const siginfo_t* info = nullptr;
-  // The system's description of what happened: the signal's description, or the escaped
-  // exception's type and message. Never null.
+  // The system's description of what happened: the signal's description, with the sender
+  // of a sent signal, or the escaped exception's type and message. Never null.
   const char* beschreibung = "";
 };
 
@@ -61,7 +63,12 @@ LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_F
 
 namespace Plattform::Absturz {
 
-// The exception code for a signal with its details and the interrupted registers.
+// True when a process sent the signal (kill, sigqueue, tgkill, raise): nothing faulted, and
+// the info holds the sender's process and user id instead of a fault address.
+bool IstGesendet(const siginfo_t* info);
+
+// The exception code for a signal with its details and the interrupted registers; 0 for a
+// sent signal.
 DWORD CodeFuerSignal(int signal, const siginfo_t* info, const ucontext_t* kontext);
 
 // Gives the calling thread an alternate signal stack (once), so that a fault caused by a

@@ -2,10 +2,14 @@
 
 #include <cxxabi.h>
 #include <elfutils/libdwfl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace Plattform::Absturz {
 
@@ -16,6 +20,31 @@ struct SymbolSitzung::Innen {
   Dwfl_Callbacks rueckrufe{};
 
   Dwfl_Module* ModulBei(std::uint64_t adresse) const { return dwfl ? dwfl_addrmodule(dwfl, adresse) : nullptr; }
+
+  // Unwinding a held thread: libdw sees one thread, whose registers are `startRegister`.
+  const greg_t* startRegister = nullptr;
+  bool zustandAngehaengt = false;
+
+  static pid_t NaechsterFaden(Dwfl*, void* innen, void** fadenDaten) {
+    if (*fadenDaten) return 0;
+    *fadenDaten = innen;
+    return getpid();
+  }
+  // Through the kernel: an unmapped address fails instead of faulting.
+  static bool LiesWort(Dwfl*, Dwarf_Addr adresse, Dwarf_Word* wert, void*) {
+    iovec ziel{wert, sizeof *wert};
+    iovec quelle{reinterpret_cast<void*>(adresse), sizeof *wert};
+    return process_vm_readv(getpid(), &ziel, 1, &quelle, 1, 0) == static_cast<ssize_t>(sizeof *wert);
+  }
+  static bool SetzeRegister(Dwfl_Thread* faden, void* innen) {
+    // DWARF's numbering on x86-64: rax rdx rcx rbx rsi rdi rbp rsp r8-r15, the return address.
+    constexpr int kReihe[] = {REG_RAX, REG_RDX, REG_RCX, REG_RBX, REG_RSI, REG_RDI, REG_RBP, REG_RSP, REG_R8,
+                              REG_R9,  REG_R10, REG_R11, REG_R12, REG_R13, REG_R14, REG_R15, REG_RIP};
+    const greg_t* r = static_cast<Innen*>(innen)->startRegister;
+    Dwarf_Word werte[std::size(kReihe)];
+    for (std::size_t i = 0; i < std::size(kReihe); ++i) werte[i] = static_cast<Dwarf_Word>(r[kReihe[i]]);
+    return dwfl_thread_state_registers(faden, 0, std::size(kReihe), werte);
+  }
 };
 
 SymbolSitzung::SymbolSitzung() : innen_(std::make_unique<Innen>()) {}
@@ -104,6 +133,49 @@ bool SymbolSitzung::Zeile(std::uint64_t adresse, std::string& datei, int& zeile)
   if (!quelle) return false;
   datei = quelle;
   return true;
+}
+
+std::size_t SymbolSitzung::StapelAdressen(const gregset_t& register_, std::uint64_t* adressen,
+                                          std::size_t hoechstens) {
+  if (!innen_->dwfl || hoechstens == 0) return 0;
+  if (!innen_->zustandAngehaengt) {
+    static const Dwfl_Thread_Callbacks kRueckrufe = {&Innen::NaechsterFaden, nullptr, &Innen::LiesWort,
+                                                     &Innen::SetzeRegister, nullptr, nullptr};
+    innen_->zustandAngehaengt = dwfl_attach_state(innen_->dwfl, nullptr, getpid(), &kRueckrufe, innen_.get());
+    if (!innen_->zustandAngehaengt) return 0;
+  }
+  struct Sammlung {
+    std::uint64_t* adressen;
+    std::size_t anzahl, hoechstens;
+  } s{adressen, 0, hoechstens};
+  innen_->startRegister = register_;
+  dwfl_getthread_frames(
+      innen_->dwfl, getpid(),
+      [](Dwfl_Frame* rahmen, void* roh) -> int {
+        auto* s = static_cast<Sammlung*>(roh);
+        Dwarf_Addr pc = 0;
+        if (!dwfl_frame_pc(rahmen, &pc, nullptr) || pc == 0) return DWARF_CB_ABORT;
+        s->adressen[s->anzahl++] = pc;
+        return s->anzahl < s->hoechstens ? DWARF_CB_OK : DWARF_CB_ABORT;
+      },
+      &s);
+  innen_->startRegister = nullptr;
+  return s.anzahl;
+}
+
+std::uint64_t DateiVersion(const std::string& pfad) {
+  const std::string name = pfad.substr(pfad.rfind('/') + 1);
+  const std::size_t so = name.find(".so.");
+  if (so == std::string::npos) return 0;
+  std::uint64_t version = 0;
+  const char* p = name.c_str() + so + 4;
+  for (int teil = 0; teil < 4 && std::isdigit(static_cast<unsigned char>(*p)); ++teil) {
+    char* ende = nullptr;
+    const unsigned long wert = std::strtoul(p, &ende, 10);
+    version |= static_cast<std::uint64_t>(std::min(wert, 0xFFFFul)) << (48 - 16 * teil);
+    p = *ende == '.' ? ende + 1 : ende;
+  }
+  return version;
 }
 
 std::string Entschluessle(const std::string& name, bool nurName) {

@@ -2,6 +2,9 @@
 // Symbols, source lines and modules of the running process, read from the loaded files'
 // symbol tables and debug information (libdw). Not signal-safe: used behind
 // Plattform::Absturz::FuehreGeschuetztAus.
+#include <sys/ucontext.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,6 +36,12 @@ class SymbolSitzung {
   bool Symbol(std::uint64_t adresse, std::string& name) const;
   bool Zeile(std::uint64_t adresse, std::string& datei, int& zeile) const;
 
+  // The return addresses of a stack from the registers of its interrupted frame (the
+  // instruction first), unwound by the modules' frame information. The stack must hold
+  // still meanwhile (a thread held by AngehaltenerThread); its memory is read without
+  // risk of a fault. Returns the count.
+  std::size_t StapelAdressen(const gregset_t& register_, std::uint64_t* adressen, std::size_t hoechstens);
+
  private:
   struct Innen;
   std::unique_ptr<Innen> innen_;
@@ -40,5 +49,10 @@ class SymbolSitzung {
 
 // A readable form of a mangled name: `nurName` drops the parameter list.
 std::string Entschluessle(const std::string& name, bool nurName);
+
+// A module's file version, most significant part in the upper 16 bits, as four 16-bit
+// parts. ELF files carry no version resource; a shared library's file name does
+// ("libstdc++.so.6.0.30" gives 6.0.30.0). 0 for a file without one.
+std::uint64_t DateiVersion(const std::string& pfad);
 
 }  // namespace Plattform::Absturz

@@ -23,6 +23,13 @@ __attribute__((noinline)) void SchreibeNull() { *gNull = 42; }
 
 __attribute__((noinline)) int Teile(int zaehler) { return zaehler / gNenner; }
 
+// A call that never returns ends its caller's code: the return address lies past it.
+[[noreturn]] __attribute__((noinline)) void SchreibeNullEndgueltig() {
+  *gNull = 42;
+  for (;;) pause();
+}
+__attribute__((noinline)) void RufeAmEnde() { SchreibeNullEndgueltig(); }
+
 volatile bool gWeiter = true;
 
 __attribute__((noinline)) int Rekursion(int tiefe) {
@@ -58,7 +65,13 @@ int main(int argc, char** argv) {
     std::thread([] { Protokolliere("Zeile aus einem Arbeitsthread"); }).join();
     return 0;
   }
+  if (art == "warten") {
+    // Until another process sends a signal; the line tells it when to.
+    Protokolliere("bereit");
+    WarteAufDasEnde();
+  }
   if (art == "null") SchreibeNull();
+  if (art == "am_ende") RufeAmEnde();
   if (art == "division") return Teile(7);
   if (art == "ausnahme") throw std::runtime_error("kaputt");
   if (art == "arbeiter" || art == "faser") {

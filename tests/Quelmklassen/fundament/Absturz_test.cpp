@@ -1,14 +1,27 @@
 #include "Abbild.h"
+#include "Anhalten.h"
 #include "ProtokollSammler.h"
 #include "Quelm_Absturz.h"
+#include "Quelm_InitReihenfolge.h"
+#include "Quelm_StapelWanderer.h"
 #include "Quelm_System.h"
+#include "Symbole.h"
 
+#include <elf.h>
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <regex>
+#include <sstream>
+#include <thread>
 
 #ifndef ABSTURZ_KIND
 #error ABSTURZ_KIND must name the crashing program
@@ -22,8 +35,9 @@ struct Lauf {
 };
 
 // Runs the crashing program with its own user data folder and the sanitizers' own fault
-// handling off, so that the program's filter sees the fault.
-Lauf StarteKind(const TempOrdner& ordner, const char* art) {
+// handling off, so that the program's filter sees the fault. `waehrend` runs in this process
+// while the child runs.
+Lauf StarteKind(const TempOrdner& ordner, const char* art, const std::function<void(pid_t)>& waehrend = {}) {
   const std::string fehlerDatei = (ordner.pfad() / "stderr.txt").string();
   const std::string heim = "HOME=" + ordner.pfad().string(), daten = "XDG_DATA_HOME=" + ordner.pfad().string();
   // use_sigaltstack=0: the sanitizer's own small signal stack would be taken for ours.
@@ -40,8 +54,15 @@ Lauf StarteKind(const TempOrdner& ordner, const char* art) {
     execve(ABSTURZ_KIND, argumente, umgebung);
     _exit(127);
   }
+  if (waehrend) waehrend(kind);
+  // A child that does not end (a lost signal) fails its test instead of hanging the run.
   int status = 0;
-  waitpid(kind, &status, 0);
+  for (int i = 0; i < 3000 && waitpid(kind, &status, WNOHANG) == 0; ++i) usleep(10000);
+  if (waitpid(kind, &status, WNOHANG) == 0) {
+    kill(kind, SIGKILL);
+    waitpid(kind, &status, 0);
+    ADD_FAILURE() << art << ": the child did not end";
+  }
   Lauf lauf;
   lauf.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   const auto benutzer = ordner.pfad() / "ToolVelmar";
@@ -94,16 +115,41 @@ Abbild ParseAbbild(const std::string& d) {
 
 bool Enthaelt(const std::string& text, const std::string& teil) { return text.find(teil) != std::string::npos; }
 
+// The number of the first line of `datei` that holds `text`, "0" when none does.
+std::string ZeileIm(const char* datei, const std::string& text) {
+  std::istringstream quelle(LeseDatei(datei));
+  std::string zeile;
+  for (int nummer = 1; std::getline(quelle, zeile); ++nummer)
+    if (Enthaelt(zeile, text)) return std::to_string(nummer);
+  return "0";
+}
+
+// The loaded segments of an ELF file, in order.
+struct Segment {
+  std::uint64_t adresse;
+  bool ausfuehrbar;
+};
+std::vector<Segment> LadeSegmente(const std::string& datei) {
+  const std::string d = LeseDatei(datei);
+  const auto kopf = Lies<Elf64_Ehdr>(d, 0);
+  std::vector<Segment> segmente;
+  for (unsigned i = 0; i < kopf.e_phnum; ++i) {
+    const auto p = Lies<Elf64_Phdr>(d, kopf.e_phoff + i * std::size_t{kopf.e_phentsize});
+    if (p.p_type == PT_LOAD) segmente.push_back({p.p_vaddr, (p.p_flags & PF_X) != 0});
+  }
+  return segmente;
+}
+
 TEST(Absturz, NullSchreibenImHauptthread) {
   TempOrdner ordner;
   const Lauf lauf = StarteKind(ordner, "null");
   EXPECT_EQ(lauf.signal, SIGSEGV);
   const std::string& log = lauf.log;
   // The report's lines in order.
-  const std::string reihe[] = {std::string(84, '*') + "\n",
+  const std::string reihe[] = {"): " + std::string(84, '*') + "\n",
                                "): !Exception code: C0000005 ACCESS_VIOLATION\n",
                                "): Fault address:  ",
-                               "): SymInit: Symbol-SearchPath: '",
+                               "): SymInit: Symbol-SearchPath: '.;",
                                "): OS-Version: ",
                                "Absturz_kind.cpp (",
                                "): \n",
@@ -120,12 +166,13 @@ TEST(Absturz, NullSchreibenImHauptthread) {
   std::smatch m;
   ASSERT_TRUE(std::regex_search(log, m, std::regex("Fault address:  ([0-9A-F]{8}) ([0-9A-F]{2}):([0-9A-F]{8}) (.*)\n")));
   EXPECT_EQ(m[4].str(), std::string(ABSTURZ_KIND));
-  EXPECT_NE(m[2].str(), "00");
   const auto adresse = std::stoul(m[1].str(), nullptr, 16), versatz = std::stoul(m[3].str(), nullptr, 16);
-  EXPECT_EQ((adresse - versatz) & 0xFFF, 0u);
-  // The faulting function first, with file and line, then its caller.
-  EXPECT_TRUE(std::regex_search(log, std::regex("Absturz_kind\\.cpp \\(\\d+\\): \\(anonymous namespace\\)::SchreibeNull\\(\\)\n.*"
-                                                "Absturz_kind\\.cpp \\(\\d+\\): main\n")))
+  // The faulting function first, with file and line, then its caller at the line of the call.
+  const std::string fehler = ZeileIm(ABSTURZ_KIND_QUELLE, "void SchreibeNull() { *gNull = 42; }");
+  const std::string aufruf = ZeileIm(ABSTURZ_KIND_QUELLE, "if (art == \"null\") SchreibeNull();");
+  EXPECT_TRUE(std::regex_search(log, std::regex("Absturz_kind\\.cpp \\(" + fehler +
+                                                "\\): \\(anonymous namespace\\)::SchreibeNull\\(\\)\n.*"
+                                                "Absturz_kind\\.cpp \\(" + aufruf + "\\): main\n")))
       << log;
   // Frames without a source file name their module.
   EXPECT_TRUE(std::regex_search(log, std::regex("0x[0-9a-f]+ \\([^)]+\\): \\(filename not available\\): ")))
@@ -141,6 +188,53 @@ TEST(Absturz, NullSchreibenImHauptthread) {
   EXPECT_EQ(abbild.stapelAnfang, abbild.rsp);
   EXPECT_GT(abbild.stapelBytes, 0u);
   EXPECT_TRUE(Enthaelt(abbild.karte, ABSTURZ_KIND));
+
+  // Section and offset as the program's file lays it out: the fault lies in its one
+  // executable segment, counted from 1 among the loaded ones, the offset from that
+  // segment's start where the program was loaded (the map's first line for the file).
+  const auto segmente = LadeSegmente(ABSTURZ_KIND);
+  const auto code = std::ranges::find_if(segmente, [](const Segment& s) { return s.ausfuehrbar; });
+  ASSERT_NE(code, segmente.end());
+  EXPECT_EQ(std::stoul(m[2].str(), nullptr, 16), static_cast<unsigned long>(code - segmente.begin() + 1));
+  std::smatch basis;
+  ASSERT_TRUE(std::regex_search(abbild.karte, basis, std::regex("([0-9a-f]+)-[0-9a-f]+ \\S+ 0+ .*absturz_kind\n")));
+  EXPECT_EQ(abbild.rip - std::stoull(basis[1].str(), nullptr, 16) - code->adresse, versatz);
+}
+
+// A fault signal sent by another process: nothing faulted, so the report names the sender
+// instead of an exception and a fault address.
+TEST(Absturz, GesendetesSignalNenntDenAbsenderOhneFehleradresse) {
+  struct Sendung {
+    const char* wie;
+    int siCode;
+    void (*senden)(pid_t);
+  };
+  const Sendung sendungen[] = {
+      {"kill", SI_USER, [](pid_t kind) { kill(kind, SIGSEGV); }},
+      {"sigqueue", SI_QUEUE, [](pid_t kind) { sigqueue(kind, SIGSEGV, sigval{}); }},
+      {"tgkill", SI_TKILL, [](pid_t kind) { syscall(SYS_tgkill, kind, kind, SIGSEGV); }},
+  };
+  const std::string absender =
+      "sent by process " + std::to_string(getpid()) + " (user " + std::to_string(getuid()) + ")\n";
+  for (const Sendung& s : sendungen) {
+    SCOPED_TRACE(s.wie);
+    TempOrdner ordner;
+    const auto log = ordner.pfad() / "ToolVelmar" / "tool.log";
+    const Lauf lauf = StarteKind(ordner, "warten", [&](pid_t kind) {
+      for (int i = 0; i < 1000 && !Enthaelt(LeseDatei(log), "): bereit\n"); ++i) usleep(10000);
+      s.senden(kind);
+    });
+    EXPECT_EQ(lauf.signal, SIGSEGV);
+    EXPECT_TRUE(Enthaelt(lauf.log, "): !Exception code: 00000000 Segmentation fault, " + absender)) << lauf.log;
+    EXPECT_TRUE(Enthaelt(lauf.log, "): Fault address:  none\n")) << lauf.log;
+    EXPECT_TRUE(Enthaelt(lauf.log, "): Minidump created.\n")) << lauf.log;
+    const Abbild abbild = ParseAbbild(lauf.abbild);
+    ASSERT_TRUE(abbild.gueltig);
+    EXPECT_EQ(abbild.ausnahme.code, 0u);
+    EXPECT_EQ(abbild.ausnahme.signalCode, s.siCode);
+    EXPECT_EQ(abbild.ausnahme.datenAdresse, 0u);
+    EXPECT_EQ(abbild.ausnahme.absender, static_cast<std::uint32_t>(getpid()));
+  }
 }
 
 struct Fall {
@@ -169,6 +263,8 @@ INSTANTIATE_TEST_SUITE_P(
     Arten, AbsturzArten,
     ::testing::Values(
         Fall{"division", SIGFPE, "!Exception code: C0000094 INT_DIVIDE_BY_ZERO\n", "::Teile(int)\n", ""},
+        // The caller's frame is named by its call, not by what follows it.
+        Fall{"am_ende", SIGSEGV, "!Exception code: C0000005", "::SchreibeNullEndgueltig()\n", "::RufeAmEnde()\n"},
         // Not the log's owner thread: the lines still reach the file before the end.
         Fall{"arbeiter", SIGSEGV, "!Exception code: C0000005 ACCESS_VIOLATION\n", "::SchreibeNull()\n", ""},
         Fall{"faser", SIGSEGV, "!Exception code: C00000FD STACK_OVERFLOW\n", "::Rekursion(int)\n", ""},
@@ -187,7 +283,44 @@ TEST(Programmende, DasProtokollSchreibtNochNachDenVariablen) {
   EXPECT_TRUE(std::regex_search(lauf.log, reihe)) << lauf.log;
 }
 
+// A filter installed before the crash handler's own: the handler passes on to it.
+EXCEPTION_POINTERS* gFruehererFilterSah = nullptr;
+LONG FruehererFilter(EXCEPTION_POINTERS* ausnahme) {
+  gFruehererFilterSah = ausnahme;
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+struct FruehererFilterVorDemHandler {
+  FruehererFilterVorDemHandler() { SetUnhandledExceptionFilter(&FruehererFilter); }
+};
+QUELM_INIT(QUELM_SLOT_ABSTURZ - 1) FruehererFilterVorDemHandler gFruehererFilter;
+
 class AbsturzBerichtTest : public ProtokollTest {};
+
+TEST_F(AbsturzBerichtTest, FilterErsetztDasAbbildUndGibtDasErgebnisDesFrueherenZurueck) {
+  const auto ordnerVorher = gSystem.benutzerVerzeichnis;
+  gSystem.benutzerVerzeichnis = ordner.pfad();
+  SchreibeDatei(ordner.pfad() / "MiniDump.dmp", std::string(1 << 20, 'x'));  // an older, longer one
+  ucontext_t kontext;
+  getcontext(&kontext);
+  EXCEPTION_RECORD satz;
+  satz.ExceptionCode = EXCEPTION_BREAKPOINT;
+  EXCEPTION_POINTERS zeiger{&satz, &kontext};
+  EXPECT_EQ(Quelm_AbsturzFilter(&zeiger), EXCEPTION_EXECUTE_HANDLER);
+  EXPECT_EQ(gFruehererFilterSah, &zeiger);
+  gSystem.benutzerVerzeichnis = ordnerVorher;
+  EXPECT_TRUE(ParseAbbild(LeseDatei(ordner.pfad() / "MiniDump.dmp")).gueltig);
+  EXPECT_TRUE(Enthaelt(LeseDatei(ordner.pfad() / "tool.log"), "): !Exception code: 80000003 BREAKPOINT\n"));
+}
+
+// Walker texts go to the log as they are, never used as a format.
+TEST_F(AbsturzBerichtTest, WandererTexteUnveraendertInsProtokoll) {
+  struct Wanderer : Quelm_StapelWanderer {
+    using Quelm_StapelWanderer::BeiAusgabe;
+  } wanderer;
+  wanderer.BeiAusgabe("operator%(int) %s %d 100%\n");
+  const std::string log = LeseDatei(ordner.pfad() / "tool.log");
+  EXPECT_TRUE(Enthaelt(log, "): operator%(int) %s %d 100%\n")) << log;
+}
 
 TEST_F(AbsturzBerichtTest, FremderCodeUndAdresseAusserhalbJedesModuls) {
   ucontext_t kontext;
@@ -212,6 +345,122 @@ TEST(AbsturzFilter, DieFruehereBehandlungKehrtZurueck) {
   EXPECT_EQ(SetUnhandledExceptionFilter(&Quelm_AbsturzFilter), nullptr);
   sigaction(SIGSEGV, nullptr, &wieder);
   EXPECT_EQ(wieder.sa_sigaction, installiert.sa_sigaction);
+}
+
+// Collects what the walker hands out instead of logging it.
+class SammelnderWanderer : public StapelWanderer {
+ public:
+  std::vector<StapelEintrag> eintraege;
+  std::vector<std::pair<std::string, std::uint64_t>> module;  // image path, file version
+
+  bool HatFunktion(const std::string& name) const {
+    return std::ranges::any_of(eintraege,
+                               [&](const StapelEintrag& e) { return Enthaelt(e.nameVollUndekoriert, name); });
+  }
+
+ protected:
+  void BeiStapelEintrag(EintragsTyp, const StapelEintrag& e) override { eintraege.push_back(e); }
+  void BeiModulGeladen(const char* bild, const char*, std::uint64_t, DWORD, DWORD, const char*, const char*,
+                       std::uint64_t version) override {
+    module.emplace_back(bild, version);
+  }
+  void BeiAusgabe(const char*) override {}
+};
+
+std::atomic<bool> gFadenEnde{false};
+
+__attribute__((noinline)) void WarteImFaden(std::atomic<bool>& wartet) {
+  wartet = true;
+  while (!gFadenEnde) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// Another thread's stack is read while it is held; afterwards it runs on. A thread that
+// cannot be held (ended, or blocking the signal) gives false in bounded time, and a late
+// delivery of the signal harms nothing.
+TEST(StapelWanderer, AndererThreadWirdAngehaltenUndLaeuftWeiter) {
+  enum Zustand { Wartet, MitKontext, Blockiert, Beendet };
+  struct Fall {
+    const char* name;
+    Zustand zustand;
+    bool ergebnis;
+    int fehler;
+  };
+  const Fall faelle[] = {{"wartet", Wartet, true, 0},
+                         {"mit seinem Kontext", MitKontext, true, 0},
+                         {"blockiert das Signal", Blockiert, false, ETIMEDOUT},
+                         {"beendet", Beendet, false, ESRCH}};
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.name);
+    gFadenEnde = false;
+    std::atomic<bool> wartet{false}, liefWeiter{false};
+    std::atomic<pid_t> id{0};
+    std::thread faden([&] {
+      id = static_cast<pid_t>(syscall(SYS_gettid));
+      sigset_t menge;
+      sigemptyset(&menge);
+      sigaddset(&menge, Plattform::Absturz::AnhalteSignal());
+      if (f.zustand == Blockiert) pthread_sigmask(SIG_BLOCK, &menge, nullptr);
+      if (f.zustand != Beendet) WarteImFaden(wartet);
+      pthread_sigmask(SIG_UNBLOCK, &menge, nullptr);
+      liefWeiter = true;
+    });
+    while (f.zustand != Beendet && !wartet) std::this_thread::yield();
+    if (f.zustand == Beendet) faden.join();
+    SammelnderWanderer wanderer;
+    errno = 0;
+    const auto anfang = std::chrono::steady_clock::now();
+    if (f.zustand == MitKontext) {
+      // Registers taken while it is held: walked from them, as given.
+      Plattform::Absturz::AngehaltenerThread halt(id);
+      ASSERT_TRUE(halt.Angehalten());
+      ucontext_t kontext{};
+      std::memcpy(kontext.uc_mcontext.gregs, halt.Register(), sizeof kontext.uc_mcontext.gregs);
+      EXPECT_TRUE(wanderer.ZeigeAufrufstapel(id, &kontext));
+    } else {
+      EXPECT_EQ(wanderer.ZeigeAufrufstapel(id, nullptr), f.ergebnis);
+    }
+    if (!f.ergebnis) {
+      EXPECT_EQ(errno, f.fehler);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - anfang, std::chrono::seconds(10));
+    gFadenEnde = true;
+    const auto losgelassen = std::chrono::steady_clock::now();
+    if (faden.joinable()) faden.join();
+    EXPECT_TRUE(liefWeiter);
+    EXPECT_LT(std::chrono::steady_clock::now() - losgelassen, std::chrono::seconds(2));  // released, not timed out
+    // Its own frames, from where it waits, not the caller's.
+    EXPECT_EQ(wanderer.HatFunktion("WarteImFaden("), f.ergebnis);
+    EXPECT_FALSE(wanderer.HatFunktion("ZeigeAufrufstapel"));
+  }
+}
+
+TEST(StapelWanderer, SymbolTypTexte) {
+  const std::pair<int, const char*> faelle[] = {
+      {-1, nullptr}, {0, "-nosymbols-"}, {3, "PDB"}, {5, "-deferred-"}, {8, "Virtual"}, {9, nullptr}};
+  for (const auto& [typ, text] : faelle) EXPECT_STREQ(StapelWanderer::SymbolTypText(typ), text) << typ;
+}
+
+// ELF files have no version resource: a shared library's file name gives what there is.
+TEST(StapelWanderer, ModulVersionAusDemDateinamen) {
+  const std::pair<const char*, std::uint64_t> faelle[] = {
+      {"/usr/lib/x86_64-linux-gnu/libstdc++.so.6.0.30", 0x0006'0000'001E'0000},
+      {"libc.so.6", 0x0006'0000'0000'0000},
+      {"libz.so.1.2.13", 0x0001'0002'000D'0000},
+      {"libx.so.1.2.3.4.5", 0x0001'0002'0003'0004},
+      {"libx.so.70000", 0xFFFF'0000'0000'0000},
+      {"/usr/bin/programm", 0},
+      {"/a.so.1/programm", 0},
+  };
+  for (const auto& [pfad, version] : faelle) EXPECT_EQ(Plattform::Absturz::DateiVersion(pfad), version) << pfad;
+
+  SammelnderWanderer wanderer;
+  ASSERT_TRUE(wanderer.ZeigeAufrufstapel(0, nullptr));
+  bool mitVersion = false;
+  for (const auto& [pfad, version] : wanderer.module) {
+    EXPECT_EQ(version, Plattform::Absturz::DateiVersion(pfad)) << pfad;
+    mitVersion = mitVersion || version != 0;
+  }
+  EXPECT_TRUE(mitVersion);  // the C and C++ runtimes at least
 }
 
 }  // namespace

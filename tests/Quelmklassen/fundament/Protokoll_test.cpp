@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <regex>
 #include <thread>
 
@@ -34,10 +36,46 @@ TEST(ProtokollInaktiv, VerwirftZeilenVorDerAktivierung) {
 
 TEST_F(Protokoll, AktivierungLeertDieDateiUndSchreibtLogStart) {
   SchreibeDatei(ordner.pfad() / "tool.log", "alter Inhalt\n");
+  SchreibeDatei(ordner.pfad() / Quelm_Protokoll::kVorherigesProtokoll, "vorvoriger Lauf\n");
   AktiviereProtokoll(ordner.pfad());
   const std::string inhalt = LeseDatei(ordner.pfad() / "tool.log");
   EXPECT_EQ(inhalt.find("alter Inhalt"), std::string::npos);
   EXPECT_NE(inhalt.find("): Log-Start\n"), std::string::npos);
+  // The last run's log (with a crash report, say) stays readable: one file, replaced.
+  EXPECT_EQ(LeseDatei(ordner.pfad() / Quelm_Protokoll::kVorherigesProtokoll), "alter Inhalt\n");
+}
+
+// A log file that cannot be written is said once on stderr, with its path; lines still
+// reach the sink.
+TEST_F(Protokoll, NichtSchreibbaresProtokollEinmalAufStderr) {
+  struct Fall {
+    const char* name;
+    void (*vorbereiten)(const std::filesystem::path& ordner);
+    std::string pfad, grund;
+  };
+  const Fall faelle[] = {
+      {"Ordner fehlt", [](const std::filesystem::path& o) { AktiviereProtokoll(o / "fehlt"); },
+       (ordner.pfad() / "fehlt" / "tool.log").string(), std::strerror(ENOENT)},
+      {"Platte voll",
+       [](const std::filesystem::path& o) {
+         AktiviereProtokoll(o);
+         gProtokoll.dateiPfad = "/dev/full";
+       },
+       "/dev/full", std::strerror(ENOSPC)},
+  };
+  for (const Fall& fall : faelle) {
+    SCOPED_TRACE(fall.name);
+    ::testing::internal::CaptureStderr();
+    fall.vorbereiten(ordner.pfad());
+    ZeilenSammler sammler;
+    Protokolliere("eins");
+    Protokolliere("zwei");
+    const std::string fehlerText = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(fehlerText,
+              "ToolVelmar: Protokoll \"" + fall.pfad + "\" kann nicht geschrieben werden: " + fall.grund + "\n");
+    EXPECT_EQ(sammler.Texte(), (std::vector<std::string>{"eins", "zwei"}));
+  }
+  AktiviereProtokoll(ordner.pfad());
 }
 
 TEST_F(Protokoll, ZeilenformatMitZeitUndThreadKennungLangeZeilenGekuerzt) {
@@ -64,6 +102,24 @@ TEST_F(Protokoll, ZeilenformatMitZeitUndThreadKennungLangeZeilenGekuerzt) {
   const std::string datei = LeseDatei(ordner.pfad() / "tool.log");
   EXPECT_EQ(datei.find("abc\n\n"), std::string::npos);
   EXPECT_NE(datei.find("abc\n"), std::string::npos);
+}
+
+// 64-bit FNV-1a over the id's four bytes, least significant first; the low 16 bits.
+TEST(ProtokollKennung, ThreadKennungAusFnv1a) {
+  const std::pair<std::uint32_t, std::uint16_t> faelle[] = {
+      {0, 0x13f5}, {1, 0x5764}, {0x12345678, 0x3365}, {0xFFFFFFFF, 0x3951}, {4242, 0xb3f7}};
+  for (const auto& [id, kennung] : faelle) EXPECT_EQ(Quelm_Protokoll::ThreadKennung(id), kennung) << id;
+}
+
+// An empty message keeps the whole prefix; one the formatter refuses (a character the C
+// locale cannot convert) leaves the prefix without its final blank.
+TEST_F(Protokoll, LeereUndUnformatierbareMeldung) {
+  ZeilenSammler sammler;
+  Protokolliere("%s", "");
+  Protokolliere("%ls", L"\u00e4");
+  ASSERT_EQ(sammler.zeilen.size(), 2u);
+  EXPECT_TRUE(std::regex_match(sammler.zeilen[0], std::regex("\\d{4}:\\d{6} \\(t[0-9a-f]{4}\\): \n"))) << sammler.zeilen[0];
+  EXPECT_TRUE(std::regex_match(sammler.zeilen[1], std::regex("\\d{4}:\\d{6} \\(t[0-9a-f]{4}\\):\n"))) << sammler.zeilen[1];
 }
 
 TEST_F(Protokoll, ZeilenAndererThreadsErstBeimLeerenDurchDenBesitzerInReihenfolgeMitIhrerZeit) {
@@ -121,12 +177,15 @@ TEST_F(Protokoll, TLogfileAusStopptDieDateiUndOhneAnzeigeBleibtSie) {
     Protokolliere("vorher");
     schalter->SetzeBool(false);
     Protokolliere("abgeschaltet");
+    ::testing::internal::CaptureStderr();
+    ProtokolliereSofort("sofort abgeschaltet");  // the crash report's way: stderr only
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("sofort abgeschaltet"), std::string::npos);
     schalter->SetzeBool(true);
   }
   Protokolliere("ohne Anzeige");  // the display detached itself
   const std::string inhalt = LeseDatei(ordner.pfad() / "tool.log");
   EXPECT_NE(inhalt.find("vorher"), std::string::npos);
-  EXPECT_EQ(inhalt.find("abgeschaltet"), std::string::npos);
+  EXPECT_EQ(inhalt.find("abgeschaltet"), std::string::npos);  // neither way
   EXPECT_NE(inhalt.find("ohne Anzeige"), std::string::npos);
 }
 
