@@ -396,13 +396,15 @@ TEST_F(KetteZeichnen, LeereKetteKopiertDasBild) {
   EXPECT_EQ(Aufrufe("SetViewport"), std::vector<std::string>{"SetViewport({10, 20, 1280, 768, 0, 1}) = D3D_OK"});
 }
 
+// Its sampler and size constant are cleared: the pass must not read the image bound before.
 TEST_F(KetteZeichnen, EingabeOhneTexturWirdNichtGebundenUndEinmalGemeldet) {
   satz.AddFilter(Effekt("e", {{{"ergebnis", "rauschen", "hdr_ref"}}}, "<textur name=\"rauschen\"/>"), 0);
   Berechne();
   Zeichne(1280, 768);
-  EXPECT_EQ(Aufrufe("SetTexture"), std::vector<std::string>{bindeSzene});
+  // All three share one sampler and one constant: what the last input leaves reaches the draw.
+  EXPECT_EQ(Aufrufe("SetTexture"), (std::vector<std::string>{bindeSzene, "SetTexture(0, null) = D3D_OK"}));
   EXPECT_EQ(Aufrufe("SetPixelShaderConstantF"),
-            std::vector<std::string>{"SetPixelShaderConstantF(0, 1, {1 1 0.00078125 0.00130208}) = D3D_OK"});
+            std::vector<std::string>{"SetPixelShaderConstantF(0, 1, {0 0 0 0}) = D3D_OK"});
   EXPECT_EQ(Texte(), (std::vector<std::string>{
                          "?FilterVerwaltung::ZeichneFilterkette(): Eingabebild \"rauschen\" des Filters \"Filter1\" hat "
                          "keine Textur und wird nicht gebunden.",
