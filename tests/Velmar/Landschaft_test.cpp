@@ -146,3 +146,32 @@ TEST(Landschaft, FarbeNachNeigungUndRauschen) {
 }
 
 }  // namespace
+
+namespace {
+
+// Corners of refined faces that lie inside an edge of another face: T-junctions, where the
+// rasteriser leaves pixels uncovered along the edge.
+int TStellen(const std::vector<Dreieck>& fein) {
+  std::vector<Vektor3> ecken;
+  for (const Dreieck& d : fein) ecken.insert(ecken.end(), d.ecke, d.ecke + 3);
+  int n = 0;
+  for (const Dreieck& d : fein)
+    for (int k = 0; k < 3; ++k) {
+      const Vektor3 a = d.ecke[k], b = d.ecke[(k + 1) % 3], ab = b - a;
+      const float l2 = Punkt(ab, ab);
+      for (const Vektor3& p : ecken) {
+        const float t = Punkt(p - a, ab) / l2;
+        if (t < 1e-4f || t > 1 - 1e-4f) continue;
+        const Vektor3 abstand = p - (a + ab * t);
+        n += Punkt(abstand, abstand) < 1e-8f * l2;
+      }
+    }
+  return n;
+}
+
+TEST(Landschaft, KeineTStellenZwischenNachbarn) {
+  std::mt19937 rng(3);
+  for (float hoehe : {6.0f, 25.0f}) EXPECT_EQ(TStellen(VerfeinereDreiecke(Gitter(rng, 8, hoehe))), 0) << hoehe;
+}
+
+}  // namespace
