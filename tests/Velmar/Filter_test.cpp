@@ -6,7 +6,9 @@
 
 #include <tinyxml.h>
 
+#include <cstring>
 #include <deque>
+#include <tuple>
 
 namespace {
 
@@ -95,6 +97,10 @@ TEST_F(Filter, PaesseAusDemEffekt) {
       {Pass("", "<ausgabe name=\"halb\" teiler=\"-2\"/>"), 1, teilerFalsch, "halb", 1},
       {Pass("", "<alphablending quelle=\"alpha\" ziel=\"invalpha\"/>"), 1, "", "ergebnis", 1, 2, 4},
       {Pass("", "<alphablending/>"), 1, "", "ergebnis", 1},
+      // Either factor off its default makes a state.
+      {Pass("", "<alphablending quelle=\"alpha\"/>"), 1, "", "ergebnis", 1, 2, 0},
+      {Pass("", "<alphablending ziel=\"eins\"/>"), 1, "", "ergebnis", 1, 1, 1},
+      {Pass("", "<alphablending quelle=\"null\" ziel=\"null\"/>"), 1, "", "ergebnis", 1, 0, 0},
       {Pass("", "<alphatest/>"), 1, "?Filter::LadeAus(...): Element <alphatest> wird nicht mehr unterstützt."},
       {Pass("", "<alphablending quelle=\"Eins\"/>"), 0,
        "!Filter::LadeAus(...): Ungültige AlphaBlending-Angabe im Attribut \"quelle\". Gültige Werte sind \"eins\", "
@@ -125,8 +131,12 @@ TEST_F(Filter, PaesseAusDemEffekt) {
     EXPECT_EQ(p.teiler, f.teiler);
     ASSERT_EQ(p.alpha != nullptr, f.quelle >= 0);
     if (p.alpha) {
-      EXPECT_EQ(p.alpha->beschr.ziele[0].farbQuelle, static_cast<std::uint32_t>(f.quelle));
-      EXPECT_EQ(p.alpha->beschr.ziele[0].alphaZiel, static_cast<std::uint32_t>(f.ziel));
+      // On, adding, the same factors for colour and alpha.
+      const auto& z = p.alpha->beschr.ziele[0];
+      EXPECT_EQ(std::tuple(z.aktiv, z.farbOperation, z.farbQuelle, z.farbZiel, z.alphaOperation, z.alphaQuelle,
+                           z.alphaZiel, z.schreibMaske),
+                std::tuple(true, 0u, static_cast<std::uint32_t>(f.quelle), static_cast<std::uint32_t>(f.ziel), 0u,
+                           static_cast<std::uint32_t>(f.quelle), static_cast<std::uint32_t>(f.ziel), 15u));
     }
   }
 }
@@ -388,6 +398,23 @@ TEST_F(KetteZeichnen, TeilerUeberDerGroesseGibtEinPixel) {
   EXPECT_EQ(Aufrufe("SetPixelShaderConstantF").back(), "SetPixelShaderConstantF(0, 1, {0 0 1 1}) = D3D_OK");
 }
 
+// 1280 / 3 and 768 / 5 leave a rest: the image is rounded down, and what reads it is told
+// that it fills it.
+TEST_F(KetteZeichnen, TeilerDerNichtAufgeht) {
+  satz.AddFilter(Effekt("e", {{{"ergebnis"}, "drittel", 3}, {{"drittel"}, "fuenftel", 5}, {{"fuenftel"}}}), 0);
+  Berechne();
+  Zeichne(1280, 768);
+  EXPECT_EQ(Erzeugt(), (std::vector<std::string>{"426, 256", "256, 153"}));
+  EXPECT_EQ(Aufrufe("SetVertexShaderConstantF"),
+            (std::vector<std::string>{"SetVertexShaderConstantF(0, 1, {-0.00117371 0.00195312 0 0}) = D3D_OK",
+                                      "SetVertexShaderConstantF(0, 1, {-0.00195312 0.00326797 0 0}) = D3D_OK",
+                                      "SetVertexShaderConstantF(0, 1, {-0.000390625 0.000651042 0 0}) = D3D_OK"}));
+  EXPECT_EQ(Aufrufe("SetPixelShaderConstantF"),
+            (std::vector<std::string>{"SetPixelShaderConstantF(0, 1, {1 1 0.00078125 0.00130208}) = D3D_OK",
+                                      "SetPixelShaderConstantF(0, 1, {1 1 0.00234742 0.00390625}) = D3D_OK",
+                                      "SetPixelShaderConstantF(0, 1, {1 1 0.00390625 0.00653595}) = D3D_OK"}));
+}
+
 TEST_F(KetteZeichnen, LeereKetteKopiertDasBild) {
   Berechne();
   Zeichne(1280, 768);
@@ -412,6 +439,33 @@ TEST_F(KetteZeichnen, EingabeOhneTexturWirdNichtGebundenUndEinmalGemeldet) {
                          "keine Textur und wird nicht gebunden."}));
   Zeichne(1280, 768);
   EXPECT_TRUE(Texte().empty());
+}
+
+// Per pass its own blend state, or none; per input the sampler of its address and filter
+// mode.
+TEST_F(KetteZeichnen, MischungUndSamplerJePass) {
+  auto pass = [](const std::string& eingabe, const std::string& mischung) {
+    return Pass("", "<eingabe name=\"ergebnis\" sampler=\"bild\" konstante=\"bildGroesse\"" + eingabe + "/>" + mischung);
+  };
+  effekte.push_back(Lade(pass("", "<alphablending quelle=\"alpha\" ziel=\"invalpha\"/>") +
+                         pass(" koords=\"wiederholen\"", "") + pass(" filter=\"linear\"", "") +
+                         pass(" koords=\"wiederholen\" filter=\"linear\"", "<alphablending ziel=\"eins\"/>")));
+  satz.AddFilter(&effekte.back(), 0);
+  Berechne();
+  Zeichne(1280, 768);
+  // The state changes before each draw, as the device sees them (unchanged ones are not sent).
+  std::vector<std::string> jeZeichnung(1);
+  for (const std::string& a : steuerung->Zeilen()) {
+    if (a.starts_with("DrawIndexedPrimitive")) jeZeichnung.emplace_back();
+    for (const char* name : {"D3DRS_ALPHABLENDENABLE", "D3DRS_SRCBLEND", "D3DRS_DESTBLEND", "D3DSAMP_ADDRESSU",
+                             "D3DSAMP_MINFILTER"})
+      if (const auto stelle = a.find(std::string(name) + ", "); stelle != std::string::npos)
+        jeZeichnung.back() += std::string(name).substr(std::string(name).find('_') + 1) + "=" + a.substr(stelle + std::strlen(name) + 2, 1) + " ";
+  }
+  // Blend 1 on, SRCALPHA (5), INVSRCALPHA (6); address 3 clamp, 1 wrap; filter 1 point, 2 linear.
+  EXPECT_EQ(jeZeichnung, (std::vector<std::string>{"ALPHABLENDENABLE=1 SRCBLEND=5 DESTBLEND=6 ADDRESSU=3 MINFILTER=1 ",
+                                                     "ALPHABLENDENABLE=0 ADDRESSU=1 ", "ADDRESSU=3 MINFILTER=2 ",
+                                                     "ALPHABLENDENABLE=1 SRCBLEND=2 DESTBLEND=2 ADDRESSU=1 ", ""}));
 }
 
 }  // namespace

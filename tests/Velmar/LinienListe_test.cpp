@@ -37,4 +37,23 @@ TEST_F(Linien, GitterUndQuaderUndZeichnenInStapeln) {
   EXPECT_EQ(kontext->zaehler.zeichnungen, 2);
 }
 
+// The line camera is projection * view: the view's translation goes through the projection.
+TEST_F(Linien, MatrixIstProjektionMalSicht) {
+  LinienListe linien(65536, 0x380000, nullptr);
+  const float f[4] = {1, 1, 1, 1};
+  linien.FuegeLinieHinzu({0, 0, 0}, {1, 1, 1}, f);
+  Spiel::Matrix projektion;
+  projektion(0, 0) = 2;
+  projektion(1, 1) = 3;
+  projektion(2, 2) = 4;
+  projektion(2, 3) = 5;
+  projektion(3, 2) = 1;
+  projektion(3, 3) = 0;
+  steuerung->LeereProtokoll();
+  linien.Zeichne(Spiel::Matrix::Verschiebung(1, 2, 3), projektion);
+  // Uploaded transposed, one column per register.
+  EXPECT_EQ(Aufrufe("SetVertexShaderConstantF"),
+            std::vector<std::string>{"SetVertexShaderConstantF(0, 4, {2 0 0 0}, {0 3 0 0}, {0 0 4 1}, {2 6 17 3}) = D3D_OK"});
+}
+
 }  // namespace
