@@ -101,4 +101,55 @@ TEST_F(SzenenRenderer, ShaderdateiFehltOderUebersetztNichtBeendetDenStartMitName
   EXPECT_TRUE(Geloggt("!Kann PixelShader-Datei \"" + datei.string() + "\" nicht lesen."));
 }
 
+// What the two passes hand their programs, as the device receives it (matrices transposed,
+// one column per register): the light's matrix is the shadow pass's view and the lit pass's
+// light transform; the camera's projection looks along +z with y flipped; the shadow image is
+// read clamped, linear, without mip filtering.
+TEST_F(SzenenRenderer, KonstantenUndSamplerDerDurchgaenge) {
+  Spiel::Szene szene;
+  szene.dreiecke.push_back({{{-10, 0, 10}, {0, 0, -10}, {10, 0, 10}}});
+  szene.BaueNetz();
+  Spiel::SzenenRenderer renderer;
+  Spiel::FilterSatz satz;
+  steuerung->LeereProtokoll();
+  renderer.Zeichne(szene, {1, 2, 3}, 200, 2.0f, satz, 1);
+  const std::vector<std::string> vs = Aufrufe("SetVertexShaderConstantF");
+  ASSERT_GE(vs.size(), 2u);  // then the filter chain
+  const std::string licht =
+      "{0.00382135 0 0.000738801 0}, {0.001139 0.000534998 -0.00230131 0}, {-0.000316205 0.00192712 0.000638879 0}, "
+      "{-0.00515074 -0.00685134 0.501947 1}";
+  const std::string einheit = "{1 0 0 0}, {0 1 0 0}, {0 0 1 0}, {0 0 0 1}";
+  // Shadow pass: world, view = light, projection = identity.
+  EXPECT_NE(vs[0].find(licht + ", " + einheit), std::string::npos) << vs[0];
+  // Lit pass: the camera 200 away, tilted by 2 rad, around (1, 2, 3); 1280 / 720 widens y.
+  for (const std::string& teil :
+       {std::string("{1 0 0 0}, {0 -0.416147 -0.909297 0}, {0 0.909297 -0.416147 0}, {-1 -1.8956 203.067 1}, "
+                    "{1.4617 0 0 0}, {0 -2.59857 0 0}, {0 0 1.0001 1}, {0 0 -0.10001 0}"),
+        licht})
+    EXPECT_NE(vs[1].find(teil), std::string::npos) << teil << "\n" << vs[1];
+  EXPECT_EQ(Aufrufe("SetPixelShaderConstantF")[0],
+            "SetPixelShaderConstantF(0, 3, {0.29552 -0.920522 0.255551 0}, {1.5 1.3 0.6 1}, {0.3 0.4 0.6 1}) = D3D_OK");
+  auto beginnend = [&](const std::string& anfang) {
+    std::vector<std::string> z;
+    for (const std::string& a : steuerung->Zeilen())
+      if (a.starts_with(anfang)) z.push_back(a);
+    return z;
+  };
+  EXPECT_EQ(beginnend("SetSamplerState(1,"), (std::vector<std::string>{"SetSamplerState(1, D3DSAMP_ADDRESSU, 3) = D3D_OK",
+                                                                        "SetSamplerState(1, D3DSAMP_ADDRESSV, 3) = D3D_OK",
+                                                                        "SetSamplerState(1, D3DSAMP_MINFILTER, 2) = D3D_OK",
+                                                                        "SetSamplerState(1, D3DSAMP_MAGFILTER, 2) = D3D_OK",
+                                                                        "SetSamplerState(1, D3DSAMP_MIPFILTER, 1) = D3D_OK",
+                                                                        "SetSamplerState(1, D3DSAMP_MAXMIPLEVEL, 0) = D3D_OK"}));
+  // The lit pass drops faces wound counter-clockwise (3); the chain culls nothing (1).
+  EXPECT_EQ(beginnend("SetRenderState(D3DRS_CULLMODE"),
+            (std::vector<std::string>{"SetRenderState(D3DRS_CULLMODE, 3) = D3D_OK",
+                                      "SetRenderState(D3DRS_CULLMODE, 1) = D3D_OK"}));
+  // Sampler 1 reads what the shadow pass drew into.
+  const std::string schattenZiel = beginnend("SetRenderTarget(0,")[0];
+  EXPECT_EQ(beginnend("SetTexture(1,"),
+            std::vector<std::string>{"SetTexture(1, " + schattenZiel.substr(19, schattenZiel.find("[0]") - 19) +
+                                     ") = D3D_OK"});
+}
+
 }  // namespace
