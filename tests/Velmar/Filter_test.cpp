@@ -312,6 +312,7 @@ TEST_F(Kette, MehrereEffekteTeilenParameterUndTexturen) {
   satz.AddFilter(Effekt("spaet", {{{"ergebnis"}}}, mitWert("2") + "<textur name=\"quiff\"/>"), 5);
   satz.AddFilter(Effekt("frueh", {{{"ergebnis", "rauschen"}}}, mitWert("1") + "<textur name=\"rauschen\"/>"), -1);
   satz.AddFilter(Effekt("leer", {}, mitWert("3")), 2);
+  satz.effekte[7] = nullptr;  // put past AddFilter's refusal: skipped
   Berechne();
   EXPECT_EQ(Beschrieben(), "ergebnis/1/1 hdr_ref/3/1 rauschen/2/1 quiff/2/1 quiff/0/1 | 0,2>4 4>-1");
   ASSERT_EQ(satz.parameterWerte.size(), 1u);
@@ -413,6 +414,23 @@ TEST_F(KetteZeichnen, TeilerDerNichtAufgeht) {
             (std::vector<std::string>{"SetPixelShaderConstantF(0, 1, {1 1 0.00078125 0.00130208}) = D3D_OK",
                                       "SetPixelShaderConstantF(0, 1, {1 1 0.00234742 0.00390625}) = D3D_OK",
                                       "SetPixelShaderConstantF(0, 1, {1 1 0.00390625 0.00653595}) = D3D_OK"}));
+}
+
+// A parameter's value reaches the constant it names, shared by name across effects; the
+// quad the passes draw covers the screen with v running downwards.
+TEST_F(KetteZeichnen, ParameterUndQuad) {
+  const std::string param = "<param name=\"staerke\"><konstante wert=\"gStaerke\"/><standard r=\"0.5\" g=\"0.25\"/></param>";
+  satz.AddFilter(Effekt("a", {{{"ergebnis"}}}, param), 0);
+  satz.AddFilter(Effekt("b", {{{"ergebnis"}}}, param + "<param name=\"x\"><konstante wert=\"gFehlt\"/></param>"), 1);
+  Berechne();
+  Zeichne(1280, 768);
+  const std::vector<std::string> konstanten = Aufrufe("SetPixelShaderConstantF");
+  ASSERT_EQ(konstanten.size(), 2u);
+  for (const std::string& k : konstanten) EXPECT_NE(k.find("{0.5 0.25 0 1}"), std::string::npos) << k;
+
+  const auto* quad = reinterpret_cast<const float*>(Verwaltung().quadVertexe->kopie.get());
+  EXPECT_EQ(std::vector<float>(quad, quad + 24),
+            (std::vector<float>{-1, -1, 0.1f, 1, 0, 1, 1, -1, 0.1f, 1, 1, 1, -1, 1, 0.1f, 1, 0, 0, 1, 1, 0.1f, 1, 1, 0}));
 }
 
 TEST_F(KetteZeichnen, LeereKetteKopiertDasBild) {
