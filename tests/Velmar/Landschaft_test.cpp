@@ -196,9 +196,12 @@ TEST(Landschaft, FarbeNachNeigungUndRauschen) {
   const LandschaftsTeil& teil = *teile[0];
   ASSERT_EQ(teil.vertexe.size(), VerfeinereDreiecke(netz).size() * 3);
   int grau = 0;
-  for (const SzenenVertex& v : teil.vertexe) {
+  for (std::size_t i = 0; i < teil.vertexe.size(); ++i) {
+    const SzenenVertex& v = teil.vertexe[i];
     EXPECT_EQ(v.farbe.g, v.normale.y >= 0.7f ? 1.0f : 1.0f / 3.0f);
     grau += v.normale.y < 0.7f;
+    // The noise spans each face from its first corner: (0, 0), (1, 0), (0, 1).
+    EXPECT_EQ(std::pair(v.u, v.v), std::pair(i % 3 == 1 ? 1.0f : 0.0f, i % 3 == 2 ? 1.0f : 0.0f)) << i;
   }
   EXPECT_GT(grau, 0);
 
