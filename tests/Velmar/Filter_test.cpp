@@ -76,6 +76,7 @@ struct PassFall {
   std::string ausgabe = "ergebnis";
   std::uint64_t teiler = 1;
   int quelle = -1, ziel = -1;  // blend state factors; -1 none
+  std::string danach = "";      // part of the line that follows the message
 };
 
 // Each accepted pass holds its program and two shaders (and its blend state); a refused one
@@ -112,7 +113,9 @@ TEST_F(Filter, PaesseAusDemEffekt) {
        "!Filter::LadeAus(...): 2. Eingabe muss einen Textursampler über \"sampler\" definieren."},
       {Pass("", kVs, false), 0, "!Filter::LadeAus(...): Filter muss ein PixelShader-Skript definieren."},
       {Pass("", "<alphablending quelle=\"alpha\" ziel=\"invalpha\"/>" + std::string(kVs) + kaputt, false), 0,
-       "!Filter::LadeAus(...): Fehler beim Kompilieren des PixelShaders."},
+       "!Filter::LadeAus(...): Fehler beim Kompilieren des PixelShaders.", "ergebnis", 1, -1, -1, "gibtsnicht"},
+      {Pass("", "<eingabe name=\"a\" sampler=\"s\"/>"), 0,
+       "!Filter::LadeAus(...): 1. Eingabe muss eine Shaderkonstante über \"konstante\" definieren."},
   };
   for (const PassFall& f : faelle) {
     SCOPED_TRACE(f.xml);
@@ -123,7 +126,13 @@ TEST_F(Filter, PaesseAusDemEffekt) {
     if (f.meldung.empty()) {
       EXPECT_TRUE(Texte().empty()) << ::testing::PrintToString(Texte());
     } else {
-      EXPECT_TRUE(Geloggt(f.meldung)) << ::testing::PrintToString(Texte());
+      const std::vector<std::string> texte = Texte();
+      const auto stelle = std::ranges::find(texte, f.meldung);
+      ASSERT_NE(stelle, texte.end()) << ::testing::PrintToString(texte);
+      if (!f.danach.empty()) {
+        ASSERT_NE(stelle + 1, texte.end());
+        EXPECT_TRUE(stelle[1].starts_with("!") && stelle[1].find(f.danach) != std::string::npos) << stelle[1];
+      }
     }
     if (f.paesse == 0) continue;
     const Spiel::Filter& p = e.filter[0];
