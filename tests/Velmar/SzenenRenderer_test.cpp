@@ -55,7 +55,8 @@ TEST_F(SzenenRenderer, ErstesBildUndGroessenwechselErzeugenZieleEinmal) {
   const std::vector<Fall> faelle = {{1280, 720, 3, {"2048, 2048"}, 3},
                                     {1280, 720, 0, {}, 1},
                                     {2560, 1440, 1, {"2560, 2048"}, 3},
-                                    {2560, 1440, 2, {}, 1}};
+                                    {2560, 1440, 2, {}, 1},
+                                    {2560, 1000, 0, {"2560, 2048"}, 1}};  // the height alone changed
   for (const Fall& f : faelle) {
     SCOPED_TRACE(f.breite);
     Quelm_Screen3D::modus = {f.breite, f.hoehe, 0, 0};
@@ -103,8 +104,9 @@ TEST_F(SzenenRenderer, ShaderdateiFehltOderUebersetztNichtBeendetDenStartMitName
 
 // What the two passes hand their programs, as the device receives it (matrices transposed,
 // one column per register): the light's matrix is the shadow pass's view and the lit pass's
-// light transform; the camera's projection looks along +z with y flipped; the shadow image is
-// read clamped, linear, without mip filtering.
+// light transform; the camera's projection looks along +z with y flipped; the colour is read
+// anisotropic, the shadow image clamped, linear, without mip filtering; the chain gets the
+// whole screen.
 TEST_F(SzenenRenderer, KonstantenUndSamplerDerDurchgaenge) {
   Spiel::Szene szene;
   szene.dreiecke.push_back({{{-10, 0, 10}, {0, 0, -10}, {10, 0, 10}}});
@@ -141,6 +143,18 @@ TEST_F(SzenenRenderer, KonstantenUndSamplerDerDurchgaenge) {
                                                                         "SetSamplerState(1, D3DSAMP_MAGFILTER, 2) = D3D_OK",
                                                                         "SetSamplerState(1, D3DSAMP_MIPFILTER, 1) = D3D_OK",
                                                                         "SetSamplerState(1, D3DSAMP_MAXMIPLEVEL, 0) = D3D_OK"}));
+  EXPECT_EQ(beginnend("Clear("), (std::vector<std::string>{"Clear(0, null, 0x3, 0x0, 1, 0) = D3D_OK",
+                                                             "Clear(0, null, 0x3, 0x1A4D80, 1, 0) = D3D_OK"}));
+  EXPECT_EQ(vs.back(), "SetVertexShaderConstantF(0, 1, {-0.000390625 0.000694444 0 0}) = D3D_OK");
+  EXPECT_EQ(beginnend("SetSamplerState(0, D3DSAMP_M"), (std::vector<std::string>{
+                                                            "SetSamplerState(0, D3DSAMP_MINFILTER, 3) = D3D_OK",
+                                                            "SetSamplerState(0, D3DSAMP_MAGFILTER, 2) = D3D_OK",
+                                                            "SetSamplerState(0, D3DSAMP_MIPFILTER, 2) = D3D_OK",
+                                                            "SetSamplerState(0, D3DSAMP_MAXANISOTROPY, 16) = D3D_OK",
+                                                            "SetSamplerState(0, D3DSAMP_MAXMIPLEVEL, 0) = D3D_OK",
+                                                            "SetSamplerState(0, D3DSAMP_MINFILTER, 1) = D3D_OK",
+                                                            "SetSamplerState(0, D3DSAMP_MAGFILTER, 1) = D3D_OK",
+                                                            "SetSamplerState(0, D3DSAMP_MIPFILTER, 1) = D3D_OK"}));
   // The lit pass drops faces wound counter-clockwise (3); the chain culls nothing (1).
   EXPECT_EQ(beginnend("SetRenderState(D3DRS_CULLMODE"),
             (std::vector<std::string>{"SetRenderState(D3DRS_CULLMODE, 3) = D3D_OK",
@@ -150,6 +164,31 @@ TEST_F(SzenenRenderer, KonstantenUndSamplerDerDurchgaenge) {
   EXPECT_EQ(beginnend("SetTexture(1,"),
             std::vector<std::string>{"SetTexture(1, " + schattenZiel.substr(19, schattenZiel.find("[0]") - 19) +
                                      ") = D3D_OK"});
+}
+
+// Each chunk is drawn with its own texture; one without an index buffer is skipped.
+TEST_F(SzenenRenderer, LandschaftsTeileMitIhrerTextur) {
+  Spiel::SzenenRenderer renderer;
+  Spiel::FilterSatz satz;
+  Spiel::Szene szene;
+  std::vector<Spiel::SzenenVertex> vertexe(3);
+  const std::vector<std::uint32_t> indizes = {0, 1, 2};
+  for (int i = 0; i < 2; ++i) {
+    Spiel::LandschaftsPuffer& teil = szene.landschaft.emplace_back();
+    Spiel::LadeNetzPuffer(teil.netz, vertexe, indizes);
+    teil.textur = kontext->ErzeugeTextur(4, 4, 1, PXFMT_A8R8G8B8);
+  }
+  kontext->GibFrei(szene.landschaft[0].netz.indizes);
+  szene.landschaft[0].netz.indizes = nullptr;
+  const std::string zweite = Aufrufe("CreateTexture").back();
+  steuerung->LeereProtokoll();
+  renderer.Zeichne(szene, {0, 0, 0}, 200, 2.0f, satz, 2);
+  EXPECT_EQ(Anzahl("DrawIndexedPrimitive"), 3u);  // shadow, lit, the chain's copy
+  std::vector<std::string> farbe;
+  for (const std::string& a : steuerung->Zeilen())
+    if (a.starts_with("SetTexture(0,")) farbe.push_back(a);
+  ASSERT_GE(farbe.size(), 2u);  // white, then the chunk's, then the chain's input
+  EXPECT_EQ(farbe[1], "SetTexture(0, " + zweite.substr(zweite.find("-> ") + 3) + ") = D3D_OK");
 }
 
 }  // namespace
