@@ -1,4 +1,5 @@
 #include "Landschaft.h"
+#include "SzenenHilfen.h"
 
 #include <gtest/gtest.h>
 
@@ -16,33 +17,10 @@ namespace {
 // Twice the signed area of the ground footprint; positive for an upward face.
 float Flaeche(const Dreieck& d) { return Kreuz(d.ecke[2] - d.ecke[0], d.ecke[1] - d.ecke[0]).y; }
 
-Dreieck Aufwaerts(Dreieck d) {
-  if (Flaeche(d) < 0) std::swap(d.ecke[1], d.ecke[2]);
-  return d;
-}
-
-// A jittered grid with random heights, two upward triangles per cell, neighbours sharing
-// their corner points exactly.
-std::vector<Dreieck> Gitter(std::mt19937& rng, int n, float hoehe) {
-  std::uniform_real_distribution<float> h(-hoehe, hoehe), versatz(-2, 2);
-  std::vector<Vektor3> p;
-  for (int j = 0; j <= n; ++j)
-    for (int i = 0; i <= n; ++i) p.push_back({10.0f * i + versatz(rng), h(rng), 10.0f * j + versatz(rng)});
-  std::vector<Dreieck> d;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const Vektor3 &a = p[j * (n + 1) + i], &b = p[j * (n + 1) + i + 1], &c = p[(j + 1) * (n + 1) + i],
-                    &e = p[(j + 1) * (n + 1) + i + 1];
-      d.push_back(Aufwaerts({{a, b, e}}));
-      d.push_back(Aufwaerts({{a, e, c}}));
-    }
-  return d;
-}
-
 TEST(Landschaft, GrundflaecheUndWindungBleiben) {
   std::mt19937 rng(11);
   for (float hoehe : {0.4f, 3.0f, 15.0f, 40.0f}) {
-    for (const Dreieck& d : Gitter(rng, 10, hoehe)) {
+    for (const Dreieck& d : Gelaende(rng, 10, hoehe)) {
       const auto fein = VerfeinereDreiecke({&d, 1});
       // |dy| below a fifth of every edge: nothing to refine.
       if (hoehe < 1) {
@@ -96,7 +74,7 @@ TEST(Landschaft, NachbarnTreffenSichOhneRiss) {
   std::mt19937 rng(3);
   int geprueft = 0;
   for (float hoehe : {6.0f, 25.0f}) {
-    const auto netz = Gitter(rng, 8, hoehe);
+    const auto netz = Gelaende(rng, 8, hoehe);
     for (std::size_t i = 0; i < netz.size(); ++i)
       for (std::size_t j = i + 1; j < netz.size(); ++j)
         for (int k = 0; k < 3; ++k)
@@ -188,7 +166,7 @@ TEST(Landschaft, JedesMusterSteilerKanten) {
 
 TEST(Landschaft, FarbeNachNeigungUndRauschen) {
   std::mt19937 rng(5);
-  auto netz = Gitter(rng, 6, 30);
+  auto netz = Gelaende(rng, 6, 30);
   netz.push_back({{{0, 0, 0}, {0, 0, -1}, {1, 0, 0}}});
   Zufall zufall(99);
   auto teile = ErzeugeLandschaftsTeile(netz, zufall);
@@ -246,7 +224,7 @@ int TStellen(const std::vector<Dreieck>& fein) {
 
 TEST(Landschaft, KeineTStellenZwischenNachbarn) {
   std::mt19937 rng(3);
-  for (float hoehe : {6.0f, 25.0f}) EXPECT_EQ(TStellen(VerfeinereDreiecke(Gitter(rng, 8, hoehe))), 0) << hoehe;
+  for (float hoehe : {6.0f, 25.0f}) EXPECT_EQ(TStellen(VerfeinereDreiecke(Gelaende(rng, 8, hoehe))), 0) << hoehe;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "FilterVerwaltung.h"
 #include "GlKontextTest.h"
 #include "Landschaft.h"
+#include "SzenenHilfen.h"
 #include "Quelm_Bild.h"
 #include "Quelm_Konsole.h"
 #include "Quelm_System.h"
@@ -28,28 +29,10 @@ constexpr int kBreite = 640, kHoehe = 400;
 constexpr std::uint32_t kHintergrund = 0x1A4D80u;  // the lit pass's clear colour, alpha aside
 bool Hintergrund(std::uint32_t p) { return (p & 0xFFFFFFu) == kHintergrund; }
 
-// A jittered grid of upward triangles whose neighbours share their corners
-// exactly.
+// The ground of `saat`, n x n cells centred on the origin.
 std::vector<Dreieck> Gelaende(std::uint32_t saat, int n, float hoehe) {
   std::mt19937 rng(saat);
-  std::uniform_real_distribution<float> h(-hoehe, hoehe), versatz(-2, 2);
-  std::vector<Vektor3> p;
-  for (int j = 0; j <= n; ++j)
-    for (int i = 0; i <= n; ++i)
-      p.push_back({10.0f * (i - n / 2.0f) + versatz(rng), h(rng), 10.0f * (j - n / 2.0f) + versatz(rng)});
-  auto aufwaerts = [](Dreieck d) {
-    if (Spiel::Kreuz(d.ecke[2] - d.ecke[0], d.ecke[1] - d.ecke[0]).y < 0) std::swap(d.ecke[1], d.ecke[2]);
-    return d;
-  };
-  std::vector<Dreieck> d;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const Vektor3 &a = p[j * (n + 1) + i], &b = p[j * (n + 1) + i + 1], &c = p[(j + 1) * (n + 1) + i],
-                    &e = p[(j + 1) * (n + 1) + i + 1];
-      d.push_back(aufwaerts({{a, b, e}}));
-      d.push_back(aufwaerts({{a, e, c}}));
-    }
-  return d;
+  return ::Gelaende(rng, n, hoehe, -5.0f * n);
 }
 
 // Where the camera of the scene renderer shows a point: pixel x, y (centres on whole
@@ -74,11 +57,7 @@ class SzenenRendererGL : public GlKontextTest {
  protected:
   SzenenRendererGL() : GlKontextTest(kBreite, kHoehe) {}
   void SetUp() override {
-    Quelm_KonsolenVariable::Finde("debugShader")->SetzeBool(false);
-    fs::create_directories(ordner.pfad() / "Daten");
-    for (const char* datei : {"start.vs", "start.ps", "schatten.vs", "schatten.ps", "filter.pause.xml"})
-      fs::copy_file(fs::path(VELMAR_QUELLE) / "Daten" / datei, ordner.pfad() / "Daten" / datei);
-    gSystem.programmVerzeichnis = ordner.pfad();
+    BereiteDatenVor(ordner.pfad(), VELMAR_QUELLE);
     GlKontextTest::SetUp();
   }
   void TearDown() override {

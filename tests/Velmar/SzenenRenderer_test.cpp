@@ -7,6 +7,7 @@
 #include "RenderTestHilfen.h"
 #include "Szene.h"
 #include "SzenenRenderer.h"
+#include "SzenenHilfen.h"
 
 namespace {
 
@@ -15,13 +16,7 @@ using Spiel::Vektor3;
 
 class SzenenRenderer : public AufzeichnungsTest {
  protected:
-  void VorDemKontext() override {
-    Quelm_KonsolenVariable::Finde("debugShader")->SetzeBool(false);
-    fs::create_directories(ordner.pfad() / "Daten");
-    for (const char* datei : {"start.vs", "start.ps", "schatten.vs", "schatten.ps", "filter.pause.xml"})
-      fs::copy_file(fs::path(VELMAR_QUELLE) / "Daten" / datei, ordner.pfad() / "Daten" / datei);
-    gSystem.programmVerzeichnis = ordner.pfad();
-  }
+  void VorDemKontext() override { BereiteDatenVor(ordner.pfad(), VELMAR_QUELLE); }
   void TearDown() override {
     AufzeichnungsTest::TearDown();
     Quelm_KonsolenVariable::Finde("debugShader")->SetzeBool(true);
