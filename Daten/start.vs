@@ -16,11 +16,16 @@ float4x4 SichtMatrix;
 float4x4 ProjMatrix;
 float4x4 gLichtTransform;
 
+CONST float kNormalVersatz = 0.2f;
+
 $main() {
   float4 welt = mul( WeltMatrix, float4( vpos, 1.0f));
   fpos = mul( ProjMatrix, mul( SichtMatrix, welt));
-  flicht = mul( gLichtTransform, welt);
-  fnormale = mul( (float3x3)WeltMatrix, vnormale);
+  float3 normale = mul( (float3x3)WeltMatrix, vnormale);
+  // Looked up a little above the face: the shadow image holds one depth per texel, and a
+  // face must not find itself, or a step beside it, nearer to the light than it is.
+  flicht = mul( gLichtTransform, welt + float4( normale * kNormalVersatz, 0.0f));
+  fnormale = normale;
   ffarbe = vfarbe;
   fuv = TEXKOORD( vuv);
 }

@@ -210,20 +210,21 @@ void FilterVerwaltung::ZeichneFilterkette(FilterSatz& satz, Quelm_Textur* bild, 
     for (std::size_t i = 0; i < eingaben.size() && i < schritt.eingaben.size(); ++i) {
       Bild& b = satz.bilder[schritt.eingaben[i]];
       const Filter::Eingabe& e = eingaben[i];
-      // A declared texture or a missing reference image has nothing to bind or measure.
-      if (!b.textur) {
-        if (!b.ohneTexturGemeldet)
-          Protokolliere("?FilterVerwaltung::ZeichneFilterkette(): Eingabebild \"%s\" des Filters \"%s\" hat keine "
-                        "Textur und wird nicht gebunden.",
-                        b.name.c_str(), schritt.filter->name.c_str());
+      // A declared texture or a missing reference image has nothing to bind or measure:
+      // its sampler and size are cleared, so the pass does not read what an earlier one left.
+      if (!b.textur && !b.ohneTexturGemeldet) {
+        Protokolliere("?FilterVerwaltung::ZeichneFilterkette(): Eingabebild \"%s\" des Filters \"%s\" hat keine "
+                      "Textur und wird nicht gebunden.",
+                      b.name.c_str(), schritt.filter->name.c_str());
         b.ohneTexturGemeldet = true;
-        continue;
       }
       const std::int32_t s = programm->FindeSampler(e.sampler.c_str());
       if (SamplerDa(s))
         k->SetTextur(static_cast<std::uint32_t>(s), r.sampler[(e.adresse ? 1 : 0) + (e.filter ? 2 : 0)], b.textur);
       const std::int32_t c = programm->FindeKonstante(e.konstante.c_str());
-      if (KonstanteDa(c)) {
+      if (KonstanteDa(c) && !b.textur) {
+        k->SetProgrammKonstante(c, 0.0f, 0.0f, 0.0f, 0.0f);
+      } else if (KonstanteDa(c)) {
         const auto tb = static_cast<float>(b.textur->breite), th = static_cast<float>(b.textur->hoehe);
         k->SetProgrammKonstante(c, static_cast<float>(w / b.teiler) / tb, static_cast<float>(h / b.teiler) / th,
                                 1.0f / tb, 1.0f / th);

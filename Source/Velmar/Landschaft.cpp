@@ -61,8 +61,28 @@ std::vector<Dreieck> VerfeinereDreiecke(std::span<const Dreieck> dreiecke) {
         P[2 * k] = P[2 * k + 1] = a;
       }
     }
-    auto gib = [&aus](const Vektor3& a, const Vektor3& b, const Vektor3& c) {
-      if (!Kurz(a, b) && !Kurz(b, c) && !Kurz(c, a)) aus.push_back({{a, b, c}});
+    // The middle of each band. A face that has a whole band as an edge is split there: the
+    // neighbour may meet that band at its middle (its Q below), and a corner lying inside
+    // another face's edge leaves pixels uncovered along the seam.
+    Vektor3 mitte[3];
+    for (int k = 0; k < 3; ++k) mitte[k] = (P[2 * k] + P[2 * k + 1]) * 0.5f;
+    auto bandMitte = [&](const Vektor3& a, const Vektor3& b) -> const Vektor3* {
+      for (int k = 0; k < 3; ++k)
+        if (steil[k] && ((a == P[2 * k] && b == P[2 * k + 1]) || (a == P[2 * k + 1] && b == P[2 * k])))
+          return &mitte[k];
+      return nullptr;
+    };
+    auto gib = [&](const Vektor3& a, const Vektor3& b, const Vektor3& c) {
+      if (Kurz(a, b) || Kurz(b, c) || Kurz(c, a)) return;
+      const Vektor3* ecke[3] = {&a, &b, &c};
+      for (int i = 0; i < 3; ++i)
+        if (const Vektor3* m = bandMitte(*ecke[i], *ecke[(i + 1) % 3])) {
+          const Vektor3 &u = *ecke[i], &v = *ecke[(i + 1) % 3], &w = *ecke[(i + 2) % 3];
+          aus.push_back({{u, *m, w}});
+          aus.push_back({{*m, v, w}});
+          return;
+        }
+      aus.push_back({{a, b, c}});
     };
     gib(p[0], P[0], P[5]);
     gib(P[1], p[1], P[2]);
@@ -90,13 +110,13 @@ std::vector<Dreieck> VerfeinereDreiecke(std::span<const Dreieck> dreiecke) {
     }
 
     // Three steep edges: the corner of middle height, and Q in the middle of the band of
-    // the opposite edge. Q lies on that band's own segment, so the neighbour across the
-    // edge, which draws the band as one straight segment, meets it without a gap.
+    // the opposite edge. Q lies on that band's own segment, and the neighbour across the
+    // edge splits the band at the same point, so the two meet without a gap.
     float h[3] = {p[0].y, p[1].y, p[2].y};
     std::sort(h, h + 3);
     const int m = p[0].y == h[1] ? 0 : (p[1].y == h[1] ? 1 : 2);
     const int gegen = (m + 1) % 3;
-    const Vektor3 Q = (P[2 * gegen] + P[2 * gegen + 1]) * 0.5f;
+    const Vektor3 Q = mitte[gegen];
     if (m == 0) {
       gib(P[0], Q, P[5]);
       gib(P[0], P[1], P[2]);

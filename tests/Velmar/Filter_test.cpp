@@ -6,7 +6,9 @@
 
 #include <tinyxml.h>
 
+#include <cstring>
 #include <deque>
+#include <tuple>
 
 namespace {
 
@@ -74,6 +76,7 @@ struct PassFall {
   std::string ausgabe = "ergebnis";
   std::uint64_t teiler = 1;
   int quelle = -1, ziel = -1;  // blend state factors; -1 none
+  std::string danach = "";      // part of the line that follows the message
 };
 
 // Each accepted pass holds its program and two shaders (and its blend state); a refused one
@@ -95,6 +98,10 @@ TEST_F(Filter, PaesseAusDemEffekt) {
       {Pass("", "<ausgabe name=\"halb\" teiler=\"-2\"/>"), 1, teilerFalsch, "halb", 1},
       {Pass("", "<alphablending quelle=\"alpha\" ziel=\"invalpha\"/>"), 1, "", "ergebnis", 1, 2, 4},
       {Pass("", "<alphablending/>"), 1, "", "ergebnis", 1},
+      // Either factor off its default makes a state.
+      {Pass("", "<alphablending quelle=\"alpha\"/>"), 1, "", "ergebnis", 1, 2, 0},
+      {Pass("", "<alphablending ziel=\"eins\"/>"), 1, "", "ergebnis", 1, 1, 1},
+      {Pass("", "<alphablending quelle=\"null\" ziel=\"null\"/>"), 1, "", "ergebnis", 1, 0, 0},
       {Pass("", "<alphatest/>"), 1, "?Filter::LadeAus(...): Element <alphatest> wird nicht mehr unterstützt."},
       {Pass("", "<alphablending quelle=\"Eins\"/>"), 0,
        "!Filter::LadeAus(...): Ungültige AlphaBlending-Angabe im Attribut \"quelle\". Gültige Werte sind \"eins\", "
@@ -106,7 +113,9 @@ TEST_F(Filter, PaesseAusDemEffekt) {
        "!Filter::LadeAus(...): 2. Eingabe muss einen Textursampler über \"sampler\" definieren."},
       {Pass("", kVs, false), 0, "!Filter::LadeAus(...): Filter muss ein PixelShader-Skript definieren."},
       {Pass("", "<alphablending quelle=\"alpha\" ziel=\"invalpha\"/>" + std::string(kVs) + kaputt, false), 0,
-       "!Filter::LadeAus(...): Fehler beim Kompilieren des PixelShaders."},
+       "!Filter::LadeAus(...): Fehler beim Kompilieren des PixelShaders.", "ergebnis", 1, -1, -1, "gibtsnicht"},
+      {Pass("", "<eingabe name=\"a\" sampler=\"s\"/>"), 0,
+       "!Filter::LadeAus(...): 1. Eingabe muss eine Shaderkonstante über \"konstante\" definieren."},
   };
   for (const PassFall& f : faelle) {
     SCOPED_TRACE(f.xml);
@@ -117,7 +126,13 @@ TEST_F(Filter, PaesseAusDemEffekt) {
     if (f.meldung.empty()) {
       EXPECT_TRUE(Texte().empty()) << ::testing::PrintToString(Texte());
     } else {
-      EXPECT_TRUE(Geloggt(f.meldung)) << ::testing::PrintToString(Texte());
+      const std::vector<std::string> texte = Texte();
+      const auto stelle = std::ranges::find(texte, f.meldung);
+      ASSERT_NE(stelle, texte.end()) << ::testing::PrintToString(texte);
+      if (!f.danach.empty()) {
+        ASSERT_NE(stelle + 1, texte.end());
+        EXPECT_TRUE(stelle[1].starts_with("!") && stelle[1].find(f.danach) != std::string::npos) << stelle[1];
+      }
     }
     if (f.paesse == 0) continue;
     const Spiel::Filter& p = e.filter[0];
@@ -125,8 +140,12 @@ TEST_F(Filter, PaesseAusDemEffekt) {
     EXPECT_EQ(p.teiler, f.teiler);
     ASSERT_EQ(p.alpha != nullptr, f.quelle >= 0);
     if (p.alpha) {
-      EXPECT_EQ(p.alpha->beschr.ziele[0].farbQuelle, static_cast<std::uint32_t>(f.quelle));
-      EXPECT_EQ(p.alpha->beschr.ziele[0].alphaZiel, static_cast<std::uint32_t>(f.ziel));
+      // On, adding, the same factors for colour and alpha.
+      const auto& z = p.alpha->beschr.ziele[0];
+      EXPECT_EQ(std::tuple(z.aktiv, z.farbOperation, z.farbQuelle, z.farbZiel, z.alphaOperation, z.alphaQuelle,
+                           z.alphaZiel, z.schreibMaske),
+                std::tuple(true, 0u, static_cast<std::uint32_t>(f.quelle), static_cast<std::uint32_t>(f.ziel), 0u,
+                           static_cast<std::uint32_t>(f.quelle), static_cast<std::uint32_t>(f.ziel), 15u));
     }
   }
 }
@@ -302,6 +321,7 @@ TEST_F(Kette, MehrereEffekteTeilenParameterUndTexturen) {
   satz.AddFilter(Effekt("spaet", {{{"ergebnis"}}}, mitWert("2") + "<textur name=\"quiff\"/>"), 5);
   satz.AddFilter(Effekt("frueh", {{{"ergebnis", "rauschen"}}}, mitWert("1") + "<textur name=\"rauschen\"/>"), -1);
   satz.AddFilter(Effekt("leer", {}, mitWert("3")), 2);
+  satz.effekte[7] = nullptr;  // put past AddFilter's refusal: skipped
   Berechne();
   EXPECT_EQ(Beschrieben(), "ergebnis/1/1 hdr_ref/3/1 rauschen/2/1 quiff/2/1 quiff/0/1 | 0,2>4 4>-1");
   ASSERT_EQ(satz.parameterWerte.size(), 1u);
@@ -388,6 +408,40 @@ TEST_F(KetteZeichnen, TeilerUeberDerGroesseGibtEinPixel) {
   EXPECT_EQ(Aufrufe("SetPixelShaderConstantF").back(), "SetPixelShaderConstantF(0, 1, {0 0 1 1}) = D3D_OK");
 }
 
+// 1280 / 3 and 768 / 5 leave a rest: the image is rounded down, and what reads it is told
+// that it fills it.
+TEST_F(KetteZeichnen, TeilerDerNichtAufgeht) {
+  satz.AddFilter(Effekt("e", {{{"ergebnis"}, "drittel", 3}, {{"drittel"}, "fuenftel", 5}, {{"fuenftel"}}}), 0);
+  Berechne();
+  Zeichne(1280, 768);
+  EXPECT_EQ(Erzeugt(), (std::vector<std::string>{"426, 256", "256, 153"}));
+  EXPECT_EQ(Aufrufe("SetVertexShaderConstantF"),
+            (std::vector<std::string>{"SetVertexShaderConstantF(0, 1, {-0.00117371 0.00195312 0 0}) = D3D_OK",
+                                      "SetVertexShaderConstantF(0, 1, {-0.00195312 0.00326797 0 0}) = D3D_OK",
+                                      "SetVertexShaderConstantF(0, 1, {-0.000390625 0.000651042 0 0}) = D3D_OK"}));
+  EXPECT_EQ(Aufrufe("SetPixelShaderConstantF"),
+            (std::vector<std::string>{"SetPixelShaderConstantF(0, 1, {1 1 0.00078125 0.00130208}) = D3D_OK",
+                                      "SetPixelShaderConstantF(0, 1, {1 1 0.00234742 0.00390625}) = D3D_OK",
+                                      "SetPixelShaderConstantF(0, 1, {1 1 0.00390625 0.00653595}) = D3D_OK"}));
+}
+
+// A parameter's value reaches the constant it names, shared by name across effects; the
+// quad the passes draw covers the screen with v running downwards.
+TEST_F(KetteZeichnen, ParameterUndQuad) {
+  const std::string param = "<param name=\"staerke\"><konstante wert=\"gStaerke\"/><standard r=\"0.5\" g=\"0.25\"/></param>";
+  satz.AddFilter(Effekt("a", {{{"ergebnis"}}}, param), 0);
+  satz.AddFilter(Effekt("b", {{{"ergebnis"}}}, param + "<param name=\"x\"><konstante wert=\"gFehlt\"/></param>"), 1);
+  Berechne();
+  Zeichne(1280, 768);
+  const std::vector<std::string> konstanten = Aufrufe("SetPixelShaderConstantF");
+  ASSERT_EQ(konstanten.size(), 2u);
+  for (const std::string& k : konstanten) EXPECT_NE(k.find("{0.5 0.25 0 1}"), std::string::npos) << k;
+
+  const auto* quad = reinterpret_cast<const float*>(Verwaltung().quadVertexe->kopie.get());
+  EXPECT_EQ(std::vector<float>(quad, quad + 24),
+            (std::vector<float>{-1, -1, 0.1f, 1, 0, 1, 1, -1, 0.1f, 1, 1, 1, -1, 1, 0.1f, 1, 0, 0, 1, 1, 0.1f, 1, 1, 0}));
+}
+
 TEST_F(KetteZeichnen, LeereKetteKopiertDasBild) {
   Berechne();
   Zeichne(1280, 768);
@@ -396,13 +450,15 @@ TEST_F(KetteZeichnen, LeereKetteKopiertDasBild) {
   EXPECT_EQ(Aufrufe("SetViewport"), std::vector<std::string>{"SetViewport({10, 20, 1280, 768, 0, 1}) = D3D_OK"});
 }
 
+// Its sampler and size constant are cleared: the pass must not read the image bound before.
 TEST_F(KetteZeichnen, EingabeOhneTexturWirdNichtGebundenUndEinmalGemeldet) {
   satz.AddFilter(Effekt("e", {{{"ergebnis", "rauschen", "hdr_ref"}}}, "<textur name=\"rauschen\"/>"), 0);
   Berechne();
   Zeichne(1280, 768);
-  EXPECT_EQ(Aufrufe("SetTexture"), std::vector<std::string>{bindeSzene});
+  // All three share one sampler and one constant: what the last input leaves reaches the draw.
+  EXPECT_EQ(Aufrufe("SetTexture"), (std::vector<std::string>{bindeSzene, "SetTexture(0, null) = D3D_OK"}));
   EXPECT_EQ(Aufrufe("SetPixelShaderConstantF"),
-            std::vector<std::string>{"SetPixelShaderConstantF(0, 1, {1 1 0.00078125 0.00130208}) = D3D_OK"});
+            std::vector<std::string>{"SetPixelShaderConstantF(0, 1, {0 0 0 0}) = D3D_OK"});
   EXPECT_EQ(Texte(), (std::vector<std::string>{
                          "?FilterVerwaltung::ZeichneFilterkette(): Eingabebild \"rauschen\" des Filters \"Filter1\" hat "
                          "keine Textur und wird nicht gebunden.",
@@ -410,6 +466,33 @@ TEST_F(KetteZeichnen, EingabeOhneTexturWirdNichtGebundenUndEinmalGemeldet) {
                          "keine Textur und wird nicht gebunden."}));
   Zeichne(1280, 768);
   EXPECT_TRUE(Texte().empty());
+}
+
+// Per pass its own blend state, or none; per input the sampler of its address and filter
+// mode.
+TEST_F(KetteZeichnen, MischungUndSamplerJePass) {
+  auto pass = [](const std::string& eingabe, const std::string& mischung) {
+    return Pass("", "<eingabe name=\"ergebnis\" sampler=\"bild\" konstante=\"bildGroesse\"" + eingabe + "/>" + mischung);
+  };
+  effekte.push_back(Lade(pass("", "<alphablending quelle=\"alpha\" ziel=\"invalpha\"/>") +
+                         pass(" koords=\"wiederholen\"", "") + pass(" filter=\"linear\"", "") +
+                         pass(" koords=\"wiederholen\" filter=\"linear\"", "<alphablending ziel=\"eins\"/>")));
+  satz.AddFilter(&effekte.back(), 0);
+  Berechne();
+  Zeichne(1280, 768);
+  // The state changes before each draw, as the device sees them (unchanged ones are not sent).
+  std::vector<std::string> jeZeichnung(1);
+  for (const std::string& a : steuerung->Zeilen()) {
+    if (a.starts_with("DrawIndexedPrimitive")) jeZeichnung.emplace_back();
+    for (const char* name : {"D3DRS_ALPHABLENDENABLE", "D3DRS_SRCBLEND", "D3DRS_DESTBLEND", "D3DSAMP_ADDRESSU",
+                             "D3DSAMP_MINFILTER"})
+      if (const auto stelle = a.find(std::string(name) + ", "); stelle != std::string::npos)
+        jeZeichnung.back() += std::string(name).substr(std::string(name).find('_') + 1) + "=" + a.substr(stelle + std::strlen(name) + 2, 1) + " ";
+  }
+  // Blend 1 on, SRCALPHA (5), INVSRCALPHA (6); address 3 clamp, 1 wrap; filter 1 point, 2 linear.
+  EXPECT_EQ(jeZeichnung, (std::vector<std::string>{"ALPHABLENDENABLE=1 SRCBLEND=5 DESTBLEND=6 ADDRESSU=3 MINFILTER=1 ",
+                                                     "ALPHABLENDENABLE=0 ADDRESSU=1 ", "ADDRESSU=3 MINFILTER=2 ",
+                                                     "ALPHABLENDENABLE=1 SRCBLEND=2 DESTBLEND=2 ADDRESSU=1 ", ""}));
 }
 
 }  // namespace

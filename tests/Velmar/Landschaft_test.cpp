@@ -1,4 +1,5 @@
 #include "Landschaft.h"
+#include "SzenenHilfen.h"
 
 #include <gtest/gtest.h>
 
@@ -16,33 +17,10 @@ namespace {
 // Twice the signed area of the ground footprint; positive for an upward face.
 float Flaeche(const Dreieck& d) { return Kreuz(d.ecke[2] - d.ecke[0], d.ecke[1] - d.ecke[0]).y; }
 
-Dreieck Aufwaerts(Dreieck d) {
-  if (Flaeche(d) < 0) std::swap(d.ecke[1], d.ecke[2]);
-  return d;
-}
-
-// A jittered grid with random heights, two upward triangles per cell, neighbours sharing
-// their corner points exactly.
-std::vector<Dreieck> Gitter(std::mt19937& rng, int n, float hoehe) {
-  std::uniform_real_distribution<float> h(-hoehe, hoehe), versatz(-2, 2);
-  std::vector<Vektor3> p;
-  for (int j = 0; j <= n; ++j)
-    for (int i = 0; i <= n; ++i) p.push_back({10.0f * i + versatz(rng), h(rng), 10.0f * j + versatz(rng)});
-  std::vector<Dreieck> d;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const Vektor3 &a = p[j * (n + 1) + i], &b = p[j * (n + 1) + i + 1], &c = p[(j + 1) * (n + 1) + i],
-                    &e = p[(j + 1) * (n + 1) + i + 1];
-      d.push_back(Aufwaerts({{a, b, e}}));
-      d.push_back(Aufwaerts({{a, e, c}}));
-    }
-  return d;
-}
-
 TEST(Landschaft, GrundflaecheUndWindungBleiben) {
   std::mt19937 rng(11);
   for (float hoehe : {0.4f, 3.0f, 15.0f, 40.0f}) {
-    for (const Dreieck& d : Gitter(rng, 10, hoehe)) {
+    for (const Dreieck& d : Gelaende(rng, 10, hoehe)) {
       const auto fein = VerfeinereDreiecke({&d, 1});
       // |dy| below a fifth of every edge: nothing to refine.
       if (hoehe < 1) {
@@ -96,7 +74,7 @@ TEST(Landschaft, NachbarnTreffenSichOhneRiss) {
   std::mt19937 rng(3);
   int geprueft = 0;
   for (float hoehe : {6.0f, 25.0f}) {
-    const auto netz = Gitter(rng, 8, hoehe);
+    const auto netz = Gelaende(rng, 8, hoehe);
     for (std::size_t i = 0; i < netz.size(); ++i)
       for (std::size_t j = i + 1; j < netz.size(); ++j)
         for (int k = 0; k < 3; ++k)
@@ -114,9 +92,81 @@ TEST(Landschaft, NachbarnTreffenSichOhneRiss) {
   EXPECT_GT(geprueft, 300);
 }
 
+// Edge 0 from (0, 0, 0) to (10, dy, 0): flat up to |dy| = 0.2 L; beyond, its band at 0.45
+// and 0.55 of the edge steps by 0.1 |dy| + s, with s at least 0.5.
+TEST(Landschaft, KlippenbandStufeMindestensEinhalb) {
+  const struct {
+    float dy;
+    std::vector<std::pair<float, float>> band;  // (x, y) of the points inside the edge
+  } faelle[] = {
+      {1.9f, {}},
+      {2.1f, {{4.5f, 0.45f * 2.1f - 0.25f}, {5.0f, 1.05f}, {5.5f, 0.55f * 2.1f + 0.25f}}},
+      {-2.1f, {{4.5f, -0.45f * 2.1f + 0.25f}, {5.0f, -1.05f}, {5.5f, -0.55f * 2.1f - 0.25f}}},
+      // s = 6 - 0.2 sqrt(136) is above the minimum.
+      {6.0f, {{4.5f, 2.7f - 0.5f * (6 - 0.2f * std::sqrt(136.0f))}, {5.0f, 3.0f},
+              {5.5f, 3.3f + 0.5f * (6 - 0.2f * std::sqrt(136.0f))}}},
+  };
+  for (const auto& f : faelle) {
+    SCOPED_TRACE(f.dy);
+    const Dreieck d{{{0, 0, 0}, {10, f.dy, 0}, {0, 0, -10}}};
+    std::set<std::pair<float, float>> innen;
+    for (const Dreieck& t : VerfeinereDreiecke({&d, 1}))
+      for (const Vektor3& e : t.ecke)
+        if (e.z == 0 && e.x > 0 && e.x < 10) innen.insert({e.x, e.y});
+    ASSERT_EQ(innen.size(), f.band.size());
+    std::size_t i = 0;
+    for (const auto& [x, y] : innen) {
+      EXPECT_NEAR(x, f.band[i].first, 1e-5f);
+      EXPECT_NEAR(y, f.band[i].second, 1e-5f);
+      ++i;
+    }
+  }
+}
+
+// One triangle per pattern of steep edges (and each corner of middle height when all three
+// are steep): its pieces cover its footprint once, none turned over, and along each edge
+// they meet at the corners only (flat) or at the corners, the two band points and the
+// band's middle (steep). With three steep edges the middle of the band facing the corner
+// of middle height is the hub of five pieces; other band middles join two.
+TEST(Landschaft, JedesMusterSteilerKanten) {
+  // Corners (0, h0, 0), (0, h1, -10), (10, h2, 0); edges 0 and 2 are 10 long, edge 1 14.1.
+  const struct {
+    float h[3];
+    std::size_t punkte[3];  // per edge
+    int nabe = -1;          // edge whose band middle joins five pieces
+  } faelle[] = {
+      {{0, 0, 0}, {2, 2, 2}},   {{0, 3, 1.5f}, {5, 2, 2}},    {{1.5f, 0, 3.2f}, {2, 5, 2}},
+      {{0, 1.5f, 3}, {2, 2, 5}}, {{0, 4, 1}, {5, 5, 2}},       {{0, 1, 5}, {2, 5, 5}},
+      {{0, 4, 4.5f}, {5, 2, 5}}, {{0, 4, 9}, {5, 5, 5}, 2},    {{4, 0, 9}, {5, 5, 5}, 1},
+      {{0, 9, 4}, {5, 5, 5}, 0},
+  };
+  for (const auto& f : faelle) {
+    const Dreieck d{{{0, f.h[0], 0}, {0, f.h[1], -10}, {10, f.h[2], 0}}};
+    SCOPED_TRACE(::testing::Message() << f.h[0] << " " << f.h[1] << " " << f.h[2]);
+    float summe = 0;
+    for (const Dreieck& t : VerfeinereDreiecke({&d, 1})) {
+      EXPECT_GT(Flaeche(t), 0.0f);
+      summe += Flaeche(t);
+    }
+    EXPECT_NEAR(summe, Flaeche(d), 1e-3f);
+    for (int k = 0; k < 3; ++k) {
+      const Vektor3 &a = d.ecke[k], &b = d.ecke[(k + 1) % 3];
+      const auto rand = Rand(d, a, b);
+      EXPECT_EQ(rand.size(), f.punkte[k]) << k;
+      if (rand.size() != 5) continue;
+      const Vektor3 mitte{a.x + rand[2].first * (b.x - a.x), rand[2].second, a.z + rand[2].first * (b.z - a.z)};
+      const auto stuecke = VerfeinereDreiecke({&d, 1});
+      const auto an = std::ranges::count_if(stuecke, [&](const Dreieck& t) {
+        return std::ranges::any_of(t.ecke, [&](const Vektor3& e) { return Laenge(e - mitte) < 1e-4f; });
+      });
+      EXPECT_EQ(an, k == f.nabe ? 5 : 2) << k;
+    }
+  }
+}
+
 TEST(Landschaft, FarbeNachNeigungUndRauschen) {
   std::mt19937 rng(5);
-  auto netz = Gitter(rng, 6, 30);
+  auto netz = Gelaende(rng, 6, 30);
   netz.push_back({{{0, 0, 0}, {0, 0, -1}, {1, 0, 0}}});
   Zufall zufall(99);
   auto teile = ErzeugeLandschaftsTeile(netz, zufall);
@@ -124,9 +174,12 @@ TEST(Landschaft, FarbeNachNeigungUndRauschen) {
   const LandschaftsTeil& teil = *teile[0];
   ASSERT_EQ(teil.vertexe.size(), VerfeinereDreiecke(netz).size() * 3);
   int grau = 0;
-  for (const SzenenVertex& v : teil.vertexe) {
+  for (std::size_t i = 0; i < teil.vertexe.size(); ++i) {
+    const SzenenVertex& v = teil.vertexe[i];
     EXPECT_EQ(v.farbe.g, v.normale.y >= 0.7f ? 1.0f : 1.0f / 3.0f);
     grau += v.normale.y < 0.7f;
+    // The noise spans each face from its first corner: (0, 0), (1, 0), (0, 1).
+    EXPECT_EQ(std::pair(v.u, v.v), std::pair(i % 3 == 1 ? 1.0f : 0.0f, i % 3 == 2 ? 1.0f : 0.0f)) << i;
   }
   EXPECT_GT(grau, 0);
 
@@ -143,6 +196,35 @@ TEST(Landschaft, FarbeNachNeigungUndRauschen) {
       werte.insert(g);
     }
   EXPECT_EQ(werte.size(), 64u);
+}
+
+}  // namespace
+
+namespace {
+
+// Corners of refined faces that lie inside an edge of another face: T-junctions, where the
+// rasteriser leaves pixels uncovered along the edge.
+int TStellen(const std::vector<Dreieck>& fein) {
+  std::vector<Vektor3> ecken;
+  for (const Dreieck& d : fein) ecken.insert(ecken.end(), d.ecke, d.ecke + 3);
+  int n = 0;
+  for (const Dreieck& d : fein)
+    for (int k = 0; k < 3; ++k) {
+      const Vektor3 a = d.ecke[k], b = d.ecke[(k + 1) % 3], ab = b - a;
+      const float l2 = Punkt(ab, ab);
+      for (const Vektor3& p : ecken) {
+        const float t = Punkt(p - a, ab) / l2;
+        if (t < 1e-4f || t > 1 - 1e-4f) continue;
+        const Vektor3 abstand = p - (a + ab * t);
+        n += Punkt(abstand, abstand) < 1e-8f * l2;
+      }
+    }
+  return n;
+}
+
+TEST(Landschaft, KeineTStellenZwischenNachbarn) {
+  std::mt19937 rng(3);
+  for (float hoehe : {6.0f, 25.0f}) EXPECT_EQ(TStellen(VerfeinereDreiecke(Gelaende(rng, 8, hoehe))), 0) << hoehe;
 }
 
 }  // namespace

@@ -37,4 +37,40 @@ TEST_F(Linien, GitterUndQuaderUndZeichnenInStapeln) {
   EXPECT_EQ(kontext->zaehler.zeichnungen, 2);
 }
 
+// The line camera is projection * view: the view's translation goes through the projection.
+TEST_F(Linien, MatrixIstProjektionMalSicht) {
+  LinienListe linien(65536, 0x380000, nullptr);
+  const float f[4] = {1, 1, 1, 1};
+  linien.FuegeLinieHinzu({0, 0, 0}, {1, 1, 1}, f);
+  Spiel::Matrix projektion;
+  projektion(0, 0) = 2;
+  projektion(1, 1) = 3;
+  projektion(2, 2) = 4;
+  projektion(2, 3) = 5;
+  projektion(3, 2) = 1;
+  projektion(3, 3) = 0;
+  steuerung->LeereProtokoll();
+  linien.Zeichne(Spiel::Matrix::Verschiebung(1, 2, 3), projektion);
+  // Uploaded transposed, one column per register.
+  EXPECT_EQ(Aufrufe("SetVertexShaderConstantF"),
+            std::vector<std::string>{"SetVertexShaderConstantF(0, 4, {2 0 0 0}, {0 3 0 0}, {0 0 4 1}, {2 6 17 3}) = D3D_OK"});
+}
+
+// An odd batch size is rounded down to whole lines; the lines test and write depth
+// (less-equal, the device's default) and draw without the blending set before them.
+TEST_F(Linien, UngeraderStapelUndZustaende) {
+  LinienListe linien(3, 0x380000, nullptr);
+  const float f[4] = {1, 1, 1, 1};
+  for (int i = 0; i < 3; ++i) linien.FuegeLinieHinzu({0, 0, 0}, {1, 1, 1}, f);
+  Quelm_AlphaZustand* mischen = kontext->ErzeugeAlphaZustand(Quelm_AlphaZustandBeschr(2, 4));
+  kontext->SetAlphaZustand(mischen);
+  steuerung->LeereProtokoll();
+  linien.Zeichne(Spiel::Matrix{}, Spiel::Matrix{});
+  EXPECT_EQ(Aufrufe("DrawPrimitive"), std::vector<std::string>(3, "DrawPrimitive(D3DPT_LINELIST, 0, 1) = D3D_OK"));
+  EXPECT_EQ(Aufrufe("SetRenderState"), (std::vector<std::string>{"SetRenderState(D3DRS_ZENABLE, 1) = D3D_OK",
+                                                                  "SetRenderState(D3DRS_ZWRITEENABLE, 1) = D3D_OK",
+                                                                  "SetRenderState(D3DRS_ALPHABLENDENABLE, 0) = D3D_OK"}));
+  kontext->GibFrei(mischen);
+}
+
 }  // namespace
