@@ -129,6 +129,12 @@ TEST_F(Dispatch, ADigitalAxisBindingDecidesOverAHeldButtonBeforeIt) {
   joystick->axes[1] = -0.6f;
   system.SendJoystickAxis(joystick, 1, -0.6f);
   EXPECT_EQ(channel.state, 1);
+  // The other order: a released button after the axis leaves the axis's 1 standing.
+  auto& reversed = system.DigitalChannels()[101];
+  reversed.bindings = {{joystick->id, 1, 1, 0.6f}, {mouse->id, 5, 0, 0}};
+  joystick->axes[1] = 0.7f;
+  system.SendJoystickAxis(joystick, 1, 0.7f);
+  EXPECT_EQ(reversed.state, 1);
 }
 
 TEST_F(Dispatch, AnalogueThresholdBindingsPassOnlyBeyondTheirThreshold) {

@@ -170,6 +170,20 @@ TEST_F(Windowed, SeparateMiceMoveByTheirOwnMovement) {
   EXPECT_EQ(Mouse(1)->GetRelMouseX(), 0);
 }
 
+// Shared mode: another mouse's buttons and wheel land on mouse 0 (used first, so no swap).
+TEST_F(Windowed, SharedModeButtonsAndWheelOfAnyMouseReachMouseZero) {
+  backend.zustand.geraete = {{kMaus, RIM_TYPEMOUSE, "m0"}, {kMouse2, RIM_TYPEMOUSE, "m1"}};
+  StartAndSettle();
+  Button(0x0001 | 0x0002);
+  Button(0x0004, kMouse2);
+  backend.Nachricht(MausDatensatz(kMouse2, 0, RI_MOUSE_WHEEL, 120, 0, 0));
+  ASSERT_EQ(Mouse(0)->handle, kMaus);
+  EXPECT_TRUE(Mouse(0)->IsButtonDown(1));
+  EXPECT_FALSE(Mouse(1)->IsButtonDown(1));
+  EXPECT_EQ(Mouse(0)->GetAnalogueAbs(2), 120);
+  EXPECT_EQ(Mouse(1)->GetAnalogueAbs(2), 0);
+}
+
 TEST_F(Windowed, LosingFocusReleasesHeldButtonsAndKeysWithEvents) {
   StartAndSettle();
   Button(0x0001);
