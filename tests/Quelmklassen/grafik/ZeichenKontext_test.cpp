@@ -4,6 +4,8 @@
 #include "Quelm_VideoRAM.h"
 #include "RenderTestHilfen.h"
 
+#include <thread>
+
 namespace {
 
 using Kontext = AufzeichnungsTest;
@@ -58,6 +60,14 @@ TEST_F(Kontext, NichtFreigegebeneResourcenWerdenAmEndeInIdReihenfolgeGemeldet) {
   // The device and the Direct3D object are gone with everything they made.
   EXPECT_EQ(steuerung->LebendeObjekte(), 0u);
 }
+
+#if !defined(NDEBUG) || defined(__SANITIZE_ADDRESS__)
+// Debug and sanitizer builds stop a call from another thread.
+TEST_F(Kontext, AufrufVonEinemAnderenThreadHaeltAn) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(std::thread([this] { kontext->SetRueckseite(1); }).join(), "render context used off its thread");
+}
+#endif
 
 // --- Statistics ------------------------------------------------------------------------------
 
