@@ -58,10 +58,7 @@ class TestSystem : public DRENO::InputSystem {
  public:
   using InputSystem::devices_;
 
-  void UseClock(std::uint32_t (*clock)()) {
-    clock_ = clock;
-    lastTick_ = clock();
-  }
+  void UseClock(std::uint32_t (*clock)()) { RepeatClock::Use(*this, clock); }
 
   void Update() override {
     InputSystem::Update();
