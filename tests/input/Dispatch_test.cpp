@@ -84,6 +84,10 @@ const auto kMove = [](Dispatch& d) { d.system.SendMouseMove(d.mouse, 10, 20, 1, 
 const auto kVerticalMove = [](Dispatch& d) { d.system.SendMouseMove(d.mouse, 10, 20, 0, 2); };
 const auto kAxis = [](Dispatch& d) { d.system.SendJoystickAxis(d.joystick, 1, 0.5f); };
 const auto kUnbound = [](Dispatch& d) { d.system.SendDigitalEvent(d.keyboard, 0x1F, true); };
+const auto kAxisTwice = [](Dispatch& d) {
+  d.system.SendJoystickAxis(d.joystick, 1, 0.5f);
+  d.system.SendJoystickAxis(d.joystick, 1, 0.5f);
+};
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Chains,
@@ -95,9 +99,16 @@ INSTANTIATE_TEST_SUITE_P(
         ChainCase{"AxesAreOfferedIndependently", kMove, {"OnAnalogueEvent"},
                   {"OnMouseMoved(10,20)", "OnAnalogueEvent(0,10)", "OnAnalogueEvent(1,20)"}},
         ChainCase{"MoveTaken", kMove, {"OnMouseMoved"}, {"OnMouseMoved(10,20)"}},
+        // Mouse axis 0 moves only the channel bound to the axis, not the one bound to button 0.
+        ChainCase{"MoveReachesOnlyAxisChannels", kMove, {},
+                  {"OnMouseMoved(10,20)", "OnAnalogueEvent(0,10)", "OnAnalogueChannel(10)", "OnAnalogueEvent(1,20)",
+                   "OnAnalogueChannel(20)"}},
         ChainCase{"VerticalMoveOffersOnlyAxisOne", kVerticalMove, {},
                   {"OnMouseMoved(10,20)", "OnAnalogueEvent(1,20)", "OnAnalogueChannel(20)"}},
         ChainCase{"JoystickAxisTaken", kAxis, {"OnJoystickAxis"}, {"OnJoystickAxis(1,0.5)"}},
+        ChainCase{"AnUnchangedValueIsNotReported", kAxisTwice, {},
+                  {"OnJoystickAxis(1,0.5)", "OnAnalogueEvent(1,0.5)", "OnAnalogueChannel(0.5)", "OnJoystickAxis(1,0.5)",
+                   "OnAnalogueEvent(1,0.5)"}},
         ChainCase{"UnboundControlLeavesTheChannelsAlone", kUnbound, {}, {"OnDigitalEvent(31,1)"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -129,6 +140,12 @@ TEST_F(Dispatch, ADigitalAxisBindingDecidesOverAHeldButtonBeforeIt) {
   joystick->axes[1] = -0.6f;
   system.SendJoystickAxis(joystick, 1, -0.6f);
   EXPECT_EQ(channel.state, 1);
+  // The other order: a released button after the axis leaves the axis's 1 standing.
+  auto& reversed = system.DigitalChannels()[101];
+  reversed.bindings = {{joystick->id, 1, 1, 0.6f}, {mouse->id, 5, 0, 0}};
+  joystick->axes[1] = 0.7f;
+  system.SendJoystickAxis(joystick, 1, 0.7f);
+  EXPECT_EQ(reversed.state, 1);
 }
 
 TEST_F(Dispatch, AnalogueThresholdBindingsPassOnlyBeyondTheirThreshold) {

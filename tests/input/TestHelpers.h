@@ -44,16 +44,21 @@ using TestMouse = TestDevice<DRENO::Mouse>;
 using TestKeyboard = TestDevice<DRENO::Keyboard>;
 using TestJoystick = TestDevice<DRENO::Joystick>;
 
+// Puts any system's key-repeat clock in the test's hands.
+struct RepeatClock : DRENO::InputSystem {
+  static void Use(DRENO::InputSystem& system, std::uint32_t (*clock)()) {
+    system.*(&RepeatClock::clock_) = clock;
+    system.*(&RepeatClock::lastTick_) = clock();
+  }
+};
+
 // Stands in for the platform class: records the two platform operations and runs the
 // frame's first and last step.
 class TestSystem : public DRENO::InputSystem {
  public:
   using InputSystem::devices_;
 
-  void UseClock(std::uint32_t (*clock)()) {
-    clock_ = clock;
-    lastTick_ = clock();
-  }
+  void UseClock(std::uint32_t (*clock)()) { RepeatClock::Use(*this, clock); }
 
   void Update() override {
     InputSystem::Update();

@@ -1,5 +1,7 @@
 // The window's input system on the test backend: construction and its failures, window
 // messages and the buffered drain, mice in shared and separate mode, focus and grab.
+#include <cstring>
+
 #include "TestHelpers.h"
 #include "WinMouse.h"
 
@@ -97,6 +99,16 @@ TEST_F(Windowed, BufferedRecordsAreWalkedUntilOneDoesNotFitAndMoveUnderWow64) {
   EXPECT_FALSE(Mouse()->IsButtonDown(1));
   EXPECT_FALSE(Mouse()->IsButtonDown(2)) << "the batch ends at the lying record";
   EXPECT_TRUE(backend.zustand.puffer.empty());
+
+  // A record of another kind off the 8-byte grid: the next one starts on it.
+  Datensatz fremd{};
+  fremd.groesse = sizeof(RAWINPUTHEADER) + 5;
+  const RAWINPUTHEADER kopf{RIM_TYPEHID, fremd.groesse, kMaus, 0};
+  std::memcpy(fremd.bytes, &kopf, sizeof kopf);
+  Puffere(fremd);
+  Puffere(MausDatensatz(kMaus, 0, 0x0100, 0, 0, 0, true));
+  system->Update();
+  EXPECT_TRUE(Mouse()->IsButtonDown(4));
 }
 
 TEST_F(Windowed, ADownUpPairPressesThenReleasesAndWheelNotchesSumUntilTheNextFrame) {
@@ -168,6 +180,39 @@ TEST_F(Windowed, SeparateMiceMoveByTheirOwnMovement) {
   EXPECT_TRUE(moved->IsButtonDown(0));
   EXPECT_FALSE(Mouse(1)->IsButtonDown(0));
   EXPECT_EQ(Mouse(1)->GetRelMouseX(), 0);
+  // Absolute records move by the difference to the last position.
+  backend.Nachricht(MausDatensatz(kMouse2, MOUSE_MOVE_ABSOLUTE, 0, 0, 100, 50));
+  system->Update();
+  backend.Nachricht(MausDatensatz(kMouse2, MOUSE_MOVE_ABSOLUTE, 0, 0, 130, 40));
+  system->Update();
+  EXPECT_EQ(moved->GetMouseX(), 130);
+  EXPECT_EQ(moved->GetRelMouseX(), 30);
+  EXPECT_EQ(moved->GetRelMouseY(), -10);
+}
+
+// Shared mode: another mouse's buttons and wheel land on mouse 0 (used first, so no swap).
+TEST_F(Windowed, SharedModeButtonsAndWheelOfAnyMouseReachMouseZero) {
+  backend.zustand.geraete = {{kMaus, RIM_TYPEMOUSE, "m0"}, {kMouse2, RIM_TYPEMOUSE, "m1"}};
+  StartAndSettle();
+  Button(0x0001 | 0x0002);
+  Button(0x0004, kMouse2);
+  backend.Nachricht(MausDatensatz(kMouse2, 0, RI_MOUSE_WHEEL, 120, 0, 0));
+  ASSERT_EQ(Mouse(0)->handle, kMaus);
+  EXPECT_TRUE(Mouse(0)->IsButtonDown(1));
+  EXPECT_FALSE(Mouse(1)->IsButtonDown(1));
+  EXPECT_EQ(Mouse(0)->GetAnalogueAbs(2), 120);
+  EXPECT_EQ(Mouse(1)->GetAnalogueAbs(2), 0);
+}
+
+// In its first frame a mouse takes the cursor on focus gain without reporting a move.
+TEST_F(Windowed, FocusGainInTheFirstFrameSendsNoMove) {
+  ASSERT_NE(Start(), nullptr);
+  system->SetFocus(false);
+  backend.SetzeClientCursor(40, 30);
+  journal.clear();
+  system->SetFocus(true);
+  EXPECT_THAT(Lines("OnMouse"), IsEmpty());
+  EXPECT_EQ(Mouse()->GetMouseX(), 40);
 }
 
 TEST_F(Windowed, LosingFocusReleasesHeldButtonsAndKeysWithEvents) {

@@ -106,6 +106,13 @@ TEST_F(Controller, WmiGivesIdenticalPadsSlotsInItsOrder) {
   EXPECT_EQ(Steuergeraete().comOffen, 0);
   EXPECT_EQ(Steuergeraete().wmiObjekte, 0);
   DRENO::Shutdown();
+  // One "IG_" entry is one slot: an identical controller that WMI does not list keeps none.
+  Steuergeraet unlisted = Pad();
+  unlisted.gamepad = false;
+  ASSERT_NE(Start({Pad(), unlisted}), nullptr);
+  EXPECT_EQ(Joystick(0)->xinputSlot, 0u);
+  EXPECT_EQ(Joystick(1)->xinputSlot, WinJoystick::kKeinSlot);
+  DRENO::Shutdown();
 
   using Fehler = decltype(SteuergeraeteZustand::wmiFehler);
   for (bool Fehler::*schritt : {&Fehler::locator, &Fehler::verbinden, &Fehler::blanket,
@@ -150,6 +157,7 @@ TEST_F(Controller, PadAxesAtTheirEdges) {
 TEST_F(Controller, PadButtonsAndUnplugging) {
   Steuergeraet pad = Pad();
   pad.pad.wButtons = XINPUT_GAMEPAD_A;  // held at start: no press event, only its release
+  pad.pad.sThumbLX = -32768;             // pushed at start: no axis event either
   ASSERT_NE(Start({pad}), nullptr);
   EXPECT_THAT(Frame(), IsEmpty());
   EXPECT_TRUE(Joystick()->IsButtonDown(0));

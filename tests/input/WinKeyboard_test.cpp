@@ -9,6 +9,7 @@ using namespace inputtest;
 using namespace Plattform::Eingabe;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
 
 class Keys : public WindowTest {
  protected:
@@ -57,6 +58,31 @@ TEST_F(Keys, HeldKeysPressOnceAndReadAsDown) {
   EXPECT_FALSE(keyboard->WasKeyPressed(0x1E));
 }
 
+constexpr unsigned kShift = 42, kAltGr = 100, kA = 30, kE = 18, kQ = 16, kY = 21, kZ = 44;
+
+std::uint32_t gMs = 0;
+std::uint32_t KeyClock() { return gMs; }
+
+// The keyboard itself arms the repeat with the key's character, and its release ends it.
+TEST_F(Keys, ARealPressRepeatsWithItsCharacterUntilReleased) {
+  RepeatClock::Use(*system, &KeyClock);
+  auto frames = [&](int count) {
+    journal.clear();
+    for (int i = 0; i < count; ++i) {
+      gMs += 60;
+      system->Update();
+    }
+    return journal;
+  };
+  backend.Taste(kA, true);
+  EXPECT_THAT(frames(11), IsEmpty()) << "0.66 s";
+  EXPECT_THAT(frames(1), ElementsAre("OnKey(30,0)", "OnDigitalEvent(30,0)", "OnKey(30,1)", "OnUnicode(97)",
+                                     "OnDigitalEvent(30,1)"));
+  EXPECT_TRUE(keyboard->IsKeyDown(0x1E));
+  backend.Taste(kA, false);
+  EXPECT_THAT(frames(30), IsEmpty()) << "released";
+}
+
 struct Typing {
   const char* layout;
   std::vector<std::pair<unsigned, bool>> keys;
@@ -71,8 +97,6 @@ TEST_P(Characters, ComeFromTheLayout) {
   for (char16_t c : GetParam().characters) expected.push_back("OnUnicode(" + std::to_string(c) + ")");
   EXPECT_THAT(Type(GetParam().keys), ElementsAreArray(expected));
 }
-
-constexpr unsigned kShift = 42, kAltGr = 100, kA = 30, kE = 18, kQ = 16, kY = 21, kZ = 44;
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, Characters,

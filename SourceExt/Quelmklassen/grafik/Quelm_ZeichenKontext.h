@@ -91,8 +91,9 @@ class Quelm_ZeichenKontext {
 
   bool HatGeraet() const { return impl.geraet != nullptr; }
 
-  // Stops a debug build when called off the context's thread (see the threading rule above).
-#ifdef NDEBUG
+  // Stops a debug or checking build (QUELM_PRUEFE_THREAD) when called off the context's
+  // thread (see the threading rule above).
+#if defined(NDEBUG) && !defined(QUELM_PRUEFE_THREAD)
   void PruefeThread() const {}
 #else
   void PruefeThread() const;

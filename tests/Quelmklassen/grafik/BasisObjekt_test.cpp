@@ -32,6 +32,8 @@ TEST_F(Basis, NurDieAeltestenNeunZehntelWerdenAusgelagert) {
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 3);
   Quelm_VertexBuffer* alt = kontext->ErzeugeVertexBuffer(0, 0, Quelm_PufferDaten{bytes.data(), 96, 0});
   kontext->SetVertexBuffer(0, alt, 24);
+  Quelm_IndexBuffer* altIndex = kontext->ErzeugeIndexBuffer(1, Quelm_PufferDaten{nullptr, 12, 0});
+  kontext->SetIndexBuffer(altIndex);
   Schritt(5);
   Quelm_VertexBuffer* mittel = kontext->ErzeugeVertexBuffer(96, FLAG_DYNAMISCH);
   Schritt(4.5);
@@ -41,18 +43,21 @@ TEST_F(Basis, NurDieAeltestenNeunZehntelWerdenAusgelagert) {
 
   Quelm_Screen3D::SchaffeVideoRAMPlatz();
   EXPECT_FALSE(alt->IstResident());
+  EXPECT_FALSE(altIndex->IstResident());
   EXPECT_TRUE(mittel->IstResident());
   EXPECT_TRUE(jung->IstResident());
-  EXPECT_EQ(Texte(), std::vector<std::string>{"VideoRAM voll, Platz geschaffen: 1 Resourcen rausgeworfen, "
+  EXPECT_EQ(Texte(), std::vector<std::string>{"VideoRAM voll, Platz geschaffen: 2 Resourcen rausgeworfen, "
                                               "Grenzalter 9.000000"});
 
   // It comes back by itself with its contents from main memory, and is bound again once.
   steuerung->LeereProtokoll();
   kontext->SetVertexBuffer(0, alt, 24);
   kontext->SetVertexBuffer(0, alt, 24);
+  kontext->SetIndexBuffer(altIndex);
+  kontext->SetIndexBuffer(altIndex);
   ASSERT_TRUE(alt->IstResident());
-  EXPECT_EQ(Anzahl("CreateVertexBuffer"), 1u);
-  EXPECT_EQ(Anzahl("SetStreamSource"), 1u);
+  EXPECT_EQ(Anzahl("CreateVertexBuffer") + Anzahl("CreateIndexBuffer"), 2u);
+  EXPECT_EQ(Anzahl("SetStreamSource") + Anzahl("SetIndices"), 2u);
   EXPECT_EQ(Inhalt(alt), bytes);
 
   // Used now: the next pass keeps it and takes the 5-second one.

@@ -134,6 +134,15 @@ TEST_F(DX9, NurGeaenderteRenderzustaendeGehenAnsGeraet) {
   EXPECT_THAT(Zustaende(), ElementsAre("ALPHABLENDENABLE, 0", "COLORWRITEENABLE, 15"));
   EXPECT_EQ(kontext->zaehler.alphaZustaende, 3);
 
+  // Each alpha field that differs from its colour twin makes alpha separate.
+  for (std::uint32_t Quelm_AlphaZustandBeschr::Ziel::*feld :
+       {&Quelm_AlphaZustandBeschr::Ziel::alphaOperation, &Quelm_AlphaZustandBeschr::Ziel::alphaQuelle,
+        &Quelm_AlphaZustandBeschr::Ziel::alphaZiel}) {
+    Quelm_AlphaZustandBeschr einzeln(2, 4);
+    einzeln.ziele[0].*feld = 3;
+    EXPECT_TRUE(kontext->ErzeugeAlphaZustand(einzeln)->separatesAlpha);
+  }
+
   kontext->SetTiefeZustand(nullptr);  // the default is current since construction
   EXPECT_EQ(kontext->zaehler.tiefeZustaende, 0);
   kontext->SetTiefeZustand(kontext->ErzeugeTiefeZustand(Quelm_TiefeZustandBeschr{true, true, 9}));
@@ -218,9 +227,11 @@ TEST_F(DX9, KonstantenGehenAlsEinBereichHochUndNurEinmal) {
   EXPECT_TRUE(Hochgeladen().empty());
   EXPECT_EQ(kontext->zaehler.konstanten, 3);
 
-  // A pixel register in the upper field.
+  // Pixel registers in the upper field, also as one range from the lowest.
   kontext->SetProgrammKonstante(PS(7), 1, 1, 1, 1);
-  EXPECT_EQ(Hochgeladen(), std::vector<std::string>{"SetPixelShaderConstantF(7, 1, {1 1 1 1}) = D3D_OK"});
+  kontext->SetProgrammKonstante(PS(8), 2, 2, 2, 2);
+  EXPECT_EQ(Hochgeladen(),
+            std::vector<std::string>{"SetPixelShaderConstantF(7, 2, {1 1 1 1}, {2 2 2 2}) = D3D_OK"});
 
   // A matrix fits at 252, not at 253.
   sammler->zeilen.clear();
@@ -416,6 +427,14 @@ TEST_F(DX9, ResetNimmtDenAktuellenModus) {
   EXPECT_EQ(std::tuple(d.BackBufferFormat, d.Windowed, d.PresentationInterval),
             std::tuple(D3DFMT_R5G6B5, FALSE, D3DPRESENT_INTERVAL_ONE));
   EXPECT_EQ(kontext->zielBreite, 800u);
+
+  // Back to a window: no refresh rate; the device's own cull mode is replaced again.
+  Quelm_Screen3D::modusFlags = 0;
+  ASSERT_TRUE(kontext->impl.Zuruecksetzen());
+  EXPECT_EQ(std::tuple(d.Windowed, d.FullScreen_RefreshRateInHz), std::tuple(TRUE, 0u));
+  steuerung->LeereProtokoll();
+  kontext->SetRueckseite(0);
+  EXPECT_THAT(Zustaende(), ElementsAre("CULLMODE, 1"));
 }
 
 // --- Read-back -------------------------------------------------------------------------------

@@ -56,6 +56,10 @@ TEST_F(Ressourcen, DynamischerPufferWirdTeilweiseNeuBeschrieben) {
   puffer->SchreibeInhalt(zuGross);
   EXPECT_TRUE(FehlerGeloggt("Neuer Inhalt zu groß für Buffer"));
   kontext->GibFrei(puffer);
+  Quelm_VertexBuffer* klein = kontext->ErzeugeVertexBuffer(8, FLAG_DYNAMISCH);
+  Quelm_PufferDaten genau{NeueBytes(8, 9), 8, 1};  // exactly the buffer's size fits
+  klein->SchreibeInhalt(genau);
+  EXPECT_EQ(klein->kopie[7], 9);
 
   std::uint8_t daten[4] = {};
   Quelm_VertexBuffer* statisch = kontext->ErzeugeVertexBuffer(4, 0, Quelm_PufferDaten{daten, 4, 0});
@@ -72,6 +76,7 @@ TEST_F(Ressourcen, IndexformatAusDemNiedrigenByte) {
   Quelm_IndexBuffer* ohne = kontext->ErzeugeIndexBuffer(0, Quelm_PufferDaten{nullptr, 12, 0});
   EXPECT_EQ(i32->GeraeteFormat(), D3DFMT_INDEX32);
   EXPECT_EQ(i16->GeraeteFormat(), D3DFMT_INDEX16);
+  EXPECT_EQ(i16->flags, FLAG_DYNAMISCH);  // the format byte is not a flag
   EXPECT_EQ(ohne->GeraeteFormat(), D3DFMT_INDEX16);
   EXPECT_TRUE(FehlerGeloggt("Ungültiges Indexformat"));
   EXPECT_EQ(Aufrufe("CreateIndexBuffer")[1].rfind("CreateIndexBuffer(12, 0x208, D3DFMT_INDEX16, D3DPOOL_DEFAULT)", 0), 0u);
@@ -99,6 +104,18 @@ TEST_F(Ressourcen, LayoutNummeriertTexturkoordinatenUndTrenntDieStroeme) {
     EXPECT_EQ(e->elemente[2 + r].UsageIndex, r + 1);
   }
   EXPECT_EQ(e->elemente[6].UsageIndex, 5);
+  // Every matrix type: its rows, row step and size.
+  const struct {
+    Quelm_KanalTyp typ;
+    std::uint64_t zeilen, abstand, groesse;
+  } matrizen[] = {{KANAL_FLOAT3X3, 3, 12, 36}, {KANAL_FLOAT4X3, 3, 16, 48}, {KANAL_FLOAT4X4, 4, 16, 64}};
+  for (const auto& m : matrizen) {
+    Quelm_VertexEingabe* l = kontext->ErzeugeVertexEingabe();
+    l->AddKanal(0, m.typ, 4, false);
+    ASSERT_EQ(l->elementAnzahl, m.zeilen) << m.typ;
+    EXPECT_EQ(l->elemente[m.zeilen - 1].Offset, 4 + (m.zeilen - 1) * m.abstand) << m.typ;
+    EXPECT_EQ(l->strides[0], 4 + m.groesse) << m.typ;
+  }
 
   sammler->zeilen.clear();
   e->AddKanal(4, KANAL_FLOAT1, 0, false);
@@ -140,6 +157,9 @@ TEST_F(Ressourcen, RenderzielTiefenpufferUndTexturflags) {
   EXPECT_NE(Aufrufe("CreateDepthStencilSurface")[0].find("1024, 2048, D3DFMT_D32"), std::string::npos)
       << Aufrufe("CreateDepthStencilSurface")[0];
   Quelm_RenderzielBeschr beschr(textur, schmal);
+  EXPECT_TRUE(FehlerGeloggt("ZBuffer zu klein für Renderziel"));
+  sammler->zeilen.clear();
+  Quelm_RenderzielBeschr niedrig(textur, kontext->ErzeugeZBuffer(2048, 1024));
   EXPECT_TRUE(FehlerGeloggt("ZBuffer zu klein für Renderziel"));
 
   Quelm_Renderziel* ziel = kontext->ErzeugeRenderziel(beschr);

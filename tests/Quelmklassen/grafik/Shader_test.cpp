@@ -162,12 +162,14 @@ float4 gLicht[3] : register(c10);
 Licht gSonne;
 Licht gLampen[2];
 float4x4 gMatrix : register(c0);
+float4x4 gKnochen[3] : register(c20);
 float4 gGemeinsam;
 DEF_SAMPLER_2D( gHoehe);
 DEF_SAMPLER_2D( gBeide);
 $main() {
   fpos = mul( gMatrix, vpos) + gLicht[0] + gLicht[2] + gSonne.farbe + gLampen[1].richtung + gGemeinsam;
   fpos += SAMPLE_2D_LOD( gHoehe, vuv, 0) + SAMPLE_2D_LOD( gBeide, vuv, 0);
+  fpos += mul( gKnochen[1], vpos) + mul( gKnochen[2], vpos);
   fuv = vuv;
 }
 )";
@@ -193,6 +195,9 @@ TEST_F(Shader, KonstantenkarteMitFeldernUndStrukturenUndDieHandlesDesProgramms) 
       // Members follow an element name directly.
       {"gLampen[1]richtung", {k.at("gLampen").register_ + 3, 1, 4, 1, 1}},
       {"gMatrix", {0, 4, 4, 4, 3}},
+      // Elements of a multi-register type each start at their own register.
+      {"gKnochen", {20, 12, 4, 4, 4}},  {"gKnochen[1]", {24, 4, 4, 4, 3}}, {"gKnochen[2]", {28, 4, 4, 4, 3}},
+      {"gLampen[0]farbe", {k.at("gLampen").register_, 1, 4, 1, 1}},
   };
   for (const auto& [name, info] : erwartet) {
     ASSERT_TRUE(k.count(name)) << name;

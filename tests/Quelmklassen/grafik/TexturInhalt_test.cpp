@@ -96,6 +96,16 @@ TEST_F(TexturInhalt, TeilbereichLandetAnSeinerStelleAufDemGeraetUndInDerKopie) {
     std::vector<std::uint8_t> sollBytes(64 * 4);
     std::memcpy(sollBytes.data(), soll.data(), sollBytes.size());
     if (dynamisch) {
+      // Only the region is locked, keeping the rest of the level; one over the edge is cut there.
+      std::uint32_t zwei[2] = {farbe, farbe};
+      static_cast<TBereich&>(teil) = TBereich(reinterpret_cast<std::uint8_t*>(zwei), PXFMT_A8R8G8B8, 2, 1, 8);
+      teil.uebergabe = 0;
+      t->SchreibeTeilInhalt(7, 0, teil);
+      std::memcpy(sollBytes.data() + 7 * 4, &farbe, 4);
+      const auto sperren = Aufrufe("LockRect");
+      ASSERT_EQ(sperren.size(), 2u);
+      EXPECT_NE(sperren[0].find(".LockRect(0, {3, 2, 5, 5}, 0x0) = D3D_OK"), std::string::npos) << sperren[0];
+      EXPECT_NE(sperren[1].find(".LockRect(0, {7, 0, 8, 1}, 0x0) = D3D_OK"), std::string::npos) << sperren[1];
       EXPECT_EQ(Geraet(*t, 32, 8), sollBytes);
     } else {
       // The region through a surface of its size.

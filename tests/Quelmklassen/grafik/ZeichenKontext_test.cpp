@@ -4,6 +4,8 @@
 #include "Quelm_VideoRAM.h"
 #include "RenderTestHilfen.h"
 
+#include <thread>
+
 namespace {
 
 using Kontext = AufzeichnungsTest;
@@ -58,6 +60,14 @@ TEST_F(Kontext, NichtFreigegebeneResourcenWerdenAmEndeInIdReihenfolgeGemeldet) {
   // The device and the Direct3D object are gone with everything they made.
   EXPECT_EQ(steuerung->LebendeObjekte(), 0u);
 }
+
+#if !defined(NDEBUG) || defined(__SANITIZE_ADDRESS__)
+// Debug and sanitizer builds stop a call from another thread.
+TEST_F(Kontext, AufrufVonEinemAnderenThreadHaeltAn) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(std::thread([this] { kontext->SetRueckseite(1); }).join(), "render context used off its thread");
+}
+#endif
 
 // --- Statistics ------------------------------------------------------------------------------
 
@@ -116,8 +126,10 @@ TEST_F(Kontext, RenderBereichWirdAufDasZielBeschnitten) {
   EXPECT_EQ(Anzahl("SetViewport"), 0u);  // already the whole 1280 x 720 back buffer
   kontext->SetRenderBereich(100, 50, 200, 100);
   kontext->SetRenderBereich(100, 50, 200, 100);
+  kontext->SetRenderBereich(100, 50, 200, 60);  // only the height differs
   kontext->SetRenderBereich(0, 0, ~0ull, ~0ull);
   const std::vector<std::string> erwartet = {"SetViewport({100, 50, 200, 100, 0, 1}) = D3D_OK",
+                                             "SetViewport({100, 50, 200, 60, 0, 1}) = D3D_OK",
                                              "SetViewport({0, 0, 1280, 720, 0, 1}) = D3D_OK"};
   EXPECT_EQ(Aufrufe("SetViewport"), erwartet);
 
@@ -183,9 +195,13 @@ TEST_F(Kontext, FreigegebeneObjekteVerlassenDenSchatten) {
   kontext->SetVertexBuffer(0, alt, 24);
   kontext->SetIndexBuffer(index);
   kontext->SetAlphaZustand(blend);
-  for (Quelm_BasisObjekt* o : std::initializer_list<Quelm_BasisObjekt*>{alt, index, blend}) kontext->GibFrei(o);
+  Quelm_Programm* altProgramm = BaueProgramm();
+  kontext->SetProgramm(altProgramm);
+  for (Quelm_BasisObjekt* o : std::initializer_list<Quelm_BasisObjekt*>{alt, index, blend, altProgramm})
+    kontext->GibFrei(o);
   EXPECT_EQ(kontext->stroeme[0].puffer, nullptr);
   EXPECT_EQ(kontext->indexBuffer, nullptr);
+  EXPECT_EQ(kontext->programm, nullptr);
 
   // New objects, wherever they land, are bound.
   Quelm_VertexBuffer* neu = kontext->ErzeugeVertexBuffer(96, FLAG_DYNAMISCH);
