@@ -1,5 +1,6 @@
 // Rectangle packer, block-graphics atlas and the "FX3D"/"PLTZ" files, on the recording device.
 #include "BildHilfen.h"
+#include "BlockGfxDatei.h"
 #include "Quelm_Bild.h"
 #include "Quelm_BlockGfx3D.h"
 #include "RenderTestHilfen.h"
@@ -159,6 +160,59 @@ TEST_F(BlockGfx, Fx3dRundreiseUndAbgeschnitteneDateienWerdenAbgelehnt) {
     EXPECT_FALSE(ziel.Laden(kurz)) << n;
     EXPECT_EQ(ziel.textur, nullptr);
     EXPECT_TRUE(ziel.eintraege.empty());
+  }
+}
+
+
+// Damaged files are refused with the format's message and change nothing, however large the
+// counts they announce.
+TEST_F(BlockGfx, BeschaedigteDateienWerdenAbgelehntOhneEtwasZuAendern) {
+  struct Zeile {
+    const char* fall;
+    Fx3dDatei datei;
+    std::uint64_t geraetGrenze = 0;  // the device's texture size limit, 0 = as it reports
+    bool angenommen = false;
+  };
+  auto mit = [](auto aendere) {
+    Fx3dDatei d;
+    aendere(d);
+    return d;
+  };
+  const Zeile zeilen[] = {
+      {"unbeschaedigt", {}, 0, true},
+      {"Instanzen am Hoechstwert", mit([](Fx3dDatei& d) { d.instanzen = Quelm_BlockGfx3D::kMaxInstanzen; }), 0, true},
+      {"Instanzen 0xFFFFFFFF", mit([](Fx3dDatei& d) { d.instanzen = 0xFFFFFFFFu; })},
+      {"Instanzen ueber dem Hoechstwert",
+       mit([](Fx3dDatei& d) { d.instanzen = Quelm_BlockGfx3D::kMaxInstanzen + 1; })},
+      {"Eintraege 0xFFFFFFFF", mit([](Fx3dDatei& d) { d.anzahl = 0xFFFFFFFFu; })},
+      {"freie Rechtecke 0xFFFFFFFF", mit([](Fx3dDatei& d) { d.freiAnzahl = 0xFFFFFFFFu; })},
+      {"Breite 0xFFFFFFFF", mit([](Fx3dDatei& d) { d.breite = 0xFFFFFFFFu; })},
+      {"Hoehe 0xFFFFFFFF", mit([](Fx3dDatei& d) { d.hoehe = 0xFFFFFFFFu; })},
+      {"Grafik ausserhalb der Textur", mit([](Fx3dDatei& d) { d.grafik[0] = 2; })},
+      {"breiter als das Geraet", {}, 2},
+  };
+  Quelm_Bild quelle(4, 3, PXFMT_A8R8G8B8);
+  for (const Zeile& z : zeilen) {
+    Quelm_BlockGfx3D atlas(16, 3, 0);
+    ASSERT_TRUE(atlas.AddGrafik(5, &quelle, 0, 0, 4, 3));
+    kontext->maxTexturBreite = kontext->maxTexturHoehe = z.geraetGrenze;
+    const Quelm_Textur* textur = atlas.textur;
+    const Quelm_VertexBuffer* puffer = atlas.instanzPuffer;
+    const std::vector<std::uint64_t> vorhanden = atlas.vorhanden;
+    TSpeicher datei = z.datei.Datei();
+    sammler->zeilen.clear();
+    bool geladen = false;
+    ASSERT_NO_THROW(geladen = atlas.Laden(datei)) << z.fall;
+    EXPECT_EQ(geladen, z.angenommen) << z.fall;
+    if (z.angenommen) {
+      EXPECT_TRUE(atlas.HatGrafik(1) && !atlas.HatGrafik(5)) << z.fall;
+      continue;
+    }
+    EXPECT_TRUE(Geloggt("!Quelm_BlockGfx3D::Laden(): Blockgrafik ist unvollständig oder fehlerhaft.")) << z.fall;
+    EXPECT_EQ(datei.position, 0u) << z.fall;
+    EXPECT_TRUE(atlas.textur == textur && atlas.instanzPuffer == puffer && atlas.vorhanden == vorhanden &&
+                atlas.breite == 16)
+        << z.fall;
   }
 }
 

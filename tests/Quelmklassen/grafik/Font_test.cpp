@@ -1,6 +1,8 @@
 // UTF-8, the TrueType rasteriser, measuring and box layout, and "FNTH" files, on the recording device.
+#include "BlockGfxDatei.h"
 #include "Quelm_BlockGfx3D.h"
 #include "Quelm_Font3D.h"
+#include "Quelm_KonsoleStandardAnzeige.h"
 #include "RenderTestHilfen.h"
 #include "TSpeicher.h"
 #include "TSpeicherSchreiber.h"
@@ -143,6 +145,49 @@ TEST_F(Font, AlteVersionenOhneMetrikenUndFlags) {
   EXPECT_EQ(alt.metriken['A'].vorschub, 3);
   EXPECT_EQ(alt.atlas->textur->hoehe, 4u);
   EXPECT_EQ(alt.atlas->instanzPuffer->groesse, 5u * 60);
+}
+
+
+using FontDatei = AufzeichnungsTest;
+
+// A damaged font file is refused and leaves the font as it was, however large its counts.
+TEST_F(FontDatei, BeschaedigteDateienLassenDieSchriftWieSieWar) {
+  steuerung->protokollieren = false;
+  auto mit = [](auto aendere) {
+    FnthDatei d;
+    aendere(d);
+    return d;
+  };
+  const std::pair<const char*, FnthDatei> zeilen[] = {
+      {"Instanzen 0xFFFFFFFF", mit([](FnthDatei& d) { d.atlas.instanzen = 0xFFFFFFFFu; })},
+      {"Glyphen 0xFFFFFFFF", mit([](FnthDatei& d) { d.glyphen = 0xFFFFFFFFu; })},
+      {"weniger Glyphen als Grafiken", mit([](FnthDatei& d) { d.glyphen = 1; })},
+      {"Zellhoehe 0", mit([](FnthDatei& d) { d.zelle = 0.0f; })},
+      {"Atlas ohne Pixel", mit([](FnthDatei& d) { d.atlas.hoehe = 0xFFFFFFFFu; })},
+  };
+  Quelm_Font3D font;
+  TSpeicher gut = FnthDatei{}.Datei();
+  ASSERT_TRUE(font.LadeAusSpeicher(gut, "gut"));
+  ASSERT_TRUE(font.HatGlyphe(1));
+  const Quelm_BlockGfx3D* atlas = font.atlas;
+  for (const auto& [fall, datei] : zeilen) {
+    TSpeicher s = datei.Datei();
+    sammler->zeilen.clear();
+    bool geladen = true;
+    ASSERT_NO_THROW(geladen = font.LadeAusSpeicher(s, "kaputt")) << fall;
+    EXPECT_FALSE(geladen) << fall;
+    EXPECT_TRUE(Geloggt("!Quelm_Font3D::Laden( \"kaputt\"): Schriftdaten sind unvollständig oder fehlerhaft.")) << fall;
+    EXPECT_TRUE(font.atlas == atlas && font.HatGlyphe(1) && font.metriken.size() == 2 && font.hoehe == 16.0f) << fall;
+  }
+  // The console's font: a damaged file leaves the overlay without glyphs, the tool goes on.
+  FnthDatei kaputt;
+  kaputt.atlas.instanzen = 0xFFFFFFFFu;
+  const TSpeicher inhalt = kaputt.Datei();
+  const std::filesystem::path pfad = ordner.pfad() / "calibrib.fnt";
+  SchreibeDatei(pfad, std::string(reinterpret_cast<const char*>(inhalt.daten), inhalt.groesse));
+  std::unique_ptr<Quelm_KonsoleStandardAnzeige> konsole;
+  ASSERT_NO_THROW(konsole = std::make_unique<Quelm_KonsoleStandardAnzeige>(pfad));
+  EXPECT_FALSE(konsole->font->HatGlyphe(1));
 }
 
 }  // namespace
