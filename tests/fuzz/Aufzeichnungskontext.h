@@ -2,6 +2,7 @@
 // The render context of the fuzz targets: one for the whole run, on the recording device
 // without a window, with its call log off so that nothing grows from input to input.
 #include "Absturz.h"
+#include "Quelm_Konsole.h"
 #include "Quelm_Screen3D.h"
 #include "Quelm_ZeichenKontext.h"
 #include "TSpeicher.h"
@@ -28,9 +29,11 @@ inline Quelm_ZeichenKontext* Aufzeichnungskontext() {
 }
 
 // For LLVMFuzzerInitialize, before libFuzzer sets its signal handlers: the engine's crash
-// handler would otherwise keep them and end the process without the fuzzer's report.
+// handler would otherwise keep them and end the process without the fuzzer's report. Shaders
+// compile from memory, without a dump file per input in the working folder.
 inline void BereiteLaufVor() {
   SetUnhandledExceptionFilter(nullptr);
+  Quelm_KonsolenVariable::Finde("debugShader")->SetzeBool(false);
   Aufzeichnungskontext();
 }
 

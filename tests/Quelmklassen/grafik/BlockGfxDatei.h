@@ -18,7 +18,7 @@ struct Fx3dDatei {
   std::uint32_t grafik[4] = {1, 0, 3, 2};
   std::uint32_t freiAnzahl = 1;  // older packer layout: a bare free list
   std::uint32_t frei[4] = {0, 2, 4, 2};
-  std::uint32_t breite = 4, hoehe = 4;  // height written from version 259 on
+  std::uint32_t breite = 4, hoehe = 4;  // height written from version 259 on; pixel i is 0xFF000000 | i
 
   void SchreibeIn(TSpeicher& s) const {
     TSpeicherSchreiber w(s);
@@ -44,7 +44,9 @@ struct Fx3dDatei {
     w.U32(breite);
     if (version >= 259) w.U32(hoehe);
     const std::uint64_t h = version >= 259 ? hoehe : breite;
-    const std::uint64_t pixel = std::min<std::uint64_t>(std::uint64_t{breite} * h, 64);
+    // All pixels of a plausible size; a damaged one gets a few.
+    const std::uint64_t alle = std::uint64_t{breite} * h;
+    const std::uint64_t pixel = alle <= (1u << 16) ? alle : 64;
     for (std::uint64_t i = 0; i < pixel; ++i) w.U32(0xFF000000u | static_cast<std::uint32_t>(i));
   }
   TSpeicher Datei() const {

@@ -216,4 +216,105 @@ TEST_F(BlockGfx, BeschaedigteDateienWerdenAbgelehntOhneEtwasZuAendern) {
   }
 }
 
+
+// A graphic added to an atlas read from a file lands in its pixel copy, which the next growth
+// re-packs from; the loaded graphics move along.
+TEST_F(BlockGfx, AusDateiGeladenerAtlasNimmtNeueGrafikInSeineKopie) {
+  Quelm_BlockGfx3D atlas(0, 0, 0);
+  TSpeicher datei = Fx3dDatei{}.Datei();
+  ASSERT_TRUE(atlas.Laden(datei));
+  ASSERT_FALSE(atlas.textur->flags & FLAG_DYNAMISCH);
+  Quelm_Bild quelle(6, 6, PXFMT_A8R8G8B8);
+  Fuelle(quelle, 0xFF000000u);
+  ASSERT_TRUE(atlas.AddGrafik(9, &quelle, 1, 1, 2, 2));
+  const Quelm_BlockGrafik neu = atlas.eintraege[9];
+  EXPECT_EQ(Pixel(atlas.textur->KopieBereich(0), neu.x + 1, neu.y + 1), Pixel(quelle, 2, 2));
+  // Too large for 4 x 4: the atlas grows to 8 and re-packs graphics 1 and 9 from its copy.
+  ASSERT_TRUE(atlas.AddGrafik(10, &quelle, 0, 0, 5, 5));
+  ASSERT_EQ(atlas.breite, 8u);
+  const TBereich kopie = atlas.textur->KopieBereich(0);
+  EXPECT_EQ(Pixel(kopie, atlas.eintraege[9].x + 1, atlas.eintraege[9].y + 1), Pixel(quelle, 2, 2));
+  EXPECT_EQ(Pixel(kopie, atlas.eintraege[1].x + 2, atlas.eintraege[1].y + 1), 0xFF000000u | (4 + 3));
+}
+
+// Re-packing a wide graphic of a file's non-square atlas grows it past the size the new
+// graphic asked for; the new graphic is still placed.
+TEST_F(BlockGfx, VerschachteltesWachsenBehaeltDieNeueGrafik) {
+  Fx3dDatei d;
+  d.version = 259;
+  d.breite = 256;
+  d.hoehe = 32;
+  std::copy_n(std::begin({0u, 0u, 256u, 32u}), 4, d.grafik);
+  std::copy_n(std::begin({0u, 32u, 256u, 0u}), 4, d.frei);  // full: only an empty strip is free
+  Quelm_BlockGfx3D atlas(0, 0, 0);
+  TSpeicher datei = d.Datei();
+  ASSERT_TRUE(atlas.Laden(datei));
+  Quelm_Bild quelle(8, 8, PXFMT_A8R8G8B8);
+  EXPECT_TRUE(atlas.AddGrafik(3, &quelle, 0, 0, 8, 8));
+  EXPECT_TRUE(atlas.HatGrafik(3) && atlas.HatGrafik(1));
+  EXPECT_EQ(atlas.breite, 256u);
+  PruefeBelegung(atlas.packer);
+}
+
+// Versions 257 to 261: 8 skipped bytes before 261, the flags word from 258, the height from
+// 259 (before that the texture is square).
+TEST_F(BlockGfx, Fx3dVersionenLesenIhrJeweiligesFormat) {
+  for (std::uint32_t version : {257u, 258u, 259u, 260u, 261u}) {
+    Fx3dDatei d;
+    d.version = version;
+    d.flags = Quelm_BlockGfx3D::kFlagNormalKarte;
+    d.hoehe = 2;
+    d.mitte = 1;
+    Quelm_BlockGfx3D atlas(0, 0, 0);
+    TSpeicher datei = d.Datei();
+    ASSERT_TRUE(atlas.Laden(datei)) << version;
+    EXPECT_EQ(datei.position, datei.groesse) << version;
+    EXPECT_EQ(atlas.flags, version >= 258 ? d.flags : 0u) << version;
+    EXPECT_EQ(atlas.hoehe, version >= 259 ? 2u : 4u) << version;
+    EXPECT_EQ(atlas.pivotMitte, 1) << version;
+    EXPECT_EQ(atlas.instanzPuffer->groesse, 4u * 60) << version;
+    EXPECT_EQ(atlas.eintraege[1].x * 1000 + atlas.eintraege[1].w, 1003u) << version;
+    EXPECT_EQ(Pixel(atlas.textur->KopieBereich(0), 3, 1), 0xFF000000u | 7) << version;
+  }
+}
+
+// More pending instances than the buffer holds: batches of the capacity, in order.
+TEST_F(BlockGfx, MehrInstanzenAlsKapazitaetInMehrerenStapeln) {
+  steuerung->protokollieren = true;
+  Quelm_BlockGfx3D atlas(16, 3, 0);
+  Quelm_Bild quelle(2, 2, PXFMT_A8R8G8B8);
+  ASSERT_TRUE(atlas.AddGrafik(1, &quelle, 0, 0, 2, 2));
+  for (int i = 0; i < 7; ++i) atlas.ZeichneGrafik(1, static_cast<float>(i), 0, {1, 1, 1, 1}, 0, 0, 0);
+  steuerung->LeereProtokoll();
+  atlas.Zeichne();
+  EXPECT_EQ(Anzahl("DrawIndexedPrimitive"), 3u);
+  // Instance counts of the batches, as set on stream 0.
+  EXPECT_EQ(Aufrufe("SetStreamSourceFreq"),
+            (std::vector<std::string>{"SetStreamSourceFreq(0, 0x40000003) = D3D_OK",
+                                      "SetStreamSourceFreq(1, 0x80000001) = D3D_OK",
+                                      "SetStreamSourceFreq(0, 0x40000001) = D3D_OK"}));
+  // The last batch is the seventh instance alone.
+  void* p = nullptr;
+  ASSERT_EQ(atlas.instanzPuffer->geraetePuffer->Lock(0, 60, &p, D3DLOCK_READONLY), D3D_OK);
+  Quelm_BlockInstanz letzte;
+  std::memcpy(&letzte, p, sizeof letzte);
+  atlas.instanzPuffer->geraetePuffer->Unlock();
+  EXPECT_EQ(letzte.zielPos[0], 6.0f);
+  EXPECT_TRUE(atlas.instanzen.empty());
+}
+
+// Of free corners at the same height the earlier one wins; a lower one wins over an earlier.
+TEST(RechteckPacker, GleichstandBehaeltDasFruehereFreieRechteck) {
+  TRechteckPacker p;
+  p.Init(256, 256);
+  p.frei = {{100, 0, 50, 50}, {0, 0, 50, 50}, {200, 0, 50, 50}};
+  std::uint64_t x, y;
+  ASSERT_TRUE(p.Einfuegen(10, 10, x, y));
+  EXPECT_EQ(x * 1000 + y, 100000u);
+  p.Init(256, 256);
+  p.frei = {{100, 20, 50, 50}, {0, 10, 50, 50}};
+  ASSERT_TRUE(p.Einfuegen(10, 10, x, y));
+  EXPECT_EQ(x * 1000 + y, 10u);
+}
+
 }  // namespace
