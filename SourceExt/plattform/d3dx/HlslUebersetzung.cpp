@@ -6,8 +6,12 @@
 #include <glslang/SPIRV/GlslangToSpv.h>
 
 #include <cctype>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <tuple>
 
 namespace Plattform::D3dx {
 
@@ -40,11 +44,14 @@ class Einbinder final : public glslang::TShader::Includer {
   }
 
  private:
+  // Each file is asked for once per compile, however often the passes over the text include it.
   IncludeResult* Hole(const char* name, bool lokal, const char* einbindend) {
     if (!auftrag_.einbinden) return nullptr;
-    auto inhalt = auftrag_.einbinden(name, lokal, einbindend ? einbindend : "");
-    if (!inhalt) return nullptr;
-    auto* text = new std::string(std::move(*inhalt));
+    const std::string von = einbindend ? einbindend : "";
+    auto [stelle, neu] = geholt_.try_emplace(std::make_tuple(std::string(name), lokal, von));
+    if (neu) stelle->second = auftrag_.einbinden(name, lokal, von);
+    if (!stelle->second) return nullptr;
+    auto* text = new std::string(*stelle->second);
     return new IncludeResult(Aufgeloest(name, einbindend), text->data(), text->size(), text);
   }
   // Nested includes are looked up beside the file that includes them.
@@ -56,7 +63,28 @@ class Einbinder final : public glslang::TShader::Includer {
   }
 
   const HlslAuftrag& auftrag_;
+  std::map<std::tuple<std::string, bool, std::string>, std::optional<std::string>> geholt_;
 };
+
+// False when a square bracket is left open or closed by another bracket. Other mismatches
+// are the parser's to report, with their place.
+bool EckigeKlammernPassen(const std::string& text) {
+  std::string offen;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') {
+      for (++i; i < text.size() && text[i] != '"'; ++i)
+        if (text[i] == '\\') ++i;
+    } else if (c == '(' || c == '[' || c == '{') {
+      offen += c;
+    } else if (c == ')' || c == ']' || c == '}') {
+      const char auf = c == ')' ? '(' : c == ']' ? '[' : '{';
+      if (offen.empty() || offen.back() != auf) return c != ']' && (offen.empty() || offen.back() != '[');
+      offen.pop_back();
+    }
+  }
+  return offen.find('[') == std::string::npos;
+}
 
 D3DXPARAMETER_TYPE Grundtyp(const glslang::TType& typ) {
   switch (typ.getBasicType()) {
@@ -180,22 +208,36 @@ HlslErgebnis UebersetzeHlsl(const HlslAuftrag& auftrag) {
   if (auftrag.zeilenMatrizen) vorspann += "#pragma pack_matrix(row_major)\n";
   for (const auto& [name, wert] : auftrag.makros) vorspann += "#define " + name + " " + wert + "\n";
 
-  // The shader must outlive nothing but the program; both are local.
-  auto shader = std::make_unique<glslang::TShader>(stufe);
   const char* text = auftrag.quelle.data();
   const int laenge = static_cast<int>(auftrag.quelle.size());
   const char* name = auftrag.quellName.c_str();
-  shader->setStringsWithLengthsAndNames(&text, &laenge, &name, 1);
-  shader->setPreamble(vorspann.c_str());
-  shader->setEntryPoint(auftrag.einstieg.c_str());
-  shader->setEnvInput(glslang::EShSourceHlsl, stufe, glslang::EShClientVulkan, 100);
-  shader->setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
-  shader->setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
-  shader->setEnvTargetHlslFunctionality1();
-  shader->setAutoMapLocations(true);
+  auto neuerShader = [&] {
+    auto shader = std::make_unique<glslang::TShader>(stufe);
+    shader->setStringsWithLengthsAndNames(&text, &laenge, &name, 1);
+    shader->setPreamble(vorspann.c_str());
+    shader->setEntryPoint(auftrag.einstieg.c_str());
+    shader->setEnvInput(glslang::EShSourceHlsl, stufe, glslang::EShClientVulkan, 100);
+    shader->setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
+    shader->setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+    shader->setEnvTargetHlslFunctionality1();
+    shader->setAutoMapLocations(true);
+    return shader;
+  };
   const auto nachrichten = static_cast<EShMessages>(EShMsgReadHlsl | EShMsgSpvRules |
                                                     EShMsgVulkanRules | EShMsgHlslDX9Compatible);
   Einbinder einbinder(auftrag);
+  // glslang's HLSL parser reads through a null pointer on a square bracket left open in a
+  // parameter ("float4 p[)"): the text as its preprocessor leaves it, with the brackets macros
+  // and included files made, is checked first. A failed preprocessing is left to the parse.
+  std::string vorverarbeitet;
+  if (neuerShader()->preprocess(GetDefaultResources(), 100, ENoProfile, false, false, nachrichten, &vorverarbeitet,
+                                einbinder) &&
+      !EckigeKlammernPassen(vorverarbeitet)) {
+    erg.meldungen = auftrag.quellName + ": error: unbalanced brackets\n";
+    return erg;
+  }
+  // The shader must outlive nothing but the program; both are local.
+  auto shader = neuerShader();
   const bool geparst = shader->parse(GetDefaultResources(), 100, false, nachrichten, einbinder);
   std::string log = shader->getInfoLog();
   if (!geparst) {

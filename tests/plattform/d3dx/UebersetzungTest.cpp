@@ -153,3 +153,22 @@ TEST(Uebersetzung, MeldungenImStilVonD3DX) {
   EXPECT_EQ(FormatiereMeldungen("ERROR: Linking fragment stage: Missing entry point\n"),
             "error: Linking fragment stage: Missing entry point\n");
 }
+
+// A square bracket left open, also by a macro, fails as a syntax error: glslang's parser would
+// read through a null pointer on a parameter such as "float4 p[)".
+TEST(Uebersetzung, UnausgeglicheneKlammernScheiternOhneAbsturz) {
+  for (const char* quelle : {"float4 f(float4 p[) { return 0; }\nfloat4 main() : COLOR0 { return 1; }",
+                             "#define AUF [\nvoid f(out float4 p AUF : POSITION0) {}\nfloat4 main() : COLOR0 { return 1; }",
+                             "float4 main() : COLOR0 { float a[2]; return a[1; }"}) {
+    ID3DXBuffer* meldungen = nullptr;
+    EXPECT_EQ(D3DXCompileShader(quelle, static_cast<UINT>(std::strlen(quelle)), nullptr, nullptr, "main", "ps_3_0",
+                                0, nullptr, &meldungen, nullptr),
+              E_FAIL)
+        << quelle;
+    ASSERT_NE(meldungen, nullptr) << quelle;
+    EXPECT_NE(std::string(static_cast<const char*>(meldungen->GetBufferPointer())).find("memory: error"),
+              std::string::npos)
+        << quelle;
+    meldungen->Release();
+  }
+}
