@@ -6,6 +6,7 @@
 #include <glslang/SPIRV/GlslangToSpv.h>
 
 #include <cctype>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -66,12 +67,30 @@ class Einbinder final : public glslang::TShader::Includer {
   std::map<std::tuple<std::string, bool, std::string>, std::optional<std::string>> geholt_;
 };
 
-// False when a square bracket is left open or closed by another bracket. Other mismatches
-// are the parser's to report, with their place.
+// Whether every square bracket holds what an index or array size can be: closed by its own
+// bracket, opened by an expression or nothing, no two operands side by side, no statement
+// inside. glslang's parser reads through a null pointer on a parameter such as "float4 p[)",
+// "p[;]" or "p[4 4]". Other mismatched brackets are the parser's to report, with their place.
 bool EckigeKlammernPassen(const std::string& text) {
+  // Name or number characters; the preprocessor leaves blanks between all tokens, "uv . x" too.
+  auto wort = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
   std::string offen;
+  char vorher = 0;       // the last character that is not blank
+  bool luecke = false;   // blanks since then
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      luecke = true;
+      continue;
+    }
+    const bool imIndex = !offen.empty() && offen.back() == '[';
+    if (imIndex) {
+      if (vorher == '[' && !wort(c) && c != '(' && c != ']' && c != '-' && c != '+' && c != '!' && c != '~')
+        return false;
+      if (c == ']' && !wort(vorher) && !std::strchr(")][+-.", vorher)) return false;  // "i++" and "1." end an index too
+      if (luecke && wort(c) && wort(vorher)) return false;
+      if (c == ';' || c == '{' || c == '}') return false;
+    }
     if (c == '"') {
       for (++i; i < text.size() && text[i] != '"'; ++i)
         if (text[i] == '\\') ++i;
@@ -79,9 +98,11 @@ bool EckigeKlammernPassen(const std::string& text) {
       offen += c;
     } else if (c == ')' || c == ']' || c == '}') {
       const char auf = c == ')' ? '(' : c == ']' ? '[' : '{';
-      if (offen.empty() || offen.back() != auf) return c != ']' && (offen.empty() || offen.back() != '[');
+      if (offen.empty() || offen.back() != auf) return c != ']' && !imIndex;
       offen.pop_back();
     }
+    vorher = c;
+    luecke = false;
   }
   return offen.find('[') == std::string::npos;
 }
@@ -226,14 +247,13 @@ HlslErgebnis UebersetzeHlsl(const HlslAuftrag& auftrag) {
   const auto nachrichten = static_cast<EShMessages>(EShMsgReadHlsl | EShMsgSpvRules |
                                                     EShMsgVulkanRules | EShMsgHlslDX9Compatible);
   Einbinder einbinder(auftrag);
-  // glslang's HLSL parser reads through a null pointer on a square bracket left open in a
-  // parameter ("float4 p[)"): the text as its preprocessor leaves it, with the brackets macros
-  // and included files made, is checked first. A failed preprocessing is left to the parse.
+  // The square brackets are checked in the text as glslang's preprocessor leaves it, with those
+  // macros and included files made. A failed preprocessing is left to the parse to report.
   std::string vorverarbeitet;
   if (neuerShader()->preprocess(GetDefaultResources(), 100, ENoProfile, false, false, nachrichten, &vorverarbeitet,
                                 einbinder) &&
       !EckigeKlammernPassen(vorverarbeitet)) {
-    erg.meldungen = auftrag.quellName + ": error: unbalanced brackets\n";
+    erg.meldungen = auftrag.quellName + ": error: malformed square brackets\n";
     return erg;
   }
   // The shader must outlive nothing but the program; both are local.
