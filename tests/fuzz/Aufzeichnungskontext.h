@@ -2,6 +2,7 @@
 // The render context of the fuzz targets: one for the whole run, on the recording device
 // without a window, with its call log off so that nothing grows from input to input.
 #include "Absturz.h"
+#include "Quelm_BlockGfx3D.h"
 #include "Quelm_Konsole.h"
 #include "Quelm_Screen3D.h"
 #include "Quelm_ZeichenKontext.h"
@@ -30,11 +31,15 @@ inline Quelm_ZeichenKontext* Aufzeichnungskontext() {
 
 // For LLVMFuzzerInitialize, before libFuzzer sets its signal handlers: the engine's crash
 // handler would otherwise keep them and end the process without the fuzzer's report. Shaders
-// compile from memory, without a dump file per input in the working folder.
+// compile from memory, without a dump file per input in the working folder. One atlas for the
+// whole run holds the shared block shader set, so that the atlases of each input do not build
+// it anew.
 inline void BereiteLaufVor() {
   SetUnhandledExceptionFilter(nullptr);
   Quelm_KonsolenVariable::Finde("debugShader")->SetzeBool(false);
   Aufzeichnungskontext();
+  static const Quelm_BlockGfx3D* dauernutzer = new Quelm_BlockGfx3D(0, 0, 0);
+  (void)dauernutzer;
 }
 
 inline TSpeicher AlsSpeicher(const std::uint8_t* daten, std::size_t groesse) {

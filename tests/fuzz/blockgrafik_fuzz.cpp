@@ -9,12 +9,6 @@
 
 namespace {
 
-// Holds the shared shader set for the whole run, so each input does not build it anew.
-Quelm_BlockGfx3D* Dauernutzer() {
-  static Quelm_BlockGfx3D* atlas = (Aufzeichnungskontext(), new Quelm_BlockGfx3D(0, 0, 0));
-  return atlas;
-}
-
 std::uint32_t KopiePixel(const Quelm_BlockGfx3D& atlas, std::uint64_t x, std::uint64_t y) {
   const TBereich k = atlas.textur->KopieBereich(0);
   std::uint32_t p;
@@ -38,7 +32,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t groesse) {
-  Dauernutzer();
   TSpeicher speicher = AlsSpeicher(daten, groesse);
 
   Quelm_Bild quelle(4, 3, PXFMT_A8R8G8B8);

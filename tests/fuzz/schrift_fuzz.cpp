@@ -7,22 +7,12 @@
 
 #include <string>
 
-namespace {
-
-Quelm_BlockGfx3D* Dauernutzer() {
-  static Quelm_BlockGfx3D* atlas = (Aufzeichnungskontext(), new Quelm_BlockGfx3D(0, 0, 0));
-  return atlas;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   BereiteLaufVor();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t groesse) {
-  Dauernutzer();
   TSpeicher speicher = AlsSpeicher(daten, groesse);
 
   Quelm_Font3D font;
