@@ -63,6 +63,7 @@ struct FnthDatei {
   float zelle = 16.0f;
   Fx3dDatei atlas;
   std::uint32_t glyphen = 2;  // written from version 258 on; metrics from 257 on
+  std::uint32_t metrikenHoechstens = 0xFFFFFFFFu;  // fewer cut the file short
 
   TSpeicher Datei() const {
     TSpeicher s;
@@ -73,7 +74,8 @@ struct FnthDatei {
     w.U32(TSegmentLeser::Kennung("BLKG"));
     atlas.SchreibeIn(s);
     if (version >= 258) w.U32(glyphen);
-    const std::uint32_t metriken = version >= 258 ? std::min<std::uint32_t>(glyphen, 2) : 256;
+    const std::uint32_t metriken =
+        std::min(version >= 258 ? std::min<std::uint32_t>(glyphen, 2) : 256u, metrikenHoechstens);
     for (std::uint32_t i = 0; version >= 257 && i < metriken; ++i)
       for (std::uint32_t v : {0u, 1u, i == 1 ? 5u : 0u}) w.U32(v);
     s.position = 0;

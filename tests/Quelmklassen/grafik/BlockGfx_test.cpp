@@ -264,14 +264,14 @@ TEST_F(BlockGfx, Fx3dVersionenLesenIhrJeweiligesFormat) {
     d.version = version;
     d.flags = Quelm_BlockGfx3D::kFlagNormalKarte;
     d.hoehe = 2;
-    d.mitte = 1;
+    d.mitte = version == 261 ? 2 : 1;  // only 1 sets the flag
     Quelm_BlockGfx3D atlas(0, 0, 0);
     TSpeicher datei = d.Datei();
     ASSERT_TRUE(atlas.Laden(datei)) << version;
     EXPECT_EQ(datei.position, datei.groesse) << version;
     EXPECT_EQ(atlas.flags, version >= 258 ? d.flags : 0u) << version;
     EXPECT_EQ(atlas.hoehe, version >= 259 ? 2u : 4u) << version;
-    EXPECT_EQ(atlas.pivotMitte, 1) << version;
+    EXPECT_EQ(atlas.pivotMitte, d.mitte == 1) << version;
     EXPECT_EQ(atlas.instanzPuffer->groesse, 4u * 60) << version;
     EXPECT_EQ(atlas.eintraege[1].x * 1000 + atlas.eintraege[1].w, 1003u) << version;
     EXPECT_EQ(Pixel(atlas.textur->KopieBereich(0), 3, 1), 0xFF000000u | 7) << version;
@@ -315,6 +315,83 @@ TEST(RechteckPacker, GleichstandBehaeltDasFruehereFreieRechteck) {
   p.frei = {{100, 20, 50, 50}, {0, 10, 50, 50}};
   ASSERT_TRUE(p.Einfuegen(10, 10, x, y));
   EXPECT_EQ(x * 1000 + y, 10u);
+}
+
+// The packer's free list after a split, and the four edge merges of a new free rectangle.
+TEST(RechteckPacker, AufteilenUndVerschmelzenDerFreienRechtecke) {
+  TRechteckPacker p;
+  p.Init(100, 100);
+  std::uint64_t x, y;
+  ASSERT_TRUE(p.Einfuegen(30, 20, x, y));
+  EXPECT_EQ(p.frei, (std::vector<TRechteck>{{30, 0, 70, 20}, {0, 20, 100, 80}}));
+  const struct {
+    TRechteck frei, neu, erwartet;
+  } zeilen[] = {
+      {{0, 50, 40, 50}, {0, 10, 40, 40}, {0, 10, 40, 90}},  // the free one lies below
+      {{0, 0, 40, 10}, {0, 10, 40, 5}, {0, 0, 40, 15}},     // above
+      {{50, 0, 10, 10}, {40, 0, 10, 10}, {40, 0, 20, 10}},  // right
+      {{0, 0, 10, 10}, {10, 0, 5, 10}, {0, 0, 15, 10}},     // left
+  };
+  for (const auto& z : zeilen) {
+    p.frei = {z.frei};
+    p.FreiHinzufuegen(z.neu);
+    EXPECT_EQ(p.frei, (std::vector<TRechteck>{z.erwartet})) << z.neu.x << "," << z.neu.y;
+  }
+  p.frei = {{0, 0, 10, 10}};
+  p.FreiHinzufuegen({20, 0, 5, 10});  // no shared edge: appended
+  EXPECT_EQ(p.frei.size(), 2u);
+  // A free rectangle the placed one cuts into from below keeps the strip above it.
+  p.Init(100, 100);
+  p.frei = {{60, 10, 40, 90}, {40, 30, 60, 70}};
+  ASSERT_TRUE(p.Einfuegen(50, 20, x, y));
+  EXPECT_EQ(p.frei.front(), (TRechteck{60, 10, 40, 20}));
+}
+
+// The flush: the variant by flag bit 0, the atlas' own alpha state, the atlas size of a
+// non-square atlas, and mip levels regenerated only after a change.
+TEST_F(BlockGfx, ZeichnenSetztVarianteAlphaGroesseUndMipStufenNurNachAenderung) {
+  steuerung->protokollieren = true;
+  Fx3dDatei d;
+  d.version = 259;
+  d.breite = 8;
+  d.hoehe = 4;
+  std::copy_n(std::begin({4u, 2u, 4u, 2u}), 4, d.frei);
+  Quelm_BlockGfx3D atlas(0, 0, 0);
+  TSpeicher datei = d.Datei();
+  ASSERT_TRUE(atlas.Laden(datei));
+  Quelm_Bild quelle(2, 2, PXFMT_A8R8G8B8);
+  ASSERT_TRUE(atlas.AddGrafik(2, &quelle, 0, 0, 2, 2));
+  const Quelm_BlockGrafik& e = atlas.eintraege[2];
+  EXPECT_EQ(std::vector<float>({e.u, e.v, e.du, e.dv}), std::vector<float>({0.5f, 0.5f, 0.25f, 0.5f}));
+
+  auto zeichne = [&](Quelm_BlockGfx3D& a) {
+    steuerung->LeereProtokoll();
+    a.ZeichneGrafik(2, 0, 0, {1, 1, 1, 1}, 0, 0, 0);
+    a.Zeichne();
+  };
+  zeichne(atlas);
+  EXPECT_EQ(Anzahl("GenerateMipSubLevels"), 1u);
+  const std::vector<std::string> konstanten = Aufrufe("SetVertexShaderConstantF");
+  ASSERT_FALSE(konstanten.empty());
+  EXPECT_NE(konstanten.back().find("{0.125 0.25 0 1}"), std::string::npos) << konstanten.back();
+  const std::vector<std::string> schlicht = Aufrufe("SetPixelShader");
+  const std::vector<std::string> mischung = Aufrufe("SetRenderState");
+  zeichne(atlas);
+  EXPECT_EQ(Anzahl("GenerateMipSubLevels"), 0u);
+
+  atlas.flags = Quelm_BlockGfx3D::kFlagNormalKarte;
+  atlas.alphaZustand = kontext->ErzeugeAlphaZustand(Quelm_AlphaZustandBeschr(2, 4));
+  zeichne(atlas);
+  EXPECT_NE(Aufrufe("SetPixelShader"), schlicht);
+  EXPECT_NE(Aufrufe("SetRenderState"), mischung);
+  kontext->GibFrei(atlas.alphaZustand);
+  atlas.alphaZustand = nullptr;
+  // The first graphic of an atlas without size makes it 512 wide; flag bit 1 a render target.
+  Quelm_BlockGfx3D leer(0, 0, 0);
+  ASSERT_TRUE(leer.AddGrafik(0, &quelle, 0, 0, 2, 2));
+  EXPECT_EQ(leer.breite * 10000 + leer.hoehe, 5120512u);
+  EXPECT_TRUE(Quelm_BlockGfx3D(16, 1, Quelm_BlockGfx3D::kFlagRenderziel).textur->flags & FLAG_RENDERZIEL);
+  EXPECT_FALSE(Quelm_BlockGfx3D(16, 1, Quelm_BlockGfx3D::kFlagNormalKarte).textur->flags & FLAG_RENDERZIEL);
 }
 
 }  // namespace
