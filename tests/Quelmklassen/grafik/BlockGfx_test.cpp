@@ -3,6 +3,7 @@
 #include "BlockGfxDatei.h"
 #include "Quelm_Bild.h"
 #include "Quelm_BlockGfx3D.h"
+#include "Quelm_BlockShader.h"
 #include "RenderTestHilfen.h"
 #include "TRechteckPacker.h"
 #include "TSpeicher.h"
@@ -374,16 +375,18 @@ TEST_F(BlockGfx, ZeichnenSetztVarianteAlphaGroesseUndMipStufenNurNachAenderung) 
   const std::vector<std::string> konstanten = Aufrufe("SetVertexShaderConstantF");
   ASSERT_FALSE(konstanten.empty());
   EXPECT_NE(konstanten.back().find("{0.125 0.25 0 1}"), std::string::npos) << konstanten.back();
-  const std::vector<std::string> schlicht = Aufrufe("SetPixelShader");
-  const std::vector<std::string> mischung = Aufrufe("SetRenderState");
+  const Quelm_BlockShader::Satz* satz = Quelm_BlockShader::Aktuell();
+  ASSERT_TRUE(satz);
+  EXPECT_EQ(kontext->programm, satz->varianten[0].programm);
   zeichne(atlas);
   EXPECT_EQ(Anzahl("GenerateMipSubLevels"), 0u);
 
   atlas.flags = Quelm_BlockGfx3D::kFlagNormalKarte;
   atlas.alphaZustand = kontext->ErzeugeAlphaZustand(Quelm_AlphaZustandBeschr(2, 4));
   zeichne(atlas);
-  EXPECT_NE(Aufrufe("SetPixelShader"), schlicht);
-  EXPECT_NE(Aufrufe("SetRenderState"), mischung);
+  EXPECT_EQ(kontext->programm, satz->varianten[1].programm);
+  const std::vector<std::string> mischung = Aufrufe("SetRenderState");
+  EXPECT_NE(std::ranges::find(mischung, "SetRenderState(D3DRS_SRCBLEND, 5) = D3D_OK"), mischung.end());
   kontext->GibFrei(atlas.alphaZustand);
   atlas.alphaZustand = nullptr;
   // The first graphic of an atlas without size makes it 512 wide; flag bit 1 a render target.
