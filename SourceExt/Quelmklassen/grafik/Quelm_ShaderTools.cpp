@@ -8,6 +8,7 @@
 #include "TSpeicher.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <memory>
 
@@ -51,6 +52,29 @@ bool FolgtAuf(std::string_view text, std::size_t pos, std::string_view wort) {
   return text.substr(pos, wort.size()) == wort;
 }
 
+bool IstNamenszeichen(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// Whether a declaration ends in a name after its type ("float4 p", "float2 uv[2]"). The
+// compiler reads through a null pointer on a parameter without one.
+bool HatNamen(std::string_view d) {
+  std::size_t e = d.size();
+  auto leer = [&] {
+    while (e > 0 && IstLeerraum(d[e - 1])) --e;
+  };
+  leer();
+  while (e > 0 && d[e - 1] == ']') {  // array suffixes
+    const std::size_t auf = d.rfind('[', e - 1);
+    if (auf == std::string_view::npos) return false;
+    e = auf;
+    leer();
+  }
+  const std::size_t nameEnde = e;
+  while (e > 0 && IstNamenszeichen(d[e - 1])) --e;
+  if (e == nameEnde || e == 0 || !IstLeerraum(d[e - 1])) return false;
+  leer();
+  return e > 0;
+}
+
 // The declarations of the "$rein" and "$raus" lines, in order.
 struct Deklarationen {
   std::vector<std::string_view> eingaben, ausgaben;
@@ -73,6 +97,9 @@ Deklarationen SucheDeklarationen(std::string_view text) {
                                 : "Shader hat mehr als 16 Ausgaben ($raus).",
                            "Quelm_HighLevelShaderBasis::UebersetzeMakroSprache", __FILE__, __LINE__);
     }
+    if (!HatNamen(text.substr(pos, ende - pos)))
+      Quelm_Ausnahme::Wirf(rein ? "Shader-Eingabe ($rein) ohne Namen." : "Shader-Ausgabe ($raus) ohne Namen.",
+                           "Quelm_HighLevelShaderBasis::UebersetzeMakroSprache", __FILE__, __LINE__);
     liste.push_back(text.substr(pos, ende - pos));
     pos = ende;
   }

@@ -102,6 +102,20 @@ TEST(ShaderMakro, MehrAlsSechzehnDeklarationenWerdenAbgelehnt) {
   }
 }
 
+// A declaration needs a name after its type: the compiler would crash on a parameter without.
+TEST(ShaderMakro, DeklarationOhneNamenWirdAbgelehnt) {
+  for (const char* ohne : {"$raus float;", "$rein float4 ;", "$raus float2 [2];", "$main(){$raus float", "$rein ;"}) {
+    try {
+      Hlsl(ohne, false);
+      ADD_FAILURE() << ohne;
+    } catch (const Quelm_Ausnahme& a) {
+      EXPECT_NE(a.text.find("ohne Namen"), std::string::npos) << a.text;
+    }
+  }
+  const std::string kopf = Kopf(Hlsl("$rein float2 uv [2];\n$raus float4x4\tm;\n$main(){}", false));
+  EXPECT_NE(kopf.find("float2 uv [2] : POSITION0, out float4x4 m : POSITION0"), std::string::npos) << kopf;
+}
+
 class ShaderMakroProtokoll : public ProtokollTest {};
 
 TEST_F(ShaderMakroProtokoll, MeldungenInsProtokollEinbindungenAusDemProgrammordner) {
