@@ -248,11 +248,12 @@ HlslErgebnis UebersetzeHlsl(const HlslAuftrag& auftrag) {
                                                     EShMsgVulkanRules | EShMsgHlslDX9Compatible);
   Einbinder einbinder(auftrag);
   // The square brackets are checked in the text as glslang's preprocessor leaves it, with those
-  // macros and included files made. A failed preprocessing is left to the parse to report.
+  // macros and included files made; when it fails, in the source as it stands.
   std::string vorverarbeitet;
-  if (neuerShader()->preprocess(GetDefaultResources(), 100, ENoProfile, false, false, nachrichten, &vorverarbeitet,
-                                einbinder) &&
-      !EckigeKlammernPassen(vorverarbeitet)) {
+  if (!neuerShader()->preprocess(GetDefaultResources(), 100, ENoProfile, false, false, nachrichten, &vorverarbeitet,
+                                 einbinder))
+    vorverarbeitet = auftrag.quelle;  // the parse may get further than the preprocessor alone
+  if (!EckigeKlammernPassen(vorverarbeitet)) {
     erg.meldungen = auftrag.quellName + ": error: malformed square brackets\n";
     return erg;
   }

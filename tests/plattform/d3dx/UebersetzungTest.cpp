@@ -167,6 +167,7 @@ TEST(Uebersetzung, KaputteEckigeKlammernScheiternOhneAbsturz) {
       {"void f(float2 p[;]) {}", false},
       {"void f(float2 p[*]) {}", false},
       {"void f(float2 p[4 4]) {}", false},
+      {"void f(float p[\"a t) {}", false},  // the preprocessor fails on the open string
       {"float4 g() { float a[2]; return a[1; }", false},
       {"static const int i[2] = {0, 1};\nfloat4 g(float4 p[2]) { float a[2] = {1, 2}; return p[i[1]] * a[-i[0] + 1]; }",
        true},
