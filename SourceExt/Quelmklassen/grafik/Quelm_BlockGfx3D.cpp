@@ -84,7 +84,8 @@ bool Quelm_BlockGfx3D::AddGrafik(std::uint64_t id, const Quelm_Bild* quelle, std
       return false;
     }
     ErzeugeTextur(neu);
-    if (hoehe != neu) return false;  // no texture could be made
+    // Re-packing the others may have grown it further; only a missing texture ends here.
+    if (hoehe < neu) return false;
   }
   if (id >= eintraege.size()) SetzeEintragKapazitaet(id == 0 ? 64 : NaechsteZweierpotenz(id));
   const float fb = static_cast<float>(breite), fh = static_cast<float>(hoehe);
@@ -94,14 +95,11 @@ bool Quelm_BlockGfx3D::AddGrafik(std::uint64_t id, const Quelm_Bild* quelle, std
   SetzeVorhanden(id, true);
   atlasGeaendert = 1;
   if (textur && w && h) {
+    // Also for an atlas read from a file: its pixel copy is what growing, eviction and a
+    // device reset restore from.
     Quelm_TexturBereich bereich;
     static_cast<TBereich&>(bereich) = quelle->LockSubBereich(x, y, w, h);
-    if (textur->flags & FLAG_DYNAMISCH) {
-      textur->SchreibeTeilInhalt(px, py, bereich);
-    } else {
-      textur->Benutzen();
-      textur->InternSchreibeInhalt(0, px, py, bereich);
-    }
+    textur->SchreibeTeilInhalt(px, py, bereich);
   }
   return true;
 }
@@ -259,7 +257,8 @@ bool Quelm_BlockGfx3D::Laden(TSpeicher& speicher) {
   if (version >= 258) neueFlags = l.LeseU32();
   l.Ueberspringe(4);
   const std::uint32_t anzahl = l.LeseU32();
-  bool gut = !l.fehler && anzahl <= l.Rest();
+  // Every entry takes at least its presence byte.
+  bool gut = !l.fehler && maxInstanzen <= kMaxInstanzen && anzahl <= l.Rest();
   std::vector<Quelm_BlockGrafik> neueEintraege;
   std::vector<std::uint64_t> neuVorhanden;
   if (gut) {

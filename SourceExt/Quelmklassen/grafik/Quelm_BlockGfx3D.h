@@ -33,6 +33,9 @@ class Quelm_BlockGfx3D {
  public:
   static constexpr std::uint64_t kFlagNormalKarte = 1;  // second shader variant
   static constexpr std::uint64_t kFlagRenderziel = 2;   // atlas texture is a render target
+  // The most instances a file may ask for: far above any batch the users draw, far below
+  // what would exhaust memory (60 bytes each, in main memory and in the device buffer).
+  static constexpr std::uint64_t kMaxInstanzen = 65536;
 
   std::uint64_t flags = 0;
   Quelm_Textur* textur = nullptr;

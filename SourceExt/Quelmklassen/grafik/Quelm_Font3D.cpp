@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
 
 namespace {
 constexpr std::uint32_t kFnth = TSegmentLeser::Kennung("FNTH");
@@ -277,46 +278,47 @@ bool Quelm_Font3D::Laden(const std::filesystem::path& pfad) {
   return LadeAusSpeicher(speicher, name.c_str());
 }
 
-void Quelm_Font3D::SetzeZurueck() {
-  delete atlas;
-  atlas = new Quelm_BlockGfx3D(0, 0, 0);
-  metriken.clear();
-}
-
 bool Quelm_Font3D::LadeAusSpeicher(TSpeicher& speicher, const char* name) {
+  const std::uint64_t start = speicher.position;
   TSegmentLeser l(speicher);
   if (l.LeseU32() != kFnth) {
+    speicher.position = start;
     Protokolliere("!Quelm_Font3D::Laden( \"%s\"): Header ist ungültig.", name);
     return false;
   }
   const std::uint32_t version = l.LeseU32();
   const float zelle = l.LeseF32();
+  // Atlas and metrics are read aside, so a damaged file leaves the font as it was.
+  auto neuerAtlas = std::make_unique<Quelm_BlockGfx3D>(0, 0, 0);
   // A cell height of 0 would divide every line offset by zero.
   bool gut = !l.fehler && std::isfinite(zelle) && zelle > 0.0f && l.LeseU32() == kBlkg && !l.fehler;
-  gut = gut && atlas->Laden(speicher);
+  gut = gut && neuerAtlas->Laden(speicher);
   std::uint64_t anzahl = 256;
   if (gut && version >= 258) anzahl = l.LeseU32();
   gut = gut && !l.fehler && (version < 257 || anzahl <= l.Rest() / 12);
   // Every glyph of the atlas needs its metrics.
-  for (std::uint64_t id = anzahl; gut && id < atlas->eintraege.size(); ++id) gut = !atlas->HatGrafik(id);
+  for (std::uint64_t id = anzahl; gut && id < neuerAtlas->eintraege.size(); ++id) gut = !neuerAtlas->HatGrafik(id);
   if (!gut) {
+    speicher.position = start;
     Protokolliere("!Quelm_Font3D::Laden( \"%s\"): Schriftdaten sind unvollständig oder fehlerhaft.", name);
-    SetzeZurueck();
     return false;
   }
-  hoehe = groesse = zelle;
-  skalierung = 1.0f;
-  metriken.assign(anzahl, Quelm_BuchstabenInfo{});
+  std::vector<Quelm_BuchstabenInfo> neueMetriken(anzahl);
   for (std::uint64_t i = 0; i < anzahl; ++i) {
-    Quelm_BuchstabenInfo& m = metriken[i];
+    Quelm_BuchstabenInfo& m = neueMetriken[i];
     if (version >= 257) {
       m.offsetX = static_cast<std::int32_t>(l.LeseU32());
       m.offsetY = static_cast<std::int32_t>(l.LeseU32());
       m.vorschub = static_cast<std::int32_t>(l.LeseU32());
     } else {
-      m.vorschub = atlas->HatGrafik(i) ? static_cast<std::int32_t>(atlas->eintraege[i].w) : 0;
+      m.vorschub = neuerAtlas->HatGrafik(i) ? static_cast<std::int32_t>(neuerAtlas->eintraege[i].w) : 0;
     }
   }
+  delete atlas;
+  atlas = neuerAtlas.release();
+  metriken = std::move(neueMetriken);
+  hoehe = groesse = zelle;
+  skalierung = 1.0f;
   return true;
 }
 

@@ -50,7 +50,7 @@ class Quelm_Font3D {
   Quelm_Font3D& operator=(const Quelm_Font3D&) = delete;
 
   bool Laden(const std::filesystem::path& pfad);
-  // Reads an "FNTH" font at the buffer's position; false leaves the font without glyphs.
+  // Reads an "FNTH" font at the buffer's position; false leaves the font as it was.
   bool LadeAusSpeicher(TSpeicher& speicher, const char* name);
   // Writes the font as an "FNTH" file image.
   bool Speichern(TSpeicher& speicher) const;
@@ -76,7 +76,6 @@ class Quelm_Font3D {
  private:
   float Schritt(std::uint32_t codepunkt) const;
   void Flush();
-  void SetzeZurueck();
   // With room for an ellipsis and its zero behind the longest text.
   std::vector<char> textPuffer_;
 };

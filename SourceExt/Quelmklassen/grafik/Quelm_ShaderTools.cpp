@@ -8,6 +8,7 @@
 #include "TSpeicher.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <memory>
 
@@ -51,6 +52,31 @@ bool FolgtAuf(std::string_view text, std::size_t pos, std::string_view wort) {
   return text.substr(pos, wort.size()) == wort;
 }
 
+bool IstNamenszeichen(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// Whether a declaration is a type and a name ("float4 p", "float2 uv[2]"), without a semantic
+// of its own. The compiler reads through a null pointer on a parameter without a name or with
+// two semantics.
+bool HatNamen(std::string_view d) {
+  if (d.find(':') != std::string_view::npos) return false;
+  std::size_t e = d.size();
+  auto leer = [&] {
+    while (e > 0 && IstLeerraum(d[e - 1])) --e;
+  };
+  leer();
+  while (e > 0 && d[e - 1] == ']') {  // array suffixes
+    const std::size_t auf = d.rfind('[', e - 1);
+    if (auf == std::string_view::npos) return false;
+    e = auf;
+    leer();
+  }
+  const std::size_t nameEnde = e;
+  while (e > 0 && IstNamenszeichen(d[e - 1])) --e;
+  if (e == nameEnde || e == 0 || !IstLeerraum(d[e - 1])) return false;
+  leer();
+  return e > 0;
+}
+
 // The declarations of the "$rein" and "$raus" lines, in order.
 struct Deklarationen {
   std::vector<std::string_view> eingaben, ausgaben;
@@ -73,6 +99,10 @@ Deklarationen SucheDeklarationen(std::string_view text) {
                                 : "Shader hat mehr als 16 Ausgaben ($raus).",
                            "Quelm_HighLevelShaderBasis::UebersetzeMakroSprache", __FILE__, __LINE__);
     }
+    if (!HatNamen(text.substr(pos, ende - pos)))
+      Quelm_Ausnahme::Wirf(rein ? "Shader-Eingabe ($rein) ohne Namen oder mit Semantik."
+                                : "Shader-Ausgabe ($raus) ohne Namen oder mit Semantik.",
+                           "Quelm_HighLevelShaderBasis::UebersetzeMakroSprache", __FILE__, __LINE__);
     liste.push_back(text.substr(pos, ende - pos));
     pos = ende;
   }
@@ -193,6 +223,12 @@ TSpeicher Quelm_UebersetzeShaderMakros(const char* quelle, const Quelm_ShaderDef
     if (FolgtAuf(text, pos, "rein") || FolgtAuf(text, pos, "raus")) {
       pos = std::min(text.find(';', pos), text.size() - 1) + 1;
     } else if (FolgtAuf(text, pos, "main()")) {
+      // The body follows the head; the compiler crashes on an entry head left without one.
+      std::size_t rumpf = pos + 6;
+      while (rumpf < text.size() && IstLeerraum(text[rumpf])) ++rumpf;
+      if (rumpf == text.size() || text[rumpf] != '{')
+        Quelm_Ausnahme::Wirf("Auf $main() folgt kein Funktionsrumpf.", "Quelm_HighLevelShaderBasis::UebersetzeMakroSprache",
+                             __FILE__, __LINE__);
       const std::string kopf = EinstiegsKopf(deklarationen, pixel);
       Anhaengen(ergebnis, kopf.data(), kopf.size());
       pos += 6;

@@ -6,8 +6,13 @@
 #include <glslang/SPIRV/GlslangToSpv.h>
 
 #include <cctype>
+#include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <tuple>
 
 namespace Plattform::D3dx {
 
@@ -40,11 +45,14 @@ class Einbinder final : public glslang::TShader::Includer {
   }
 
  private:
+  // Each file is asked for once per compile, however often the passes over the text include it.
   IncludeResult* Hole(const char* name, bool lokal, const char* einbindend) {
     if (!auftrag_.einbinden) return nullptr;
-    auto inhalt = auftrag_.einbinden(name, lokal, einbindend ? einbindend : "");
-    if (!inhalt) return nullptr;
-    auto* text = new std::string(std::move(*inhalt));
+    const std::string von = einbindend ? einbindend : "";
+    auto [stelle, neu] = geholt_.try_emplace(std::make_tuple(std::string(name), lokal, von));
+    if (neu) stelle->second = auftrag_.einbinden(name, lokal, von);
+    if (!stelle->second) return nullptr;
+    auto* text = new std::string(*stelle->second);
     return new IncludeResult(Aufgeloest(name, einbindend), text->data(), text->size(), text);
   }
   // Nested includes are looked up beside the file that includes them.
@@ -56,7 +64,48 @@ class Einbinder final : public glslang::TShader::Includer {
   }
 
   const HlslAuftrag& auftrag_;
+  std::map<std::tuple<std::string, bool, std::string>, std::optional<std::string>> geholt_;
 };
+
+// Whether every square bracket holds what an index or array size can be: closed by its own
+// bracket, opened by an expression or nothing, no two operands side by side, no statement
+// inside. glslang's parser reads through a null pointer on a parameter such as "float4 p[)",
+// "p[;]" or "p[4 4]". Other mismatched brackets are the parser's to report, with their place.
+bool EckigeKlammernPassen(const std::string& text) {
+  // Name or number characters; the preprocessor leaves blanks between all tokens, "uv . x" too.
+  auto wort = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+  std::string offen;
+  char vorher = 0;       // the last character that is not blank
+  bool luecke = false;   // blanks since then
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      luecke = true;
+      continue;
+    }
+    const bool imIndex = !offen.empty() && offen.back() == '[';
+    if (imIndex) {
+      if (vorher == '[' && !wort(c) && c != '(' && c != ']' && c != '-' && c != '+' && c != '!' && c != '~')
+        return false;
+      if (c == ']' && !wort(vorher) && !std::strchr(")][+-.", vorher)) return false;  // "i++" and "1." end an index too
+      if (luecke && wort(c) && wort(vorher)) return false;
+      if (c == ';' || c == '{' || c == '}') return false;
+    }
+    if (c == '"') {
+      for (++i; i < text.size() && text[i] != '"'; ++i)
+        if (text[i] == '\\') ++i;
+    } else if (c == '(' || c == '[' || c == '{') {
+      offen += c;
+    } else if (c == ')' || c == ']' || c == '}') {
+      const char auf = c == ')' ? '(' : c == ']' ? '[' : '{';
+      if (offen.empty() || offen.back() != auf) return c != ']' && !imIndex;
+      offen.pop_back();
+    }
+    vorher = c;
+    luecke = false;
+  }
+  return offen.find('[') == std::string::npos;
+}
 
 D3DXPARAMETER_TYPE Grundtyp(const glslang::TType& typ) {
   switch (typ.getBasicType()) {
@@ -180,22 +229,36 @@ HlslErgebnis UebersetzeHlsl(const HlslAuftrag& auftrag) {
   if (auftrag.zeilenMatrizen) vorspann += "#pragma pack_matrix(row_major)\n";
   for (const auto& [name, wert] : auftrag.makros) vorspann += "#define " + name + " " + wert + "\n";
 
-  // The shader must outlive nothing but the program; both are local.
-  auto shader = std::make_unique<glslang::TShader>(stufe);
   const char* text = auftrag.quelle.data();
   const int laenge = static_cast<int>(auftrag.quelle.size());
   const char* name = auftrag.quellName.c_str();
-  shader->setStringsWithLengthsAndNames(&text, &laenge, &name, 1);
-  shader->setPreamble(vorspann.c_str());
-  shader->setEntryPoint(auftrag.einstieg.c_str());
-  shader->setEnvInput(glslang::EShSourceHlsl, stufe, glslang::EShClientVulkan, 100);
-  shader->setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
-  shader->setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
-  shader->setEnvTargetHlslFunctionality1();
-  shader->setAutoMapLocations(true);
+  auto neuerShader = [&] {
+    auto shader = std::make_unique<glslang::TShader>(stufe);
+    shader->setStringsWithLengthsAndNames(&text, &laenge, &name, 1);
+    shader->setPreamble(vorspann.c_str());
+    shader->setEntryPoint(auftrag.einstieg.c_str());
+    shader->setEnvInput(glslang::EShSourceHlsl, stufe, glslang::EShClientVulkan, 100);
+    shader->setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
+    shader->setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+    shader->setEnvTargetHlslFunctionality1();
+    shader->setAutoMapLocations(true);
+    return shader;
+  };
   const auto nachrichten = static_cast<EShMessages>(EShMsgReadHlsl | EShMsgSpvRules |
                                                     EShMsgVulkanRules | EShMsgHlslDX9Compatible);
   Einbinder einbinder(auftrag);
+  // The square brackets are checked in the text as glslang's preprocessor leaves it, with those
+  // macros and included files made; when it fails, in the source as it stands.
+  std::string vorverarbeitet;
+  if (!neuerShader()->preprocess(GetDefaultResources(), 100, ENoProfile, false, false, nachrichten, &vorverarbeitet,
+                                 einbinder))
+    vorverarbeitet = auftrag.quelle;  // the parse may get further than the preprocessor alone
+  if (!EckigeKlammernPassen(vorverarbeitet)) {
+    erg.meldungen = auftrag.quellName + ": error: malformed square brackets\n";
+    return erg;
+  }
+  // The shader must outlive nothing but the program; both are local.
+  auto shader = neuerShader();
   const bool geparst = shader->parse(GetDefaultResources(), 100, false, nachrichten, einbinder);
   std::string log = shader->getInfoLog();
   if (!geparst) {

@@ -102,6 +102,27 @@ TEST(ShaderMakro, MehrAlsSechzehnDeklarationenWerdenAbgelehnt) {
   }
 }
 
+// A declaration is a type and a name, and the entry head is followed by its body: the compiler
+// would crash on a parameter without a name or with a second semantic, or on a bare head.
+TEST(ShaderMakro, DeklarationOhneNamenUndKopfOhneRumpfWerdenAbgelehnt) {
+  const std::pair<const char*, const char*> zeilen[] = {
+      {"$raus float;$main(){}", "ohne Namen"},       {"$rein float4 ;$main(){}", "ohne Namen"},
+      {"$raus float2 [2];$main(){}", "ohne Namen"},  {"$main(){$raus float", "ohne Namen"},
+      {"$rein ;$main(){}", "ohne Namen"},            {"$raus float: u;$main(){}", "mit Semantik"},
+      {"float4 v;$main()v", "kein Funktionsrumpf"},  {"$main()", "kein Funktionsrumpf"},
+  };
+  for (const auto& [quelle, meldung] : zeilen) {
+    try {
+      Hlsl(quelle, false);
+      ADD_FAILURE() << quelle;
+    } catch (const Quelm_Ausnahme& a) {
+      EXPECT_NE(a.text.find(meldung), std::string::npos) << a.text;
+    }
+  }
+  const std::string kopf = Kopf(Hlsl("$rein float2 uv [2];\n$raus float4x4\tm;\n$main(){}", false));
+  EXPECT_NE(kopf.find("float2 uv [2] : POSITION0, out float4x4 m : POSITION0"), std::string::npos) << kopf;
+}
+
 class ShaderMakroProtokoll : public ProtokollTest {};
 
 TEST_F(ShaderMakroProtokoll, MeldungenInsProtokollEinbindungenAusDemProgrammordner) {

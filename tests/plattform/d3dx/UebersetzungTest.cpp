@@ -153,3 +153,38 @@ TEST(Uebersetzung, MeldungenImStilVonD3DX) {
   EXPECT_EQ(FormatiereMeldungen("ERROR: Linking fragment stage: Missing entry point\n"),
             "error: Linking fragment stage: Missing entry point\n");
 }
+
+// Square brackets that hold no index or size, also made by a macro, fail as a syntax error:
+// glslang's parser would read through a null pointer on such a parameter; nested indices pass.
+TEST(Uebersetzung, KaputteEckigeKlammernScheiternOhneAbsturz) {
+  const struct {
+    const char* vorne;
+    bool gut;
+  } zeilen[] = {
+      {"void f(float4 p[) {}", false},
+      {"#define AUF [\nvoid f(out float4 p AUF : POSITION0) {}", false},
+      {"void f(float2 p[[4]2]) {}", false},
+      {"void f(float2 p[;]) {}", false},
+      {"void f(float2 p[*]) {}", false},
+      {"void f(float2 p[4 4]) {}", false},
+      {"void main( float[\"a t : TEXCOORD0)", false},  // the preprocessor fails on the open string
+      {"float4 g() { float a[2]; return a[1; }", false},
+      {"static const int i[2] = {0, 1};\nfloat4 g(float4 p[2]) { float a[2] = {1, 2}; return p[i[1]] * a[-i[0] + 1]; }",
+       true},
+  };
+  for (const auto& z : zeilen) {
+    std::string quelle = z.vorne;
+    if (quelle.find("main(") == std::string::npos) quelle += "\nfloat4 main() : COLOR0 { return 1; }";
+    ID3DXBuffer* meldungen = nullptr;
+    const HRESULT hr = D3DXCompileShader(quelle.c_str(), static_cast<UINT>(quelle.size()), nullptr, nullptr, "main",
+                                         "ps_3_0", 0, nullptr, &meldungen, nullptr);
+    EXPECT_EQ(hr, z.gut ? S_OK : E_FAIL) << z.vorne;
+    if (!z.gut) {
+      ASSERT_NE(meldungen, nullptr) << z.vorne;
+      EXPECT_NE(std::string(static_cast<const char*>(meldungen->GetBufferPointer())).find("memory"),
+                std::string::npos)
+          << z.vorne;
+    }
+    if (meldungen) meldungen->Release();
+  }
+}
