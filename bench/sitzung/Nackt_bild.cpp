@@ -3,7 +3,8 @@
 // shadow pass into a 2048x2048 image, a lit pass sampling it (and the white or the
 // landscape texture) into a screen-sized image, one copy of that image to the window, the
 // two ground grids, present. What a plain program would choose it chooses: arrays drawn
-// in vertex order, the white texture read bilinear, the landscape anisotropic.
+// in vertex order, the white texture read at the nearest texel (any filter gives the same
+// white), the landscape anisotropic.
 //   nackt_bild bild N    mean wall and main-thread CPU milliseconds per frame
 //   nackt_bild passe N   median milliseconds of each pass (glFinish after each)
 //   nackt_bild pixel N DATEI   the lit pass's image of the fourth frame, as Werkzeug_mess writes
@@ -223,6 +224,7 @@ int main(int argc, char** argv) {
   const std::vector<std::uint32_t> weissePixel(32 * 32, 0xFFFFFFFFu);
   glTextureSubImage2D(weiss, 0, 0, 0, 32, 32, GL_BGRA, GL_UNSIGNED_BYTE, weissePixel.data());
   const GLuint bilinear = Sampler(GL_LINEAR, 1), anisotrop = Sampler(GL_LINEAR_MIPMAP_LINEAR, 16);
+  const GLuint naechster = Sampler(GL_NEAREST, 1);
 
   const GLuint schatten = Programm(kSchattenVs, kSchattenPs), licht = Programm(kLichtVs, kLichtPs);
   const GLuint kopie = Programm(kKopieVs, kKopiePs), linien = Programm(kLinienVs, kLinienPs);
@@ -248,7 +250,7 @@ int main(int argc, char** argv) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
   const bool passe = art == "passe";
-  std::vector<double> zeiten[5];
+  std::vector<double> zeiten[6];
   double marke = Wanduhr();
   auto messe = [&](int abschnitt) {
     if (!passe) return;
@@ -288,7 +290,7 @@ int main(int argc, char** argv) {
     glBindTextureUnit(1, schattenBild);
     glBindSampler(1, bilinear);
     glBindTextureUnit(0, weiss);
-    glBindSampler(0, bilinear);
+    glBindSampler(0, naechster);
     netz.Zeichne();
     glBindSampler(0, anisotrop);
     for (const Netz& n : landschaft) {
@@ -312,9 +314,10 @@ int main(int argc, char** argv) {
     glBindVertexArray(gitterVao);
     glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(szene.gitter.size()));
     glDisable(GL_BLEND);
+    messe(3);
     glfwSwapBuffers(fenster);
     glfwPollEvents();
-    messe(3);
+    messe(4);
     if (art == "pixel" && bild == 3) {
       std::vector<std::uint32_t> pixel(static_cast<std::size_t>(kBreite) * kHoehe);
       glGetTextureImage(szenenBild, 0, GL_BGRA, GL_UNSIGNED_BYTE, static_cast<GLsizei>(pixel.size() * 4), pixel.data());
@@ -326,14 +329,14 @@ int main(int argc, char** argv) {
       break;
     }
     if (passe) {
-      zeiten[4].push_back((marke - anfang) * 1e3);
+      zeiten[5].push_back((marke - anfang) * 1e3);
     } else if (uhr.Bild()) {
       break;
     }
   }
   if (passe) {
-    std::printf("%.3f %.3f %.3f %.3f %.3f\n", Median(zeiten[0]), Median(zeiten[1]), Median(zeiten[2]),
-                Median(zeiten[3]), Median(zeiten[4]));
+    for (const auto& z : zeiten) std::printf("%.3f ", Median(z));
+    std::printf("\n");
     std::fflush(stdout);
   }
   glfwTerminate();

@@ -4,9 +4,9 @@
 //                  landscape is in, prints the mean wall and main-thread CPU milliseconds
 //                  per frame
 //   passe N        the same mesh; prints the median milliseconds of the shadow pass, the
-//                  lit pass, the filter copy, the rest (lines, widgets, console, present,
-//                  the next frame's input and jobs) and the whole frame, found by the
-//                  render-target changes and timed with glFinish
+//                  lit pass, the filter copy, lines with widgets and console, the present
+//                  with the next frame's input, jobs and camera, and the whole frame; the
+//                  passes are found by the device calls and ended with glFinish
 //   pixel N DATEI  the same mesh; writes the finished back buffer of a later frame to
 //                  DATEI as rows of A8R8G8B8 pixels after a line "breite hoehe"
 // The mesh colours and the landscape seed are fixed (kBenchSaat), as the peer draws them.
@@ -42,11 +42,11 @@ double Median(std::vector<double> v) {
 // Splits each frame at the device calls: the first of a run of colour-target changes opens
 // the next pass (shadow, lit, filter); the call after the filter's first draw closes the copy.
 struct Passuhr {
-  enum { kSchatten, kLicht, kFilter, kRest, kAnzahl };
+  enum { kSchatten, kLicht, kFilter, kOben, kPraesent, kAnzahl };
   bool aktiv = false;
   int ziele = 0;  // target changes in this frame
   bool zielLauf = false, filterGezeichnet = false, nachFilter = false;
-  int abschnitt = kRest;
+  int abschnitt = kPraesent;
   double marke = 0;
   double summe[kAnzahl] = {};
   std::vector<double> zeiten[kAnzahl + 1];
@@ -62,8 +62,9 @@ struct Passuhr {
     if (!aktiv) return;
     if (nachFilter) {
       nachFilter = false;
-      Marke(kRest);
+      Marke(kOben);
     }
+    if (!std::strcmp(methode, "Present")) Marke(kPraesent);
     const bool ziel = !std::strcmp(methode, "SetRenderTarget");
     if (ziel && !zielLauf) {
       if (ziele == 0) NeuesBild();
@@ -149,8 +150,8 @@ int main(int argc, char** argv) {
       passuhr.BildEnde();
       if (fertig == uhr.aufwaermen) passuhr.aktiv = true;
       if (fertig < uhr.aufwaermen + uhr.bilder) return;
-      std::printf("%.3f %.3f %.3f %.3f %.3f\n", Median(passuhr.zeiten[0]), Median(passuhr.zeiten[1]),
-                  Median(passuhr.zeiten[2]), Median(passuhr.zeiten[3]), Median(passuhr.zeiten[4]));
+      for (const auto& z : passuhr.zeiten) std::printf("%.3f ", Median(z));
+      std::printf("\n");
       std::fflush(stdout);
       gSystem.beenden = true;
     } else if (uhr.Bild()) {

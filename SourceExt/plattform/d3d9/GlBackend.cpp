@@ -275,7 +275,6 @@ class GlBackend final : public GeraeteBackend {
   HRESULT ErzeugeFlaeche(Oberflaeche& o) override;
   void LiesFlaeche(Oberflaeche& o, const RECT& r, void* ziel, UINT pitch) override;
   void SchreibeFlaeche(Oberflaeche& o, const RECT& r, const void* quelle, UINT pitch) override;
-  void ErzeugeMips(TexturBasis& t) override;
   void MerkeEinfarbig(Oberflaeche& o, const RECT& r, const std::uint8_t* daten, std::size_t bytes);
   HRESULT ErzeugeShader(ShaderBasis& s) override;
   void Vergiss(ObjektBasis& o) override;
@@ -296,8 +295,11 @@ class GlBackend final : public GeraeteBackend {
   GLuint Programm(ShaderBasis* vs, ShaderBasis* ps);
   void LadeKonstanten(ShaderBasis* s, const float* register_, std::uint64_t stand);
   void BindeTexturen(const Zustand& z);
-  void SetzeSampler(UINT stufe, const std::array<DWORD, D3DSAMP_ANZAHL>& s, bool einfarbig);
-  GLuint SamplerFuer(const std::array<DWORD, D3DSAMP_ANZAHL>& s, bool einfarbig);
+  // What of a texture decides how its sampler may be simplified.
+  enum class Lesart : std::uint8_t { Voll, EineEbene, Einfarbig };
+  static Lesart LesartVon(const TexturBasis& t);
+  void SetzeSampler(UINT stufe, const std::array<DWORD, D3DSAMP_ANZAHL>& s, Lesart lesart);
+  GLuint SamplerFuer(const std::array<DWORD, D3DSAMP_ANZAHL>& s, Lesart lesart);
   void SetzeRenderStates(const Zustand& z);
   void SetzeVertexeingabe(const Zustand& z, const Zeichnung& d);
 
@@ -338,7 +340,7 @@ class GlBackend final : public GeraeteBackend {
   std::array<GLuint, kInternBindung> uboBindung_{};
   std::array<const ObjektBasis*, kStufen> einheit_{};
   std::array<std::array<DWORD, D3DSAMP_ANZAHL>, kStufen> samplerStand_{};
-  std::array<bool, kStufen> samplerEinfarbig_{};
+  std::array<Lesart, kStufen> samplerLesart_{};
   std::array<bool, kStufen> samplerGueltig_{};
   std::array<DWORD, D3DRS_ANZAHL> rs_{};
   bool rsGueltig_ = false;
@@ -564,10 +566,6 @@ void GlBackend::SchreibeFlaeche(Oberflaeche& o, const RECT& r, const void* quell
   }
 }
 
-void GlBackend::ErzeugeMips(TexturBasis& t) {
-  Aktiviere();
-  glGenerateTextureMipmap(static_cast<GlTextur&>(*t.anteil).name);
-}
 
 // Keeps GlTextur::einfarbig up to date after `bytes` dense bytes were written to rectangle
 // `r` of a texture level. Only textures of one level that nothing renders into qualify:
@@ -782,7 +780,12 @@ void GlBackend::LadeKonstanten(ShaderBasis* s, const float* register_, std::uint
 }
 
 // The GL parameters of a Direct3D sampler state, as the key of its sampler object.
-GLuint GlBackend::SamplerFuer(const std::array<DWORD, D3DSAMP_ANZAHL>& s, bool einfarbig) {
+GlBackend::Lesart GlBackend::LesartVon(const TexturBasis& t) {
+  if (static_cast<const GlTextur&>(*t.anteil).einfarbig) return Lesart::Einfarbig;
+  return t.ebenenIntern == 1 ? Lesart::EineEbene : Lesart::Voll;
+}
+
+GLuint GlBackend::SamplerFuer(const std::array<DWORD, D3DSAMP_ANZAHL>& s, Lesart lesart) {
   const bool rand = s[D3DSAMP_ADDRESSU] == D3DTADDRESS_BORDER || s[D3DSAMP_ADDRESSV] == D3DTADDRESS_BORDER ||
                     s[D3DSAMP_ADDRESSW] == D3DTADDRESS_BORDER;
   const bool minLinear = s[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
@@ -802,11 +805,18 @@ GLuint GlBackend::SamplerFuer(const std::array<DWORD, D3DSAMP_ANZAHL>& s, bool e
   float anisotropie = 1.0f;
   if (s[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC || s[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC)
     anisotropie = std::min(maxAnisotropie_, static_cast<float>(std::max<DWORD>(1, s[D3DSAMP_MAXANISOTROPY])));
+  // With one level every mip filter reads level 0, as the filter without mips does; the
+  // level of detail still chooses between minification and magnification. Without the
+  // mip part a software renderer skips the per-pixel level work where both filters agree.
+  if (lesart != Lesart::Voll) {
+    if (min == GL_LINEAR_MIPMAP_NEAREST || min == GL_LINEAR_MIPMAP_LINEAR) min = GL_LINEAR;
+    if (min == GL_NEAREST_MIPMAP_NEAREST || min == GL_NEAREST_MIPMAP_LINEAR) min = GL_NEAREST;
+  }
   // A texture of one value reads as that value under every filter: each filtered read is
   // a weighted mean of texels with weights summing to one. Only a border colour could mix
   // in something else. A software renderer's anisotropic path costs many times a
   // bilinear read for the same result, so such textures are read at the nearest texel.
-  if (einfarbig && !rand) {
+  if (lesart == Lesart::Einfarbig && !rand) {
     min = mag = GL_NEAREST;
     anisotropie = 1.0f;
   }
@@ -846,15 +856,15 @@ GLuint GlBackend::SamplerFuer(const std::array<DWORD, D3DSAMP_ANZAHL>& s, bool e
   return g;
 }
 
-void GlBackend::SetzeSampler(UINT stufe, const std::array<DWORD, D3DSAMP_ANZAHL>& s, bool einfarbig) {
-  if (samplerGueltig_[stufe] && samplerEinfarbig_[stufe] == einfarbig && s == samplerStand_[stufe]) return;
-  const GLuint g = SamplerFuer(s, einfarbig);
+void GlBackend::SetzeSampler(UINT stufe, const std::array<DWORD, D3DSAMP_ANZAHL>& s, Lesart lesart) {
+  if (samplerGueltig_[stufe] && samplerLesart_[stufe] == lesart && s == samplerStand_[stufe]) return;
+  const GLuint g = SamplerFuer(s, lesart);
   if (samplerEinheit_[stufe] != g) {
     glBindSampler(stufe, g);
     samplerEinheit_[stufe] = g;
   }
   samplerStand_[stufe] = s;
-  samplerEinfarbig_[stufe] = einfarbig;
+  samplerLesart_[stufe] = lesart;
   samplerGueltig_[stufe] = true;
 }
 
@@ -869,7 +879,7 @@ void GlBackend::BindeTexturen(const Zustand& z) {
       glBindTextureUnit(i, t ? static_cast<GlTextur&>(*t->anteil).name : 0);
       einheit_[i] = t;
     }
-    if (t) SetzeSampler(i, z.sampler[i], static_cast<GlTextur&>(*t->anteil).einfarbig);
+    if (t) SetzeSampler(i, z.sampler[i], LesartVon(*t));
   }
 }
 
