@@ -250,7 +250,7 @@ int main(int argc, char** argv) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
   const bool passe = art == "passe";
-  std::vector<double> zeiten[6];
+  std::vector<double> zeiten[7];  // the tool's columns; no frame start of its own (5)
   double marke = Wanduhr();
   auto messe = [&](int abschnitt) {
     if (!passe) return;
@@ -329,7 +329,7 @@ int main(int argc, char** argv) {
       break;
     }
     if (passe) {
-      zeiten[5].push_back((marke - anfang) * 1e3);
+      zeiten[6].push_back((marke - anfang) * 1e3);
     } else if (uhr.Bild()) {
       break;
     }

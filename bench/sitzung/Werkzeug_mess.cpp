@@ -4,8 +4,8 @@
 //                  landscape is in, prints the mean wall and main-thread CPU milliseconds
 //                  per frame
 //   passe N        the same mesh; prints the median milliseconds of the shadow pass, the
-//                  lit pass, the filter copy, lines with widgets and console, the present
-//                  with the next frame's input, jobs and camera, and the whole frame; the
+//                  lit pass, the filter copy, lines with widgets and console, the present,
+//                  the next frame's start (input, jobs, camera) and the whole frame; the
 //                  passes are found by the device calls and ended with glFinish
 //   pixel N DATEI  the same mesh; writes the finished back buffer of a later frame to
 //                  DATEI as rows of A8R8G8B8 pixels after a line "breite hoehe"
@@ -42,11 +42,11 @@ double Median(std::vector<double> v) {
 // Splits each frame at the device calls: the first of a run of colour-target changes opens
 // the next pass (shadow, lit, filter); the call after the filter's first draw closes the copy.
 struct Passuhr {
-  enum { kSchatten, kLicht, kFilter, kOben, kPraesent, kAnzahl };
+  enum { kSchatten, kLicht, kFilter, kOben, kPraesent, kStart, kAnzahl };
   bool aktiv = false;
   int ziele = 0;  // target changes in this frame
   bool zielLauf = false, filterGezeichnet = false, nachFilter = false;
-  int abschnitt = kPraesent;
+  int abschnitt = kStart;
   double marke = 0;
   double summe[kAnzahl] = {};
   std::vector<double> zeiten[kAnzahl + 1];
@@ -67,14 +67,15 @@ struct Passuhr {
     if (!std::strcmp(methode, "Present")) Marke(kPraesent);
     const bool ziel = !std::strcmp(methode, "SetRenderTarget");
     if (ziel && !zielLauf) {
-      if (ziele == 0) NeuesBild();
       ++ziele;
       Marke(std::min(ziele - 1, static_cast<int>(kFilter)));
+      if (ziele == 1) NeuesBild();
     }
     zielLauf = ziel;
     if (ziele >= 3 && !filterGezeichnet && !std::strncmp(methode, "Draw", 4)) filterGezeichnet = nachFilter = true;
   }
-  // The first target change of a frame closes the frame before it.
+  // The first target change of a frame closes the frame before it (kept from the first
+  // whole frame on).
   void NeuesBild() {
     if (summe[kSchatten] > 0) {
       double gesamt = 0;
@@ -87,7 +88,11 @@ struct Passuhr {
     std::fill(std::begin(summe), std::end(summe), 0.0);
     filterGezeichnet = false;
   }
-  void BildEnde() { ziele = 0; }
+  // After the present returned: the next frame starts.
+  void BildEnde() {
+    if (aktiv) Marke(kStart);
+    ziele = 0;
+  }
 };
 
 bool SchreibeRueckpuffer(const char* datei) {

@@ -3,8 +3,8 @@
 
   scripts/mit_xvfb.sh bench/sitzung/durchgaenge.py BUILD [WIEDERHOLUNGEN] [--werkzeug PROGRAMM]
       the pass table (median ms of shadow pass, lit pass, filter copy, what is drawn over
-      it (grid lines; the tool's widgets and console too), present with the next frame's
-      start, and the frame; each pass ended by glFinish) for the initial triangle, 1,000 and 10,000
+      it (grid lines; the tool's widgets and console too), present, the next frame's start
+      (input, jobs, camera) and the frame; each pass ended by glFinish) for the initial triangle, 1,000 and 10,000
       triangles; the frame time without glFinish against nackt_bild (the tool's passes on
       the tool's geometry); start to the first presented frame against nackt_mess.
       BUILD is a Release build folder; --werkzeug measures another build of the tool's
@@ -23,7 +23,7 @@ import tempfile
 import time
 
 NETZE = [0, 1000, 10000]
-KOPF = ["schatten", "licht", "filter", "oben", "present", "bild"]
+KOPF = ["schatten", "licht", "filter", "oben", "present", "start", "bild"]
 
 
 def heim():
