@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "GlFormate.h"
+#include "KonstantenRing.h"
 #include "fenster/Fenster.h"
 
 namespace Plattform::D3D9 {
@@ -50,13 +51,10 @@ struct GlTextur : Anteil {
 
 struct GlShader : Anteil {
   GLuint shader = 0;
-  GLuint ubo = 0;
-  std::vector<std::uint8_t> block;
+  std::vector<std::uint8_t> block;  // the constants as last written to the ring
   std::uint64_t stand = 0;  // the register file's change count the block was built from
-  ~GlShader() override {
-    glDeleteShader(shader);
-    if (ubo) glDeleteBuffers(1, &ubo);
-  }
+  KonstantenRing::Ort ort;  // where the ring holds the block
+  ~GlShader() override { glDeleteShader(shader); }
 };
 
 // Where a surface's pixels are: a texture, its level and (for cube faces) its layer.
@@ -294,6 +292,8 @@ class GlBackend final : public GeraeteBackend {
   void SetzeMasken(const Zustand& z);
   GLuint Programm(ShaderBasis* vs, ShaderBasis* ps);
   void LadeKonstanten(ShaderBasis* s, const float* register_, std::uint64_t stand);
+  void BindeBlock(UINT bindung, const KonstantenRing::Ort& o, GLsizeiptr bytes);
+  void LadeVersatz();
   void BindeTexturen(const Zustand& z);
   // What of a texture decides how its sampler may be simplified.
   enum class Lesart : std::uint8_t { Voll, EineEbene, Einfarbig };
@@ -317,7 +317,7 @@ class GlBackend final : public GeraeteBackend {
   GLuint fbo_ = 0;       // the render targets
   GLuint lesenFbo_ = 0;  // the back buffer, for Present
   GLuint vao_ = 0;
-  GLuint internUbo_ = 0;
+  KonstantenRing ring_;
   // One GL sampler object per distinct set of sampler parameters, bound per unit.
   std::map<std::array<GLint, 9>, GLuint> samplerObjekte_;
   std::array<GLuint, kStufen> samplerEinheit_{};
@@ -334,10 +334,11 @@ class GlBackend final : public GeraeteBackend {
   bool fboGebunden_ = false;
   D3DVIEWPORT9 viewport_{};
   bool viewportGueltig_ = false;
-  float versatz_[2] = {0.0f, 0.0f};
+  float versatz_[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  KonstantenRing::Ort versatzOrt_;
   std::map<std::pair<const ObjektBasis*, const ObjektBasis*>, GLuint> programme_;
   GLuint programm_ = 0;
-  std::array<GLuint, kInternBindung> uboBindung_{};
+  std::array<KonstantenRing::Ort, kInternBindung + 1> gebunden_{};  // block range per binding
   std::array<const ObjektBasis*, kStufen> einheit_{};
   std::array<std::array<DWORD, D3DSAMP_ANZAHL>, kStufen> samplerStand_{};
   std::array<Lesart, kStufen> samplerLesart_{};
@@ -383,9 +384,7 @@ HRESULT GlBackend::Starte() {
   glCreateFramebuffers(1, &lesenFbo_);
   glCreateVertexArrays(1, &vao_);
   glBindVertexArray(vao_);
-  glCreateBuffers(1, &internUbo_);
-  glNamedBufferData(internUbo_, 16, nullptr, GL_DYNAMIC_DRAW);
-  glBindBufferBase(GL_UNIFORM_BUFFER, kInternBindung, internUbo_);
+  if (!ring_.Starte()) return D3DERR_NOTAVAILABLE;
   return D3D_OK;
 }
 
@@ -394,7 +393,7 @@ GlBackend::~GlBackend() {
   Aktiviere();
   for (auto& [schluessel, p] : programme_) glDeleteProgram(p);
   for (auto& [schluessel, g] : samplerObjekte_) glDeleteSamplers(1, &g);
-  glDeleteBuffers(1, &internUbo_);
+  ring_.Beende();
   glDeleteVertexArrays(1, &vao_);
   glDeleteFramebuffers(1, &lesenFbo_);
   glDeleteFramebuffers(1, &fbo_);
@@ -608,11 +607,8 @@ HRESULT GlBackend::ErzeugeShader(ShaderBasis& s) {
     std::fprintf(stderr, "%s: GLSL-Übersetzung gescheitert:\n%s\n", s.name().c_str(), log);
     return D3DERR_INVALIDCALL;
   }
-  if (s.blob.uniformBlockBytes > 0) {
-    a->block.assign(s.blob.uniformBlockBytes, 0);
-    glCreateBuffers(1, &a->ubo);
-    glNamedBufferData(a->ubo, s.blob.uniformBlockBytes, nullptr, GL_DYNAMIC_DRAW);
-  }
+  if (s.blob.uniformBlockBytes > KonstantenRing::kMaxBlock) return D3DERR_INVALIDCALL;
+  a->block.assign(s.blob.uniformBlockBytes, 0);
   s.anteil = std::move(a);
   return D3D_OK;
 }
@@ -649,9 +645,6 @@ void GlBackend::Vergiss(ObjektBasis& o) {
       ++it;
     }
   }
-  if (auto* s = dynamic_cast<GlShader*>(o.anteil.get()); s && s->ubo)
-    for (auto& u : uboBindung_)
-      if (u == s->ubo) u = 0;
 }
 
 // ---------------------------------------------------------------- drawing
@@ -703,9 +696,8 @@ void GlBackend::SetzeViewport(const D3DVIEWPORT9& v) {
   const float versatz[4] = {v.Width ? 1.0f / static_cast<float>(v.Width) : 0.0f,
                             v.Height ? -1.0f / static_cast<float>(v.Height) : 0.0f, 0.0f, 0.0f};
   if (!viewportGueltig_ || versatz[0] != versatz_[0] || versatz[1] != versatz_[1]) {
-    glNamedBufferSubData(internUbo_, 0, sizeof versatz, versatz);
-    versatz_[0] = versatz[0];
-    versatz_[1] = versatz[1];
+    std::memcpy(versatz_, versatz, sizeof versatz);
+    versatzOrt_ = {};
   }
   viewport_ = v;
   viewportGueltig_ = true;
@@ -762,21 +754,39 @@ GLuint GlBackend::Programm(ShaderBasis* vs, ShaderBasis* ps) {
   return p;
 }
 
-// Copies the register file into the shader's uniform block along its spans.
+// Copies the register file into the shader's uniform block along its spans; the block
+// goes to the ring when it changed or the ring has come round to it.
 void GlBackend::LadeKonstanten(ShaderBasis* s, const float* register_, std::uint64_t stand) {
   auto& a = static_cast<GlShader&>(*s->anteil);
-  if (!a.ubo) return;
+  if (a.block.empty()) return;
+  bool neu = !ring_.Gueltig(a.ort);
   if (a.stand != stand) {
     for (const RegisterSpanne& sp : s->blob.spannen)
-      for (UINT k = 0; k < sp.komponenten; ++k)
-        std::memcpy(a.block.data() + sp.blockOffset + k * sp.schrittBytes, &register_[sp.register_ * 4 + k], 4);
-    glNamedBufferSubData(a.ubo, 0, static_cast<GLsizeiptr>(a.block.size()), a.block.data());
+      for (UINT k = 0; k < sp.komponenten; ++k) {
+        std::uint8_t* ziel = a.block.data() + sp.blockOffset + k * sp.schrittBytes;
+        const float* wert = &register_[sp.register_ * 4 + k];
+        if (std::memcmp(ziel, wert, 4) == 0) continue;
+        std::memcpy(ziel, wert, 4);
+        neu = true;
+      }
     a.stand = stand;
   }
-  const UINT bindung = s->blob.uniformBlockBindung;
-  if (bindung < uboBindung_.size() && uboBindung_[bindung] == a.ubo) return;
-  glBindBufferBase(GL_UNIFORM_BUFFER, bindung, a.ubo);
-  if (bindung < uboBindung_.size()) uboBindung_[bindung] = a.ubo;
+  const auto bytes = static_cast<GLsizeiptr>(a.block.size());
+  if (neu) a.ort = ring_.Schreibe(a.block.data(), bytes);
+  BindeBlock(s->blob.uniformBlockBindung, a.ort, bytes);
+}
+
+// The viewport's half-pixel shift for every vertex shader.
+void GlBackend::LadeVersatz() {
+  if (!ring_.Gueltig(versatzOrt_)) versatzOrt_ = ring_.Schreibe(versatz_, sizeof versatz_);
+  BindeBlock(kInternBindung, versatzOrt_, sizeof versatz_);
+}
+
+void GlBackend::BindeBlock(UINT bindung, const KonstantenRing::Ort& o, GLsizeiptr bytes) {
+  KonstantenRing::Ort& g = gebunden_[bindung];
+  if (g.offset == o.offset && g.runde == o.runde) return;
+  glBindBufferRange(GL_UNIFORM_BUFFER, bindung, ring_.Puffer(), o.offset, bytes);
+  g = o;
 }
 
 // The GL parameters of a Direct3D sampler state, as the key of its sampler object.
@@ -1003,6 +1013,7 @@ void GlBackend::Zeichne(const Zustand& z, const Zeichnung& d) {
     glUseProgram(p);
     programm_ = p;
   }
+  LadeVersatz();
   LadeKonstanten(z.vs, z.vsKonst.data(), z.vsStand);
   LadeKonstanten(z.ps, z.psKonst.data(), z.psStand);
   BindeTexturen(z);
