@@ -1,7 +1,7 @@
-// The tool as a user meets it, against a bare GLFW program doing the least of the same
-// work: start to the first presented frame, and frame time at 1280x720 with the initial
-// triangle and meshes of 1 000 and 10 000 triangles (counter "cpu_ms": the main thread's
-// CPU time per frame). Each iteration starts the program afresh with a temporary home
+// The tool as a user meets it, against bare GLFW programs: start to the first presented
+// frame (a window that clears once), and frame time at 1280x720 (the tool's passes on the
+// tool's geometry, Nackt_bild.cpp) with the initial triangle and meshes of 1 000 and
+// 10 000 triangles (counter "cpu_ms": the main thread's CPU time per frame). Each iteration starts the program afresh with a temporary home
 // whose "tool.cfg" asks for a 1280x720 window without vsync. Needs a display.
 #include "Messzeit.h"
 
@@ -92,6 +92,6 @@ void Bild(benchmark::State& state, const char* programm) {
 BENCHMARK_CAPTURE(Start, Werkzeug, WERKZEUG)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Start, Nackt, NACKT)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Bild, Werkzeug, WERKZEUG)->Arg(0)->Arg(1000)->Arg(10000)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Bild, Nackt, NACKT)->Arg(0)->Arg(1000)->Arg(10000)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Bild, Nackt, NACKT_BILD)->Arg(0)->Arg(1000)->Arg(10000)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -51,7 +51,6 @@ class AufzeichnungsBackend final : public GeraeteBackend {
   void SchreibeFlaeche(Oberflaeche& o, const RECT& r, const void* quelle, UINT pitch) override {
     Kopiere(o, r, static_cast<std::uint8_t*>(const_cast<void*>(quelle)), pitch, true);
   }
-  void ErzeugeMips(TexturBasis&) override {}
   HRESULT ErzeugeShader(ShaderBasis&) override { return D3D_OK; }
   void Vergiss(ObjektBasis&) override {}
   void Leere(const Zustand&, DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD) override {}

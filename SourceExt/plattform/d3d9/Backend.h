@@ -74,7 +74,6 @@ class GeraeteBackend {
   // for DXT). The rectangle is valid for the surface.
   virtual void LiesFlaeche(Oberflaeche& o, const RECT& r, void* ziel, UINT pitch) = 0;
   virtual void SchreibeFlaeche(Oberflaeche& o, const RECT& r, const void* quelle, UINT pitch) = 0;
-  virtual void ErzeugeMips(TexturBasis& t) = 0;
 
   virtual HRESULT ErzeugeShader(ShaderBasis& s) = 0;
 

@@ -3,6 +3,7 @@
 // faults (device loss, out of video memory). Every device has one; tests of the
 // renderer install one before the renderer calls Direct3DCreate9.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -84,6 +85,10 @@ class Steuerung {
   // a windowed device with back buffer size 0 takes it.
   UINT fensterBreite = 1280;
   UINT fensterHoehe = 720;
+
+  // --- Measuring: called before every call of the device and its objects with the
+  // method's name; a benchmark finds the passes of a frame by it.
+  std::function<void(const char* methode)> vorAufruf;
 
   // --- Used by the layer itself.
   void Protokolliere(Aufruf a);

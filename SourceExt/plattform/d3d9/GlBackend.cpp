@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "GlFormate.h"
+#include "KonstantenRing.h"
 #include "fenster/Fenster.h"
 
 namespace Plattform::D3D9 {
@@ -29,23 +30,31 @@ constexpr GLuint kInternBindung = 15;
 
 struct GlPuffer : Anteil {
   GLuint name = 0;
+  // Index buffers keep their indices here as well: a draw whose indices only count up
+  // (0, 1, 2, ...) is drawn as arrays. `folge` counts the leading indices equal to their
+  // place; locks hand out this copy, unlocks upload what was locked.
+  std::vector<std::uint8_t> indizes;
+  UINT folge = 0;
+  UINT sperrOffset = 0, sperrLaenge = 0;
+  bool sperrSchreibt = false;
   ~GlPuffer() override { glDeleteBuffers(1, &name); }
 };
 
 struct GlTextur : Anteil {
   GLuint name = 0;
+  // Every texel of the only level is the same: any filter reads that value, so the
+  // cheapest one is taken (see GlBackend::SamplerFuer).
+  bool einfarbig = false;
+  std::array<std::uint8_t, 16> texel{};
   ~GlTextur() override { glDeleteTextures(1, &name); }
 };
 
 struct GlShader : Anteil {
   GLuint shader = 0;
-  GLuint ubo = 0;
-  std::vector<std::uint8_t> block;
+  std::vector<std::uint8_t> block;  // the constants as last written to the ring
   std::uint64_t stand = 0;  // the register file's change count the block was built from
-  ~GlShader() override {
-    glDeleteShader(shader);
-    if (ubo) glDeleteBuffers(1, &ubo);
-  }
+  KonstantenRing::Ort ort;  // where the ring holds the block
+  ~GlShader() override { glDeleteShader(shader); }
 };
 
 // Where a surface's pixels are: a texture, its level and (for cube faces) its layer.
@@ -264,7 +273,7 @@ class GlBackend final : public GeraeteBackend {
   HRESULT ErzeugeFlaeche(Oberflaeche& o) override;
   void LiesFlaeche(Oberflaeche& o, const RECT& r, void* ziel, UINT pitch) override;
   void SchreibeFlaeche(Oberflaeche& o, const RECT& r, const void* quelle, UINT pitch) override;
-  void ErzeugeMips(TexturBasis& t) override;
+  void MerkeEinfarbig(Oberflaeche& o, const RECT& r, const std::uint8_t* daten, std::size_t bytes);
   HRESULT ErzeugeShader(ShaderBasis& s) override;
   void Vergiss(ObjektBasis& o) override;
   void Leere(const Zustand& z, DWORD anzahl, const D3DRECT* rechtecke, DWORD flags, D3DCOLOR farbe,
@@ -283,8 +292,14 @@ class GlBackend final : public GeraeteBackend {
   void SetzeMasken(const Zustand& z);
   GLuint Programm(ShaderBasis* vs, ShaderBasis* ps);
   void LadeKonstanten(ShaderBasis* s, const float* register_, std::uint64_t stand);
+  void BindeBlock(UINT bindung, const KonstantenRing::Ort& o, GLsizeiptr bytes);
+  void LadeVersatz();
   void BindeTexturen(const Zustand& z);
-  void SetzeSampler(UINT stufe, const std::array<DWORD, D3DSAMP_ANZAHL>& s);
+  // What of a texture decides how its sampler may be simplified.
+  enum class Lesart : std::uint8_t { Voll, EineEbene, Einfarbig };
+  static Lesart LesartVon(const TexturBasis& t);
+  void SetzeSampler(UINT stufe, const std::array<DWORD, D3DSAMP_ANZAHL>& s, Lesart lesart);
+  GLuint SamplerFuer(const std::array<DWORD, D3DSAMP_ANZAHL>& s, Lesart lesart);
   void SetzeRenderStates(const Zustand& z);
   void SetzeVertexeingabe(const Zustand& z, const Zeichnung& d);
 
@@ -302,8 +317,10 @@ class GlBackend final : public GeraeteBackend {
   GLuint fbo_ = 0;       // the render targets
   GLuint lesenFbo_ = 0;  // the back buffer, for Present
   GLuint vao_ = 0;
-  GLuint internUbo_ = 0;
-  std::array<GLuint, kStufen> sampler_{};
+  KonstantenRing ring_;
+  // One GL sampler object per distinct set of sampler parameters, bound per unit.
+  std::map<std::array<GLint, 9>, GLuint> samplerObjekte_;
+  std::array<GLuint, kStufen> samplerEinheit_{};
   D3DCAPS9 caps_{};
   float maxAnisotropie_ = 1.0f;
   GLint maxTextur_ = 4096;
@@ -317,12 +334,14 @@ class GlBackend final : public GeraeteBackend {
   bool fboGebunden_ = false;
   D3DVIEWPORT9 viewport_{};
   bool viewportGueltig_ = false;
-  float versatz_[2] = {0.0f, 0.0f};
+  float versatz_[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  KonstantenRing::Ort versatzOrt_;
   std::map<std::pair<const ObjektBasis*, const ObjektBasis*>, GLuint> programme_;
   GLuint programm_ = 0;
-  std::array<GLuint, kInternBindung> uboBindung_{};
+  std::array<KonstantenRing::Ort, kInternBindung + 1> gebunden_{};  // block range per binding
   std::array<const ObjektBasis*, kStufen> einheit_{};
   std::array<std::array<DWORD, D3DSAMP_ANZAHL>, kStufen> samplerStand_{};
+  std::array<Lesart, kStufen> samplerLesart_{};
   std::array<bool, kStufen> samplerGueltig_{};
   std::array<DWORD, D3DRS_ANZAHL> rs_{};
   bool rsGueltig_ = false;
@@ -365,11 +384,7 @@ HRESULT GlBackend::Starte() {
   glCreateFramebuffers(1, &lesenFbo_);
   glCreateVertexArrays(1, &vao_);
   glBindVertexArray(vao_);
-  glCreateBuffers(1, &internUbo_);
-  glNamedBufferData(internUbo_, 16, nullptr, GL_DYNAMIC_DRAW);
-  glBindBufferBase(GL_UNIFORM_BUFFER, kInternBindung, internUbo_);
-  glCreateSamplers(static_cast<GLsizei>(sampler_.size()), sampler_.data());
-  for (UINT i = 0; i < kStufen; ++i) glBindSampler(i, sampler_[i]);
+  if (!ring_.Starte()) return D3DERR_NOTAVAILABLE;
   return D3D_OK;
 }
 
@@ -377,8 +392,8 @@ GlBackend::~GlBackend() {
   if (!gestartet_) return;
   Aktiviere();
   for (auto& [schluessel, p] : programme_) glDeleteProgram(p);
-  glDeleteSamplers(static_cast<GLsizei>(sampler_.size()), sampler_.data());
-  glDeleteBuffers(1, &internUbo_);
+  for (auto& [schluessel, g] : samplerObjekte_) glDeleteSamplers(1, &g);
+  ring_.Beende();
   glDeleteVertexArrays(1, &vao_);
   glDeleteFramebuffers(1, &lesenFbo_);
   glDeleteFramebuffers(1, &fbo_);
@@ -398,18 +413,46 @@ void GlBackend::BestimmeFaehigkeiten() {
 
 // ---------------------------------------------------------------- resources
 
+bool IstIndexPuffer(const Puffer& p) { return p.format == D3DFMT_INDEX16 || p.format == D3DFMT_INDEX32; }
+
+// Leading indices equal to their place, from `ab` on (the ones before it are known to be).
+template <class T>
+UINT ZaehleFolge(const std::vector<std::uint8_t>& daten, UINT ab) {
+  const UINT anzahl = static_cast<UINT>(daten.size() / sizeof(T));
+  for (UINT i = ab; i < anzahl; ++i) {
+    T wert;
+    std::memcpy(&wert, daten.data() + static_cast<std::size_t>(i) * sizeof(T), sizeof(T));
+    if (wert != static_cast<T>(i) || static_cast<UINT>(wert) != i) return i;
+  }
+  return anzahl;
+}
+
 HRESULT GlBackend::ErzeugePuffer(Puffer& p) {
   Aktiviere();
   auto a = std::make_unique<GlPuffer>();
   LeereFehler();
   glCreateBuffers(1, &a->name);
   glNamedBufferData(a->name, p.laenge, nullptr, (p.usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
+  if (IstIndexPuffer(p)) {
+    try {
+      a->indizes.assign(p.laenge, 0);
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+  }
   p.anteil = std::move(a);
   return SpeicherFehler();
 }
 
 void* GlBackend::SperrePuffer(Puffer& p, UINT offset, UINT laenge, DWORD flags) {
   Aktiviere();
+  if (IstIndexPuffer(p)) {
+    auto& a = static_cast<GlPuffer&>(*p.anteil);
+    a.sperrOffset = offset;
+    a.sperrLaenge = laenge;
+    a.sperrSchreibt = !(flags & D3DLOCK_READONLY);
+    return a.indizes.data() + offset;
+  }
   GLbitfield zugriff;
   if (flags & D3DLOCK_DISCARD) {
     zugriff = GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT;
@@ -425,7 +468,16 @@ void* GlBackend::SperrePuffer(Puffer& p, UINT offset, UINT laenge, DWORD flags) 
 
 void GlBackend::EntsperrePuffer(Puffer& p) {
   Aktiviere();
-  glUnmapNamedBuffer(static_cast<GlPuffer&>(*p.anteil).name);
+  auto& a = static_cast<GlPuffer&>(*p.anteil);
+  if (!IstIndexPuffer(p)) {
+    glUnmapNamedBuffer(a.name);
+    return;
+  }
+  if (!a.sperrSchreibt || a.sperrLaenge == 0) return;
+  glNamedBufferSubData(a.name, a.sperrOffset, a.sperrLaenge, a.indizes.data() + a.sperrOffset);
+  const UINT bytes = p.format == D3DFMT_INDEX32 ? 4 : 2;
+  const UINT ab = std::min(a.folge, a.sperrOffset / bytes);
+  a.folge = bytes == 4 ? ZaehleFolge<std::uint32_t>(a.indizes, ab) : ZaehleFolge<std::uint16_t>(a.indizes, ab);
 }
 
 HRESULT GlBackend::ErzeugeGlTextur(GLenum ziel, D3DFORMAT format, UINT ebenen, UINT breite, UINT hoehe,
@@ -496,6 +548,7 @@ void GlBackend::SchreibeFlaeche(Oberflaeche& o, const RECT& r, const void* quell
                   dicht);
     ein = zwischen.data();
   }
+  if (o.art == Oberflaeche::Art::Ebene) MerkeEinfarbig(o, r, ein, static_cast<std::size_t>(dicht) * zeilen);
   const auto bytes = static_cast<GLsizei>(static_cast<std::size_t>(dicht) * zeilen);
   const auto gw = static_cast<GLsizei>(w), gh = static_cast<GLsizei>(h);
   if (ort.schicht < 0) {
@@ -512,9 +565,27 @@ void GlBackend::SchreibeFlaeche(Oberflaeche& o, const RECT& r, const void* quell
   }
 }
 
-void GlBackend::ErzeugeMips(TexturBasis& t) {
-  Aktiviere();
-  glGenerateTextureMipmap(static_cast<GlTextur&>(*t.anteil).name);
+
+// Keeps GlTextur::einfarbig up to date after `bytes` dense bytes were written to rectangle
+// `r` of a texture level. Only textures of one level that nothing renders into qualify:
+// their contents change through writes alone.
+void GlBackend::MerkeEinfarbig(Oberflaeche& o, const RECT& r, const std::uint8_t* daten, std::size_t bytes) {
+  TexturBasis& t = *o.textur;
+  auto& a = static_cast<GlTextur&>(*t.anteil);
+  const FormatInfo& fi = o.format();
+  if (t.ebenenIntern != 1 || t.wuerfel || (t.usage & D3DUSAGE_RENDERTARGET) || fi.block || fi.bytes == 0 ||
+      fi.bytes > a.texel.size() || bytes < fi.bytes) {
+    a.einfarbig = false;
+    return;
+  }
+  bool gleich = true;
+  for (std::size_t i = fi.bytes; i < bytes && gleich; i += fi.bytes) gleich = std::memcmp(daten, daten + i, fi.bytes) == 0;
+  const bool ganz = r.left == 0 && r.top == 0 && static_cast<UINT>(r.right) == o.desc.Width &&
+                    static_cast<UINT>(r.bottom) == o.desc.Height;
+  // A part written with the value the whole already has keeps it of one value.
+  if (!ganz) gleich = gleich && a.einfarbig && std::memcmp(daten, a.texel.data(), fi.bytes) == 0;
+  a.einfarbig = gleich;
+  if (gleich) std::memcpy(a.texel.data(), daten, fi.bytes);
 }
 
 HRESULT GlBackend::ErzeugeShader(ShaderBasis& s) {
@@ -536,11 +607,8 @@ HRESULT GlBackend::ErzeugeShader(ShaderBasis& s) {
     std::fprintf(stderr, "%s: GLSL-Übersetzung gescheitert:\n%s\n", s.name().c_str(), log);
     return D3DERR_INVALIDCALL;
   }
-  if (s.blob.uniformBlockBytes > 0) {
-    a->block.assign(s.blob.uniformBlockBytes, 0);
-    glCreateBuffers(1, &a->ubo);
-    glNamedBufferData(a->ubo, s.blob.uniformBlockBytes, nullptr, GL_DYNAMIC_DRAW);
-  }
+  if (s.blob.uniformBlockBytes > KonstantenRing::kMaxBlock) return D3DERR_INVALIDCALL;
+  a->block.assign(s.blob.uniformBlockBytes, 0);
   s.anteil = std::move(a);
   return D3D_OK;
 }
@@ -577,9 +645,6 @@ void GlBackend::Vergiss(ObjektBasis& o) {
       ++it;
     }
   }
-  if (auto* s = dynamic_cast<GlShader*>(o.anteil.get()); s && s->ubo)
-    for (auto& u : uboBindung_)
-      if (u == s->ubo) u = 0;
 }
 
 // ---------------------------------------------------------------- drawing
@@ -631,9 +696,8 @@ void GlBackend::SetzeViewport(const D3DVIEWPORT9& v) {
   const float versatz[4] = {v.Width ? 1.0f / static_cast<float>(v.Width) : 0.0f,
                             v.Height ? -1.0f / static_cast<float>(v.Height) : 0.0f, 0.0f, 0.0f};
   if (!viewportGueltig_ || versatz[0] != versatz_[0] || versatz[1] != versatz_[1]) {
-    glNamedBufferSubData(internUbo_, 0, sizeof versatz, versatz);
-    versatz_[0] = versatz[0];
-    versatz_[1] = versatz[1];
+    std::memcpy(versatz_, versatz, sizeof versatz);
+    versatzOrt_ = {};
   }
   viewport_ = v;
   viewportGueltig_ = true;
@@ -690,32 +754,50 @@ GLuint GlBackend::Programm(ShaderBasis* vs, ShaderBasis* ps) {
   return p;
 }
 
-// Copies the register file into the shader's uniform block along its spans.
+// Copies the register file into the shader's uniform block along its spans; the block
+// goes to the ring when it changed or the ring has come round to it.
 void GlBackend::LadeKonstanten(ShaderBasis* s, const float* register_, std::uint64_t stand) {
   auto& a = static_cast<GlShader&>(*s->anteil);
-  if (!a.ubo) return;
+  if (a.block.empty()) return;
+  bool neu = !ring_.Gueltig(a.ort);
   if (a.stand != stand) {
     for (const RegisterSpanne& sp : s->blob.spannen)
-      for (UINT k = 0; k < sp.komponenten; ++k)
-        std::memcpy(a.block.data() + sp.blockOffset + k * sp.schrittBytes, &register_[sp.register_ * 4 + k], 4);
-    glNamedBufferSubData(a.ubo, 0, static_cast<GLsizeiptr>(a.block.size()), a.block.data());
+      for (UINT k = 0; k < sp.komponenten; ++k) {
+        std::uint8_t* ziel = a.block.data() + sp.blockOffset + k * sp.schrittBytes;
+        const float* wert = &register_[sp.register_ * 4 + k];
+        if (std::memcmp(ziel, wert, 4) == 0) continue;
+        std::memcpy(ziel, wert, 4);
+        neu = true;
+      }
     a.stand = stand;
   }
-  const UINT bindung = s->blob.uniformBlockBindung;
-  if (bindung < uboBindung_.size() && uboBindung_[bindung] == a.ubo) return;
-  glBindBufferBase(GL_UNIFORM_BUFFER, bindung, a.ubo);
-  if (bindung < uboBindung_.size()) uboBindung_[bindung] = a.ubo;
+  const auto bytes = static_cast<GLsizeiptr>(a.block.size());
+  if (neu) a.ort = ring_.Schreibe(a.block.data(), bytes);
+  BindeBlock(s->blob.uniformBlockBindung, a.ort, bytes);
 }
 
-void GlBackend::SetzeSampler(UINT stufe, const std::array<DWORD, D3DSAMP_ANZAHL>& s) {
-  if (samplerGueltig_[stufe] && s == samplerStand_[stufe]) return;
-  const GLuint g = sampler_[stufe];
-  glSamplerParameteri(g, GL_TEXTURE_WRAP_S, static_cast<GLint>(Adresse(s[D3DSAMP_ADDRESSU])));
-  glSamplerParameteri(g, GL_TEXTURE_WRAP_T, static_cast<GLint>(Adresse(s[D3DSAMP_ADDRESSV])));
-  glSamplerParameteri(g, GL_TEXTURE_WRAP_R, static_cast<GLint>(Adresse(s[D3DSAMP_ADDRESSW])));
-  float rand[4];
-  Farbe(s[D3DSAMP_BORDERCOLOR], rand);
-  glSamplerParameterfv(g, GL_TEXTURE_BORDER_COLOR, rand);
+// The viewport's half-pixel shift for every vertex shader.
+void GlBackend::LadeVersatz() {
+  if (!ring_.Gueltig(versatzOrt_)) versatzOrt_ = ring_.Schreibe(versatz_, sizeof versatz_);
+  BindeBlock(kInternBindung, versatzOrt_, sizeof versatz_);
+}
+
+void GlBackend::BindeBlock(UINT bindung, const KonstantenRing::Ort& o, GLsizeiptr bytes) {
+  KonstantenRing::Ort& g = gebunden_[bindung];
+  if (g.offset == o.offset && g.runde == o.runde) return;
+  glBindBufferRange(GL_UNIFORM_BUFFER, bindung, ring_.Puffer(), o.offset, bytes);
+  g = o;
+}
+
+// The GL parameters of a Direct3D sampler state, as the key of its sampler object.
+GlBackend::Lesart GlBackend::LesartVon(const TexturBasis& t) {
+  if (static_cast<const GlTextur&>(*t.anteil).einfarbig) return Lesart::Einfarbig;
+  return t.ebenenIntern == 1 ? Lesart::EineEbene : Lesart::Voll;
+}
+
+GLuint GlBackend::SamplerFuer(const std::array<DWORD, D3DSAMP_ANZAHL>& s, Lesart lesart) {
+  const bool rand = s[D3DSAMP_ADDRESSU] == D3DTADDRESS_BORDER || s[D3DSAMP_ADDRESSV] == D3DTADDRESS_BORDER ||
+                    s[D3DSAMP_ADDRESSW] == D3DTADDRESS_BORDER;
   const bool minLinear = s[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
   GLenum min;
   switch (s[D3DSAMP_MIPFILTER]) {
@@ -729,20 +811,70 @@ void GlBackend::SetzeSampler(UINT stufe, const std::array<DWORD, D3DSAMP_ANZAHL>
       min = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
       break;
   }
-  glSamplerParameteri(g, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(min));
-  glSamplerParameteri(g, GL_TEXTURE_MAG_FILTER, s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+  GLenum mag = s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST;
+  float anisotropie = 1.0f;
+  if (s[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC || s[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC)
+    anisotropie = std::min(maxAnisotropie_, static_cast<float>(std::max<DWORD>(1, s[D3DSAMP_MAXANISOTROPY])));
+  // With one level every mip filter reads level 0, as the filter without mips does; the
+  // level of detail still chooses between minification and magnification. Without the
+  // mip part a software renderer skips the per-pixel level work where both filters agree.
+  if (lesart != Lesart::Voll) {
+    if (min == GL_LINEAR_MIPMAP_NEAREST || min == GL_LINEAR_MIPMAP_LINEAR) min = GL_LINEAR;
+    if (min == GL_NEAREST_MIPMAP_NEAREST || min == GL_NEAREST_MIPMAP_LINEAR) min = GL_NEAREST;
+  }
+  // A texture of one value reads as that value under every filter: each filtered read is
+  // a weighted mean of texels with weights summing to one. Only a border colour could mix
+  // in something else. A software renderer's anisotropic path costs many times a
+  // bilinear read for the same result, so such textures are read at the nearest texel.
+  if (lesart == Lesart::Einfarbig && !rand) {
+    min = mag = GL_NEAREST;
+    anisotropie = 1.0f;
+  }
   float bias;
   std::memcpy(&bias, &s[D3DSAMP_MIPMAPLODBIAS], 4);
-  glSamplerParameterf(g, GL_TEXTURE_LOD_BIAS, bias);
   // MAXMIPLEVEL names the largest level that may be used.
-  glSamplerParameterf(g, GL_TEXTURE_MIN_LOD, static_cast<float>(s[D3DSAMP_MAXMIPLEVEL]));
-  if (maxAnisotropie_ > 1.0f) {
-    const bool aniso = s[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC || s[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC;
-    const float wert = aniso ? std::min(maxAnisotropie_, static_cast<float>(std::max<DWORD>(1, s[D3DSAMP_MAXANISOTROPY])))
-                             : 1.0f;
-    glSamplerParameterf(g, GL_TEXTURE_MAX_ANISOTROPY, wert);
+  const float minLod = static_cast<float>(s[D3DSAMP_MAXMIPLEVEL]);
+  auto bits = [](float f) {
+    GLint i;
+    std::memcpy(&i, &f, 4);
+    return i;
+  };
+  const std::array<GLint, 9> schluessel{static_cast<GLint>(Adresse(s[D3DSAMP_ADDRESSU])),
+                                         static_cast<GLint>(Adresse(s[D3DSAMP_ADDRESSV])),
+                                         static_cast<GLint>(Adresse(s[D3DSAMP_ADDRESSW])),
+                                         static_cast<GLint>(rand ? s[D3DSAMP_BORDERCOLOR] : 0),
+                                         static_cast<GLint>(min),
+                                         static_cast<GLint>(mag),
+                                         bits(bias),
+                                         bits(minLod),
+                                         bits(anisotropie)};
+  if (auto it = samplerObjekte_.find(schluessel); it != samplerObjekte_.end()) return it->second;
+  GLuint g = 0;
+  glCreateSamplers(1, &g);
+  glSamplerParameteri(g, GL_TEXTURE_WRAP_S, schluessel[0]);
+  glSamplerParameteri(g, GL_TEXTURE_WRAP_T, schluessel[1]);
+  glSamplerParameteri(g, GL_TEXTURE_WRAP_R, schluessel[2]);
+  float randFarbe[4];
+  Farbe(s[D3DSAMP_BORDERCOLOR], randFarbe);
+  glSamplerParameterfv(g, GL_TEXTURE_BORDER_COLOR, randFarbe);
+  glSamplerParameteri(g, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(min));
+  glSamplerParameteri(g, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(mag));
+  glSamplerParameterf(g, GL_TEXTURE_LOD_BIAS, bias);
+  glSamplerParameterf(g, GL_TEXTURE_MIN_LOD, minLod);
+  if (maxAnisotropie_ > 1.0f) glSamplerParameterf(g, GL_TEXTURE_MAX_ANISOTROPY, anisotropie);
+  samplerObjekte_.emplace(schluessel, g);
+  return g;
+}
+
+void GlBackend::SetzeSampler(UINT stufe, const std::array<DWORD, D3DSAMP_ANZAHL>& s, Lesart lesart) {
+  if (samplerGueltig_[stufe] && samplerLesart_[stufe] == lesart && s == samplerStand_[stufe]) return;
+  const GLuint g = SamplerFuer(s, lesart);
+  if (samplerEinheit_[stufe] != g) {
+    glBindSampler(stufe, g);
+    samplerEinheit_[stufe] = g;
   }
   samplerStand_[stufe] = s;
+  samplerLesart_[stufe] = lesart;
   samplerGueltig_[stufe] = true;
 }
 
@@ -757,7 +889,7 @@ void GlBackend::BindeTexturen(const Zustand& z) {
       glBindTextureUnit(i, t ? static_cast<GlTextur&>(*t->anteil).name : 0);
       einheit_[i] = t;
     }
-    if (t) SetzeSampler(i, z.sampler[i]);
+    if (t) SetzeSampler(i, z.sampler[i], LesartVon(*t));
   }
 }
 
@@ -881,18 +1013,25 @@ void GlBackend::Zeichne(const Zustand& z, const Zeichnung& d) {
     glUseProgram(p);
     programm_ = p;
   }
+  LadeVersatz();
   LadeKonstanten(z.vs, z.vsKonst.data(), z.vsStand);
   LadeKonstanten(z.ps, z.psKonst.data(), z.psStand);
   BindeTexturen(z);
   SetzeRenderStates(z);
   SetzeVertexeingabe(z, d);
   const GLenum modus = Modus(d.typ);
-  if (d.indiziert) {
+  const GLsizei instanzen = static_cast<GLsizei>(d.instanzen > 0 ? d.instanzen : 1);
+  const INT erster = d.basisVertex + static_cast<INT>(d.start);
+  if (d.indiziert && erster >= 0 && d.anzahl <= static_cast<GlPuffer&>(*z.indizes->anteil).folge &&
+      d.start <= static_cast<GlPuffer&>(*z.indizes->anteil).folge - d.anzahl) {
+    // Indices that only count up name the vertices in order.
+    glDrawArraysInstanced(modus, erster, static_cast<GLsizei>(d.anzahl), instanzen);
+  } else if (d.indiziert) {
     const UINT bytes = z.indizes->IndexBytes();
     const auto* offset = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(d.start) * bytes);
     glDrawElementsInstancedBaseVertex(modus, static_cast<GLsizei>(d.anzahl),
                                       bytes == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, offset,
-                                      static_cast<GLsizei>(d.instanzen > 0 ? d.instanzen : 1), d.basisVertex);
+                                      instanzen, d.basisVertex);
   } else {
     glDrawArrays(modus, static_cast<GLint>(d.start), static_cast<GLsizei>(d.anzahl));
   }

@@ -53,6 +53,7 @@ class Vorgang {
   template <class F>
   Vorgang(Steuerung& s, const std::string* objekt, const char* methode, F&& argumente)
       : s_(s), objekt_(objekt), methode_(methode) {
+    if (s_.vorAufruf) s_.vorAufruf(methode_);
     if (s_.protokollieren) argumente_ = argumente();
     geskriptet = s_.Geskriptet(methode_);
   }

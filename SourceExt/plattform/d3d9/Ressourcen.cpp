@@ -231,10 +231,11 @@ HRESULT TexturBasis::EbenenBeschreibung(UINT ebene, D3DSURFACE_DESC* pDesc) cons
   return D3D_OK;
 }
 
+// The sublevels are made when a draw next reads the texture: callers that ask after
+// every change of level 0 pay once, and a texture not drawn yet (a font of a hidden
+// console) not before it is. Only the device reads sublevels of such a texture.
 void TexturBasis::MipsErzeugen() {
-  if (!MipsAutomatisch()) return;
-  geraet().backend().ErzeugeMips(*this);
-  mipsVeraltet = false;
+  if (MipsAutomatisch()) mipsVeraltet = true;
 }
 
 DWORD Textur::GetLevelCount() {

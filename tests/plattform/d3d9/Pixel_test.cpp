@@ -60,6 +60,16 @@ class PixelTest : public GlGeraetTest {
     EXPECT_EQ(g_->CreateIndexBuffer(bytes, D3DUSAGE_WRITEONLY, format, D3DPOOL_DEFAULT, &ib, nullptr), D3D_OK);
     return Gefuellt(ib, daten, bytes);
   }
+  // One row of `pixel` pixels at row y, u running from u0 at the left edge to u1 at the
+  // right one, v = 0.5.
+  void Streifen(float y, float u0, float u1, UINT pixel = 8) {
+    const float r = static_cast<float>(pixel) - 0.5f;
+    Zeichne({{-0.5f, y - 0.5f, 0.5f, 1, u0, 0.5f, 0, 0},
+             {r, y - 0.5f, 0.5f, 1, u1, 0.5f, 0, 0},
+             {-0.5f, y + 0.5f, 0.5f, 1, u0, 0.5f, 0, 0},
+             {r, y + 0.5f, 0.5f, 1, u1, 0.5f, 0, 0}},
+            D3DPT_TRIANGLESTRIP, 2);
+  }
   IDirect3DVertexDeclaration9* Deklaration(const D3DVERTEXELEMENT9* el) {
     IDirect3DVertexDeclaration9* d = nullptr;
     EXPECT_EQ(g_->CreateVertexDeclaration(el, &d), D3D_OK);
@@ -361,11 +371,7 @@ TEST_F(PixelTest, AddressModesAndBorderColour) {
   // u from -1 to 3 over eight pixels: texel centres at -0.75, -0.25, ..., 2.75.
   auto streifen = [&](float y, DWORD adresse) {
     g_->SetSamplerState(0, D3DSAMP_ADDRESSU, adresse);
-    Zeichne({{-0.5f, y - 0.5f, 0.5f, 1, -1, 0.5f, 0, 0},
-             {7.5f, y - 0.5f, 0.5f, 1, 3, 0.5f, 0, 0},
-             {-0.5f, y + 0.5f, 0.5f, 1, -1, 0.5f, 0, 0},
-             {7.5f, y + 0.5f, 0.5f, 1, 3, 0.5f, 0, 0}},
-            D3DPT_TRIANGLESTRIP, 2);
+    Streifen(y, -1, 3);
   };
   streifen(0, D3DTADDRESS_WRAP);
   streifen(1, D3DTADDRESS_CLAMP);
@@ -460,3 +466,92 @@ TEST_F(PixelTest, PresentWithAnIntervalKeepsToTheDisplayRate) {
 }
 
 }  // namespace
+
+// Filters on textures of one level and of one value, and sampler states changing between
+// draws: each row draws one strip of eight pixels and checks some of them.
+TEST_F(PixelTest, FilterChoicesFollowTheTextureAndTheState) {
+  constexpr DWORD R = 0xFFFF0000, B = 0xFF0000FF, W = 0xFFFFFFFF, S = 0xFF000000;
+  struct Zeile {
+    const char* was;
+    std::vector<DWORD> texel;          // one row
+    std::vector<DWORD> danach;         // written over the texel from x = 1 on, if any
+    DWORD min, mag, mip, adresse;
+    float u0, u1;
+    UINT pixel;
+    std::vector<std::pair<UINT, DWORD>> soll;  // pixel x, colour (within 2 per channel)
+  };
+  const Zeile zeilen[] = {
+      // One value read anisotropically, minified four times: exactly that value.
+      {"einfarbig", {0xFF40C080, 0xFF40C080, 0xFF40C080, 0xFF40C080}, {}, D3DTEXF_ANISOTROPIC, D3DTEXF_LINEAR,
+       D3DTEXF_LINEAR, D3DTADDRESS_CLAMP, -3, 5, 2, {{0, 0xFF40C080}, {1, 0xFF40C080}}},
+      // The last texel overwritten black: no longer one value, p = 3.25 blends.
+      {"teilweise ueberschrieben", {W, W, W, W}, {W, W, S}, D3DTEXF_LINEAR, D3DTEXF_LINEAR, D3DTEXF_NONE,
+       D3DTADDRESS_CLAMP, 0, 1, 8, {{5, 0xFFBFBFBF}, {6, 0xFF404040}}},
+      // One value with a black border: at p = -0.25 a quarter white.
+      {"Rand", {W, W}, {}, D3DTEXF_LINEAR, D3DTEXF_LINEAR, D3DTEXF_NONE, D3DTADDRESS_BORDER, -0.5f, 1.5f, 8,
+       {{1, 0xFF404040}, {3, W}}},
+      // One level, linear minification with a point mip filter: two texels in a pixel blend.
+      {"eine Ebene", {R, B}, {}, D3DTEXF_LINEAR, D3DTEXF_POINT, D3DTEXF_POINT, D3DTADDRESS_CLAMP, 0, 1, 1,
+       {{0, 0xFF800080}}},
+      // The same texture magnified, point then linear: the sampler follows the state.
+      {"Punkt", {R, B}, {}, D3DTEXF_POINT, D3DTEXF_POINT, D3DTEXF_NONE, D3DTADDRESS_CLAMP, 0, 1, 8,
+       {{3, R}, {4, B}}},
+      {"linear", {R, B}, {}, D3DTEXF_LINEAR, D3DTEXF_LINEAR, D3DTEXF_NONE, D3DTADDRESS_CLAMP, 0, 1, 8,
+       {{3, 0xFFA0005F}, {4, 0xFF5F00A0}}},
+  };
+  Neu(Ps(kPsTextur, {}, 0, {{0, 0}}));
+  g_->SetSamplerState(0, D3DSAMP_BORDERCOLOR, S);
+  g_->SetSamplerState(0, D3DSAMP_MAXANISOTROPY, 16);
+  for (UINT y = 0; y < std::size(zeilen); ++y) {
+    const Zeile& z = zeilen[y];
+    const auto breite = static_cast<UINT>(z.texel.size());
+    IDirect3DTexture9* t = Textur(breite, 1, D3DFMT_A8R8G8B8, z.texel.data(), breite * 4, 1);
+    if (!z.danach.empty()) {
+      const RECT teil{static_cast<LONG>(breite - 1), 0, static_cast<LONG>(breite), 1};
+      D3DLOCKED_RECT lr{};
+      ASSERT_EQ(t->LockRect(0, &lr, &teil, 0), D3D_OK);
+      Texel(lr, 0, 0) = z.danach.back();
+      t->UnlockRect(0);
+    }
+    g_->SetTexture(0, t);
+    g_->SetSamplerState(0, D3DSAMP_MINFILTER, z.min);
+    g_->SetSamplerState(0, D3DSAMP_MAGFILTER, z.mag);
+    g_->SetSamplerState(0, D3DSAMP_MIPFILTER, z.mip);
+    g_->SetSamplerState(0, D3DSAMP_ADDRESSU, z.adresse);
+    Streifen(static_cast<float>(y), z.u0, z.u1, z.pixel);
+  }
+  const auto b = Ende();
+  for (UINT y = 0; y < std::size(zeilen); ++y)
+    for (const auto& [x, farbe] : zeilen[y].soll) EXPECT_TRUE(Nahe(b(x, y), farbe, 2)) << zeilen[y].was << ", x " << x;
+}
+
+// Indices that only repeat the vertex order, then partly rewritten: the draws follow
+// the indices, the start index and the base vertex.
+TEST_F(PixelTest, IndicesInVertexOrderAndRewritten) {
+  // Vertices 0-5: a red quad as two triangles; 6-11: a green one beside it.
+  std::vector<Ecke> ecken;
+  for (const auto& [f, x0] : {std::pair{kRot, 4.5f}, {kGruen, 14.5f}})
+    for (const auto& [x, y] : {std::pair{x0, 3.5f}, {x0 + 6, 3.5f}, {x0, 9.5f}, {x0, 9.5f}, {x0 + 6, 3.5f}, {x0 + 6, 9.5f}})
+      ecken.push_back({x, y, 0.5f, 1, f[0], f[1], f[2], f[3]});
+  WORD indizes[12];
+  for (WORD i = 0; i < 12; ++i) indizes[i] = i;
+  IDirect3DVertexBuffer9* vb = Vertices(ecken.data(), 12 * sizeof(Ecke));
+  IDirect3DIndexBuffer9* ib = Indizes(indizes, sizeof indizes, D3DFMT_INDEX16);
+  constexpr DWORD G = 0xFF00FF00, R = 0xFFFF0000;
+  auto zeichne = [&](INT basis, UINT start) {
+    Neu(Ps(kPsFarbe));
+    g_->SetStreamSource(0, vb, 0, sizeof(Ecke));
+    g_->SetIndices(ib);
+    EXPECT_EQ(g_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, basis, 0, static_cast<UINT>(12 - basis), start, 2), D3D_OK);
+    return Ende();
+  };
+  EXPECT_TRUE(Rechteckig(zeichne(0, 0), 5, 4, 11, 10, R, kSchwarz));
+  EXPECT_TRUE(Rechteckig(zeichne(0, 6), 15, 4, 21, 10, G, kSchwarz));
+  EXPECT_TRUE(Rechteckig(zeichne(6, 0), 15, 4, 21, 10, G, kSchwarz));
+  // The first six indices now name the green quad.
+  void* p = nullptr;
+  ASSERT_EQ(ib->Lock(0, 12, &p, 0), D3D_OK);
+  std::memcpy(p, indizes + 6, 12);
+  ib->Unlock();
+  EXPECT_TRUE(Rechteckig(zeichne(0, 0), 15, 4, 21, 10, G, kSchwarz));
+}
