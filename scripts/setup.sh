@@ -15,6 +15,8 @@ packages=(
   libx11-dev libxkbcommon-dev libxkbcommon-x11-dev libxcb1-dev libasound2-dev libdw-dev
   # benchmark peers only (the engine does not use them)
   libpng-dev libtbb-dev libstb-dev
+  # the start-up profile of the benchmarks (bench/sitzung/startprofil.sh)
+  linux-perf
   # running under a virtual display, and driving it from tests
   libgl1-mesa-dri xvfb xauth xdotool x11-utils imagemagick
   # the bold sans font shipped as the widget font
