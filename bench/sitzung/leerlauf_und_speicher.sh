@@ -8,17 +8,9 @@
 set -euo pipefail
 programm=$(realpath "${1:-build-rel/bin64/ToolVelmar}")
 minuten=${2:-10}
-heim=$(mktemp -d)
+source "$(dirname "$0")/fensterheim.sh"
+heim=$(fensterheim)
 trap 'kill "$pid" 2>/dev/null; rm -rf "$heim"' EXIT
-mkdir -p "$heim/.local/share/ToolVelmar"
-cat >"$heim/.local/share/ToolVelmar/tool.cfg" <<'CFG'
-<?xml version="1.0" ?>
-<config>
-    <var name="displaywidth" wert="1280" />
-    <var name="displayheight" wert="720" />
-    <var name="fullscreen" wert="nein" />
-</config>
-CFG
 HOME=$heim "$programm" &
 pid=$!
 fenster=$(timeout 60 xdotool search --sync --name '^ToolVelmar$' | head -1)

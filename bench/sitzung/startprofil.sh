@@ -6,19 +6,10 @@
 #   scripts/mit_xvfb.sh bench/sitzung/startprofil.sh build-rel/bin64/werkzeug_mess
 set -euo pipefail
 programm=$(realpath "${1:-build-rel/bin64/werkzeug_mess}")
-heim=$(mktemp -d)
+source "$(dirname "$0")/fensterheim.sh"
+heim=$(fensterheim '<var name="vsync" wert="nein" />')
 daten=$(mktemp)
 trap 'rm -rf "$heim" "$daten"' EXIT
-mkdir -p "$heim/.local/share/ToolVelmar"
-cat >"$heim/.local/share/ToolVelmar/tool.cfg" <<'CFG'
-<?xml version="1.0" ?>
-<config>
-    <var name="displaywidth" wert="1280" />
-    <var name="displayheight" wert="720" />
-    <var name="fullscreen" wert="nein" />
-    <var name="vsync" wert="nein" />
-</config>
-CFG
 (cd "$heim" && HOME=$heim perf record -q -o "$daten" -F 4000 --call-graph dwarf,16384 "$programm" start >/dev/null 2>&1)
 bericht=$(perf report -i "$daten" --children --sort sym --stdio -g none 2>/dev/null | grep -E '^ +[0-9]')
 gesamt=$(perf report -i "$daten" --stdio 2>/dev/null | awk '/Event count/ {print $NF / 1e6}')
