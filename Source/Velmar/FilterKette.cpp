@@ -222,13 +222,14 @@ void FilterVerwaltung::ZeichneFilterkette(FilterSatz& satz, Quelm_Textur* bild, 
       if (SamplerDa(s))
         k->SetTextur(static_cast<std::uint32_t>(s), r.sampler[(e.adresse ? 1 : 0) + (e.filter ? 2 : 0)], b.textur);
       const std::int32_t c = programm->FindeKonstante(e.konstante.c_str());
-      if (KonstanteDa(c) && !b.textur) {
+      if (!KonstanteDa(c)) continue;
+      if (!b.textur) {
         k->SetProgrammKonstante(c, 0.0f, 0.0f, 0.0f, 0.0f);
-      } else if (KonstanteDa(c)) {
-        const auto tb = static_cast<float>(b.textur->breite), th = static_cast<float>(b.textur->hoehe);
-        k->SetProgrammKonstante(c, static_cast<float>(w / b.teiler) / tb, static_cast<float>(h / b.teiler) / th,
-                                1.0f / tb, 1.0f / th);
+        continue;
       }
+      const auto tb = static_cast<float>(b.textur->breite), th = static_cast<float>(b.textur->hoehe);
+      k->SetProgrammKonstante(c, static_cast<float>(w / b.teiler) / tb, static_cast<float>(h / b.teiler) / th,
+                              1.0f / tb, 1.0f / th);
     }
 
     const auto& parameter = schritt.effekt->parameter;
