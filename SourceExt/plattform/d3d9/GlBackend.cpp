@@ -1052,14 +1052,27 @@ void GlBackend::Leere(const Zustand& z, DWORD anzahl, const D3DRECT* rechtecke, 
   const D3DVIEWPORT9& v = z.viewport;
   const D3DRECT ganz{static_cast<LONG>(v.X), static_cast<LONG>(v.Y), static_cast<LONG>(v.X + v.Width),
                      static_cast<LONG>(v.Y + v.Height)};
-  glEnable(GL_SCISSOR_TEST);
+  // A clear of the framebuffer's whole area needs no scissor. Mesa clears a buffer larger than
+  // the framebuffer (the scene's depth buffer is shared with a 2048x2048 target) with a drawn
+  // quad when a scissor is on, compiling a shader for it; without one it clears the same
+  // area, as GL clears no pixel outside the framebuffer.
+  UINT flaecheB = ~0u, flaecheH = ~0u;
+  auto nimm = [&](const Oberflaeche* o) {
+    if (!o) return;
+    flaecheB = std::min(flaecheB, o->desc.Width);
+    flaecheH = std::min(flaecheH, o->desc.Height);
+  };
+  for (const Oberflaeche* o : z.ziel) nimm(o);
+  nimm(z.tiefe);
+  const bool ganzeFlaeche = anzahl == 0 && v.X == 0 && v.Y == 0 && v.Width >= flaecheB && v.Height >= flaecheH;
+  if (!ganzeFlaeche) glEnable(GL_SCISSOR_TEST);
   for (DWORD n = 0; n < (anzahl ? anzahl : 1); ++n) {
     // Only the part of each rectangle inside the viewport is cleared.
     const D3DRECT r = anzahl ? rechtecke[n] : ganz;
     const LONG x1 = std::max(r.x1, ganz.x1), y1 = std::max(r.y1, ganz.y1);
     const LONG x2 = std::min(r.x2, ganz.x2), y2 = std::min(r.y2, ganz.y2);
     if (x1 >= x2 || y1 >= y2) continue;
-    glScissor(x1, y1, x2 - x1, y2 - y1);
+    if (!ganzeFlaeche) glScissor(x1, y1, x2 - x1, y2 - y1);
     if (flags & D3DCLEAR_TARGET) {
       for (UINT i = 0; i < kZiele; ++i) {
         if (!z.ziel[i]) continue;
@@ -1077,7 +1090,7 @@ void GlBackend::Leere(const Zustand& z, DWORD anzahl, const D3DRECT* rechtecke, 
       glClearNamedFramebufferiv(fbo_, GL_STENCIL, 0, &w);
     }
   }
-  glDisable(GL_SCISSOR_TEST);
+  if (!ganzeFlaeche) glDisable(GL_SCISSOR_TEST);
 }
 
 void GlBackend::Praesentiere(Oberflaeche& rueckpuffer) {
