@@ -5,6 +5,7 @@
 #include "Quelm_Konfig.h"
 #include "Quelm_Protokoll.h"
 #include "Quelm_System.h"
+#include "Uebersetzungsspeicher.h"
 
 #include <cstdio>
 #include <exception>
@@ -32,6 +33,9 @@ int ProgrammEinstieg(const std::function<void()>& anwendung) {
     MeldeAufTerminal(gSystem.ordnerFehler.substr(1));
   }
   Quelm_Konfig::Lade(gSystem.benutzerVerzeichnis, "tool.cfg");
+  // Shader translations are kept between starts in the user's cache folder.
+  if (const auto zwischenspeicher = Plattform::ZwischenspeicherVerzeichnis())
+    Plattform::D3dx::SetzeUebersetzungsspeicher(*zwischenspeicher / Quelm_AnwendungsName / "shader");
   int ergebnis = 0;
   try {
     anwendung();

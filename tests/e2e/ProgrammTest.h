@@ -47,6 +47,7 @@ class Programm : public ::testing::Test {
   }
 
   fs::path Benutzerordner() const { return home_.pfad() / ".local" / "share" / "ToolVelmar"; }
+  fs::path Zwischenspeicher() const { return home_.pfad() / ".cache" / "ToolVelmar"; }
   std::string Protokoll() const { return LeseDatei(Benutzerordner() / "tool.log"); }
   std::string Einstellungen() const { return LeseDatei(Benutzerordner() / "tool.cfg"); }
 
@@ -68,6 +69,7 @@ class Programm : public ::testing::Test {
       if (!mitBildschirm) unsetenv("DISPLAY");
       setenv("HOME", home_.pfad().c_str(), 1);
       unsetenv("XDG_DATA_HOME");
+      unsetenv("XDG_CACHE_HOME");
       // Its own working folder: with "debugShader" on, every start writes its shader dumps
       // there, and programs of tests running side by side must not read each other's.
       if (chdir(home_.pfad().c_str()) != 0) _exit(126);

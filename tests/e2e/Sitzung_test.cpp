@@ -130,6 +130,11 @@ TEST_F(Sitzung, EinTagMitDemWerkzeug) {
   EXPECT_TRUE(Hintergrund(b(5, 5))) << Text(b(5, 5));
   EXPECT_TRUE(Gruen(b(650, 370)) && b(650, 370)[1] > 150) << Text(b(650, 370));  // lit
   EXPECT_GT(Farben(b, 645, 365), 10) << "no landscape noise";
+  // The start's shader translations are kept for the next one: one folder for this build.
+  std::vector<fs::path> bauten;
+  for (const auto& e : fs::directory_iterator(Zwischenspeicher() / "shader")) bauten.push_back(e.path());
+  ASSERT_EQ(bauten.size(), 1u);
+  EXPECT_GE(std::distance(fs::directory_iterator(bauten[0]), fs::directory_iterator()), 10);
   // The grid lines cross the ground around the triangle, grey over the clear colour.
   EXPECT_GT(Zaehle(b, Grau, 300, 100, 1000, 300).anzahl, 200);
   // The help box at the bottom left lies over the scene at 70 % of a 0.2 grey: 0.14 + 0.3

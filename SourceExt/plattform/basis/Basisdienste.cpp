@@ -36,15 +36,22 @@ std::optional<passwd> EigenerEintrag(std::vector<char>& puffer) {
 const char* NichtLeer(const char* wert) { return (wert && *wert) ? wert : nullptr; }
 }  // namespace
 
-std::optional<Pfad> AnwendungsdatenVerzeichnis() {
-  // A relative XDG_DATA_HOME is invalid and is ignored.
-  if (const char* xdg = NichtLeer(std::getenv("XDG_DATA_HOME")); xdg && xdg[0] == '/') return Pfad(xdg);
-  if (const char* home = NichtLeer(std::getenv("HOME"))) return Pfad(home) / ".local" / "share";
+namespace {
+// An XDG base folder: the variable when it holds an absolute path (a relative one is invalid
+// and ignored), else `imHeim` under $HOME, else under the home folder of the password database.
+std::optional<Pfad> XdgVerzeichnis(const char* variable, const Pfad& imHeim) {
+  if (const char* xdg = NichtLeer(std::getenv(variable)); xdg && xdg[0] == '/') return Pfad(xdg);
+  if (const char* home = NichtLeer(std::getenv("HOME"))) return Pfad(home) / imHeim;
   std::vector<char> puffer;
   auto eintrag = EigenerEintrag(puffer);
-  if (eintrag && NichtLeer(eintrag->pw_dir)) return Pfad(eintrag->pw_dir) / ".local" / "share";
+  if (eintrag && NichtLeer(eintrag->pw_dir)) return Pfad(eintrag->pw_dir) / imHeim;
   return std::nullopt;
 }
+}  // namespace
+
+std::optional<Pfad> AnwendungsdatenVerzeichnis() { return XdgVerzeichnis("XDG_DATA_HOME", Pfad(".local") / "share"); }
+
+std::optional<Pfad> ZwischenspeicherVerzeichnis() { return XdgVerzeichnis("XDG_CACHE_HOME", ".cache"); }
 
 std::optional<std::string> Benutzername() {
   std::vector<char> puffer;

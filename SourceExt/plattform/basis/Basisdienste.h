@@ -21,6 +21,9 @@ std::optional<Pfad> AusfuehrbarerPfad();
 // The per-user application-data folder: $XDG_DATA_HOME when absolute, else $HOME/.local/share,
 // else the home folder from the password database with ".local/share".
 std::optional<Pfad> AnwendungsdatenVerzeichnis();
+// The per-user cache folder, for what can be made anew: $XDG_CACHE_HOME when absolute, else
+// $HOME/.cache, else the home folder from the password database with ".cache".
+std::optional<Pfad> ZwischenspeicherVerzeichnis();
 
 // The login name of the effective user, else $USER.
 std::optional<std::string> Benutzername();

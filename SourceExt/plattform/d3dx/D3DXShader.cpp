@@ -14,6 +14,7 @@
 #include "RegisterBelegung.h"
 #include "ShaderBlob.h"
 #include "SpirvSchnittstelle.h"
+#include "Uebersetzungsspeicher.h"
 #include "d3dx9.h"
 
 namespace Plattform::D3dx {
@@ -110,7 +111,7 @@ HRESULT Uebersetze(std::string_view quelle, const std::string& quellName, bool a
     };
   }
 
-  HlslErgebnis hlsl = UebersetzeHlsl(auftrag);
+  HlslErgebnis hlsl = UebersetzeHlslGemerkt(std::move(auftrag));
   if (!hlsl.ok) return Scheitere(aus, hlsl.meldungen);
 
   Schnittstelle schnittstelle = RichteSchnittstelleEin(hlsl.spirv, stufe);

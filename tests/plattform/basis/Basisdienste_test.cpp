@@ -49,21 +49,30 @@ TEST(Basisdienste, ProgrammpfadZaehlerUndThreads) {
   EXPECT_EQ(Plattform::ThreadId(), static_cast<std::uint32_t>(getpid()));
 }
 
-TEST(Basisdienste, AnwendungsdatenNachXdgDannHome) {
-  // The test programs run with a home of their own and XDG_DATA_HOME unset.
+TEST(Basisdienste, XdgOrdnerNachVariableDannHome) {
+  // The test programs run with a home of their own and the XDG variables unset.
   const std::string heim = std::getenv("HOME");
-  setenv("XDG_DATA_HOME", "/x/daten", 1);
-  setenv("HOME", "/h", 1);
-  EXPECT_EQ(*Plattform::AnwendungsdatenVerzeichnis(), fs::path("/x/daten"));
-  for (const char* ungueltig : {"", "relativ/daten"}) {
-    setenv("XDG_DATA_HOME", ungueltig, 1);
-    EXPECT_EQ(*Plattform::AnwendungsdatenVerzeichnis(), fs::path("/h/.local/share")) << ungueltig;
+  struct Fall {
+    const char* variable;
+    std::optional<fs::path> (*ordner)();
+    const char* imHeim;
+  };
+  for (const Fall& f : {Fall{"XDG_DATA_HOME", Plattform::AnwendungsdatenVerzeichnis, ".local/share"},
+                        Fall{"XDG_CACHE_HOME", Plattform::ZwischenspeicherVerzeichnis, ".cache"}}) {
+    SCOPED_TRACE(f.variable);
+    setenv(f.variable, "/x/ordner", 1);
+    setenv("HOME", "/h", 1);
+    EXPECT_EQ(*f.ordner(), fs::path("/x/ordner"));
+    for (const char* ungueltig : {"", "relativ/ordner"}) {
+      setenv(f.variable, ungueltig, 1);
+      EXPECT_EQ(*f.ordner(), fs::path("/h") / f.imHeim) << ungueltig;
+    }
+    unsetenv("HOME");
+    unsetenv(f.variable);
+    auto ausPasswd = f.ordner();
+    EXPECT_TRUE(ausPasswd && ausPasswd->string().ends_with(f.imHeim));
+    setenv("HOME", heim.c_str(), 1);
   }
-  unsetenv("HOME");
-  unsetenv("XDG_DATA_HOME");
-  auto ausPasswd = Plattform::AnwendungsdatenVerzeichnis();
-  EXPECT_TRUE(ausPasswd && ausPasswd->string().ends_with(".local/share"));
-  setenv("HOME", heim.c_str(), 1);
   EXPECT_TRUE(Plattform::Benutzername().has_value());
 }
 
