@@ -27,6 +27,7 @@ void MeldeAufTerminal(const std::string& text) {
 
 int ProgrammEinstieg(const std::function<void()>& anwendung) {
   Plattform::FangeBeendenSignale(gSystem.beenden);
+  Plattform::BehalteFreigegebenenSpeicher();
   gProtokoll.Aktiviere(gSystem.benutzerVerzeichnis);
   if (!gSystem.ordnerFehler.empty()) {
     Protokolliere("%s", gSystem.ordnerFehler.c_str());

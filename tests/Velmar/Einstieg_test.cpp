@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
 #include <functional>
 #include <stdexcept>
 
@@ -31,6 +34,21 @@ TEST_F(Einstieg, OhneLogdateiBleibtEineAlteLogdateiStehen) {
   EXPECT_EQ(LeseDatei(Datei("tool.log")), "alt\n");
   EXPECT_FALSE(fs::exists(Datei("tool.previous.log")));
 }
+
+// The run keeps large freed blocks in the heap (the sanitizers' allocators keep their own books).
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+TEST_F(Einstieg, GrosseBloeckeKommenAusDemHeap) {
+  std::size_t abgebildet = 1;
+  Spiel::ProgrammEinstieg([&] {
+    const std::size_t vorher = mallinfo2().hblkhd;
+    void* volatile block = std::malloc(16 << 20);  // volatile: the block must really be made
+    std::memset(block, 1, 16 << 20);
+    abgebildet = mallinfo2().hblkhd - vorher;
+    std::free(block);
+  });
+  EXPECT_EQ(abgebildet, 0u);
+}
+#endif
 
 // Whatever ends the run, the settings are saved after it; failures reach the log and the
 // terminal, with where the log is.

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <malloc.h>
 #include <cstdlib>
 #include <ctime>
 #include <pwd.h>
@@ -94,6 +95,11 @@ std::atomic<bool>* beendenFlagge = nullptr;
 
 extern "C" void BeendenSignal(int) { beendenFlagge->store(true); }
 }  // namespace
+
+void BehalteFreigegebenenSpeicher() {
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+}
 
 void FangeBeendenSignale(std::atomic<bool>& flagge) {
   static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");

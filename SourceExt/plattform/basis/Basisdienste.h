@@ -45,6 +45,12 @@ void Haltepunkt();
 // ends it.
 void FangeBeendenSignale(std::atomic<bool>& flagge);
 
+// Freed memory up to 32 MB a block stays in the process's heap (up to 64 MB at its top)
+// instead of going back to the system at once. A frame's large buffers (Mesa's software
+// renderer allocates its vertex buffers per draw) would otherwise be mapped, faulted in
+// page by page and unmapped again every frame.
+void BehalteFreigegebenenSpeicher();
+
 // Opens a file by path with an fopen mode. Refuses folders (returns null with
 // errno EISDIR). A text-mode read ("r" or "rt", without "b" and without "+") drops the
 // carriage return of every CR LF pair, as the Windows runtime does; writes are unchanged.

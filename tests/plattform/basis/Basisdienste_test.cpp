@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <malloc.h>
 #include <filesystem>
 #include <thread>
 #include <unistd.h>
@@ -48,6 +50,23 @@ TEST(Basisdienste, ProgrammpfadZaehlerUndThreads) {
   EXPECT_NE(anderer, Plattform::ThreadId());
   EXPECT_EQ(Plattform::ThreadId(), static_cast<std::uint32_t>(getpid()));
 }
+
+// The sanitizers' allocators keep their own books.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+TEST(Basisdienste, FreigegebenerSpeicherBleibtImHeap) {
+  Plattform::BehalteFreigegebenenSpeicher();
+  constexpr std::size_t kGross = 16 << 20;
+  const struct mallinfo2 vorher = mallinfo2();
+  auto* block = static_cast<char*>(std::malloc(kGross));
+  ASSERT_NE(block, nullptr);
+  std::memset(block, 1, kGross);
+  EXPECT_EQ(mallinfo2().hblkhd, vorher.hblkhd);  // from the heap, not a mapping of its own
+  std::free(block);
+  const struct mallinfo2 nachher = mallinfo2();
+  EXPECT_GE(nachher.arena, vorher.arena + kGross);  // the heap was not trimmed
+  EXPECT_GE(nachher.fordblks, kGross);
+}
+#endif
 
 TEST(Basisdienste, XdgOrdnerNachVariableDannHome) {
   // The test programs run with a home of their own and the XDG variables unset.
