@@ -7,6 +7,8 @@
 // white), the landscape anisotropic.
 //   nackt_bild bild N    mean wall and main-thread CPU milliseconds per frame
 //   nackt_bild passe N   median milliseconds of each pass (glFinish after each)
+//   nackt_bild start     the monotonic time of the first presented frame (the tool's start
+//                        peer that makes and draws the same passes, with the initial triangle)
 //   nackt_bild pixel N DATEI   the lit pass's image of the fourth frame, as Werkzeug_mess writes
 //                        the tool's frame
 #include "BenchSzene.h"
@@ -318,6 +320,10 @@ int main(int argc, char** argv) {
     glfwSwapBuffers(fenster);
     glfwPollEvents();
     messe(4);
+    if (art == "start") {
+      std::printf("%.6f\n", Wanduhr());
+      break;
+    }
     if (art == "pixel" && bild == 3) {
       std::vector<std::uint32_t> pixel(static_cast<std::size_t>(kBreite) * kHoehe);
       glGetTextureImage(szenenBild, 0, GL_BGRA, GL_UNSIGNED_BYTE, static_cast<GLsizei>(pixel.size() * 4), pixel.data());

@@ -6,7 +6,9 @@
       it (grid lines; the tool's widgets and console too), present, the next frame's start
       (input, jobs, camera) and the frame; each pass ended by glFinish) for the initial triangle, 1,000 and 10,000
       triangles; the frame time without glFinish against nackt_bild (the tool's passes on
-      the tool's geometry); start to the first presented frame against nackt_mess.
+      the tool's geometry); start to the first presented frame, with the shader translations
+      kept from the start before and without them (a first start), against nackt_mess (a bare
+      window) and nackt_bild (a bare program making and drawing the tool's passes).
       BUILD is a Release build folder; --werkzeug measures another build of the tool's
       harness (it needs "Daten" beside its bin64 folder).
   scripts/mit_xvfb.sh bench/sitzung/durchgaenge.py BUILD pixel N DATEI [--werkzeug PROGRAMM]
@@ -38,6 +40,7 @@ def heim():
                 '    <var name="vsync" wert="nein" />\n</config>\n')
     umgebung = dict(os.environ, HOME=pfad)
     umgebung.pop("XDG_DATA_HOME", None)
+    umgebung.pop("XDG_CACHE_HOME", None)
     return umgebung
 
 
@@ -130,12 +133,22 @@ def messe(argumente, werkzeug, nackt_bild, nackt_mess, umgebung):
     print("Bild ohne glFinish, ms (Median): Werkzeug, Nackt, Verhältnis; Hauptfaden-CPU Werkzeug, Nackt")
     for n, w, k, cw, ck in verhaeltnisse:
         print(f"  {n:>6} Dreiecke: {w:8.1f} {k:8.1f} {w / k:6.2f}x   {cw:6.1f} {ck:6.1f}")
-    starts = {"Werkzeug": [], "Nackt": []}
+    # The tool's start with its shader translations kept from the start before (as every start
+    # after the first), and without them (the first start: the kept ones removed before it).
+    speicher = os.path.join(umgebung["HOME"], ".cache", "ToolVelmar")
+    starts = {"Werkzeug": [], "Werkzeug, erster Start": [], "Nackt (GLFW)": [], "Nackt mit Durchgängen": []}
+    start(umgebung, werkzeug)
     for _ in range(max(5, wiederholungen)):
         starts["Werkzeug"].append(start(umgebung, werkzeug))
-        starts["Nackt"].append(start(umgebung, nackt_mess))
-    w, k = median(starts["Werkzeug"]), median(starts["Nackt"])
-    print(f"Start bis zum ersten Bild, ms (Median): Werkzeug {w:.0f}, Nackt {k:.0f}, Verhältnis {w / k:.2f}x")
+        shutil.rmtree(speicher, ignore_errors=True)
+        starts["Werkzeug, erster Start"].append(start(umgebung, werkzeug))
+        starts["Nackt (GLFW)"].append(start(umgebung, nackt_mess))
+        starts["Nackt mit Durchgängen"].append(start(umgebung, nackt_bild))
+    m = {k: median(v) for k, v in starts.items()}
+    print("Start bis zum ersten Bild, ms (Median): " + ", ".join(f"{k} {w:.0f}" for k, w in m.items()))
+    for wer in ("Werkzeug", "Werkzeug, erster Start"):
+        print(f"  {wer}: {m[wer] / m['Nackt (GLFW)']:.2f}x Nackt (GLFW), "
+              f"{m[wer] / m['Nackt mit Durchgängen']:.2f}x Nackt mit Durchgängen")
     print(f"Last nachher: {' '.join(f'{l:.1f}' for l in os.getloadavg())}")
     return 0
 

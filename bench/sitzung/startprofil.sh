@@ -2,15 +2,19 @@
 # Where the tool's start to its first presented frame goes: one start of the harness
 # (Werkzeug_mess.cpp, "start") sampled by perf with call stacks, then the share of CPU
 # samples (all threads, children included) of each phase and of the work that cuts across
-# them. Needs perf and a display:
-#   scripts/mit_xvfb.sh bench/sitzung/startprofil.sh build-rel/bin64/werkzeug_mess
+# them. The start profiled is one after a first start, which kept its shader translations;
+# "kalt" profiles the first start instead. Needs perf and a display:
+#   scripts/mit_xvfb.sh bench/sitzung/startprofil.sh build-rel/bin64/werkzeug_mess [kalt]
 set -euo pipefail
 programm=$(realpath "${1:-build-rel/bin64/werkzeug_mess}")
 source "$(dirname "$0")/fensterheim.sh"
 heim=$(fensterheim '<var name="vsync" wert="nein" />')
 daten=$(mktemp)
 trap 'rm -rf "$heim" "$daten"' EXIT
-(cd "$heim" && HOME=$heim perf record -q -o "$daten" -F 4000 --call-graph dwarf,16384 "$programm" start >/dev/null 2>&1)
+if [ "${2:-}" != kalt ]; then
+  (cd "$heim" && HOME=$heim XDG_CACHE_HOME= "$programm" start >/dev/null 2>&1)
+fi
+(cd "$heim" && HOME=$heim XDG_CACHE_HOME= perf record -q -o "$daten" -F 4000 --call-graph dwarf,16384 "$programm" start >/dev/null 2>&1)
 bericht=$(perf report -i "$daten" --children --sort sym --stdio -g none 2>/dev/null | grep -E '^ +[0-9]')
 gesamt=$(perf report -i "$daten" --stdio 2>/dev/null | awk '/Event count/ {print $NF / 1e6}')
 echo "CPU-Zeit aller Fäden: ${gesamt} ms"
