@@ -7,7 +7,7 @@
       (input, jobs, camera) and the frame; each pass ended by glFinish) for the initial triangle, 1,000 and 10,000
       triangles; the frame time without glFinish against nackt_bild (the tool's passes on
       the tool's geometry); start to the first presented frame, with the shader translations
-      kept from the start before and without them (a first start), against nackt_mess (a bare
+      kept from the start before and without them, against nackt_mess (a bare
       window) and nackt_bild (a bare program making and drawing the tool's passes).
       BUILD is a Release build folder; --werkzeug measures another build of the tool's
       harness (it needs "Daten" beside its bin64 folder).
@@ -134,19 +134,20 @@ def messe(argumente, werkzeug, nackt_bild, nackt_mess, umgebung):
     for n, w, k, cw, ck in verhaeltnisse:
         print(f"  {n:>6} Dreiecke: {w:8.1f} {k:8.1f} {w / k:6.2f}x   {cw:6.1f} {ck:6.1f}")
     # The tool's start with its shader translations kept from the start before (as every start
-    # after the first), and without them (the first start: the kept ones removed before it).
+    # after the first), and without them (removed before the start). Mesa's own shader cache
+    # (in the user's ~/.cache from the password database, not HOME) is left as it is.
     speicher = os.path.join(umgebung["HOME"], ".cache", "ToolVelmar")
-    starts = {"Werkzeug": [], "Werkzeug, erster Start": [], "Nackt (GLFW)": [], "Nackt mit Durchgängen": []}
+    starts = {"Werkzeug": [], "Werkzeug ohne gemerkte Übersetzungen": [], "Nackt (GLFW)": [], "Nackt mit Durchgängen": []}
     start(umgebung, werkzeug)
     for _ in range(max(5, wiederholungen)):
         starts["Werkzeug"].append(start(umgebung, werkzeug))
         shutil.rmtree(speicher, ignore_errors=True)
-        starts["Werkzeug, erster Start"].append(start(umgebung, werkzeug))
+        starts["Werkzeug ohne gemerkte Übersetzungen"].append(start(umgebung, werkzeug))
         starts["Nackt (GLFW)"].append(start(umgebung, nackt_mess))
         starts["Nackt mit Durchgängen"].append(start(umgebung, nackt_bild))
     m = {k: median(v) for k, v in starts.items()}
     print("Start bis zum ersten Bild, ms (Median): " + ", ".join(f"{k} {w:.0f}" for k, w in m.items()))
-    for wer in ("Werkzeug", "Werkzeug, erster Start"):
+    for wer in ("Werkzeug", "Werkzeug ohne gemerkte Übersetzungen"):
         print(f"  {wer}: {m[wer] / m['Nackt (GLFW)']:.2f}x Nackt (GLFW), "
               f"{m[wer] / m['Nackt mit Durchgängen']:.2f}x Nackt mit Durchgängen")
     print(f"Last nachher: {' '.join(f'{l:.1f}' for l in os.getloadavg())}")

@@ -12,9 +12,9 @@ heim=$(fensterheim '<var name="vsync" wert="nein" />')
 daten=$(mktemp)
 trap 'rm -rf "$heim" "$daten"' EXIT
 if [ "${2:-}" != kalt ]; then
-  (cd "$heim" && HOME=$heim XDG_CACHE_HOME= "$programm" start >/dev/null 2>&1)
+  (cd "$heim" && env -u XDG_CACHE_HOME HOME=$heim "$programm" start >/dev/null 2>&1)
 fi
-(cd "$heim" && HOME=$heim XDG_CACHE_HOME= perf record -q -o "$daten" -F 4000 --call-graph dwarf,16384 "$programm" start >/dev/null 2>&1)
+(cd "$heim" && env -u XDG_CACHE_HOME HOME=$heim perf record -q -o "$daten" -F 4000 --call-graph dwarf,16384 "$programm" start >/dev/null 2>&1)
 bericht=$(perf report -i "$daten" --children --sort sym --stdio -g none 2>/dev/null | grep -E '^ +[0-9]')
 gesamt=$(perf report -i "$daten" --stdio 2>/dev/null | awk '/Event count/ {print $NF / 1e6}')
 echo "CPU-Zeit aller Fäden: ${gesamt} ms"

@@ -227,9 +227,10 @@ HRESULT Geraet::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements
     std::string s;
     for (const auto& e : elemente) {
       if (!s.empty()) s += ", ";
-      s += "{" + Argumente(static_cast<UINT>(e.Stream), static_cast<UINT>(e.Offset),
-                           static_cast<UINT>(e.Type), static_cast<UINT>(e.Usage),
-                           static_cast<UINT>(e.UsageIndex)) + "}";
+      s += '{';
+      s += Argumente(static_cast<UINT>(e.Stream), static_cast<UINT>(e.Offset), static_cast<UINT>(e.Type),
+                     static_cast<UINT>(e.Usage), static_cast<UINT>(e.UsageIndex));
+      s += '}';
     }
     return s;
   });
