@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <numeric>
@@ -52,14 +53,14 @@ struct Kopf {
   }
 
   Bytes Datei(const Bytes& pixel) const {
-    Bytes d(128, 0);
+    Bytes d(128 + pixel.size(), 0);
     std::memcpy(d.data(), magie, 4);
     const std::pair<std::size_t, std::uint32_t> felder[] = {
         {4, kopfGroesse}, {8, flags},   {12, hoehe},      {16, breite},     {28, mip},        {76, 32},
         {80, pfFlags},    {84, fourCC}, {88, bits},       {92, masken[0]},  {96, masken[1]},  {100, masken[2]},
         {104, masken[3]}, {108, caps},  {112, caps2}};
     for (auto [versatz, wert] : felder) std::memcpy(&d[versatz], &wert, 4);
-    d.insert(d.end(), pixel.begin(), pixel.end());
+    std::copy(pixel.begin(), pixel.end(), d.begin() + 128);
     return d;
   }
 };
