@@ -2,9 +2,9 @@
 
 #include <cerrno>
 #include <csignal>
-#include <malloc.h>
 #include <cstdlib>
 #include <ctime>
+#include <malloc.h>
 #include <pwd.h>
 #include <sched.h>
 #include <sys/stat.h>
@@ -35,9 +35,7 @@ std::optional<passwd> EigenerEintrag(std::vector<char>& puffer) {
 }
 
 const char* NichtLeer(const char* wert) { return (wert && *wert) ? wert : nullptr; }
-}  // namespace
 
-namespace {
 // An XDG base folder: the variable when it holds an absolute path (a relative one is invalid
 // and ignored), else `imHeim` under $HOME, else under the home folder of the password database.
 std::optional<Pfad> XdgVerzeichnis(const char* variable, const Pfad& imHeim) {
