@@ -1,10 +1,8 @@
 // D3DXCompileShader and its file twin: HLSL -> SPIR-V (glslang) -> Direct3D 9 stage
 // interface -> GLSL and reflection (SPIRV-Cross) -> registers -> ShaderBlob.
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <new>
-#include <sstream>
 #include <string>
 
 #include "D3DXPuffer.h"
@@ -22,14 +20,6 @@ namespace {
 
 constexpr DWORD kVersionVs30 = 0xFFFE0300;
 constexpr DWORD kVersionPs30 = 0xFFFF0300;
-
-std::optional<std::string> LiesDatei(const std::string& pfad) {
-  std::ifstream datei(pfad, std::ios::binary);
-  if (!datei) return std::nullopt;
-  std::ostringstream inhalt;
-  inhalt << datei.rdbuf();
-  return inhalt.str();
-}
 
 std::string Ordner(const std::string& pfad) {
   auto schnitt = pfad.find_last_of('/');

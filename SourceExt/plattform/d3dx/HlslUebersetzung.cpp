@@ -7,10 +7,12 @@
 
 #include <cctype>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <tuple>
 
@@ -216,6 +218,14 @@ std::string FormatiereMeldungen(std::string_view log) {
     aus += '\n';
   }
   return aus;
+}
+
+std::optional<std::string> LiesDatei(const std::filesystem::path& pfad) {
+  std::ifstream datei(pfad, std::ios::binary);
+  if (!datei) return std::nullopt;
+  std::ostringstream inhalt;
+  inhalt << datei.rdbuf();
+  return std::move(inhalt).str();
 }
 
 HlslErgebnis UebersetzeHlsl(const HlslAuftrag& auftrag) {

@@ -5,6 +5,7 @@
 // types of the constants (bool and int are stored as integers) and registers given
 // with register(cN) / register(sN).
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -49,6 +50,9 @@ struct HlslErgebnis {
 };
 
 HlslErgebnis UebersetzeHlsl(const HlslAuftrag& auftrag);
+
+// A whole file as bytes, or nothing when it cannot be opened.
+std::optional<std::string> LiesDatei(const std::filesystem::path& pfad);
 
 // glslang's log lines ("ERROR: memory:4: 'x' : text") as D3DX writes them
 // ("memory(4): error: 'x' : text"); the closing count line is dropped.

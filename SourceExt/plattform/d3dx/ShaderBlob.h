@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Plattform {
@@ -52,24 +53,48 @@ struct ShaderBlob {
   std::vector<VertexEingang> eingaenge;  // vertex shaders only
 };
 
+// Little-endian 32-bit words and texts (a word with the length, then the bytes), written and
+// read back with bounds checks; also used by the translations kept on disk.
 namespace ShaderBlobDetail {
 inline void Schreibe(std::vector<std::uint8_t>& aus, std::uint32_t w) {
   const auto* p = reinterpret_cast<const std::uint8_t*>(&w);
   aus.insert(aus.end(), p, p + 4);
 }
+inline void SchreibeText(std::vector<std::uint8_t>& aus, std::string_view t) {
+  Schreibe(aus, static_cast<std::uint32_t>(t.size()));
+  aus.insert(aus.end(), t.begin(), t.end());
+}
+// After the first failed read `ok` is false and every further read gives 0 or nothing.
 struct Leser {
   const std::uint8_t* p;
   const std::uint8_t* ende;
   bool ok = true;
   std::uint32_t Wort() {
-    if (ende - p < 4) {
-      ok = false;
-      return 0;
-    }
+    if (ende - p < 4) return Fehler();
     std::uint32_t w;
     std::memcpy(&w, p, 4);
     p += 4;
     return w;
+  }
+  std::string Text() {
+    const std::uint32_t n = Wort();
+    if (!ok || static_cast<std::size_t>(ende - p) < n) {
+      Fehler();
+      return {};
+    }
+    std::string t(reinterpret_cast<const char*>(p), n);
+    p += n;
+    return t;
+  }
+  // A count of items of at least `bytes` each, bounded by what is left.
+  std::uint32_t Anzahl(std::size_t bytes) {
+    const std::uint32_t n = Wort();
+    return ok && n <= static_cast<std::size_t>(ende - p) / bytes ? n : Fehler();
+  }
+  std::uint32_t Fehler() {
+    ok = false;
+    p = ende;
+    return 0;
   }
 };
 }  // namespace ShaderBlobDetail
@@ -101,8 +126,7 @@ inline std::vector<std::uint8_t> SerialisiereShaderBlob(const ShaderBlob& b) {
     Schreibe(aus, e.usageIndex);
     Schreibe(aus, e.location);
   }
-  Schreibe(aus, static_cast<std::uint32_t>(b.glsl.size()));
-  aus.insert(aus.end(), b.glsl.begin(), b.glsl.end());
+  ShaderBlobDetail::SchreibeText(aus, b.glsl);
   while (aus.size() % 4) aus.push_back(0);
   std::uint32_t laenge = static_cast<std::uint32_t>(aus.size());
   std::memcpy(aus.data() + 4, &laenge, 4);
@@ -146,10 +170,8 @@ inline bool LeseShaderBlob(const void* daten, ShaderBlob& b) {
     e.location = l.Wort();
     b.eingaenge.push_back(e);
   }
-  n = l.Wort();
-  if (!l.ok || static_cast<std::size_t>(l.ende - l.p) < n) return false;
-  b.glsl.assign(reinterpret_cast<const char*>(l.p), n);
-  return true;
+  b.glsl = l.Text();
+  return l.ok;
 }
 
 }  // namespace Plattform

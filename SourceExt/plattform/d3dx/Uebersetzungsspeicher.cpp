@@ -8,7 +8,6 @@
 #include <cstring>
 #include <fstream>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -98,117 +97,72 @@ std::uint64_t Pruefsumme(std::string_view daten) {
   return h;
 }
 
-class Schreiber {
- public:
-  void Wort(std::uint32_t w) { text_.append(reinterpret_cast<const char*>(&w), 4); }
-  void Text(std::string_view t) {
-    Wort(static_cast<std::uint32_t>(t.size()));
-    text_.append(t);
-  }
-  void Konstanten(const std::vector<HlslKonstante>& liste) {
-    Wort(static_cast<std::uint32_t>(liste.size()));
-    for (const HlslKonstante& k : liste) {
-      Text(k.name);
-      Wort(static_cast<std::uint32_t>(k.grundtyp));
-      Wort(static_cast<std::uint32_t>(k.explizitesRegister));
-      Konstanten(k.glieder);
-    }
-  }
-  const std::string& Ergebnis() const { return text_; }
+using Bytes = std::vector<std::uint8_t>;
+using ShaderBlobDetail::Schreibe;
+using ShaderBlobDetail::SchreibeText;
 
- private:
-  std::string text_;
-};
-
-class Leser {
- public:
-  explicit Leser(std::string_view daten) : rest_(daten) {}
-  bool ok() const { return ok_; }
-  bool Ende() const { return rest_.empty(); }
-  std::uint32_t Wort() {
-    if (rest_.size() < 4) return Fehler();
-    std::uint32_t w;
-    std::memcpy(&w, rest_.data(), 4);
-    rest_.remove_prefix(4);
-    return w;
+void SchreibeKonstanten(Bytes& aus, const std::vector<HlslKonstante>& liste) {
+  Schreibe(aus, static_cast<std::uint32_t>(liste.size()));
+  for (const HlslKonstante& k : liste) {
+    SchreibeText(aus, k.name);
+    Schreibe(aus, static_cast<std::uint32_t>(k.grundtyp));
+    Schreibe(aus, static_cast<std::uint32_t>(k.explizitesRegister));
+    SchreibeKonstanten(aus, k.glieder);
   }
-  std::string Text() {
-    const std::uint32_t n = Wort();
-    if (!ok_ || rest_.size() < n) {
-      Fehler();
-      return {};
-    }
-    std::string t(rest_.substr(0, n));
-    rest_.remove_prefix(n);
-    return t;
-  }
-  // A count of items of at least `bytes` each, bounded by what is left.
-  std::uint32_t Anzahl(std::size_t bytes) {
-    const std::uint32_t n = Wort();
-    return ok_ && n <= rest_.size() / bytes ? n : Fehler();
-  }
-  void Konstanten(std::vector<HlslKonstante>& liste, int tiefe) {
-    if (tiefe > kMaxTiefe) {
-      Fehler();
-      return;
-    }
-    const std::uint32_t n = Anzahl(16);
-    for (std::uint32_t i = 0; i < n && ok_; ++i) {
-      HlslKonstante k;
-      k.name = Text();
-      k.grundtyp = static_cast<D3DXPARAMETER_TYPE>(Wort());
-      k.explizitesRegister = static_cast<int>(Wort());
-      Konstanten(k.glieder, tiefe + 1);
-      liste.push_back(std::move(k));
-    }
-  }
-
- private:
-  std::uint32_t Fehler() {
-    ok_ = false;
-    rest_ = {};
-    return 0;
-  }
-  std::string_view rest_;
-  bool ok_ = true;
-};
-
-std::string Schluessel(const HlslAuftrag& a) {
-  Schreiber s;
-  s.Wort(static_cast<std::uint32_t>(a.stufe));
-  s.Wort(a.zeilenMatrizen ? 1 : 0);
-  s.Text(a.einstieg);
-  s.Text(a.quellName);
-  s.Wort(static_cast<std::uint32_t>(a.makros.size()));
-  for (const auto& [name, wert] : a.makros) {
-    s.Text(name);
-    s.Text(wert);
-  }
-  s.Text(a.quelle);
-  return s.Ergebnis();
 }
 
-std::string Eintrag(const std::string& schluessel, const HlslErgebnis& e) {
-  Schreiber s;
-  s.Wort(kMagie);
-  s.Wort(kFormat);
-  s.Text(schluessel);
-  s.Text(e.meldungen);
-  s.Wort(static_cast<std::uint32_t>(e.spirv.size()));
-  for (std::uint32_t w : e.spirv) s.Wort(w);
-  s.Konstanten(e.konstanten);
-  s.Wort(static_cast<std::uint32_t>(e.samplerReihenfolge.size()));
-  for (const std::string& name : e.samplerReihenfolge) s.Text(name);
-  s.Wort(static_cast<std::uint32_t>(e.samplerRegister.size()));
+void LiesKonstanten(ShaderBlobDetail::Leser& l, std::vector<HlslKonstante>& liste, int tiefe) {
+  if (tiefe > kMaxTiefe) {
+    l.Fehler();
+    return;
+  }
+  const std::uint32_t n = l.Anzahl(16);
+  for (std::uint32_t i = 0; i < n && l.ok; ++i) {
+    HlslKonstante k;
+    k.name = l.Text();
+    k.grundtyp = static_cast<D3DXPARAMETER_TYPE>(l.Wort());
+    k.explizitesRegister = static_cast<int>(l.Wort());
+    LiesKonstanten(l, k.glieder, tiefe + 1);
+    liste.push_back(std::move(k));
+  }
+}
+
+std::string Schluessel(const HlslAuftrag& a) {
+  Bytes s;
+  Schreibe(s, static_cast<std::uint32_t>(a.stufe));
+  Schreibe(s, a.zeilenMatrizen ? 1 : 0);
+  SchreibeText(s, a.einstieg);
+  SchreibeText(s, a.quellName);
+  Schreibe(s, static_cast<std::uint32_t>(a.makros.size()));
+  for (const auto& [name, wert] : a.makros) {
+    SchreibeText(s, name);
+    SchreibeText(s, wert);
+  }
+  SchreibeText(s, a.quelle);
+  return std::string(s.begin(), s.end());
+}
+
+Bytes Eintrag(const std::string& schluessel, const HlslErgebnis& e) {
+  Bytes s;
+  Schreibe(s, kMagie);
+  Schreibe(s, kFormat);
+  SchreibeText(s, schluessel);
+  SchreibeText(s, e.meldungen);
+  Schreibe(s, static_cast<std::uint32_t>(e.spirv.size()));
+  for (std::uint32_t w : e.spirv) Schreibe(s, w);
+  SchreibeKonstanten(s, e.konstanten);
+  Schreibe(s, static_cast<std::uint32_t>(e.samplerReihenfolge.size()));
+  for (const std::string& name : e.samplerReihenfolge) SchreibeText(s, name);
+  Schreibe(s, static_cast<std::uint32_t>(e.samplerRegister.size()));
   for (const auto& [name, reg] : e.samplerRegister) {
-    s.Text(name);
-    s.Wort(static_cast<std::uint32_t>(reg));
+    SchreibeText(s, name);
+    Schreibe(s, static_cast<std::uint32_t>(reg));
   }
   // A damaged entry must not pass for another translation.
-  std::string eintrag = s.Ergebnis();
-  const std::uint64_t summe = Pruefsumme(eintrag);
-  eintrag.append(reinterpret_cast<const char*>(&summe), sizeof summe);
-  return eintrag;
+  const std::uint64_t summe = Pruefsumme({reinterpret_cast<const char*>(s.data()), s.size()});
+  const auto* p = reinterpret_cast<const std::uint8_t*>(&summe);
+  s.insert(s.end(), p, p + sizeof summe);
+  return s;
 }
 
 std::optional<HlslErgebnis> LiesEintrag(std::string_view daten, const std::string& schluessel) {
@@ -217,20 +171,21 @@ std::optional<HlslErgebnis> LiesEintrag(std::string_view daten, const std::strin
   std::memcpy(&summe, daten.data() + daten.size() - sizeof summe, sizeof summe);
   daten.remove_suffix(sizeof summe);
   if (Pruefsumme(daten) != summe) return std::nullopt;
-  Leser l(daten);
+  const auto* anfang = reinterpret_cast<const std::uint8_t*>(daten.data());
+  ShaderBlobDetail::Leser l{anfang, anfang + daten.size()};
   if (l.Wort() != kMagie || l.Wort() != kFormat || l.Text() != schluessel) return std::nullopt;
   HlslErgebnis e;
   e.meldungen = l.Text();
   const std::uint32_t woerter = l.Anzahl(4);
   e.spirv.reserve(woerter);
   for (std::uint32_t i = 0; i < woerter; ++i) e.spirv.push_back(l.Wort());
-  l.Konstanten(e.konstanten, 0);
+  LiesKonstanten(l, e.konstanten, 0);
   for (std::uint32_t i = 0, n = l.Anzahl(4); i < n; ++i) e.samplerReihenfolge.push_back(l.Text());
   for (std::uint32_t i = 0, n = l.Anzahl(8); i < n; ++i) {
     std::string name = l.Text();
     e.samplerRegister[name] = static_cast<int>(l.Wort());
   }
-  if (!l.ok() || !l.Ende() || e.spirv.empty()) return std::nullopt;
+  if (!l.ok || l.p != l.ende || e.spirv.empty()) return std::nullopt;
   e.ok = true;
   return e;
 }
@@ -272,17 +227,8 @@ fs::path VorbereiteterOrdner(Speicher& s) {
   return s.ordner;
 }
 
-std::optional<std::string> LiesDatei(const fs::path& pfad) {
-  std::ifstream datei(pfad, std::ios::binary);
-  if (!datei) return std::nullopt;
-  std::ostringstream inhalt;
-  inhalt << datei.rdbuf();
-  if (!datei && !datei.eof()) return std::nullopt;
-  return std::move(inhalt).str();
-}
-
 // Written beside the entry and renamed over it, so that no reader sees half an entry.
-void SchreibeDatei(Speicher& s, const fs::path& pfad, const std::string& inhalt) {
+void SchreibeDatei(Speicher& s, const fs::path& pfad, const Bytes& inhalt) {
   char endung[48];
   std::snprintf(endung, sizeof endung, ".%ld-%llu", static_cast<long>(::getpid()),
                 static_cast<unsigned long long>(s.temporaer.fetch_add(1)));
@@ -291,7 +237,7 @@ void SchreibeDatei(Speicher& s, const fs::path& pfad, const std::string& inhalt)
   bool gut;
   {
     std::ofstream datei(neu, std::ios::binary | std::ios::trunc);
-    datei.write(inhalt.data(), static_cast<std::streamsize>(inhalt.size()));
+    datei.write(reinterpret_cast<const char*>(inhalt.data()), static_cast<std::streamsize>(inhalt.size()));
     datei.close();
     gut = static_cast<bool>(datei);
   }
