@@ -35,7 +35,25 @@ std::string ErsterTreffer(const Map* alle, const std::string& praefix) {
   return {};
 }
 
+// A UTF-8 continuation byte (0x80 to 0xBF): never the start of a character.
+bool Folgebyte(char c) { return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u; }
+
 }  // namespace
+
+std::uint64_t Quelm_KonsoleStandardAnzeige::ZeichenDavor(const std::string& text, std::uint64_t stelle) {
+  stelle = std::min<std::uint64_t>(stelle, text.size());
+  if (stelle == 0) return 0;
+  do --stelle;
+  while (stelle > 0 && Folgebyte(text[stelle]));
+  return stelle;
+}
+
+std::uint64_t Quelm_KonsoleStandardAnzeige::ZeichenDanach(const std::string& text, std::uint64_t stelle) {
+  if (stelle >= text.size()) return text.size();
+  do ++stelle;
+  while (stelle < text.size() && Folgebyte(text[stelle]));
+  return stelle;
+}
 
 Quelm_KonsoleStandardAnzeige::Quelm_KonsoleStandardAnzeige(const std::filesystem::path& fontDatei) {
   protokoll = &gProtokoll;
@@ -48,7 +66,7 @@ Quelm_KonsoleStandardAnzeige::Quelm_KonsoleStandardAnzeige(const std::filesystem
   }
   kasten->AddGrafik(0, &weiss, 0, 0, 16, 16);
   font = new Quelm_Font3D();
-  font->Laden(fontDatei);
+  schriftGeladen = font->Laden(fontDatei);
 }
 
 Quelm_KonsoleStandardAnzeige::~Quelm_KonsoleStandardAnzeige() {
@@ -127,17 +145,22 @@ bool Quelm_KonsoleStandardAnzeige::TasteGedrueckt(DRENO::Keyboard*, std::int32_t
       // An empty store has no last line to stop at.
       if (!zeilen.empty() && ansicht < zeilen.size() - 1) ++ansicht;
       return true;
+    // The cursor steps over whole characters: a character of several bytes is never split.
     case Ruecktaste:
-      if (cursor > 0) eingabe.erase(--cursor, 1);
+      if (cursor > 0) {
+        const std::uint64_t anfang = ZeichenDavor(eingabe, cursor);
+        eingabe.erase(anfang, cursor - anfang);
+        cursor = anfang;
+      }
       return true;
     case Entfernen:
-      if (cursor < eingabe.size()) eingabe.erase(cursor, 1);
+      if (cursor < eingabe.size()) eingabe.erase(cursor, ZeichenDanach(eingabe, cursor) - cursor);
       return true;
     case Links:
-      if (cursor > 0) --cursor;
+      cursor = ZeichenDavor(eingabe, cursor);
       return true;
     case Rechts:
-      if (cursor < eingabe.size()) ++cursor;
+      cursor = ZeichenDanach(eingabe, cursor);
       return true;
     case Hoch:
       if (verlauf.empty() || verlaufPos == 0) return true;

@@ -28,12 +28,15 @@ class Quelm_KonsoleStandardAnzeige : public Quelm_KonsoleBasisAnzeige, public DR
   std::uint8_t sichtbar = 0;
   std::uint8_t eingabeAktiv = 0;
   std::string eingabe;
-  std::uint64_t cursor = 0;  // byte index into the input
+  std::uint64_t cursor = 0;  // byte index into the input, on a character boundary
   std::vector<std::string> verlauf;
   std::uint64_t verlaufPos = 0;  // == verlauf.size() while the input is the user's own
   std::string gemerkt;
   Quelm_BlockGfx3D* kasten = nullptr;
   Quelm_Font3D* font = nullptr;
+  // False when the font file could not be loaded (its loader logged why): the font has no
+  // glyphs, so the console shows no text and takes no typing.
+  bool schriftGeladen = false;
 
   explicit Quelm_KonsoleStandardAnzeige(const std::filesystem::path& fontDatei);
   ~Quelm_KonsoleStandardAnzeige() override;
@@ -54,6 +57,12 @@ class Quelm_KonsoleStandardAnzeige : public Quelm_KonsoleBasisAnzeige, public DR
     std::string text;
   };
   static Darstellung Darstellen(const std::string& zeile);
+
+  // Byte index of the character before / after the one at `stelle` in UTF-8 `text`: the
+  // steps of Left and Right, Backspace and Delete. A character is its lead byte with the
+  // continuation bytes (0x80 to 0xBF) after it; 0 and the text's length are the ends.
+  static std::uint64_t ZeichenDavor(const std::string& text, std::uint64_t stelle);
+  static std::uint64_t ZeichenDanach(const std::string& text, std::uint64_t stelle);
 
  private:
   void Vervollstaendige();

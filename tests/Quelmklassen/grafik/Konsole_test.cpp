@@ -112,4 +112,71 @@ TEST_F(KonsolenAnzeige, TippenErgaenztTabUebernimmtEnterFuehrtAus) {
   EXPECT_EQ(konsole->cursor, 4u);
 }
 
+// Left, Right, Backspace and Delete step over whole UTF-8 characters: a lead byte with its
+// continuation bytes is never split.
+TEST_F(KonsolenAnzeige, CursorTastenSchreitenUeberGanzeZeichen) {
+  const std::string ae = "\xC3\xA4", euro = "\xE2\x82\xAC", lachen = "\xF0\x9F\x98\x80";
+  struct Fall {
+    const char* name;
+    std::string eingabe;
+    std::uint64_t cursor;
+    std::int32_t taste;
+    std::string danach;
+    std::uint64_t cursorDanach;
+  };
+  const Fall faelle[] = {
+      {"Ruecktaste nach einem Byte", "ab", 1, K::Ruecktaste, "b", 0},
+      {"Ruecktaste nach zwei Bytes", ae, 2, K::Ruecktaste, "", 0},
+      {"Ruecktaste nach drei Bytes", "a" + euro + "b", 4, K::Ruecktaste, "ab", 1},
+      {"Ruecktaste nach vier Bytes", "x" + lachen, 5, K::Ruecktaste, "x", 1},
+      {"Ruecktaste am Anfang", ae, 0, K::Ruecktaste, ae, 0},
+      {"Entfernen von zwei Bytes", ae + "b", 0, K::Entfernen, "b", 0},
+      {"Entfernen von drei Bytes", "a" + euro + "b", 1, K::Entfernen, "ab", 1},
+      {"Entfernen von vier Bytes", lachen + "x", 0, K::Entfernen, "x", 0},
+      {"Entfernen am Ende", ae, 2, K::Entfernen, ae, 2},
+      {"Links ueber zwei Bytes", "a" + ae, 3, K::Links, "a" + ae, 1},
+      {"Links ueber drei Bytes", euro, 3, K::Links, euro, 0},
+      {"Links ueber vier Bytes", "a" + lachen, 5, K::Links, "a" + lachen, 1},
+      {"Links am Anfang", ae, 0, K::Links, ae, 0},
+      {"Rechts ueber zwei Bytes", ae + "b", 0, K::Rechts, ae + "b", 2},
+      {"Rechts ueber drei Bytes", euro + "b", 0, K::Rechts, euro + "b", 3},
+      {"Rechts ueber vier Bytes", lachen, 0, K::Rechts, lachen, 4},
+      {"Rechts ueber ein Byte", "ab", 0, K::Rechts, "ab", 1},
+      {"Rechts am Ende", ae, 2, K::Rechts, ae, 2},
+  };
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.name);
+    konsole->eingabe = f.eingabe;
+    konsole->cursor = f.cursor;
+    EXPECT_TRUE(Taste(f.taste));
+    EXPECT_EQ(konsole->eingabe, f.danach);
+    EXPECT_EQ(konsole->cursor, f.cursorDanach);
+  }
+
+  // As typed: no stray byte is left, and none reaches the command or the log.
+  konsole->eingabe.clear();
+  konsole->cursor = 0;
+  ASSERT_TRUE(konsole->OnUnicode(nullptr, 0xE4));
+  Taste(K::Ruecktaste);
+  EXPECT_EQ(konsole->eingabe, "");
+  ASSERT_TRUE(konsole->OnUnicode(nullptr, 0xE4));
+  Tippe(" ");
+  ASSERT_TRUE(konsole->OnUnicode(nullptr, 0xE4));
+  Taste(K::Links);
+  Taste(K::Links);
+  Taste(K::Links);
+  Tippe("x");  // before the first character; the word's rest gives way to the completion
+  EXPECT_EQ(konsole->eingabe, "x " + ae);
+  EXPECT_EQ(konsole->cursor, 1u);
+  for (std::uint64_t erwartet : {2u, 4u, 4u}) {
+    Taste(K::Rechts);
+    EXPECT_EQ(konsole->cursor, erwartet);
+  }
+  Taste(K::Eingabe);
+  const bool echo = std::any_of(konsole->zeilen.begin(), konsole->zeilen.end(), [&](const std::string& z) {
+    return z.find(">x " + ae + "\n") != std::string::npos;
+  });
+  EXPECT_TRUE(echo) << ::testing::PrintToString(konsole->zeilen);
+}
+
 }  // namespace
