@@ -2,6 +2,7 @@
 
 #include "Bearbeitung.h"
 #include "Buttons.h"
+#include "Einstieg.h"
 #include "FilterVerwaltung.h"
 #include "LinienListe.h"
 #include "Praesentation.h"
@@ -39,20 +40,25 @@ std::string_view NachKlammer(std::string_view z) {
   return z;
 }
 
-// While it lives, keeps the message of the last error line logged (without its mark and
-// origin) and hands every line on to the sink attached before: a loader says why it failed
-// only in the log.
+// The message of a logged error line, without its time, thread, mark and origin; empty for
+// other lines. A loader says why it failed only in the log.
+std::string_view FehlerMeldung(std::string_view z) {
+  z = NachKlammer(z);  // the line's time and thread
+  if (!z.starts_with('!')) return {};
+  z = NachKlammer(z);  // "Klasse::Methode(...):"
+  const std::size_t anfang = z.find_first_not_of(" \n");
+  if (anfang == std::string_view::npos) return {};
+  return z.substr(anfang, z.find_last_not_of(" \n") + 1 - anfang);
+}
+
+// While it lives, keeps the message of the last error line logged and hands every line on
+// to the sink attached before.
 class LetzterFehler : public Quelm_KonsoleBasisAnzeige {
  public:
   LetzterFehler() : vorher_(gProtokoll.anzeige) { gProtokoll.anzeige = this; }
   ~LetzterFehler() override { gProtokoll.anzeige = vorher_; }
   void NeueZeile(const char* zeile) override {
-    std::string_view z = NachKlammer(zeile);  // the line's time and thread
-    if (z.starts_with('!')) {
-      z = NachKlammer(z);  // "Klasse::Methode(...):"
-      const std::size_t anfang = z.find_first_not_of(" \n");
-      if (anfang != std::string_view::npos) meldung = z.substr(anfang, z.find_last_not_of(" \n") + 1 - anfang);
-    }
+    if (const std::string_view m = FehlerMeldung(zeile); !m.empty()) meldung = m;
     if (vorher_) vorher_->NeueZeile(zeile);
   }
   std::string meldung;
@@ -92,8 +98,7 @@ Anwendung::Anwendung() {
     Quelm_Ausnahme::Wirf("Failed to initialize input system", "Spiel::Anwendung::Anwendung", __FILE__, __LINE__);
   }
 
-  konsolenAnzeige = new Quelm_KonsoleStandardAnzeige(gSystem.programmVerzeichnis / "Daten" / "calibrib.fnt");
-  gProtokoll.anzeige = konsolenAnzeige;
+  konsolenAnzeige = ErzeugeKonsole(gSystem.programmVerzeichnis / "Daten" / "calibrib.fnt");
   try {
     LadeGuiGrafik();
   } catch (...) {
@@ -101,6 +106,26 @@ Anwendung::Anwendung() {
     Abbauen();
     throw;
   }
+}
+
+Quelm_KonsoleStandardAnzeige* Anwendung::ErzeugeKonsole(const std::filesystem::path& schrift) {
+  auto* konsole = new Quelm_KonsoleStandardAnzeige(schrift);
+  gProtokoll.anzeige = konsole;
+  if (konsole->schriftGeladen) return konsole;
+  // The tool runs on without it. The font's loader told the console why, in the last error
+  // line it holds: the console has only the lines since it was made.
+  std::string grund;
+  for (auto z = konsole->zeilen.rbegin(); grund.empty() && z != konsole->zeilen.rend(); ++z) grund = FehlerMeldung(*z);
+  std::error_code fehler;
+  if (!std::filesystem::exists(schrift, fehler) && !fehler)
+    grund = "fehlt.";
+  else
+    grund = "ist nicht ladbar: " + (grund.empty() ? std::string("keine lesbare Schrift.") : grund);
+  const std::string text = "Konsolen-Schrift \"" + schrift.string() + "\" " + grund +
+                           " Die Konsole zeigt keinen Text und nimmt keine Eingabe.";
+  Protokolliere("!%s", text.c_str());
+  MeldeAufTerminal(text);
+  return konsole;
 }
 
 Quelm_BlockGfx3D* Anwendung::guiGrafik = nullptr;

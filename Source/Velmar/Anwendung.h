@@ -1,6 +1,7 @@
 #pragma once
 #include "Quelm_ParallelKern.h"
 
+#include <filesystem>
 #include <functional>
 
 class Quelm_BlockGfx3D;
@@ -46,6 +47,11 @@ class Anwendung {
 
   // The mode flags the screen starts with: 2, plus 1 for fullscreen, plus 8 for vsync.
   static std::uint64_t ModusFlags(bool vollbild, bool vsync);
+
+  // The console display with the font file `schrift`, attached to the log. A font it cannot
+  // load leaves it without text and typing; that is said in the log and on the terminal,
+  // naming the file, and the tool runs on.
+  static Quelm_KonsoleStandardAnzeige* ErzeugeKonsole(const std::filesystem::path& schrift);
 
   // The widget skin (graphic 0: the white box every widget box tints) from "grafik.png"
   // and the widget font from "calibrib.ttf"; a missing or unusable file ends the start

@@ -13,9 +13,6 @@
 
 namespace Spiel {
 
-namespace {
-// Start failures reach the terminal too, with where to read more; the log alone is easily
-// missed.
 void MeldeAufTerminal(const std::string& text) {
   if (gProtokoll.dateiPfad.empty())
     std::fprintf(stderr, "ToolVelmar: %s\n", text.c_str());
@@ -23,7 +20,6 @@ void MeldeAufTerminal(const std::string& text) {
     std::fprintf(stderr, "ToolVelmar: %s\nToolVelmar: Protokoll: %s\n", text.c_str(),
                  gProtokoll.dateiPfad.string().c_str());
 }
-}  // namespace
 
 int ProgrammEinstieg(const std::function<void()>& anwendung) {
   Plattform::FangeBeendenSignale(gSystem.beenden);

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <string>
 
 namespace Spiel {
 
@@ -8,5 +9,10 @@ namespace Spiel {
 // "tool.cfg" also after an exception, and returns 0, -1 when an exception ended the run, or
 // 1 when only the save failed. Failures also go to stderr with the log's path.
 int ProgrammEinstieg(const std::function<void()>& anwendung);
+
+// A start failure, or start data the tool runs on without, said on the terminal too (the
+// log alone is easily missed): "ToolVelmar: <text>", then where the log is when there is
+// one. The caller logs the text as well.
+void MeldeAufTerminal(const std::string& text);
 
 }  // namespace Spiel

@@ -104,6 +104,52 @@ TEST_F(ButtonsTest, WidgetGrafikFehltZuKleinOderOhneSchriftNenntDieDatei) {
   gSystem.programmVerzeichnis = alt;
 }
 
+// A console font that does not load leaves the tool running without console text or typing;
+// the log and the terminal say so, naming the file, the way the other start data do.
+TEST_F(ButtonsTest, KonsolenSchriftDieNichtLaedtStehtImProtokollUndAufDemTerminal) {
+  const std::filesystem::path schrift = ordner.pfad() / "calibrib.fnt";
+  const auto kopiere = [&](std::uintmax_t bytes) {
+    std::filesystem::copy_file(VELMAR_DATEN "/calibrib.fnt", schrift);
+    if (bytes) std::filesystem::resize_file(schrift, bytes);
+  };
+  struct Fall {
+    const char* name;
+    std::function<void()> vorbereiten;
+    const char* meldung;  // after the path; null: the font loads and nothing is said
+  };
+  const Fall faelle[] = {
+      {"gut", [&] { kopiere(0); }, nullptr},
+      {"fehlt", [] {}, "\" fehlt."},
+      {"beschaedigt", [&] { kopiere(1000); },
+       "\" ist nicht ladbar: Schriftdaten sind unvollständig oder fehlerhaft."},
+      {"keine Schrift", [&] { SchreibeDatei(schrift, "kein FNTH"); }, "\" ist nicht ladbar: Header ist ungültig."},
+  };
+  for (const Fall& f : faelle) {
+    SCOPED_TRACE(f.name);
+    std::filesystem::remove(schrift);
+    f.vorbereiten();
+    ::testing::internal::CaptureStderr();
+    std::unique_ptr<Quelm_KonsoleStandardAnzeige> konsole(Spiel::Anwendung::ErzeugeKonsole(schrift));
+    const std::string terminal = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(gProtokoll.anzeige, konsole.get());
+    EXPECT_EQ(konsole->schriftGeladen, f.meldung == nullptr);
+    const std::string text = "Konsolen-Schrift \"" + schrift.string() + (f.meldung ? f.meldung : "") +
+                             " Die Konsole zeigt keinen Text und nimmt keine Eingabe.";
+    const bool geloggt = std::any_of(konsole->zeilen.begin(), konsole->zeilen.end(), [&](const std::string& z) {
+      return z.find("): !" + text + "\n") != std::string::npos;
+    });
+    if (f.meldung) {
+      EXPECT_EQ(terminal.rfind("ToolVelmar: " + text + "\n", 0), 0u) << terminal;
+      EXPECT_TRUE(geloggt) << ::testing::PrintToString(konsole->zeilen);
+    } else {
+      EXPECT_EQ(terminal, "");
+      EXPECT_TRUE(konsole->zeilen.empty()) << ::testing::PrintToString(konsole->zeilen);
+    }
+    konsole.reset();
+    gProtokoll.anzeige = sammler.get();
+  }
+}
+
 // The loader's own exception goes on unchanged; the log line names the file.
 TEST_F(ButtonsTest, UnlesbareKonfigurationBleibtDieAusnahmeDesLadersDerPfadStehtImProtokoll) {
   for (const char* inhalt : {static_cast<const char*>(nullptr), "<gui><"}) {

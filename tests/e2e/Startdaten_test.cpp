@@ -23,6 +23,7 @@ struct Fall {
   // screen, not handed to X, which would end the tool at every start.
   int breite = 640, hoehe = 480;
   const char* breiteText = nullptr;  // written for "displaywidth" in place of `breite`
+  const char* terminal = nullptr;    // also on stderr, for a start that runs on
 };
 
 void Kuerze(const fs::path& datei, std::size_t bytes) { fs::resize_file(datei, bytes); }
@@ -84,6 +85,9 @@ TEST_P(Startdaten, EndetWieBeschrieben) {
     EXPECT_TRUE(fall.aufTerminal || log.find("Screen wird geschlossen.") != std::string::npos) << log;
   }
   EXPECT_NE((fall.aufTerminal ? terminal : log).find(fall.meldung), std::string::npos) << log << terminal;
+  if (fall.terminal) {
+    EXPECT_NE(terminal.find(fall.terminal), std::string::npos) << terminal;
+  }
   if (!fall.aufTerminal) {
     EXPECT_TRUE(fs::exists(Benutzerordner() / "tool.cfg"));
     // A damaged file is kept as it was beside the new one.
@@ -127,8 +131,19 @@ const auto kFaelle = ::testing::Values(
          Ende::Laeuft, "\"filter.pause.xml\" ist nicht lesbar"},
     Fall{"SchriftBeschaedigt", [](auto& d, auto&) { Kuerze(d / "calibrib.ttf", 1000); }, Ende::MinusEins,
          "calibrib.ttf\" fehlt"},
-    Fall{"KonsolenSchriftBeschaedigt", [](auto& d, auto&) { Kuerze(d / "calibrib.fnt", 1000); }, Ende::Laeuft,
-         "calibrib.fnt\"): Schriftdaten sind unvollst"},
+    // The tool runs on without console text or typing, and says so on the terminal too.
+    Fall{.name = "KonsolenSchriftBeschaedigt",
+         .vorbereiten = [](auto& d, auto&) { Kuerze(d / "calibrib.fnt", 1000); },
+         .ende = Ende::Laeuft,
+         .meldung = "calibrib.fnt\"): Schriftdaten sind unvollst",
+         .terminal = "calibrib.fnt\" ist nicht ladbar: Schriftdaten sind unvollständig oder fehlerhaft. Die "
+                     "Konsole zeigt keinen Text und nimmt keine Eingabe.\nToolVelmar: Protokoll: "},
+    Fall{.name = "KonsolenSchriftFehlt",
+         .vorbereiten = [](auto& d, auto&) { fs::remove(d / "calibrib.fnt"); },
+         .ende = Ende::Laeuft,
+         .meldung = "calibrib.fnt\" fehlt. Die Konsole zeigt keinen Text und nimmt keine Eingabe.",
+         .terminal = "calibrib.fnt\" fehlt. Die Konsole zeigt keinen Text und nimmt keine Eingabe.\nToolVelmar: "
+                     "Protokoll: "},
     Fall{"KonfigBeschaedigt", [](auto&, auto& b) { SchreibeDatei(b / "tool.cfg", "<config><var name="); },
          Ende::Laeuft, "tool.cfg\" ist besch"},
     Fall{"KonfigZuTief", [](auto&, auto& b) { SchreibeDatei(b / "tool.cfg", kTief); }, Ende::Laeuft,
