@@ -94,7 +94,9 @@ class SimpelRenderer : public Renderer {
   virtual void Kasten(float x, float y, float w, float h, const float (&farbe)[4]);
   // Text into a rectangle relative to the clip origin, with the font's current settings.
   virtual void SchreibeInRahmen(float x, float y, float w, float h, const char* text);
-  // An icon centred at (x, y) relative to the clip origin, then that atlas flushed.
+  // An icon centred at (x, y) relative to the clip origin, then that atlas flushed. The
+  // atlas's pivot flag is set and the atlas flushed also when nothing is drawn: a size
+  // without area, or a graphic the atlas lacks.
   virtual void Icon(Quelm_BlockGfx3D& atlas, std::uint64_t id, float x, float y, float w, float h,
                     const float (&farbe)[4]);
 

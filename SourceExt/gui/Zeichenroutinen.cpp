@@ -29,7 +29,8 @@ float Begrenze(float x) { return std::clamp(x, 0.0f, 1.0f); }
 void SimpelRenderer::Icon(Quelm_BlockGfx3D& atlas, std::uint64_t id, float x, float y, float w, float h,
                           const float (&farbe)[4]) {
   atlas.pivotMitte = 1;
-  atlas.ZeichneGrafik(id, x, y, farbe, w, h, 0.0f);
+  // The atlas would take a size of exactly 0 as the graphic's own size.
+  if (w > 0 && h > 0) atlas.ZeichneGrafik(id, x, y, farbe, w, h, 0.0f);
   atlas.Zeichne();
 }
 
@@ -45,15 +46,14 @@ void SimpelRenderer::ZeichneRahmen(const Vektor& r, const Vektor& groesse, const
       gh = static_cast<float>(atlas->eintraege[icon.id].h);
     }
     // Scaled down to the rectangle's height, never up. A graphic the atlas lacks still
-    // takes its slot, a square of the rectangle's height, so labels stay in line.
+    // takes its slot, a square of the rectangle's height, so labels stay in line; it draws
+    // nothing, but the atlas's pivot flag is set and the atlas flushed all the same.
     const float k = gh > 0 && gh > rh ? rh / gh : 1.0f;
     const float s = std::max(k * gw, rh);
-    if (k * gw > 0 && k * gh > 0) {
-      const float a = aktiv ? farbe[3] : farbe[3] / 2;
-      const float c = aktiv ? 1.0f : 0.5f;
-      const float f[4] = {c, c, c, a};
-      Icon(*atlas, icon.id, r.x + s / 2 - ursprung.x, r.y + rh / 2 - ursprung.y, k * gw, k * gh, f);
-    }
+    const float a = aktiv ? farbe[3] : farbe[3] / 2;
+    const float c = aktiv ? 1.0f : 0.5f;
+    const float f[4] = {c, c, c, a};
+    Icon(*atlas, icon.id, r.x + s / 2 - ursprung.x, r.y + rh / 2 - ursprung.y, k * gw, k * gh, f);
     versatz = s + 10;
   }
   if (!text || !*text) return;

@@ -2,6 +2,7 @@
 #include "Elemente.h"
 #include "GuiTestHilfe.h"
 #include "Hinweis.h"
+#include "Quelm_Bild.h"
 #include "Quelm_BlockGfx3D.h"
 #include "Quelm_Font3D.h"
 #include "RenderTestHilfen.h"
@@ -208,13 +209,14 @@ TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
     std::uint64_t id;
     float w, h, mitte, versatz;
   };
-  // A graphic the atlas lacks draws nothing but keeps its slot, as wide as the face is high.
-  for (const Icon& i : {Icon{true, 0, 40, 20, 122, 50}, {true, 1, 8, 8, 112, 30}, {true, 2, 0, 0, 0, 30},
+  // A graphic the atlas lacks is an icon without area (it draws nothing) that keeps its
+  // slot, as wide as the face is high.
+  for (const Icon& i : {Icon{true, 0, 40, 20, 122, 50}, {true, 1, 8, 8, 112, 30}, {true, 2, 0, 0, 112, 30},
                         {false, 0, 0, 0, 0, 0}}) {
     knopf->icon = {i.mitAtlas ? &atlas : nullptr, i.id};
     Zeichne(*knopf);
-    ASSERT_EQ(r.icons.size(), i.w > 0 ? 1u : 0u);
-    if (i.w > 0) {
+    ASSERT_EQ(r.icons.size(), i.mitAtlas ? 1u : 0u);
+    if (i.mitAtlas) {
       EXPECT_EQ((std::array{r.icons[0].w, r.icons[0].h, r.icons[0].x}), (std::array{i.w, i.h, i.mitte}));
     }
     EXPECT_FLOAT_EQ(r.texte.at(0).x, 102 + i.versatz) << i.id;
@@ -289,6 +291,44 @@ TEST_F(Zeichnen, RandfaelleDerWeiterenWidgets) {
   ASSERT_EQ(r.texte.size(), 2u);
   EXPECT_THAT((std::array{r.texte[0].x, r.texte[0].farbe[3], r.texte[1].x, r.texte[1].farbe[3]}),
               Pointwise(FloatNear(1e-3f), std::array{100.0f, 0.5f, 5 - 190 / 16.0f, 15 / 16.0f}));
+}
+
+// The icon's atlas (icon and label): its pivot-centre flag is set and it is
+// flushed, also for a graphic it lacks or a rectangle without height, where nothing is drawn.
+TEST_F(Zeichnen, IconSetztDieDrehmitteUndLeertSeinenAtlas) {
+  Quelm_BlockGfx3D atlas(16, 16, 0);
+  Quelm_Bild weiss(8, 8, PXFMT_A8R8G8B8);
+  ASSERT_TRUE(atlas.AddGrafik(1, &weiss, 0, 0, 8, 8));
+  Gui::SimpelRenderer echt(nullptr, &font);
+  auto* knopf = Neu<Gui::Knopf>({100, 100, 0}, {200, 24, 0});
+  struct Fall {
+    const char* name;
+    std::uint64_t id;
+    float hoehe;  // of the button; its face is 4 less
+    bool gezeichnet;
+  };
+  // Each case starts with a different number of pending instances, so that the device is
+  // told every draw's instance count (it hears only of changes).
+  std::uint32_t vorher = 1;
+  for (const Fall& f : {Fall{"vorhanden", 1, 24, true}, {"fehlt", 2, 24, false}, {"fehlt, ausserhalb", 70, 24, false},
+                        {"Flaeche ohne Hoehe", 1, 4, false}}) {
+    SCOPED_TRACE(f.name);
+    knopf->SetzeGroesse({200, f.hoehe, 0}, false);
+    knopf->icon = {&atlas, f.id};
+    atlas.pivotMitte = 0;
+    for (std::uint32_t i = 0; i < vorher; ++i) atlas.ZeichneGrafik(1, 0, 0, {1, 1, 1, 1}, 8, 8, 0);
+    steuerung->LeereProtokoll();
+    knopf->Zeichne(echt);
+    EXPECT_EQ(atlas.pivotMitte, 1);
+    EXPECT_TRUE(atlas.instanzen.empty()) << atlas.instanzen.size();
+    // One draw of the atlas: the pending instances, with the icon when it has an area.
+    EXPECT_EQ(steuerung->Anzahl("DrawIndexedPrimitive"), 1u);
+    char anzahl[64];
+    std::snprintf(anzahl, sizeof anzahl, "SetStreamSourceFreq(0, 0x%08X) = D3D_OK",
+                  0x40000000u + vorher + (f.gezeichnet ? 1 : 0));
+    EXPECT_EQ(steuerung->Zeilen("SetStreamSourceFreq").at(0), anzahl);
+    vorher += 3;
+  }
 }
 
 // Cell faces of a hovered row, one column disabled, and the check mark's bounce.
