@@ -78,10 +78,11 @@ void StapelWanderer::AusgabeFormatiert(const char* format, ...) {
 }
 
 bool StapelWanderer::LadeDbgHelp(const std::string& suchpfad) {
-  if (!symbole_->Oeffne(suchpfad)) {
-    BeiDbgHelpFehler("SymInitialize", static_cast<DWORD>(errno), 0);
-    return false;
-  }
+  // Without a session nothing reads symbols, as without DbgHelp's functions.
+  if (!symbole_->Oeffne(suchpfad)) return false;
+  // An unreadable module list is SymInitialize failing: reported, and the walk goes on
+  // without the modules' symbols.
+  if (!symbole_->LiesModule()) BeiDbgHelpFehler("SymInitialize", static_cast<DWORD>(errno), 0);
   const std::string benutzer = Plattform::Benutzername().value_or("");
   BeiSymInit(suchpfad.c_str(), kSymOptionen, benutzer.c_str());
   return true;
@@ -126,7 +127,13 @@ bool StapelWanderer::ZeigeAufrufstapel(pid_t thread, const ucontext_t* kontext) 
   std::uint64_t adressen[kHoechstensRahmen];
   std::size_t anzahl = 0;
   if (!fremd) {
-    anzahl = Plattform::Absturz::StapelAdressen(kontext, adressen, kHoechstensRahmen);
+    // Code in no module (a call through a null or stale function pointer) has no unwind
+    // information, and the own stack's unwinder stops there: walked from the registers, with
+    // the caller found at the stack pointer.
+    if (kontext && !Plattform::Absturz::InModulCode(reinterpret_cast<const void*>(kontext->uc_mcontext.gregs[REG_RIP])))
+      anzahl = symbole_->StapelAdressen(kontext->uc_mcontext.gregs, adressen, kHoechstensRahmen);
+    else
+      anzahl = Plattform::Absturz::StapelAdressen(kontext, adressen, kHoechstensRahmen);
   } else if (kontext) {
     anzahl = symbole_->StapelAdressen(kontext->uc_mcontext.gregs, adressen, kHoechstensRahmen);
   } else {
@@ -139,6 +146,11 @@ bool StapelWanderer::ZeigeAufrufstapel(pid_t thread, const ucontext_t* kontext) 
   for (std::size_t i = 0; i < anzahl; ++i) {
     StapelEintrag e;
     e.adresse = adressen[i];
+    if (e.adresse == 0) {
+      // A call through a null pointer: nothing to look up.
+      BeiStapelEintrag(i == 0 ? ErsterEintrag : NaechsterEintrag, e);
+      continue;
+    }
     // Below the first frame the addresses are return addresses: the call lies just before.
     const std::uint64_t suche = (i == 0 && (kontext || fremd)) ? e.adresse : e.adresse - 1;
     if (symbole_->Symbol(suche, e.name)) {

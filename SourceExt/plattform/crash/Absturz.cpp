@@ -245,40 +245,56 @@ bool FuehreGeschuetztAus(void (*arbeit)(void*), void* daten, unsigned sekunden) 
   return fertig;
 }
 
+namespace {
+// The loaded segment that holds an address: its module's path, segment number and offset
+// into `ort` when given. `nurCode`: only executable segments count.
+struct Suche {
+  std::uint64_t adresse;
+  Ort* ort;
+  bool gefunden;
+  bool nurCode;
+};
+
+int SucheSegment(dl_phdr_info* info, size_t, void* roh) {
+  auto* s = static_cast<Suche*>(roh);
+  const std::uint64_t relativ = s->adresse - info->dlpi_addr;
+  unsigned segment = 0;
+  for (int i = 0; i < info->dlpi_phnum; ++i) {
+    const ElfW(Phdr)& kopf = info->dlpi_phdr[i];
+    if (kopf.p_type != PT_LOAD) continue;
+    ++segment;
+    const std::uint64_t groesse = kopf.p_memsz > kopf.p_filesz ? kopf.p_memsz : kopf.p_filesz;
+    if (relativ < kopf.p_vaddr || relativ > kopf.p_vaddr + groesse) continue;
+    // Code: an executable segment, its end (the first byte past it) not counted.
+    if (s->nurCode && (!(kopf.p_flags & PF_X) || relativ == kopf.p_vaddr + groesse)) continue;
+    s->gefunden = true;
+    if (!s->ort) return 1;
+    s->ort->abschnitt = segment;
+    s->ort->versatz = relativ - kopf.p_vaddr;
+    const char* name = info->dlpi_name;
+    if (!name || !*name) {
+      // The program itself carries no name here.
+      ssize_t n = readlink("/proc/self/exe", s->ort->modul, sizeof s->ort->modul - 1);
+      s->ort->modul[n > 0 ? n : 0] = '\0';
+    } else {
+      std::strncpy(s->ort->modul, name, sizeof s->ort->modul - 1);
+    }
+    return 1;
+  }
+  return 0;
+}
+}  // namespace
+
 void FindeOrt(const void* adresse, Ort& ort) {
   ort = Ort{};
-  struct Suche {
-    std::uint64_t adresse;
-    Ort* ort;
-    bool gefunden;
-  } suche{reinterpret_cast<std::uint64_t>(adresse), &ort, false};
-  dl_iterate_phdr(
-      [](dl_phdr_info* info, size_t, void* roh) -> int {
-        auto* s = static_cast<Suche*>(roh);
-        const std::uint64_t relativ = s->adresse - info->dlpi_addr;
-        unsigned segment = 0;
-        for (int i = 0; i < info->dlpi_phnum; ++i) {
-          const ElfW(Phdr)& kopf = info->dlpi_phdr[i];
-          if (kopf.p_type != PT_LOAD) continue;
-          ++segment;
-          const std::uint64_t groesse = kopf.p_memsz > kopf.p_filesz ? kopf.p_memsz : kopf.p_filesz;
-          if (relativ < kopf.p_vaddr || relativ > kopf.p_vaddr + groesse) continue;
-          s->ort->abschnitt = segment;
-          s->ort->versatz = relativ - kopf.p_vaddr;
-          const char* name = info->dlpi_name;
-          if (!name || !*name) {
-            // The program itself carries no name here.
-            ssize_t n = readlink("/proc/self/exe", s->ort->modul, sizeof s->ort->modul - 1);
-            s->ort->modul[n > 0 ? n : 0] = '\0';
-          } else {
-            std::strncpy(s->ort->modul, name, sizeof s->ort->modul - 1);
-          }
-          s->gefunden = true;
-          return 1;
-        }
-        return 0;
-      },
-      &suche);
+  Suche suche{reinterpret_cast<std::uint64_t>(adresse), &ort, false, false};
+  dl_iterate_phdr(&SucheSegment, &suche);
+}
+
+bool InModulCode(const void* adresse) {
+  Suche suche{reinterpret_cast<std::uint64_t>(adresse), nullptr, false, true};
+  dl_iterate_phdr(&SucheSegment, &suche);
+  return suche.gefunden;
 }
 
 std::size_t StapelAdressen(const ucontext_t* kontext, std::uint64_t* adressen, std::size_t hoechstens) {
@@ -290,6 +306,12 @@ std::size_t StapelAdressen(const ucontext_t* kontext, std::uint64_t* adressen, s
     std::size_t anzahl, hoechstens;
   } s{kontext ? static_cast<std::uint64_t>(kontext->uc_mcontext.gregs[REG_RIP]) : 0, 0, kontext == nullptr, adressen,
       0, hoechstens};
+  if (kontext && hoechstens > 0 && !InModulCode(reinterpret_cast<const void*>(s.start))) {
+    // Past the signal frame, the unwinder would look for a signal trampoline in the code at
+    // an address without unwind information: there is none to read.
+    adressen[0] = s.start;
+    return 1;
+  }
   if (kontext)
     s.funktion = reinterpret_cast<std::uint64_t>(_Unwind_FindEnclosingFunction(reinterpret_cast<void*>(s.start)));
   _Unwind_Backtrace(

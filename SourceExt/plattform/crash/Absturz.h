@@ -100,9 +100,16 @@ struct Ort {
 };
 void FindeOrt(const void* adresse, Ort& ort);
 
+// True when `adresse` lies in the code of one of the process's modules: an executable
+// loaded segment (the loader's list, read in memory). An instruction anywhere else was
+// reached through a null or stale function pointer and has no unwind information.
+bool InModulCode(const void* adresse);
+
 // The return addresses of the calling thread's stack, starting at the frame that was
 // interrupted with `kontext` (or at the caller, without one); the faulting instruction
-// comes first. Returns the count.
+// comes first. Returns the count. When that instruction lies in no module's code, it is
+// the only address: the unwinder would read the code there to look for a signal frame (and
+// fault); SymbolSitzung::StapelAdressen walks on from such a frame.
 std::size_t StapelAdressen(const ucontext_t* kontext, std::uint64_t* adressen, std::size_t hoechstens);
 
 }  // namespace Plattform::Absturz

@@ -2,11 +2,13 @@
 
 #include <cxxabi.h>
 #include <elfutils/libdwfl.h>
+#include <gelf.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -18,8 +20,28 @@ struct SymbolSitzung::Innen {
   std::string pfad;
   char* pfadZeiger = nullptr;
   Dwfl_Callbacks rueckrufe{};
+  bool moduleGelesen = false;
 
-  Dwfl_Module* ModulBei(std::uint64_t adresse) const { return dwfl ? dwfl_addrmodule(dwfl, adresse) : nullptr; }
+  // The module one of whose loaded segments holds the address (only an executable one with
+  // `nurCode`). libdw's range of a module also takes in an unnamed mapping right after its
+  // file's last one, which may have been made after the crash where stale code used to lie.
+  Dwfl_Module* ModulBei(std::uint64_t adresse, bool nurCode = false) const {
+    Dwfl_Module* modul = dwfl ? dwfl_addrmodule(dwfl, adresse) : nullptr;
+    if (!modul) return nullptr;
+    Dwarf_Addr verschiebung = 0;
+    Elf* elf = dwfl_module_getelf(modul, &verschiebung);
+    std::size_t koepfe = 0;
+    // Without its file, the module's range is all there is; and it has no frame information.
+    if (!elf || elf_getphdrnum(elf, &koepfe) != 0) return nurCode ? nullptr : modul;
+    const Dwarf_Addr relativ = adresse - verschiebung;
+    for (std::size_t i = 0; i < koepfe; ++i) {
+      GElf_Phdr kopf;
+      if (!gelf_getphdr(elf, static_cast<int>(i), &kopf) || kopf.p_type != PT_LOAD) continue;
+      if (nurCode && !(kopf.p_flags & PF_X)) continue;
+      if (relativ >= kopf.p_vaddr && relativ - kopf.p_vaddr < kopf.p_memsz) return modul;
+    }
+    return nullptr;
+  }
 
   // Unwinding a held thread: libdw sees one thread, whose registers are `startRegister`.
   const greg_t* startRegister = nullptr;
@@ -69,15 +91,22 @@ bool SymbolSitzung::Oeffne(const std::string& suchpfad) {
   innen_->rueckrufe.find_debuginfo = dwfl_standard_find_debuginfo;
   innen_->rueckrufe.debuginfo_path = &innen_->pfadZeiger;
   innen_->dwfl = dwfl_begin(&innen_->rueckrufe);
-  if (!innen_->dwfl) return false;
-  dwfl_report_begin(innen_->dwfl);
-  const bool gut = dwfl_linux_proc_report(innen_->dwfl, getpid()) == 0;
-  dwfl_report_end(innen_->dwfl, nullptr, nullptr);
-  if (!gut) {
-    dwfl_end(innen_->dwfl);
-    innen_->dwfl = nullptr;
+  return innen_->dwfl != nullptr;
+}
+
+bool SymbolSitzung::LiesModule() {
+  if (!innen_->dwfl) {
+    errno = EINVAL;
+    return false;
   }
-  return gut;
+  if (innen_->moduleGelesen) return true;
+  dwfl_report_begin(innen_->dwfl);
+  // 0, an errno value, or -1 for an error of libdw's own.
+  const int ergebnis = dwfl_linux_proc_report(innen_->dwfl, getpid());
+  dwfl_report_end(innen_->dwfl, nullptr, nullptr);
+  innen_->moduleGelesen = ergebnis == 0;
+  if (ergebnis != 0) errno = ergebnis > 0 ? ergebnis : EIO;
+  return innen_->moduleGelesen;
 }
 
 namespace {
@@ -138,29 +167,56 @@ bool SymbolSitzung::Zeile(std::uint64_t adresse, std::string& datei, int& zeile)
 std::size_t SymbolSitzung::StapelAdressen(const gregset_t& register_, std::uint64_t* adressen,
                                           std::size_t hoechstens) {
   if (!innen_->dwfl || hoechstens == 0) return 0;
+  gregset_t start;
+  std::memcpy(start, register_, sizeof start);
+  std::size_t anzahl = 0;
+  std::uint64_t ruecksprung = 0;  // the caller's return address when the first frame lies in no module
+  const auto pc = static_cast<std::uint64_t>(register_[REG_RIP]);
+  // libdw's own module list: the loader's may be locked by a held thread.
+  if (!innen_->ModulBei(pc, true)) {
+    // No frame information: like a function without unwind information, the frame holds
+    // only the return address at the stack pointer (a call through a null or stale
+    // pointer has just pushed it).
+    adressen[anzahl++] = pc;
+    Dwarf_Word wert = 0;
+    const auto sp = static_cast<std::uint64_t>(register_[REG_RSP]);
+    if (anzahl == hoechstens || !Innen::LiesWort(nullptr, sp, &wert, nullptr) || wert == 0) return anzahl;
+    ruecksprung = wert;
+    // The caller as it stands at its call: its frame information is looked up inside the
+    // call instruction, not past it (after a call that never returns, that is the next
+    // function), as for every frame above the first.
+    start[REG_RIP] = static_cast<greg_t>(ruecksprung - 1);
+    start[REG_RSP] = static_cast<greg_t>(sp + 8);
+  }
   if (!innen_->zustandAngehaengt) {
     static const Dwfl_Thread_Callbacks kRueckrufe = {&Innen::NaechsterFaden, nullptr, &Innen::LiesWort,
                                                      &Innen::SetzeRegister, nullptr, nullptr};
     innen_->zustandAngehaengt = dwfl_attach_state(innen_->dwfl, nullptr, getpid(), &kRueckrufe, innen_.get());
-    if (!innen_->zustandAngehaengt) return 0;
   }
   struct Sammlung {
     std::uint64_t* adressen;
     std::size_t anzahl, hoechstens;
-  } s{adressen, 0, hoechstens};
-  innen_->startRegister = register_;
-  dwfl_getthread_frames(
-      innen_->dwfl, getpid(),
-      [](Dwfl_Frame* rahmen, void* roh) -> int {
-        auto* s = static_cast<Sammlung*>(roh);
-        Dwarf_Addr pc = 0;
-        if (!dwfl_frame_pc(rahmen, &pc, nullptr) || pc == 0) return DWARF_CB_ABORT;
-        s->adressen[s->anzahl++] = pc;
-        return s->anzahl < s->hoechstens ? DWARF_CB_OK : DWARF_CB_ABORT;
-      },
-      &s);
-  innen_->startRegister = nullptr;
-  return s.anzahl;
+  } s{adressen + anzahl, 0, hoechstens - anzahl};
+  if (innen_->zustandAngehaengt) {
+    innen_->startRegister = start;
+    dwfl_getthread_frames(
+        innen_->dwfl, getpid(),
+        [](Dwfl_Frame* rahmen, void* roh) -> int {
+          auto* s = static_cast<Sammlung*>(roh);
+          Dwarf_Addr pc = 0;
+          if (!dwfl_frame_pc(rahmen, &pc, nullptr) || pc == 0) return DWARF_CB_ABORT;
+          s->adressen[s->anzahl++] = pc;
+          return s->anzahl < s->hoechstens ? DWARF_CB_OK : DWARF_CB_ABORT;
+        },
+        &s);
+    innen_->startRegister = nullptr;
+  }
+  if (ruecksprung) {
+    // The caller's frame is given by its return address, as the frames above it are.
+    s.adressen[0] = ruecksprung;
+    s.anzahl = std::max<std::size_t>(s.anzahl, 1);
+  }
+  return anzahl + s.anzahl;
 }
 
 std::uint64_t DateiVersion(const std::string& pfad) {

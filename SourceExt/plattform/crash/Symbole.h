@@ -26,9 +26,12 @@ class SymbolSitzung {
   SymbolSitzung(const SymbolSitzung&) = delete;
   SymbolSitzung& operator=(const SymbolSitzung&) = delete;
 
-  // Lists the process's modules. `suchpfad`: folders holding separate debug files,
-  // separated by ';'. False when the module list cannot be read.
+  // Begins the session. `suchpfad`: folders holding separate debug files, separated by
+  // ';'. False when no session can be made.
   bool Oeffne(const std::string& suchpfad);
+  // Lists the process's modules (from /proc). False with errno set when the list cannot be
+  // read: the session goes on with the modules read until then, perhaps none.
+  bool LiesModule();
   std::vector<SymbolModul> Module() const;
 
   bool Modul(std::uint64_t adresse, SymbolModul& modul) const;
@@ -37,9 +40,12 @@ class SymbolSitzung {
   bool Zeile(std::uint64_t adresse, std::string& datei, int& zeile) const;
 
   // The return addresses of a stack from the registers of its interrupted frame (the
-  // instruction first), unwound by the modules' frame information. The stack must hold
-  // still meanwhile (a thread held by AngehaltenerThread); its memory is read without
-  // risk of a fault. Returns the count.
+  // instruction first), unwound by the modules' frame information. An instruction in no
+  // module's code (reached through a null or stale function pointer) has none: its frame
+  // is taken as that of a function without unwind information, which has pushed nothing
+  // but the return address at the stack pointer, and the walk goes on from the caller
+  // there. The stack must hold still meanwhile (the caller's own, or a thread held by
+  // AngehaltenerThread); its memory is read without risk of a fault. Returns the count.
   std::size_t StapelAdressen(const gregset_t& register_, std::uint64_t* adressen, std::size_t hoechstens);
 
  private:

@@ -1,12 +1,14 @@
 // A program that crashes on purpose, one way per argument, for the crash-report tests, or
 // ends normally for the exit-order test. Its log and dump go to the user data folder of its
 // environment.
+#include "DateiSperre.h"
 #include "Quelm_Absturz.h"
 #include "Quelm_InitReihenfolge.h"
 #include "Quelm_ParallelKern.h"
 #include "Quelm_Protokoll.h"
 #include "Quelm_System.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -29,6 +31,15 @@ __attribute__((noinline)) int Teile(int zaehler) { return zaehler / gNenner; }
   for (;;) pause();
 }
 __attribute__((noinline)) void RufeAmEnde() { SchreibeNullEndgueltig(); }
+
+// A call through a function pointer that leads nowhere: the program counter then lies in no
+// module. The count after the call keeps it a call (not a jump that leaves this frame).
+void (*volatile gFunktion)() = nullptr;
+volatile int gNachDemAufruf = 0;
+__attribute__((noinline)) void RufeZeiger() {
+  gFunktion();
+  gNachDemAufruf = gNachDemAufruf + 1;
+}
 
 volatile bool gWeiter = true;
 
@@ -71,6 +82,17 @@ int main(int argc, char** argv) {
     WarteAufDasEnde();
   }
   if (art == "null") SchreibeNull();
+  if (art == "nullzeiger" || art == "zeiger10" || art == "zeigerfrei") {
+    if (art == "zeiger10") gFunktion = reinterpret_cast<void (*)()>(0x10);
+    if (art == "zeigerfrei") {
+      // A stale pointer: into a page that was mapped once and is gone.
+      void* seite = mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (seite == MAP_FAILED) return 4;
+      munmap(seite, 4096);
+      gFunktion = reinterpret_cast<void (*)()>(static_cast<char*>(seite) + 16);
+    }
+    RufeZeiger();
+  }
   if (art == "am_ende") RufeAmEnde();
   if (art == "division") return Teile(7);
   if (art == "ausnahme") throw std::runtime_error("kaputt");
@@ -87,6 +109,17 @@ int main(int argc, char** argv) {
     frueher.sa_handler = &FruehererBehandler;
     sigaction(SIGSEGV, &frueher, nullptr);
     SetUnhandledExceptionFilter(filter);
+    SchreibeNull();
+  }
+  if (art == "ohne_modulliste") {
+    // No file can be opened once the report begins: the module list (from /proc) cannot be
+    // read, and the log's lines reach only stderr. The dump is written before.
+    gAbsturzSchutz.vorBericht = [] {
+      if (!SperreDateiOeffnen()) {
+        const char text[] = "keine Dateisperre\n";
+        [[maybe_unused]] ssize_t n = write(STDERR_FILENO, text, sizeof text - 1);
+      }
+    };
     SchreibeNull();
   }
   if (art == "symbolfehler" || art == "symbolhaenger") {

@@ -1,11 +1,14 @@
 #include "Abbild.h"
 #include "Anhalten.h"
+#include "DateiSperre.h"
 #include "ProtokollSammler.h"
 #include "Quelm_Absturz.h"
 #include "Quelm_InitReihenfolge.h"
 #include "Quelm_StapelWanderer.h"
 #include "Quelm_System.h"
 #include "Symbole.h"
+
+#include <gmock/gmock.h>
 
 #include <elf.h>
 #include <fcntl.h>
@@ -201,6 +204,69 @@ TEST(Absturz, NullSchreibenImHauptthread) {
   EXPECT_EQ(abbild.rip - std::stoull(basis[1].str(), nullptr, 16) - code->adresse, versatz);
 }
 
+// A call through a null or stale function pointer: the instruction lies in no module, which
+// has no unwind information. The caller is found at the stack pointer (the rule for a
+// function without unwind information): the report names it at the line of its call, and
+// the frames above it, and is not cut short.
+TEST(Absturz, AufrufDurchLeerenZeigerNenntDenAufrufer) {
+  const std::string aufruf = ZeileIm(ABSTURZ_KIND_QUELLE, "  gFunktion();");
+  const std::string haupt = ZeileIm(ABSTURZ_KIND_QUELLE, "    RufeZeiger();");
+  const std::string ohneModul = "\\(\\(module-name not available\\)\\): \\(filename not available\\): "
+                                "\\(function-name not available\\)\n";
+  struct Zeiger {
+    const char* art;
+    const char* fehleradresse;  // the fault line's address
+    std::string ersterRahmen;   // the frame line of the instruction, none for address 0
+  };
+  const Zeiger faelle[] = {
+      {"nullzeiger", "00000000", ""},
+      {"zeiger10", "00000010", "[^\n]*\\): 0x10 " + ohneModul},
+      {"zeigerfrei", "[0-9A-F]{8}", "[^\n]*\\): 0x[0-9a-f]+ " + ohneModul},
+  };
+  for (const Zeiger& f : faelle) {
+    SCOPED_TRACE(f.art);
+    TempOrdner ordner;
+    const Lauf lauf = StarteKind(ordner, f.art);
+    EXPECT_EQ(lauf.signal, SIGSEGV);
+    const std::string& log = lauf.log;
+    EXPECT_TRUE(Enthaelt(log, "): !Exception code: C0000005 ACCESS_VIOLATION\n")) << log;
+    const std::string fehlerzeile = std::string("\\): Fault address:  ") + f.fehleradresse + " 00:00000000 \n";
+    EXPECT_TRUE(std::regex_search(log, std::regex(fehlerzeile))) << log;
+    // Right after the report's head: the instruction (when not at 0), the caller at its call,
+    // main at its call, then a frame that called main (the C runtime's).
+    const std::string rahmen = "[^\n]*\\): ";
+    const std::string stapel = "\\): OS-Version: [^\n]*\n" + f.ersterRahmen + rahmen + "[^\n]*Absturz_kind\\.cpp \\(" +
+                               aufruf + "\\): \\(anonymous namespace\\)::RufeZeiger\\(\\)\n" + rahmen +
+                               "[^\n]*Absturz_kind\\.cpp \\(" + haupt + "\\): main\n" + rahmen + "[^\n]+\n";
+    EXPECT_TRUE(std::regex_search(log, std::regex(stapel))) << log;
+    EXPECT_FALSE(Enthaelt(log, "Crash report cut short")) << log;
+    EXPECT_TRUE(Enthaelt(log, "): Minidump created.\n")) << log;
+    const Abbild abbild = ParseAbbild(lauf.abbild);
+    ASSERT_TRUE(abbild.gueltig);
+    EXPECT_EQ(abbild.ausnahme.adresse, abbild.rip);
+  }
+}
+
+// The module list cannot be read when the report begins (no file can be opened, so the log
+// file takes no more lines either: they are on stderr). The report goes on, its frames
+// without symbols.
+TEST(Absturz, OhneModullisteGehtDerBerichtWeiter) {
+  TempOrdner ordner;
+  const Lauf lauf = StarteKind(ordner, "ohne_modulliste");
+  EXPECT_EQ(lauf.signal, SIGSEGV);
+  const std::string& aus = lauf.fehlerAusgabe;
+  if (Enthaelt(aus, "keine Dateisperre\n")) GTEST_SKIP() << "this system allows no seccomp filter";
+  // The SymInit line, then the frames by their addresses alone, the blank line, the dump.
+  const std::regex bericht(
+      "\\): SymInit: Symbol-SearchPath: '[^\n]*\n[^\n]*\\): OS-Version: [^\n]*\n"
+      "([^\n]*\\): 0x[0-9a-f]+ \\(\\(module-name not available\\)\\): \\(filename not available\\): "
+      "\\(function-name not available\\)\n){3,}"
+      "[^\n]*\\): \n[^\n]*\\): Minidump created\\.\n");
+  EXPECT_TRUE(std::regex_search(aus, bericht)) << aus;
+  EXPECT_FALSE(Enthaelt(aus, "Crash report cut short")) << aus;
+  EXPECT_TRUE(ParseAbbild(lauf.abbild).gueltig);
+}
+
 // A fault signal sent by another process: nothing faulted, so the report names the sender
 // instead of an exception and a fault address.
 TEST(Absturz, GesendetesSignalNenntDenAbsenderOhneFehleradresse) {
@@ -352,6 +418,8 @@ class SammelnderWanderer : public StapelWanderer {
  public:
   std::vector<StapelEintrag> eintraege;
   std::vector<std::pair<std::string, std::uint64_t>> module;  // image path, file version
+  std::vector<std::string> fehler;                            // the failed functions
+  std::string ausgabe;
 
   bool HatFunktion(const std::string& name) const {
     return std::ranges::any_of(eintraege,
@@ -364,7 +432,8 @@ class SammelnderWanderer : public StapelWanderer {
                        std::uint64_t version) override {
     module.emplace_back(bild, version);
   }
-  void BeiAusgabe(const char*) override {}
+  void BeiDbgHelpFehler(const char* funktion, DWORD, std::uint64_t) override { fehler.emplace_back(funktion); }
+  void BeiAusgabe(const char* text) override { ausgabe += text; }
 };
 
 std::atomic<bool> gFadenEnde{false};
@@ -432,6 +501,80 @@ TEST(StapelWanderer, AndererThreadWirdAngehaltenUndLaeuftWeiter) {
     EXPECT_EQ(wanderer.HatFunktion("WarteImFaden("), f.ergebnis);
     EXPECT_FALSE(wanderer.HatFunktion("ZeigeAufrufstapel"));
   }
+}
+
+// A failing SymInitialize (here the module list, which cannot be read when no
+// file can be opened) goes to the error hook, and the walk goes on. In a child process,
+// which keeps the lock on opening files to itself.
+TEST(StapelWanderer, OhneModullisteMeldetSymInitializeUndGehtWeiter) {
+  int rohr[2];
+  ASSERT_EQ(pipe(rohr), 0);
+  const pid_t kind = fork();
+  ASSERT_GE(kind, 0);
+  if (kind == 0) {
+    close(rohr[0]);
+    std::string bericht = "gesperrt=0\n";
+    if (SperreDateiOeffnen()) {
+      SammelnderWanderer wanderer;
+      const bool ergebnis = wanderer.ZeigeAufrufstapel(0, nullptr);
+      std::size_t ohneName = 0;
+      for (const auto& e : wanderer.eintraege) ohneName += e.adresse != 0 && e.name.empty();
+      bericht = "gesperrt=1\nergebnis=" + std::to_string(ergebnis) + "\nmodule=" +
+                std::to_string(wanderer.module.size()) + "\neintraege=" + std::to_string(wanderer.eintraege.size()) +
+                "\nohne Namen=" + std::to_string(ohneName) + "\n";
+      for (const auto& f : wanderer.fehler) bericht += "fehler=" + f + "\n";
+      bericht += wanderer.ausgabe;
+    }
+    [[maybe_unused]] ssize_t n = write(rohr[1], bericht.data(), bericht.size());
+    _exit(0);
+  }
+  close(rohr[1]);
+  std::string bericht;
+  char puffer[4096];
+  for (ssize_t n; (n = read(rohr[0], puffer, sizeof puffer)) > 0;) bericht.append(puffer, static_cast<std::size_t>(n));
+  close(rohr[0]);
+  int status = 0;
+  waitpid(kind, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << bericht;
+  if (Enthaelt(bericht, "gesperrt=0\n")) GTEST_SKIP() << "this system allows no seccomp filter";
+
+  EXPECT_TRUE(Enthaelt(bericht, "ergebnis=1\n")) << bericht;
+  EXPECT_TRUE(Enthaelt(bericht, "fehler=SymInitialize\n")) << bericht;
+  EXPECT_FALSE(Enthaelt(bericht, "fehler=Error while initializing dbghelp.dll\n")) << bericht;
+  EXPECT_TRUE(Enthaelt(bericht, "\nSymInit: Symbol-SearchPath: '")) << bericht;
+  EXPECT_TRUE(Enthaelt(bericht, "module=0\n")) << bericht;
+  // The frames are there, none with a symbol.
+  std::smatch eintraege;
+  ASSERT_TRUE(std::regex_search(bericht, eintraege, std::regex("eintraege=(\\d+)\nohne Namen=(\\d+)\n"))) << bericht;
+  EXPECT_GT(std::stoi(eintraege[1].str()), 0) << bericht;
+  EXPECT_EQ(eintraege[1].str(), eintraege[2].str()) << bericht;
+
+  // Here, with the module list readable, the same walk has the modules and their symbols.
+  SammelnderWanderer wanderer;
+  ASSERT_TRUE(wanderer.ZeigeAufrufstapel(0, nullptr));
+  EXPECT_THAT(wanderer.fehler, ::testing::Not(::testing::Contains("SymInitialize")));
+  EXPECT_FALSE(wanderer.module.empty());
+  EXPECT_TRUE(wanderer.HatFunktion("OhneModullisteMeldetSymInitializeUndGehtWeiter"));
+}
+
+// The own stack's unwinder would read the code at an instruction without unwind
+// information: from such a context only the instruction is given, and nothing faults.
+std::size_t EigeneStapelAdressenAb(std::uint64_t adresse, std::uint64_t* adressen, std::size_t hoechstens) {
+  ucontext_t kontext;
+  getcontext(&kontext);
+  kontext.uc_mcontext.gregs[REG_RIP] = static_cast<greg_t>(adresse);
+  return Plattform::Absturz::StapelAdressen(&kontext, adressen, hoechstens);
+}
+
+TEST(StapelWanderer, EigenerStapelAbAdresseOhneModul) {
+  for (std::uint64_t adresse : {std::uint64_t{0}, std::uint64_t{0x10}}) {
+    std::uint64_t adressen[16] = {};
+    EXPECT_EQ(EigeneStapelAdressenAb(adresse, adressen, 16), 1u) << adresse;
+    EXPECT_EQ(adressen[0], adresse);
+  }
+  EXPECT_FALSE(Plattform::Absturz::InModulCode(reinterpret_cast<const void*>(0x10)));
+  EXPECT_TRUE(Plattform::Absturz::InModulCode(reinterpret_cast<const void*>(&getcontext)));
+  EXPECT_FALSE(Plattform::Absturz::InModulCode(&gFadenEnde));  // data, not code
 }
 
 TEST(StapelWanderer, SymbolTypTexte) {
