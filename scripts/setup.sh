@@ -12,13 +12,13 @@ packages=(
   libboost-all-dev libtinyxml-dev libglfw3-dev libfreetype-dev zlib1g-dev
   libsquish-dev libconcurrentqueue-dev libepoxy-dev
   glslang-dev glslang-tools spirv-cross libspirv-cross-c-shared-dev spirv-tools
-  libx11-dev libxkbcommon-dev libxkbcommon-x11-dev libxcb1-dev libasound2-dev libdw-dev
+  libx11-dev libxkbcommon-dev libxkbcommon-x11-dev libxcb1-dev libxcb-xkb-dev libasound2-dev libdw-dev
   # benchmark peers only (the engine does not use them)
   libpng-dev libtbb-dev libstb-dev
   # the start-up profile of the benchmarks (bench/sitzung/startprofil.sh)
   linux-perf
   # running under a virtual display, and driving it from tests
-  libgl1-mesa-dri xvfb xauth xdotool x11-utils imagemagick
+  libgl1-mesa-dri xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
   # the bold sans font shipped as the widget font
   fonts-crosextra-carlito
 )

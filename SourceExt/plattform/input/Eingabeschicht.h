@@ -3,6 +3,7 @@
 // gives the window and cursor geometry and connects the window's event sources; the
 // shared state holds the installed window procedures, the device list, the buffered
 // records, the keyboard state and the faults a test injects.
+#include <bitset>
 #include <deque>
 #include <string>
 #include <vector>
@@ -39,6 +40,17 @@ struct Datensatz {
   UINT groesse = 0;
 };
 
+// A record held back for the next frame's read (see Zustelle), with the keyboard state
+// that GetKeyboardState answers while the record is read: the state as of the record.
+struct Gehalten {
+  Datensatz satz;
+  BYTE tasten[256];
+};
+
+// The controls a record changes: keys by the low byte of their make code, mouse buttons
+// 0 to 4 after them.
+using Steuerungen = std::bitset<256 + 5>;
+
 struct Geraet {
   HANDLE handle;
   DWORD typ;  // RIM_TYPE...
@@ -62,6 +74,14 @@ struct Zustand {
   std::vector<RAWINPUTDEVICE> registriert;
   std::deque<Datensatz> puffer;  // what GetRawInputBuffer hands out
   BYTE tasten[256] = {};         // GetKeyboardState: bit 7 down, bit 0 toggled
+  // Frame-wise delivery (Zustelle): the records held back, the controls changed by this
+  // frame's records, whether the input system's drain (the start of a frame) is under way,
+  // and the held record being read.
+  std::deque<Gehalten> gehalten;
+  Steuerungen geaendert;
+  bool abzugLaeuft = false;
+  bool gehaltenerSatzWirdGelesen = false;
+  BYTE tastenDesGelesenen[256] = {};
 };
 
 Zustand& Zustaende();
@@ -73,6 +93,19 @@ void SetzeZurueck();
 void SendeAlsNachricht(HWND fenster, const Datensatz& satz);
 // Queues the record for GetRawInputBuffer.
 void Puffere(const Datensatz& satz);
+
+// Delivers a record as the real backend does, frame by frame: the input system reads a
+// frame's state once, so a control (a key or a mouse button) may change only once between
+// two reads. The record goes to the window procedure at once, unless it changes a control
+// that this frame's records have already changed (a press and its release in one frame), or
+// records are already held: then it is held back, in order, for the next frame. A frame
+// begins when the input system starts its drain (its first GetRawInputBuffer call after the
+// last drain ended); the drain then hands out the held records, one a call, in order, up to
+// the first that would change a control a second time in that frame. Everything keeps its
+// order: text typed stays in order, a double click becomes press, release, press, release
+// in four frames.
+void Zustelle(HWND fenster, const Datensatz& satz);
+Steuerungen SteuerungenVon(const Datensatz& satz);
 
 // Records in the x64 layout; wow64 places the device part 8 bytes later, as buffered
 // records of a 32-bit process on 64-bit Windows have it.

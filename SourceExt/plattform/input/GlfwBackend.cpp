@@ -1,5 +1,6 @@
 // The real backend: GLFW's input callbacks of the connected window turn into raw-input
-// records that reach the window procedure inside glfwPollEvents; cursor and window
+// records that reach the window procedure inside glfwPollEvents, frame by frame (Zustelle:
+// a press and its release that arrive together are read in two frames); cursor and window
 // geometry come from GLFW. GLFW merges all mice and keyboards into one of each.
 #include <GLFW/glfw3.h>
 
@@ -39,7 +40,7 @@ void Taste(GLFWwindow* w, int key, int scancode, int action, int mods) {
   t[0x90] = static_cast<BYTE>((t[0x90] & 0x80) | ((mods & GLFW_MOD_NUM_LOCK) ? 1 : 0));
   Datensatz satz;
   if (TastenDatensatz(kTastatur, static_cast<unsigned>(scancode - kX11Versatz), action == GLFW_PRESS, satz)) {
-    SendeAlsNachricht(gVerbindung.fenster, satz);
+    Zustelle(gVerbindung.fenster, satz);
   }
 }
 
@@ -48,7 +49,7 @@ void Knopf(GLFWwindow* w, int button, int action, int mods) {
   if (!Unsere(w) || button < 0 || button > 4) return;
   // Down is 1 << 2n, up 1 << (2n + 1).
   const USHORT flag = static_cast<USHORT>(1u << (2 * button + (action == GLFW_PRESS ? 0 : 1)));
-  SendeAlsNachricht(gVerbindung.fenster, MausDatensatz(kMaus, MOUSE_MOVE_RELATIVE, flag, 0, 0, 0));
+  Zustelle(gVerbindung.fenster, MausDatensatz(kMaus, MOUSE_MOVE_RELATIVE, flag, 0, 0, 0));
 }
 
 void Cursor(GLFWwindow* w, double x, double y) {
@@ -59,7 +60,7 @@ void Cursor(GLFWwindow* w, double x, double y) {
   if (dx == 0 && dy == 0) return;
   gVerbindung.letzteX += dx;
   gVerbindung.letzteY += dy;
-  SendeAlsNachricht(gVerbindung.fenster, MausDatensatz(kMaus, MOUSE_MOVE_RELATIVE, 0, 0, dx, dy));
+  Zustelle(gVerbindung.fenster, MausDatensatz(kMaus, MOUSE_MOVE_RELATIVE, 0, 0, dx, dy));
 }
 
 void Rad(GLFWwindow* w, double dx, double dy) {
@@ -70,7 +71,7 @@ void Rad(GLFWwindow* w, double dx, double dy) {
   if (schritte == 0) return;
   gVerbindung.radRest -= static_cast<double>(schritte);
   const SHORT daten = static_cast<SHORT>(std::clamp<long>(schritte, -32768, 32767));
-  SendeAlsNachricht(gVerbindung.fenster, MausDatensatz(kMaus, MOUSE_MOVE_RELATIVE, RI_MOUSE_WHEEL, daten, 0, 0));
+  Zustelle(gVerbindung.fenster, MausDatensatz(kMaus, MOUSE_MOVE_RELATIVE, RI_MOUSE_WHEEL, daten, 0, 0));
 }
 
 class Glfw : public Backend {

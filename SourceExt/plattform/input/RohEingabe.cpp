@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -102,6 +103,43 @@ void SendeAlsNachricht(HWND fenster, const Datensatz& satz) {
 
 void Puffere(const Datensatz& satz) { Zustaende().puffer.push_back(satz); }
 
+Steuerungen SteuerungenVon(const Datensatz& satz) {
+  Steuerungen s;
+  RAWINPUTHEADER kopf;
+  std::memcpy(&kopf, satz.bytes, sizeof kopf);
+  if (kopf.dwType == RIM_TYPEMOUSE && satz.groesse >= sizeof kopf + sizeof(RAWMOUSE)) {
+    RAWMOUSE maus;
+    std::memcpy(&maus, satz.bytes + sizeof kopf, sizeof maus);
+    // Button n: down 1 << 2n, up 1 << (2n + 1).
+    for (unsigned n = 0; n < 5; ++n) {
+      if (maus.usButtonFlags & (3u << (2 * n))) s.set(256 + n);
+    }
+  } else if (kopf.dwType == RIM_TYPEKEYBOARD && satz.groesse >= sizeof kopf + sizeof(RAWKEYBOARD)) {
+    RAWKEYBOARD taste;
+    std::memcpy(&taste, satz.bytes + sizeof kopf, sizeof taste);
+    // Keys that share a make code (an extended key and its twin) count as one: holding one
+    // back too many only delays it by a frame.
+    if (taste.VKey != 0xFF) s.set(taste.MakeCode & 0xFF);
+  }
+  return s;
+}
+
+void Zustelle(HWND fenster, const Datensatz& satz) {
+  RAWINPUTHEADER kopf;
+  std::memcpy(&kopf, satz.bytes, sizeof kopf);
+  if (!Registriert(kopf.dwType == RIM_TYPEMOUSE ? 2 : 6) || Prozeduren().count(fenster) == 0) return;
+  Zustand& z = Zustaende();
+  const Steuerungen s = SteuerungenVon(satz);
+  if (!z.gehalten.empty() || (s & z.geaendert).any()) {
+    Gehalten& h = z.gehalten.emplace_back();
+    h.satz = satz;
+    std::memcpy(h.tasten, z.tasten, sizeof h.tasten);
+    return;
+  }
+  z.geaendert |= s;
+  SendeAlsNachricht(fenster, satz);
+}
+
 Datensatz MausDatensatz(HANDLE geraet, USHORT flags, USHORT knoepfe, SHORT daten, LONG x, LONG y,
                         bool wow64) {
   Datensatz satz = Leer(RIM_TYPEMOUSE, geraet, sizeof(RAWMOUSE), wow64);
@@ -164,6 +202,8 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value) {
   // A window whose own procedure is back needs no event sources.
   if (neu == nullptr || neu == &StandardProzedur) {
     prozeduren.erase(window);
+    // Held records were meant for the procedure that is gone.
+    Zustaende().gehalten.clear();
     AktuellesBackend().Verbinde(window, false);
   } else {
     prozeduren[window] = neu;
@@ -233,14 +273,64 @@ UINT GetRawInputData(HRAWINPUT input, UINT command, LPVOID data, PUINT size, UIN
   return satz->groesse;
 }
 
+namespace {
+
+// A held record in the layout of buffered records: a 32-bit process on 64-bit Windows
+// finds the device part 8 bytes later.
+Datensatz Gepuffert(const Datensatz& satz) {
+  if (!Zustaende().wow64 || satz.groesse < sizeof(RAWINPUTHEADER)) return satz;
+  Datensatz breit{};
+  breit.groesse = satz.groesse + 8;
+  std::memcpy(breit.bytes, satz.bytes, sizeof(RAWINPUTHEADER));
+  std::memcpy(breit.bytes + sizeof(RAWINPUTHEADER) + 8, satz.bytes + sizeof(RAWINPUTHEADER),
+              std::min<std::size_t>(satz.groesse - sizeof(RAWINPUTHEADER), sizeof breit.bytes - 32));
+  std::memcpy(breit.bytes + offsetof(RAWINPUTHEADER, dwSize), &breit.groesse, sizeof(DWORD));
+  return breit;
+}
+
+// The next held record, if this frame may read it; before a drain the frame is still to
+// begin, and the first held record comes first.
+const Gehalten* NaechsterGehaltener() {
+  const Zustand& z = Zustaende();
+  if (z.gehalten.empty()) return nullptr;
+  const Gehalten& h = z.gehalten.front();
+  return z.abzugLaeuft && (SteuerungenVon(h.satz) & z.geaendert).any() ? nullptr : &h;
+}
+
+}  // namespace
+
 UINT GetRawInputBuffer(RAWINPUT* data, PUINT size, UINT headerSize) {
-  auto& puffer = Zustaende().puffer;
+  Zustand& z = Zustaende();
+  auto& puffer = z.puffer;
   if (size == nullptr || headerSize != sizeof(RAWINPUTHEADER)) return static_cast<UINT>(-1);
   if (data == nullptr) {
-    *size = puffer.empty() ? 0 : puffer.front().groesse;
+    const Gehalten* h = NaechsterGehaltener();
+    *size = h != nullptr ? Gepuffert(h->satz).groesse : puffer.empty() ? 0 : puffer.front().groesse;
     return 0;
   }
+  // The first call of a drain starts the frame; the held record read before is done.
+  if (!z.abzugLaeuft) {
+    z.abzugLaeuft = true;
+    z.geaendert.reset();
+  }
+  z.gehaltenerSatzWirdGelesen = false;
   BYTE* ziel = reinterpret_cast<BYTE*>(data);
+  // Held records one a call: GetKeyboardState answers the held record's key state until
+  // the next call.
+  if (const Gehalten* h = NaechsterGehaltener()) {
+    const Datensatz satz = Gepuffert(h->satz);
+    if (satz.groesse > *size) {
+      *size = satz.groesse;
+      z.abzugLaeuft = false;
+      return static_cast<UINT>(-1);
+    }
+    std::memcpy(ziel, satz.bytes, std::min<std::size_t>(satz.groesse, sizeof satz.bytes));
+    z.geaendert |= SteuerungenVon(h->satz);
+    std::memcpy(z.tastenDesGelesenen, h->tasten, sizeof z.tastenDesGelesenen);
+    z.gehaltenerSatzWirdGelesen = true;
+    z.gehalten.pop_front();
+    return 1;
+  }
   UINT belegt = 0, anzahl = 0;
   while (!puffer.empty()) {
     const Datensatz& satz = puffer.front();
@@ -251,6 +341,8 @@ UINT GetRawInputBuffer(RAWINPUT* data, PUINT size, UINT headerSize) {
     ++anzahl;
     puffer.pop_front();
   }
+  // The drain is over: messages of this frame follow.
+  if (anzahl == 0) z.abzugLaeuft = false;
   return anzahl;
 }
 

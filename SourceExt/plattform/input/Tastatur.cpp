@@ -1,14 +1,20 @@
 #include "Tastatur.h"
 
 #include <xcb/xcb.h>
+// The XKB header names a field "explicit", a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Eingabeschicht.h"
 #include "Tastentabelle.h"
@@ -16,9 +22,11 @@
 struct HKL__ {
   xkb_keymap* keymap = nullptr;
   xkb_state* state = nullptr;  // reused for every translation: set from the key state
+  xkb_layout_index_t gruppe = 0;  // the keymap's layout (xkb group) this layout stands for
   xkb_mod_index_t shift, lock, control, alt, numLock, levelThree;
 
-  explicit HKL__(xkb_keymap* km) : keymap(km), state(xkb_state_new(km)) {
+  // Takes over the keymap reference.
+  HKL__(xkb_keymap* km, xkb_layout_index_t g) : keymap(km), state(xkb_state_new(km)), gruppe(g) {
     shift = xkb_keymap_mod_get_index(km, XKB_MOD_NAME_SHIFT);
     lock = xkb_keymap_mod_get_index(km, XKB_MOD_NAME_CAPS);
     control = xkb_keymap_mod_get_index(km, XKB_MOD_NAME_CTRL);
@@ -26,6 +34,8 @@ struct HKL__ {
     numLock = xkb_keymap_mod_get_index(km, XKB_MOD_NAME_NUM);
     levelThree = xkb_keymap_mod_get_index(km, "Mod5");
   }
+  HKL__(const HKL__&) = delete;
+  HKL__& operator=(const HKL__&) = delete;
   ~HKL__() {
     xkb_state_unref(state);
     xkb_keymap_unref(keymap);
@@ -37,13 +47,118 @@ namespace {
 
 constexpr unsigned kXOffset = 8;  // X keycode = evdev code + 8
 
+// The X server's keyboard, followed while the program runs: a connection of its own that
+// receives the XKB extension's notices for the core keyboard (a new keymap, as setxkbmap
+// loads one; a changed map; a switch of the active layout group) and the core protocol's
+// mapping notices. They are read when a layout is asked for, that is at each key, without
+// waiting.
+struct Server {
+  xcb_connection_t* verbindung = nullptr;
+  int32_t geraet = -1;
+  uint8_t xkbEreignis = 0;  // the XKB extension's event code
+  // One layout for each group of the server's keymap.
+  std::vector<std::unique_ptr<HKL__>> gruppen;
+  xkb_layout_index_t gruppe = 0;  // the server's active group
+
+  ~Server() {
+    gruppen.clear();
+    if (verbindung != nullptr) xcb_disconnect(verbindung);
+  }
+
+  // Reads the keymap and the active group again; false leaves the old ones.
+  bool Lade(xkb_context* kontext) {
+    xkb_keymap* keymap =
+        xkb_x11_keymap_new_from_device(kontext, verbindung, geraet, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    if (keymap == nullptr) return false;
+    std::vector<std::unique_ptr<HKL__>> neu;
+    const xkb_layout_index_t anzahl = std::max<xkb_layout_index_t>(xkb_keymap_num_layouts(keymap), 1);
+    for (xkb_layout_index_t g = 0; g < anzahl; ++g) {
+      neu.push_back(std::make_unique<HKL__>(g == 0 ? keymap : xkb_keymap_ref(keymap), g));
+    }
+    if (xkb_state* zustand = xkb_x11_state_new_from_device(keymap, verbindung, geraet)) {
+      gruppe = xkb_state_serialize_layout(zustand, XKB_STATE_LAYOUT_EFFECTIVE);
+      xkb_state_unref(zustand);
+    }
+    gruppen = std::move(neu);
+    return true;
+  }
+
+  // Connects and reads the keymap; false without a server or its XKB extension.
+  bool Verbinde(xkb_context* kontext) {
+    if (std::getenv("DISPLAY") == nullptr || kontext == nullptr) return false;
+    verbindung = xcb_connect(nullptr, nullptr);
+    if (!xcb_connection_has_error(verbindung) &&
+        xkb_x11_setup_xkb_extension(verbindung, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                                    XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, &xkbEreignis,
+                                    nullptr)) {
+      geraet = xkb_x11_get_core_keyboard_device_id(verbindung);
+      if (geraet != -1) {
+        // Notices first, then the keymap: a change in between is not missed.
+        constexpr uint16_t ereignisse = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY |
+                                        XCB_XKB_EVENT_TYPE_MAP_NOTIFY | XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
+        constexpr uint16_t teile = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
+                                   XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_EXPLICIT_COMPONENTS |
+                                   XCB_XKB_MAP_PART_KEY_ACTIONS | XCB_XKB_MAP_PART_VIRTUAL_MODS |
+                                   XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
+        constexpr uint16_t gruppenTeile = XCB_XKB_STATE_PART_GROUP_STATE | XCB_XKB_STATE_PART_GROUP_BASE |
+                                          XCB_XKB_STATE_PART_GROUP_LATCH | XCB_XKB_STATE_PART_GROUP_LOCK;
+        xcb_xkb_select_events_details_t details{};
+        details.affectNewKeyboard = details.newKeyboardDetails = XCB_XKB_NKN_DETAIL_KEYCODES;
+        details.affectState = details.stateDetails = gruppenTeile;
+        xcb_generic_error_t* fehler = xcb_request_check(
+            verbindung, xcb_xkb_select_events_aux_checked(verbindung, static_cast<xcb_xkb_device_spec_t>(geraet),
+                                                          ereignisse, 0, 0, teile, teile, &details));
+        std::free(fehler);  // without notices the keymap of the start still serves
+        if (Lade(kontext)) return true;
+      }
+    }
+    xcb_disconnect(verbindung);
+    verbindung = nullptr;
+    return false;
+  }
+
+  // Takes the notices that have arrived; a changed keymap is read again.
+  void Folge(xkb_context* kontext) {
+    if (verbindung == nullptr || xcb_connection_has_error(verbindung)) return;
+    bool neuLaden = false;
+    while (xcb_generic_event_t* ereignis = xcb_poll_for_event(verbindung)) {
+      const uint8_t art = ereignis->response_type & 0x7F;
+      if (art == XCB_MAPPING_NOTIFY) {
+        neuLaden = true;
+      } else if (art == xkbEreignis) {
+        // Every XKB event has its kind in the second byte.
+        switch (ereignis->pad0) {
+          case XCB_XKB_NEW_KEYBOARD_NOTIFY:
+          case XCB_XKB_MAP_NOTIFY:
+            neuLaden = true;
+            break;
+          case XCB_XKB_STATE_NOTIFY:
+            gruppe = reinterpret_cast<const xcb_xkb_state_notify_event_t*>(ereignis)->group;
+            break;
+          default:
+            break;
+        }
+      }
+      std::free(ereignis);
+    }
+    if (neuLaden) Lade(kontext);
+  }
+
+  HKL Aktuell() const {
+    if (gruppen.empty()) return nullptr;
+    return gruppen[gruppe < gruppen.size() ? gruppe : 0].get();
+  }
+};
+
 struct Belegungen {
   xkb_context* kontext = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
   std::map<std::string, std::unique_ptr<HKL__>> nachName;
-  HKL aktuell = nullptr;
+  HKL gewaehlt = nullptr;  // SetzeBelegung's; null: the server's
   bool serverGefragt = false;
+  Server server;
   ~Belegungen() {
     nachName.clear();
+    server.gruppen.clear();
     xkb_context_unref(kontext);
   }
 };
@@ -53,40 +168,23 @@ Belegungen& Alle() {
   return b;
 }
 
-HKL Neu(const std::string& name, xkb_keymap* keymap) {
-  if (keymap == nullptr) return nullptr;
-  auto& eintrag = Alle().nachName[name];
-  eintrag = std::make_unique<HKL__>(keymap);
-  return eintrag.get();
-}
-
-// The keymap the X server uses for its core keyboard; null without a server.
+// The server's current layout; null without a server.
 HKL VomServer() {
   Belegungen& b = Alle();
-  if (b.serverGefragt) return b.nachName.count(":server") ? b.nachName[":server"].get() : nullptr;
-  b.serverGefragt = true;
-  if (std::getenv("DISPLAY") == nullptr || b.kontext == nullptr) return nullptr;
-  xcb_connection_t* verbindung = xcb_connect(nullptr, nullptr);
-  HKL ergebnis = nullptr;
-  if (!xcb_connection_has_error(verbindung) &&
-      xkb_x11_setup_xkb_extension(verbindung, XKB_X11_MIN_MAJOR_XKB_VERSION,
-                                  XKB_X11_MIN_MINOR_XKB_VERSION, XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS,
-                                  nullptr, nullptr, nullptr, nullptr)) {
-    const int32_t geraet = xkb_x11_get_core_keyboard_device_id(verbindung);
-    if (geraet != -1) {
-      ergebnis = Neu(":server", xkb_x11_keymap_new_from_device(b.kontext, verbindung, geraet,
-                                                                XKB_KEYMAP_COMPILE_NO_FLAGS));
-    }
+  if (!b.serverGefragt) {
+    b.serverGefragt = true;
+    b.server.Verbinde(b.kontext);
+  } else {
+    b.server.Folge(b.kontext);
   }
-  xcb_disconnect(verbindung);
-  return ergebnis;
+  return b.server.Aktuell();
 }
 
 HKL Aktuell() {
   Belegungen& b = Alle();
-  if (b.aktuell == nullptr) b.aktuell = VomServer();
-  if (b.aktuell == nullptr) b.aktuell = BelegungNachName("us");
-  return b.aktuell;
+  if (b.gewaehlt != nullptr) return b.gewaehlt;
+  if (HKL l = VomServer()) return l;
+  return BelegungNachName("us");
 }
 
 bool Unten(const BYTE* tasten, BYTE vk) { return (tasten[vk] & 0x80) != 0; }
@@ -103,7 +201,7 @@ void StelleEin(HKL l, const BYTE* t) {
       bit(l->control, Unten(t, 0xA2) || Unten(t, 0xA3) || (Unten(t, 0x11) && !altGr)) |
       bit(l->alt, Unten(t, 0xA4) || (Unten(t, 0x12) && !altGr)) | bit(l->levelThree, altGr);
   const xkb_mod_mask_t fest = bit(l->lock, t[0x14] & 1) | bit(l->numLock, t[0x90] & 1);
-  xkb_state_update_mask(l->state, gedrueckt, 0, fest, 0, 0, 0);
+  xkb_state_update_mask(l->state, gedrueckt, 0, fest, 0, 0, l->gruppe);
 }
 
 // The evdev code of a scan code; 0xE0nn is the extended key.
@@ -113,8 +211,12 @@ int EvdevFuerScan(UINT scan) {
 }
 
 xkb_keysym_t GrundSymbol(HKL l, unsigned evdev) {
+  const xkb_keycode_t taste = evdev + kXOffset;
+  // A key with fewer groups than the keymap wraps the group round, as X does by default.
+  const xkb_layout_index_t gruppen = xkb_keymap_num_layouts_for_key(l->keymap, taste);
+  if (gruppen == 0) return XKB_KEY_NoSymbol;
   const xkb_keysym_t* symbole = nullptr;
-  const int n = xkb_keymap_key_get_syms_by_level(l->keymap, evdev + kXOffset, 0, 0, &symbole);
+  const int n = xkb_keymap_key_get_syms_by_level(l->keymap, taste, l->gruppe % gruppen, 0, &symbole);
   return n > 0 ? symbole[0] : XKB_KEY_NoSymbol;
 }
 
@@ -173,10 +275,14 @@ HKL BelegungNachName(const char* name) {
   }
   if (b.kontext == nullptr) return nullptr;
   xkb_rule_names namen{"evdev", "pc105", schluessel.c_str(), "", ""};
-  return Neu(schluessel, xkb_keymap_new_from_names(b.kontext, &namen, XKB_KEYMAP_COMPILE_NO_FLAGS));
+  xkb_keymap* keymap = xkb_keymap_new_from_names(b.kontext, &namen, XKB_KEYMAP_COMPILE_NO_FLAGS);
+  if (keymap == nullptr) return nullptr;
+  auto& eintrag = b.nachName[schluessel];
+  eintrag = std::make_unique<HKL__>(keymap, 0);
+  return eintrag.get();
 }
 
-void SetzeBelegung(HKL layout) { Alle().aktuell = layout; }
+void SetzeBelegung(HKL layout) { Alle().gewaehlt = layout; }
 
 BYTE VirtuelleTaste(unsigned evdev, HKL layout, bool numLock) {
   const Tastenbild& bild = TastenbildFuerEvdev(evdev);
@@ -250,8 +356,10 @@ UINT MapVirtualKeyA(UINT code, UINT mode) { return MapVirtualKeyExA(code, mode, 
 HKL GetKeyboardLayout(DWORD) { return Aktuell(); }
 
 BOOL GetKeyboardState(BYTE* state) {
-  if (state == nullptr || Zustaende().fehler.tastaturZustand) return FALSE;
-  std::memcpy(state, Zustaende().tasten, 256);
+  const Zustand& z = Zustaende();
+  if (state == nullptr || z.fehler.tastaturZustand) return FALSE;
+  // While the input system reads a held record: the state as it was when the key was hit.
+  std::memcpy(state, z.gehaltenerSatzWirdGelesen ? z.tastenDesGelesenen : z.tasten, 256);
   return TRUE;
 }
 

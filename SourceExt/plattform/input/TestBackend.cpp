@@ -57,4 +57,9 @@ void TestBackend::Taste(unsigned evdev, bool unten, bool gepuffert, HANDLE gerae
   }
 }
 
+void TestBackend::TasteZustellen(unsigned evdev, bool unten, HANDLE geraet) {
+  Datensatz satz;
+  if (TastenDatensatz(geraet, evdev, unten, satz)) Zustellen(satz);
+}
+
 }  // namespace Plattform::Eingabe

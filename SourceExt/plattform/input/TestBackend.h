@@ -31,6 +31,9 @@ class TestBackend : public Backend {
   void Nachricht(const Datensatz& satz) { SendeAlsNachricht(fenster, satz); }
   // A key as the real layer builds it, as a message (or buffered).
   void Taste(unsigned evdev, bool unten, bool gepuffert = false, HANDLE geraet = kTastatur);
+  // Delivery as the GLFW backend does it, frame by frame (Zustelle).
+  void Zustellen(const Datensatz& satz) { Zustelle(fenster, satz); }
+  void TasteZustellen(unsigned evdev, bool unten, HANDLE geraet = kTastatur);
 
   Zustand& zustand = Zustaende();
   HWND fenster = nullptr;  // the last window connected

@@ -1,5 +1,6 @@
 // Real X events through GLFW and the input layer into the input system: keys, motion,
-// buttons and wheel notches.
+// buttons and wheel notches; clicks and key taps that arrive within one frame; the X
+// server's layout changed while the system runs.
 #include <GLFW/glfw3.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,6 +17,8 @@
 
 // The server's own key repeat would turn a held key into release and press pairs.
 void SchalteTastenwiederholungAus();
+// Locks the core keyboard's layout group, as a layout switch of the desktop does.
+void SperreGruppe(unsigned gruppe);
 
 namespace {
 
@@ -78,12 +81,23 @@ class EchteEingabe : public ::testing::Test {
   static std::string Search(const char* title) {
     return std::string("search --sync --name '^") + title + "$' ";
   }
+  // A frame as the program has it: the update, then the events, then the state is read.
   void Frames(int n) {
     for (int i = 0; i < n; ++i) {
       system->Update();
       glfwPollEvents();
+      Read();
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+  }
+  // What the frame reads of the left button and the Delete key.
+  void Read() {
+    const DRENO::Mouse* mouse = system->GetFirstMouse();
+    const DRENO::Keyboard* keyboard = system->GetFirstKeyboard();
+    if (mouse->WasButtonPressed(0)) reads.push_back("left pressed");
+    if (mouse->WasButtonReleased(0)) reads.push_back("left released");
+    if (keyboard->WasKeyPressed(0xD3)) reads.push_back("Delete pressed");
+    if (keyboard->WasKeyReleased(0xD3)) reads.push_back("Delete released");
   }
   // Frames until `count` lines have arrived (or two seconds have passed).
   std::vector<std::string> Await(std::size_t count) {
@@ -95,6 +109,7 @@ class EchteEingabe : public ::testing::Test {
   GLFWwindow* fenster = nullptr;
   DRENO::InputSystem* system = nullptr;
   Journal journal;
+  std::vector<std::string> reads;
 };
 
 TEST_F(EchteEingabe, TypedKeysArriveWithCodesAndCharacters) {
@@ -114,6 +129,54 @@ TEST_F(EchteEingabe, MotionButtonsAndWheelInClientCoordinates) {
   EXPECT_THAT(Await(13), ElementsAre("button 0 down", "button 0 up", "button 1 down", "button 1 up",
                                      "button 2 down", "button 2 up", "button 3 down", "button 3 up",
                                      "button 4 down", "button 4 up", "wheel 120", "wheel 120", "wheel -120"));
+}
+
+// xdotool runs to its end between two frames: both clicks of the double click, each press
+// with its release at once, arrive for one frame. Each press and each release is read.
+TEST_F(EchteEingabe, ClicksAndKeyTapsWithinOneFrameAreEachRead) {
+  Xdo(Search("Eingabe") + "mousemove --window %1 40 30");
+  Await(1);
+  reads.clear();
+  Xdo("click --repeat 2 --delay 80 1");
+  Frames(8);
+  EXPECT_THAT(reads, ElementsAre("left pressed", "left released", "left pressed", "left released"));
+  reads.clear();
+  Xdo("key Delete");
+  Frames(4);
+  EXPECT_THAT(reads, ElementsAre("Delete pressed", "Delete released"));
+}
+
+// The key right of T types y on the US layout, z on the German one: the layout that the
+// X server has when the key is hit, whether set anew (setxkbmap) or switched to another
+// group of the keymap. Key names follow too.
+class Belegung : public EchteEingabe {
+ protected:
+  void TearDown() override {
+    SperreGruppe(0);
+    std::system("setxkbmap us");
+    EchteEingabe::TearDown();
+  }
+  std::vector<std::string> Tippe() {
+    journal.lines.clear();
+    Xdo("key 29");  // X keycode 29: evdev 21, scan code 0x15
+    return Await(3);
+  }
+  std::string Name() { return system->GetFirstKeyboard()->GetButtonText(0x15); }
+};
+
+TEST_F(Belegung, CharactersAndKeyNamesFollowTheServersLayout) {
+  EXPECT_THAT(Tippe(), ElementsAre("key 21 down", "char 121", "key 21 up"));
+  EXPECT_EQ(Name(), "Y");
+  ASSERT_EQ(std::system("setxkbmap de"), 0);
+  EXPECT_THAT(Tippe(), ElementsAre("key 21 down", "char 122", "key 21 up"));
+  EXPECT_EQ(Name(), "Z");
+  ASSERT_EQ(std::system("setxkbmap -layout us,de"), 0);
+  EXPECT_THAT(Tippe(), ElementsAre("key 21 down", "char 121", "key 21 up"));
+  SperreGruppe(1);
+  EXPECT_THAT(Tippe(), ElementsAre("key 21 down", "char 122", "key 21 up"));
+  EXPECT_EQ(Name(), "Z");
+  SperreGruppe(0);
+  EXPECT_THAT(Tippe(), ElementsAre("key 21 down", "char 121", "key 21 up"));
 }
 
 }  // namespace
