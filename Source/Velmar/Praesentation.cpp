@@ -24,7 +24,8 @@ void Praesentiere(Quelm_ZeichenKontextImplDX9& impl) {
   Plattform::Schlafe(50);
   const HRESULT ergebnis = geraet->TestCooperativeLevel();
   if (ergebnis == D3DERR_DEVICELOST) return;
-  // A reset that fails leaves the flag set, so the next frame tries again.
+  // A reset that fails leaves the flag set, so the next frame tries again; the reset logs
+  // such a failure once, not every frame.
   if (ergebnis == D3DERR_DEVICENOTRESET)
     impl.geraetVerloren = !impl.Zuruecksetzen();
   else

@@ -83,4 +83,49 @@ TEST_F(Praesentation, VerlorenesGeraet) {
   }
 }
 
+// The frame loop tries a reset that fails again every frame, but logs the failure once,
+// until it fails differently, another mode is asked for, or a reset succeeds.
+TEST_F(Praesentation, GescheiterterResetWirdEinmalGemeldetNichtJedesBild) {
+  const auto zeilen = [&](const std::string& text) {
+    return static_cast<std::size_t>(std::ranges::count_if(
+        Texte(), [&](const std::string& t) { return t.find(text) != std::string::npos; }));
+  };
+  const auto bilder = [&](int anzahl) {
+    sammler->zeilen.clear();
+    steuerung->LeereProtokoll();
+    for (int i = 0; i < anzahl; ++i) Spiel::Praesentiere(Impl());
+  };
+  const struct {
+    const char* name;
+    HRESULT reset;                   // what Reset answers in these frames
+    Quelm_Anzeigemodus modus;        // the mode asked for
+    std::size_t reinits, fehler;     // "ReInit ..." and "D3D9-Reset gescheitert" lines
+    bool erfolgZeile;                // the line on success after failed tries
+  } faelle[] = {
+      {"scheitert", D3DERR_INVALIDCALL, {1280, 720, 0, 0}, 1, 1, false},
+      {"scheitert weiter gleich", D3DERR_INVALIDCALL, {1280, 720, 0, 0}, 0, 0, false},
+      {"scheitert anders", D3DERR_DRIVERINTERNALERROR, {1280, 720, 0, 0}, 0, 1, false},
+      {"anderer Modus", D3DERR_DRIVERINTERNALERROR, {1024, 768, 0, 0}, 1, 1, false},
+      {"gelingt", D3D_OK, {1024, 768, 0, 0}, 0, 0, true},
+      {"scheitert wieder", D3DERR_INVALIDCALL, {1024, 768, 0, 0}, 1, 1, false},
+  };
+  constexpr int kBilder = 3;
+  steuerung->VerliereGeraet(0);  // resettable at once
+  for (const auto& f : faelle) {
+    SCOPED_TRACE(f.name);
+    Quelm_Screen3D::modus = f.modus;
+    if (f.reset != D3D_OK) steuerung->SkriptiereErgebnis("Reset", f.reset, 1, kBilder);
+    bilder(f.reset == D3D_OK ? 1 : kBilder);
+    // Tried in every frame, as long as it fails.
+    EXPECT_EQ(Anzahl("Reset"), f.reset == D3D_OK ? 1u : static_cast<std::size_t>(kBilder));
+    EXPECT_EQ(Impl().geraetVerloren, f.reset != D3D_OK);
+    EXPECT_EQ(zeilen("ReInit Darstellung: Device zurücksetzen"), f.reinits) << ::testing::PrintToString(Texte());
+    EXPECT_EQ(zeilen("\"D3D9-Reset gescheitert\""), f.fehler) << ::testing::PrintToString(Texte());
+    EXPECT_EQ(zeilen("ReInit Darstellung: Device nach 3 gescheiterten Versuchen zurückgesetzt."),
+              f.erfolgZeile ? 1u : 0u)
+        << ::testing::PrintToString(Texte());
+    if (f.reset == D3D_OK) steuerung->VerliereGeraet(0);  // lost again for the next case
+  }
+}
+
 }  // namespace

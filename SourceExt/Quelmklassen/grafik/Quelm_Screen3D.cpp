@@ -186,6 +186,9 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
 }
 
 Quelm_Anzeigemodus Quelm_Screen3D::WaehleModus(const GLFWvidmode* moden, int anzahl, Quelm_Anzeigemodus gewuenscht) {
+  Quelm_Anzeigemodus ergebnis;
+  // 0 by 0 stands for the desktop's size, which the callers put in themselves.
+  if (gewuenscht.width == 0 && gewuenscht.height == 0) return ergebnis;
   const std::uint32_t w = static_cast<std::uint32_t>(gewuenscht.width);
   const std::uint32_t h = static_cast<std::uint32_t>(gewuenscht.height);
   const std::uint32_t r = static_cast<std::uint32_t>(gewuenscht.refresh);
@@ -195,21 +198,33 @@ Quelm_Anzeigemodus Quelm_Screen3D::WaehleModus(const GLFWvidmode* moden, int anz
     if (r != 0) d += diff(mr, r);
     return d;
   };
-  Quelm_Anzeigemodus ergebnis;
-  std::uint32_t besterAbstand = abstand(0, 0, 0);
+  // Every real mode is nearer than none: a wish far from all of them still gets one.
+  bool gefunden = false;
+  std::uint32_t besterAbstand = 0;
   const std::uint32_t gesuchteBits = gewuenscht.bits16 == 1 ? 16 : 24;
   for (int i = 0; i < anzahl; ++i) {
     const GLFWvidmode& m = moden[i];
     if (Farbbits(m) != gesuchteBits) continue;
     const std::uint32_t d = abstand(static_cast<std::uint32_t>(m.width), static_cast<std::uint32_t>(m.height),
                                     static_cast<std::uint32_t>(m.refreshRate));
-    if (d <= besterAbstand) {
+    if (!gefunden || d <= besterAbstand) {
+      gefunden = true;
       besterAbstand = d;
       ergebnis = {static_cast<std::uint64_t>(m.width), static_cast<std::uint64_t>(m.height), gewuenscht.bits16,
                   static_cast<std::uint64_t>(m.refreshRate)};
     }
   }
   if (gewuenscht.refresh == 0) ergebnis.refresh = 0;
+  if (gefunden && (ergebnis.width != gewuenscht.width || ergebnis.height != gewuenscht.height ||
+                   ergebnis.refresh != gewuenscht.refresh)) {
+    const auto text = [](const Quelm_Anzeigemodus& m) {
+      std::string t = std::to_string(m.width) + "x" + std::to_string(m.height);
+      if (m.refresh != 0) t += " bei " + std::to_string(m.refresh) + " Hz";
+      return t;
+    };
+    Protokolliere("?Anzeigemodus %s gibt es nicht, benutze den nächsten: %s.", text(gewuenscht).c_str(),
+                  text(ergebnis).c_str());
+  }
   return ergebnis;
 }
 

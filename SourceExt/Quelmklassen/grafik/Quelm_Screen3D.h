@@ -44,7 +44,10 @@ class Quelm_Screen3D {
   static void Beenden();
   static void SchaffeVideoRAMPlatz();
 
-  // The mode of `moden` nearest to the wish (the choice rule of ErmittleModi, without GLFW).
+  // The mode of `moden` nearest to the wish (the choice rule of ErmittleModi, without GLFW):
+  // of the modes with the wished colour depth the nearest, the later one of equals, however
+  // far; logged when it is not the wish. All zero for a 0 by 0 wish and when no mode has
+  // that depth.
   static Quelm_Anzeigemodus WaehleModus(const GLFWvidmode* moden, int anzahl, Quelm_Anzeigemodus gewuenscht);
 
   static void GroesseRueckruf(GLFWwindow* fenster, int breite, int hoehe);

@@ -28,6 +28,14 @@ void Melde(const char* text, const char* methode, int zeile) {
   MeldeAusnahme(text, std::string(kKlasse) + methode, __FILE__, zeile);
 }
 
+// What the reset asks of the device (the fields that FuelleDarstellung writes).
+bool GleicheDarstellung(const D3DPRESENT_PARAMETERS& a, const D3DPRESENT_PARAMETERS& b) {
+  return a.BackBufferWidth == b.BackBufferWidth && a.BackBufferHeight == b.BackBufferHeight &&
+         a.BackBufferFormat == b.BackBufferFormat && a.Windowed == b.Windowed &&
+         a.FullScreen_RefreshRateInHz == b.FullScreen_RefreshRateInHz &&
+         a.PresentationInterval == b.PresentationInterval;
+}
+
 IDirect3DBaseTexture9* GeraeteTextur(Quelm_BasisObjekt* objekt) {
   if (auto* t = dynamic_cast<Quelm_Textur*>(objekt)) return t->geraeteTextur.get();
   if (auto* w = dynamic_cast<Quelm_WuerfelTextur*>(objekt)) return w->geraeteTextur.get();
@@ -504,7 +512,9 @@ bool Quelm_ZeichenKontextImplDX9::Zuruecksetzen() {
   rueckpuffer.reset();
   tiefenflaeche.reset();
   FuelleDarstellung(false);
-  Protokolliere("ReInit Darstellung: Device zurücksetzen");
+  const D3DPRESENT_PARAMETERS gewuenscht = darstellung;
+  const bool wiederholung = gescheiterterReset && GleicheDarstellung(gescheiterterReset->darstellung, gewuenscht);
+  if (!wiederholung) Protokolliere("ReInit Darstellung: Device zurücksetzen");
 
   // A device that stays lost is left to the frame loop, which polls the window events in
   // between and tries again once the device can be reset.
@@ -514,10 +524,16 @@ bool Quelm_ZeichenKontextImplDX9::Zuruecksetzen() {
     hr = geraet->Reset(&darstellung);
   }
   if (FAILED(hr)) {
-    Melde("D3D9-Reset gescheitert", "Zuruecksetzen", __LINE__);
+    if (!wiederholung || hr != gescheiterterReset->ergebnis)
+      Melde("D3D9-Reset gescheitert", "Zuruecksetzen", __LINE__);
+    gescheiterterReset = GescheiterterReset{gewuenscht, hr, wiederholung ? gescheiterterReset->versuche + 1 : 1};
     geraetVerloren = true;
     return false;
   }
+  if (wiederholung)
+    Protokolliere("ReInit Darstellung: Device nach %u gescheiterten Versuchen zurückgesetzt.",
+                  gescheiterterReset->versuche);
+  gescheiterterReset.reset();
   geraetVerloren = false;
 
   HoleFlaechen();

@@ -8,6 +8,7 @@
 #include "d3d9/d3d9.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class Quelm_ZeichenKontext;
@@ -75,6 +76,14 @@ class Quelm_ZeichenKontextImplDX9 {
   // Set by the frame loop when Present reports the device lost; a failed reset sets it too.
   bool geraetVerloren = false;
   D3DPRESENT_PARAMETERS darstellung{};
+  // The last failed reset, logged once: the frame loop tries again every frame, and a try
+  // with the same presentation that fails the same way is not logged again.
+  struct GescheiterterReset {
+    D3DPRESENT_PARAMETERS darstellung;
+    HRESULT ergebnis;
+    unsigned versuche;
+  };
+  std::optional<GescheiterterReset> gescheiterterReset;
   std::string vertexProfil, pixelProfil;
   Quelm_ComZeiger<IDirect3DSurface9> rueckpuffer;
   Quelm_ComZeiger<IDirect3DSurface9> tiefenflaeche;  // the device's own depth surface
@@ -129,7 +138,7 @@ class Quelm_ZeichenKontextImplDX9 {
 
   // Releases the video-memory resources, resets the device and restores them. False when
   // the device could not be reset; the device-lost flag then stays set, so that the frame
-  // loop tries again.
+  // loop tries again (logged once while it fails the same way, see gescheiterterReset).
   bool Zuruecksetzen();
 
   // Copies the back buffer into `ziel` (converting the format); false when nothing was copied.

@@ -25,29 +25,55 @@ Quelm_Anzeigemodus Wunsch(std::uint64_t w, std::uint64_t h, std::uint32_t bits16
   return m;
 }
 
-TEST(ModusWahl, NaechsterModusPassenderTiefeUndBeiGleichstandDerLetzte) {
+class ModusWahl : public ProtokollTest {};
+
+TEST_F(ModusWahl, NaechsterModusPassenderTiefeUndBeiGleichstandDerLetzte) {
   const GLFWvidmode moden[] = {Modus(800, 600, 24, 60), Modus(1024, 768, 24, 60), Modus(1280, 720, 24, 60),
                                Modus(1280, 800, 24, 75), Modus(1280, 800, 24, 60)};
   const GLFWvidmode gemischt[] = {Modus(640, 480, 16, 60), Modus(800, 600, 24, 60)};
+  const GLFWvidmode nurFullHd[] = {Modus(1920, 1080, 24, 60)};
   const struct {
     const GLFWvidmode* moden;
     int anzahl;
     Quelm_Anzeigemodus wunsch, erwartet;
+    const char* zeile;  // the log line, none when the wish is met
   } faelle[] = {
       // 1280x800 (distance 70) twice and 1280x720 (distance 70): the last of the equals wins;
       // no rate wished is reported as 0.
-      {moden, 5, Wunsch(1250, 760), Wunsch(1280, 800)},
-      {moden, 5, Wunsch(1280, 800, 0, 75), Wunsch(1280, 800, 0, 75)},
-      {moden, 5, Wunsch(1000, 700), Wunsch(1024, 768)},
-      {moden, 5, Wunsch(0, 0), Wunsch(0, 0)},
-      {moden, 5, Wunsch(800, 600, 1), Wunsch(0, 0)},  // no 16-bit mode: the null mode
-      {gemischt, 2, Wunsch(800, 600, 1), Wunsch(640, 480, 1)},
+      {moden, 5, Wunsch(1250, 760), Wunsch(1280, 800),
+       "?Anzeigemodus 1250x760 gibt es nicht, benutze den nächsten: 1280x800."},
+      {moden, 5, Wunsch(1280, 800, 0, 75), Wunsch(1280, 800, 0, 75), nullptr},
+      {moden, 5, Wunsch(1024, 768), Wunsch(1024, 768), nullptr},
+      {moden, 5, Wunsch(1280, 800, 0, 70), Wunsch(1280, 800, 0, 75),
+       "?Anzeigemodus 1280x800 bei 70 Hz gibt es nicht, benutze den nächsten: 1280x800 bei 75 Hz."},
+      {moden, 5, Wunsch(1000, 700), Wunsch(1024, 768),
+       "?Anzeigemodus 1000x700 gibt es nicht, benutze den nächsten: 1024x768."},
+      // Farther from every mode than from 0 by 0: still the nearest real mode.
+      {moden, 5, Wunsch(100, 100), Wunsch(800, 600), "?Anzeigemodus 100x100 gibt es nicht, benutze den nächsten: 800x600."},
+      {nurFullHd, 1, Wunsch(900, 500), Wunsch(1920, 1080),
+       "?Anzeigemodus 900x500 gibt es nicht, benutze den nächsten: 1920x1080."},
+      {nurFullHd, 1, Wunsch(1024, 600), Wunsch(1920, 1080),
+       "?Anzeigemodus 1024x600 gibt es nicht, benutze den nächsten: 1920x1080."},
+      {nurFullHd, 1, Wunsch(900, 500, 0, 75), Wunsch(1920, 1080, 0, 60),
+       "?Anzeigemodus 900x500 bei 75 Hz gibt es nicht, benutze den nächsten: 1920x1080 bei 60 Hz."},
+      {nurFullHd, 1, Wunsch(4000, 3000), Wunsch(1920, 1080),
+       "?Anzeigemodus 4000x3000 gibt es nicht, benutze den nächsten: 1920x1080."},
+      // 0 by 0 stands for the desktop's size: nothing is chosen for it.
+      {moden, 5, Wunsch(0, 0), Wunsch(0, 0), nullptr},
+      {nurFullHd, 1, Wunsch(0, 0), Wunsch(0, 0), nullptr},
+      {moden, 5, Wunsch(800, 600, 1), Wunsch(0, 0), nullptr},  // no 16-bit mode: the null mode
+      {moden, 0, Wunsch(800, 600), Wunsch(0, 0), nullptr},     // no mode at all
+      {gemischt, 2, Wunsch(800, 600, 1), Wunsch(640, 480, 1),
+       "?Anzeigemodus 800x600 gibt es nicht, benutze den nächsten: 640x480."},
   };
   for (const auto& f : faelle) {
+    SCOPED_TRACE(std::to_string(f.wunsch.width) + "x" + std::to_string(f.wunsch.height) + " bei " +
+                 std::to_string(f.wunsch.refresh));
+    sammler->zeilen.clear();
     const Quelm_Anzeigemodus m = Quelm_Screen3D::WaehleModus(f.moden, f.anzahl, f.wunsch);
     EXPECT_EQ(std::vector<std::uint64_t>({m.width, m.height, m.bits16, m.refresh}),
-              std::vector<std::uint64_t>({f.erwartet.width, f.erwartet.height, f.erwartet.bits16, f.erwartet.refresh}))
-        << f.wunsch.width << "x" << f.wunsch.height;
+              std::vector<std::uint64_t>({f.erwartet.width, f.erwartet.height, f.erwartet.bits16, f.erwartet.refresh}));
+    EXPECT_EQ(sammler->Texte(), f.zeile ? std::vector<std::string>{f.zeile} : std::vector<std::string>{});
   }
 }
 
