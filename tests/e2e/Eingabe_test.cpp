@@ -1,0 +1,99 @@
+// End to end: input that the tool reads once a frame. Clicks and key taps whose press and
+// release arrive together (xdotool sends them while the tool stands still, so that they
+// all arrive for one frame) are each read; characters follow a keyboard layout changed
+// while the tool runs.
+#include "ProgrammTest.h"
+
+#include <algorithm>
+#include <csignal>
+
+namespace {
+
+bool Gruen(const std::array<int, 3>& p) { return p[1] > p[0] + 30 && p[1] > p[2] + 30; }
+bool Weiss(const std::array<int, 3>& p) { return std::min({p[0], p[1], p[2]}) > 235; }
+
+template <class F>
+int Anzahl(const Bild& b, F&& art, int x0, int y0, int x1, int y1) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) n += art(b(x, y));
+  return n;
+}
+
+class Eingabe : public Programm {
+ protected:
+  void SetUp() override {
+    Programm::SetUp();
+    SchreibeKonfig(1280, 720);
+  }
+  void TearDown() override {
+    std::system("setxkbmap us");
+    Programm::TearDown();
+  }
+  void Zeige(int x, int y) {
+    Xdo("mousemove --window " + fenster_ + " " + std::to_string(x) + " " + std::to_string(y));
+    // Clicks 0.2 s apart are two clicks, not a double click.
+    Bilder(3, 300);
+  }
+  // What xdotool sends while the tool is stopped arrives for its next frame all at once.
+  void Angehalten(const std::string& befehl) {
+    ASSERT_EQ(kill(pid_, SIGSTOP), 0);
+    Xdo(befehl);
+    ASSERT_EQ(kill(pid_, SIGCONT), 0);
+    Bilder();
+  }
+  static int GruenGesamt(const Bild& b) { return Anzahl(b, Gruen, 0, 0, b.breite, b.hoehe); }
+};
+
+TEST_F(Eingabe, KlicksUndTastenInEinemBildWirkenJeder) {
+  Oeffne();
+  Bilder(10);
+  Bild b = Lies();
+  ASSERT_EQ(b.breite, 1280);
+  ASSERT_FALSE(Gruen(b(630, 440))) << "the ground in front of the triangle";
+  const int gruenAmAnfang = GruenGesamt(b);
+
+  // A double click in front of the triangle adds one along its front edge. Its presses are
+  // read two frames apart: when frames come too slowly for 0.2 s, it was two clicks on
+  // empty ground, and it is tried again.
+  for (int versuch = 0; versuch < 5 && !Gruen(b(630, 440)); ++versuch) {
+    Zeige(640, 468);
+    Angehalten("click --repeat 2 --delay 80 1");
+    Bilder(5);
+    b = Lies();
+  }
+  b = WarteAufBild([](const Bild& b) { return Gruen(b(630, 440)); });
+  ASSERT_TRUE(Gruen(b(630, 440))) << Text(b(630, 440));
+  const int gruenMitNeuem = GruenGesamt(b);
+  EXPECT_GT(gruenMitNeuem, gruenAmAnfang);
+
+  // A click selects the far corner: a white wire cube.
+  Zeige(640, 330);
+  Angehalten("click 1");
+  b = WarteAufBild([](const Bild& b) { return Anzahl(b, Weiss, 620, 296, 660, 336) > 20; });
+  EXPECT_GT(Anzahl(b, Weiss, 620, 296, 660, 336), 20);
+
+  // Delete removes the triangle that holds it; the new one stays.
+  Angehalten("key Delete");
+  b = WarteAufBild([&](const Bild& b) { return GruenGesamt(b) < gruenMitNeuem - gruenAmAnfang / 2; });
+  EXPECT_LT(GruenGesamt(b), gruenMitNeuem - gruenAmAnfang / 2);
+  EXPECT_TRUE(Gruen(b(630, 440))) << Text(b(630, 440));
+  EXPECT_LT(Anzahl(b, Weiss, 620, 296, 660, 336), 20) << "the selection is gone";
+}
+
+// The key right of T types y on the US layout and z on the German one: typed into the
+// console after "setxkbmap de", it makes the unknown command "z".
+TEST_F(Eingabe, ZeichenFolgenDerBelegungDesServers) {
+  Oeffne();
+  Taste("F11");
+  ASSERT_EQ(std::system("setxkbmap de"), 0);
+  Taste("29");  // the X keycode of that key
+  Taste("Return");
+  const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (Protokoll().find("Unbekannter Befehl") == std::string::npos && std::chrono::steady_clock::now() < ende)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const std::string log = Protokoll();
+  EXPECT_NE(log.find("!Unbekannter Befehl \"z\""), std::string::npos) << log;
+}
+
+}  // namespace
