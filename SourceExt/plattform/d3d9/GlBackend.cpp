@@ -14,7 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include "GlEinfarbig.h"
 #include "GlFormate.h"
+#include "GlIndexFolge.h"
+#include "GlSampler.h"
 #include "KonstantenRing.h"
 #include "fenster/Fenster.h"
 
@@ -28,24 +31,15 @@ constexpr GLuint kInternBindung = 15;
 
 // ---------------------------------------------------------------- what the GL keeps per object
 
-struct GlPuffer : Anteil {
+// Index buffers keep their indices in the IndexFolge as well.
+struct GlPuffer : Anteil, IndexFolge {
   GLuint name = 0;
-  // Index buffers keep their indices here as well: a draw whose indices only count up
-  // (0, 1, 2, ...) is drawn as arrays. `folge` counts the leading indices equal to their
-  // place; locks hand out this copy, unlocks upload what was locked.
-  std::vector<std::uint8_t> indizes;
-  UINT folge = 0;
-  UINT sperrOffset = 0, sperrLaenge = 0;
-  bool sperrSchreibt = false;
   ~GlPuffer() override { glDeleteBuffers(1, &name); }
 };
 
-struct GlTextur : Anteil {
+// Whether every texel of the only level is the same: see GlEinfarbig.h.
+struct GlTextur : Anteil, Einfarbigkeit {
   GLuint name = 0;
-  // Every texel of the only level is the same: any filter reads that value, so the
-  // cheapest one is taken (see GlBackend::SamplerFuer).
-  bool einfarbig = false;
-  std::array<std::uint8_t, 16> texel{};
   ~GlTextur() override { glDeleteTextures(1, &name); }
 };
 
@@ -147,16 +141,6 @@ GLenum Operation(DWORD o) {
   }
 }
 
-GLenum Adresse(DWORD a) {
-  switch (a) {
-    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    case D3DTADDRESS_MIRRORONCE: return GL_MIRROR_CLAMP_TO_EDGE;
-    default: return GL_REPEAT;
-  }
-}
-
 GLenum Modus(D3DPRIMITIVETYPE t) {
   switch (t) {
     case D3DPT_POINTLIST: return GL_POINTS;
@@ -166,13 +150,6 @@ GLenum Modus(D3DPRIMITIVETYPE t) {
     case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
     default: return GL_TRIANGLES;
   }
-}
-
-void Farbe(D3DCOLOR c, float f[4]) {
-  f[0] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
-  f[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
-  f[2] = static_cast<float>(c & 0xFF) / 255.0f;
-  f[3] = static_cast<float>(c >> 24) / 255.0f;
 }
 
 struct AttributFormat {
@@ -273,7 +250,6 @@ class GlBackend final : public GeraeteBackend {
   HRESULT ErzeugeFlaeche(Oberflaeche& o) override;
   void LiesFlaeche(Oberflaeche& o, const RECT& r, void* ziel, UINT pitch) override;
   void SchreibeFlaeche(Oberflaeche& o, const RECT& r, const void* quelle, UINT pitch) override;
-  void MerkeEinfarbig(Oberflaeche& o, const RECT& r, const std::uint8_t* daten, std::size_t bytes);
   HRESULT ErzeugeShader(ShaderBasis& s) override;
   void Vergiss(ObjektBasis& o) override;
   void Leere(const Zustand& z, DWORD anzahl, const D3DRECT* rechtecke, DWORD flags, D3DCOLOR farbe,
@@ -295,11 +271,6 @@ class GlBackend final : public GeraeteBackend {
   void BindeBlock(UINT bindung, const KonstantenRing::Ort& o, GLsizeiptr bytes);
   void LadeVersatz();
   void BindeTexturen(const Zustand& z);
-  // What of a texture decides how its sampler may be simplified.
-  enum class Lesart : std::uint8_t { Voll, EineEbene, Einfarbig };
-  static Lesart LesartVon(const TexturBasis& t);
-  void SetzeSampler(UINT stufe, const std::array<DWORD, D3DSAMP_ANZAHL>& s, Lesart lesart);
-  GLuint SamplerFuer(const std::array<DWORD, D3DSAMP_ANZAHL>& s, Lesart lesart);
   void SetzeRenderStates(const Zustand& z);
   void SetzeVertexeingabe(const Zustand& z, const Zeichnung& d);
 
@@ -318,9 +289,7 @@ class GlBackend final : public GeraeteBackend {
   GLuint lesenFbo_ = 0;  // the back buffer, for Present
   GLuint vao_ = 0;
   KonstantenRing ring_;
-  // One GL sampler object per distinct set of sampler parameters, bound per unit.
-  std::map<std::array<GLint, 9>, GLuint> samplerObjekte_;
-  std::array<GLuint, kStufen> samplerEinheit_{};
+  GlSampler sampler_;
   D3DCAPS9 caps_{};
   float maxAnisotropie_ = 1.0f;
   GLint maxTextur_ = 4096;
@@ -340,9 +309,6 @@ class GlBackend final : public GeraeteBackend {
   GLuint programm_ = 0;
   std::array<KonstantenRing::Ort, kInternBindung + 1> gebunden_{};  // block range per binding
   std::array<const ObjektBasis*, kStufen> einheit_{};
-  std::array<std::array<DWORD, D3DSAMP_ANZAHL>, kStufen> samplerStand_{};
-  std::array<Lesart, kStufen> samplerLesart_{};
-  std::array<bool, kStufen> samplerGueltig_{};
   std::array<DWORD, D3DRS_ANZAHL> rs_{};
   bool rsGueltig_ = false;
   std::array<GLboolean, kZiele * 4> masken_{};
@@ -380,6 +346,7 @@ HRESULT GlBackend::Starte() {
       epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic"))
     glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY, &maxAnisotropie_);
   BestimmeFaehigkeiten();
+  sampler_.Starte(maxAnisotropie_);
   glCreateFramebuffers(1, &fbo_);
   glCreateFramebuffers(1, &lesenFbo_);
   glCreateVertexArrays(1, &vao_);
@@ -392,7 +359,7 @@ GlBackend::~GlBackend() {
   if (!gestartet_) return;
   Aktiviere();
   for (auto& [schluessel, p] : programme_) glDeleteProgram(p);
-  for (auto& [schluessel, g] : samplerObjekte_) glDeleteSamplers(1, &g);
+  sampler_.Beende();
   ring_.Beende();
   glDeleteVertexArrays(1, &vao_);
   glDeleteFramebuffers(1, &lesenFbo_);
@@ -415,18 +382,6 @@ void GlBackend::BestimmeFaehigkeiten() {
 
 bool IstIndexPuffer(const Puffer& p) { return p.format == D3DFMT_INDEX16 || p.format == D3DFMT_INDEX32; }
 
-// Leading indices equal to their place, from `ab` on (the ones before it are known to be).
-template <class T>
-UINT ZaehleFolge(const std::vector<std::uint8_t>& daten, UINT ab) {
-  const UINT anzahl = static_cast<UINT>(daten.size() / sizeof(T));
-  for (UINT i = ab; i < anzahl; ++i) {
-    T wert;
-    std::memcpy(&wert, daten.data() + static_cast<std::size_t>(i) * sizeof(T), sizeof(T));
-    if (wert != static_cast<T>(i) || static_cast<UINT>(wert) != i) return i;
-  }
-  return anzahl;
-}
-
 HRESULT GlBackend::ErzeugePuffer(Puffer& p) {
   Aktiviere();
   auto a = std::make_unique<GlPuffer>();
@@ -446,13 +401,7 @@ HRESULT GlBackend::ErzeugePuffer(Puffer& p) {
 
 void* GlBackend::SperrePuffer(Puffer& p, UINT offset, UINT laenge, DWORD flags) {
   Aktiviere();
-  if (IstIndexPuffer(p)) {
-    auto& a = static_cast<GlPuffer&>(*p.anteil);
-    a.sperrOffset = offset;
-    a.sperrLaenge = laenge;
-    a.sperrSchreibt = !(flags & D3DLOCK_READONLY);
-    return a.indizes.data() + offset;
-  }
+  if (IstIndexPuffer(p)) return static_cast<GlPuffer&>(*p.anteil).Sperre(offset, laenge, flags);
   GLbitfield zugriff;
   if (flags & D3DLOCK_DISCARD) {
     zugriff = GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT;
@@ -473,11 +422,8 @@ void GlBackend::EntsperrePuffer(Puffer& p) {
     glUnmapNamedBuffer(a.name);
     return;
   }
-  if (!a.sperrSchreibt || a.sperrLaenge == 0) return;
-  glNamedBufferSubData(a.name, a.sperrOffset, a.sperrLaenge, a.indizes.data() + a.sperrOffset);
-  const UINT bytes = p.format == D3DFMT_INDEX32 ? 4 : 2;
-  const UINT ab = std::min(a.folge, a.sperrOffset / bytes);
-  a.folge = bytes == 4 ? ZaehleFolge<std::uint32_t>(a.indizes, ab) : ZaehleFolge<std::uint16_t>(a.indizes, ab);
+  if (a.Entsperre(p.format == D3DFMT_INDEX32 ? 4 : 2))
+    glNamedBufferSubData(a.name, a.sperrOffset, a.sperrLaenge, a.indizes.data() + a.sperrOffset);
 }
 
 HRESULT GlBackend::ErzeugeGlTextur(GLenum ziel, D3DFORMAT format, UINT ebenen, UINT breite, UINT hoehe,
@@ -548,7 +494,8 @@ void GlBackend::SchreibeFlaeche(Oberflaeche& o, const RECT& r, const void* quell
                   dicht);
     ein = zwischen.data();
   }
-  if (o.art == Oberflaeche::Art::Ebene) MerkeEinfarbig(o, r, ein, static_cast<std::size_t>(dicht) * zeilen);
+  if (o.art == Oberflaeche::Art::Ebene)
+    static_cast<GlTextur&>(*o.textur->anteil).Merke(o, r, ein, static_cast<std::size_t>(dicht) * zeilen);
   const auto bytes = static_cast<GLsizei>(static_cast<std::size_t>(dicht) * zeilen);
   const auto gw = static_cast<GLsizei>(w), gh = static_cast<GLsizei>(h);
   if (ort.schicht < 0) {
@@ -563,29 +510,6 @@ void GlBackend::SchreibeFlaeche(Oberflaeche& o, const RECT& r, const void* quell
   } else {
     glTextureSubImage3D(ort.textur, ort.ebene, r.left, r.top, ort.schicht, gw, gh, 1, f->daten, f->typ, ein);
   }
-}
-
-
-// Keeps GlTextur::einfarbig up to date after `bytes` dense bytes were written to rectangle
-// `r` of a texture level. Only textures of one level that nothing renders into qualify:
-// their contents change through writes alone.
-void GlBackend::MerkeEinfarbig(Oberflaeche& o, const RECT& r, const std::uint8_t* daten, std::size_t bytes) {
-  TexturBasis& t = *o.textur;
-  auto& a = static_cast<GlTextur&>(*t.anteil);
-  const FormatInfo& fi = o.format();
-  if (t.ebenenIntern != 1 || t.wuerfel || (t.usage & D3DUSAGE_RENDERTARGET) || fi.block || fi.bytes == 0 ||
-      fi.bytes > a.texel.size() || bytes < fi.bytes) {
-    a.einfarbig = false;
-    return;
-  }
-  bool gleich = true;
-  for (std::size_t i = fi.bytes; i < bytes && gleich; i += fi.bytes) gleich = std::memcmp(daten, daten + i, fi.bytes) == 0;
-  const bool ganz = r.left == 0 && r.top == 0 && static_cast<UINT>(r.right) == o.desc.Width &&
-                    static_cast<UINT>(r.bottom) == o.desc.Height;
-  // A part written with the value the whole already has keeps it of one value.
-  if (!ganz) gleich = gleich && a.einfarbig && std::memcmp(daten, a.texel.data(), fi.bytes) == 0;
-  a.einfarbig = gleich;
-  if (gleich) std::memcpy(a.texel.data(), daten, fi.bytes);
 }
 
 HRESULT GlBackend::ErzeugeShader(ShaderBasis& s) {
@@ -755,7 +679,7 @@ GLuint GlBackend::Programm(ShaderBasis* vs, ShaderBasis* ps) {
 }
 
 // Copies the register file into the shader's uniform block along its spans; the block
-// goes to the ring when it changed or the ring has come round to it.
+// goes to the ring when it changed or writing has left the ring's quarter that holds it.
 void GlBackend::LadeKonstanten(ShaderBasis* s, const float* register_, std::uint64_t stand) {
   auto& a = static_cast<GlShader&>(*s->anteil);
   if (a.block.empty()) return;
@@ -789,95 +713,6 @@ void GlBackend::BindeBlock(UINT bindung, const KonstantenRing::Ort& o, GLsizeipt
   g = o;
 }
 
-// The GL parameters of a Direct3D sampler state, as the key of its sampler object.
-GlBackend::Lesart GlBackend::LesartVon(const TexturBasis& t) {
-  if (static_cast<const GlTextur&>(*t.anteil).einfarbig) return Lesart::Einfarbig;
-  return t.ebenenIntern == 1 ? Lesart::EineEbene : Lesart::Voll;
-}
-
-GLuint GlBackend::SamplerFuer(const std::array<DWORD, D3DSAMP_ANZAHL>& s, Lesart lesart) {
-  const bool rand = s[D3DSAMP_ADDRESSU] == D3DTADDRESS_BORDER || s[D3DSAMP_ADDRESSV] == D3DTADDRESS_BORDER ||
-                    s[D3DSAMP_ADDRESSW] == D3DTADDRESS_BORDER;
-  const bool minLinear = s[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
-  GLenum min;
-  switch (s[D3DSAMP_MIPFILTER]) {
-    case D3DTEXF_NONE:
-      min = minLinear ? GL_LINEAR : GL_NEAREST;
-      break;
-    case D3DTEXF_POINT:
-      min = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-      break;
-    default:
-      min = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-      break;
-  }
-  GLenum mag = s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST;
-  float anisotropie = 1.0f;
-  if (s[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC || s[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC)
-    anisotropie = std::min(maxAnisotropie_, static_cast<float>(std::max<DWORD>(1, s[D3DSAMP_MAXANISOTROPY])));
-  // With one level every mip filter reads level 0, as the filter without mips does; the
-  // level of detail still chooses between minification and magnification. Without the
-  // mip part a software renderer skips the per-pixel level work where both filters agree.
-  if (lesart != Lesart::Voll) {
-    if (min == GL_LINEAR_MIPMAP_NEAREST || min == GL_LINEAR_MIPMAP_LINEAR) min = GL_LINEAR;
-    if (min == GL_NEAREST_MIPMAP_NEAREST || min == GL_NEAREST_MIPMAP_LINEAR) min = GL_NEAREST;
-  }
-  // A texture of one value reads as that value under every filter: each filtered read is
-  // a weighted mean of texels with weights summing to one. Only a border colour could mix
-  // in something else. A software renderer's anisotropic path costs many times a
-  // bilinear read for the same result, so such textures are read at the nearest texel.
-  if (lesart == Lesart::Einfarbig && !rand) {
-    min = mag = GL_NEAREST;
-    anisotropie = 1.0f;
-  }
-  float bias;
-  std::memcpy(&bias, &s[D3DSAMP_MIPMAPLODBIAS], 4);
-  // MAXMIPLEVEL names the largest level that may be used.
-  const float minLod = static_cast<float>(s[D3DSAMP_MAXMIPLEVEL]);
-  auto bits = [](float f) {
-    GLint i;
-    std::memcpy(&i, &f, 4);
-    return i;
-  };
-  const std::array<GLint, 9> schluessel{static_cast<GLint>(Adresse(s[D3DSAMP_ADDRESSU])),
-                                         static_cast<GLint>(Adresse(s[D3DSAMP_ADDRESSV])),
-                                         static_cast<GLint>(Adresse(s[D3DSAMP_ADDRESSW])),
-                                         static_cast<GLint>(rand ? s[D3DSAMP_BORDERCOLOR] : 0),
-                                         static_cast<GLint>(min),
-                                         static_cast<GLint>(mag),
-                                         bits(bias),
-                                         bits(minLod),
-                                         bits(anisotropie)};
-  if (auto it = samplerObjekte_.find(schluessel); it != samplerObjekte_.end()) return it->second;
-  GLuint g = 0;
-  glCreateSamplers(1, &g);
-  glSamplerParameteri(g, GL_TEXTURE_WRAP_S, schluessel[0]);
-  glSamplerParameteri(g, GL_TEXTURE_WRAP_T, schluessel[1]);
-  glSamplerParameteri(g, GL_TEXTURE_WRAP_R, schluessel[2]);
-  float randFarbe[4];
-  Farbe(s[D3DSAMP_BORDERCOLOR], randFarbe);
-  glSamplerParameterfv(g, GL_TEXTURE_BORDER_COLOR, randFarbe);
-  glSamplerParameteri(g, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(min));
-  glSamplerParameteri(g, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(mag));
-  glSamplerParameterf(g, GL_TEXTURE_LOD_BIAS, bias);
-  glSamplerParameterf(g, GL_TEXTURE_MIN_LOD, minLod);
-  if (maxAnisotropie_ > 1.0f) glSamplerParameterf(g, GL_TEXTURE_MAX_ANISOTROPY, anisotropie);
-  samplerObjekte_.emplace(schluessel, g);
-  return g;
-}
-
-void GlBackend::SetzeSampler(UINT stufe, const std::array<DWORD, D3DSAMP_ANZAHL>& s, Lesart lesart) {
-  if (samplerGueltig_[stufe] && samplerLesart_[stufe] == lesart && s == samplerStand_[stufe]) return;
-  const GLuint g = SamplerFuer(s, lesart);
-  if (samplerEinheit_[stufe] != g) {
-    glBindSampler(stufe, g);
-    samplerEinheit_[stufe] = g;
-  }
-  samplerStand_[stufe] = s;
-  samplerLesart_[stufe] = lesart;
-  samplerGueltig_[stufe] = true;
-}
-
 void GlBackend::BindeTexturen(const Zustand& z) {
   for (UINT i = 0; i < kStufen; ++i) {
     TexturBasis* t = z.textur[i];
@@ -889,7 +724,8 @@ void GlBackend::BindeTexturen(const Zustand& z) {
       glBindTextureUnit(i, t ? static_cast<GlTextur&>(*t->anteil).name : 0);
       einheit_[i] = t;
     }
-    if (t) SetzeSampler(i, z.sampler[i], LesartVon(*t));
+    if (t)
+      sampler_.Setze(i, z.sampler[i], LesartVon(t->ebenenIntern, static_cast<const GlTextur&>(*t->anteil).einfarbig));
   }
 }
 
@@ -1022,8 +858,7 @@ void GlBackend::Zeichne(const Zustand& z, const Zeichnung& d) {
   const GLenum modus = Modus(d.typ);
   const GLsizei instanzen = static_cast<GLsizei>(d.instanzen > 0 ? d.instanzen : 1);
   const INT erster = d.basisVertex + static_cast<INT>(d.start);
-  if (d.indiziert && erster >= 0 && d.anzahl <= static_cast<GlPuffer&>(*z.indizes->anteil).folge &&
-      d.start <= static_cast<GlPuffer&>(*z.indizes->anteil).folge - d.anzahl) {
+  if (d.indiziert && static_cast<GlPuffer&>(*z.indizes->anteil).AlsArrays(d.basisVertex, d.start, d.anzahl)) {
     // Indices that only count up name the vertices in order.
     glDrawArraysInstanced(modus, erster, static_cast<GLsizei>(d.anzahl), instanzen);
   } else if (d.indiziert) {
@@ -1035,6 +870,7 @@ void GlBackend::Zeichne(const Zustand& z, const Zeichnung& d) {
   } else {
     glDrawArrays(modus, static_cast<GLint>(d.start), static_cast<GLsizei>(d.anzahl));
   }
+  ring_.Gezeichnet();
 }
 
 void GlBackend::Leere(const Zustand& z, DWORD anzahl, const D3DRECT* rechtecke, DWORD flags, D3DCOLOR farbe,
