@@ -9,17 +9,6 @@
 
 namespace {
 
-bool Gruen(const std::array<int, 3>& p) { return p[1] > p[0] + 30 && p[1] > p[2] + 30; }
-bool Weiss(const std::array<int, 3>& p) { return std::min({p[0], p[1], p[2]}) > 235; }
-
-template <class F>
-int Anzahl(const Bild& b, F&& art, int x0, int y0, int x1, int y1) {
-  int n = 0;
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x) n += art(b(x, y));
-  return n;
-}
-
 class Eingabe : public Programm {
  protected:
   void SetUp() override {
@@ -42,7 +31,7 @@ class Eingabe : public Programm {
     ASSERT_EQ(kill(pid_, SIGCONT), 0);
     Bilder();
   }
-  static int GruenGesamt(const Bild& b) { return Anzahl(b, Gruen, 0, 0, b.breite, b.hoehe); }
+  static int GruenGesamt(const Bild& b) { return Zaehle(b, Gruen, 0, 0, b.breite, b.hoehe).anzahl; }
 };
 
 TEST_F(Eingabe, KlicksUndTastenInEinemBildWirkenJeder) {
@@ -70,15 +59,15 @@ TEST_F(Eingabe, KlicksUndTastenInEinemBildWirkenJeder) {
   // A click selects the far corner: a white wire cube.
   Zeige(640, 330);
   Angehalten("click 1");
-  b = WarteAufBild([](const Bild& b) { return Anzahl(b, Weiss, 620, 296, 660, 336) > 20; });
-  EXPECT_GT(Anzahl(b, Weiss, 620, 296, 660, 336), 20);
+  b = WarteAufBild([](const Bild& b) { return Zaehle(b, Weiss, 620, 296, 660, 336).anzahl > 20; });
+  EXPECT_GT(Zaehle(b, Weiss, 620, 296, 660, 336).anzahl, 20);
 
   // Delete removes the triangle that holds it; the new one stays.
   Angehalten("key Delete");
   b = WarteAufBild([&](const Bild& b) { return GruenGesamt(b) < gruenMitNeuem - gruenAmAnfang / 2; });
   EXPECT_LT(GruenGesamt(b), gruenMitNeuem - gruenAmAnfang / 2);
   EXPECT_TRUE(Gruen(b(630, 440))) << Text(b(630, 440));
-  EXPECT_LT(Anzahl(b, Weiss, 620, 296, 660, 336), 20) << "the selection is gone";
+  EXPECT_LT(Zaehle(b, Weiss, 620, 296, 660, 336).anzahl, 20) << "the selection is gone";
 }
 
 // The key right of T types y on the US layout and z on the German one: typed into the

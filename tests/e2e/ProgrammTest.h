@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -34,6 +35,31 @@ inline std::string Text(const std::array<int, 3>& p) {
 
 // The clear colour (0.1, 0.3, 0.5) of the scene.
 inline bool Hintergrund(const std::array<int, 3>& p) { return Text(p) == "26,77,128"; }
+// The landscape's yellow-green and the white of selection marks and text.
+inline bool Gruen(const std::array<int, 3>& p) { return p[1] > p[0] + 30 && p[1] > p[2] + 30; }
+inline bool Weiss(const std::array<int, 3>& p) { return std::min({p[0], p[1], p[2]}) > 235; }
+
+// Pixels of a kind in a rectangle, and their centre.
+struct Flaeche {
+  int anzahl = 0;
+  double x = 0, y = 0;
+};
+template <class F>
+Flaeche Zaehle(const Bild& b, F&& art, int x0 = 0, int y0 = 0, int x1 = 1280, int y1 = 720) {
+  Flaeche f;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      if (art(b(x, y))) {
+        ++f.anzahl;
+        f.x += x;
+        f.y += y;
+      }
+  if (f.anzahl) {
+    f.x /= f.anzahl;
+    f.y /= f.anzahl;
+  }
+  return f;
+}
 
 // The program with a temporary home: its user data folder is HOME/.local/share/ToolVelmar.
 class Programm : public ::testing::Test {

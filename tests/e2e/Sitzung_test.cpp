@@ -11,32 +11,8 @@
 
 namespace {
 
-bool Gruen(const std::array<int, 3>& p) { return p[1] > p[0] + 30 && p[1] > p[2] + 30; }
-bool Weiss(const std::array<int, 3>& p) { return std::min({p[0], p[1], p[2]}) > 235; }
 bool Rot(const std::array<int, 3>& p) { return p[0] > 200 && p[1] < 60 && p[2] < 60; }
 bool Grau(const std::array<int, 3>& p) { return p[0] == p[1] && p[1] == p[2] && p[0] > 140 && p[0] < 200; }
-
-// Pixels of a kind in a rectangle, and their centre.
-struct Flaeche {
-  int anzahl = 0;
-  double x = 0, y = 0;
-};
-template <class F>
-Flaeche Zaehle(const Bild& b, F&& art, int x0 = 0, int y0 = 0, int x1 = 1280, int y1 = 720) {
-  Flaeche f;
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x)
-      if (art(b(x, y))) {
-        ++f.anzahl;
-        f.x += x;
-        f.y += y;
-      }
-  if (f.anzahl) {
-    f.x /= f.anzahl;
-    f.y /= f.anzahl;
-  }
-  return f;
-}
 
 // Distinct colours of a 12x12 patch: the landscape's grey noise gives many, the flat-shaded
 // mesh one.
