@@ -12,7 +12,7 @@
 
 namespace {
 
-// While set, every translated shader is written to a numbered dump file and compiled from it.
+// While set, every translated shader is written to a numbered dump file, and messages name it.
 QUELM_INIT(QUELM_SLOT_DEBUGSHADER)
 Quelm_KonsolenVariable debugShader("debugShader", Quelm_KonsolenVariable::Bool, Quelm_KonsolenVariable::Dauerhaft, true);
 
@@ -143,31 +143,33 @@ bool Quelm_ShaderZwilling<Art>::UebersetzeAusString(const char* quelle, const Qu
   return InternErzeugeShader(still);
 }
 
-// While "debugShader" is on the text goes through a numbered dump file, compiled from there
-// with debug information; a dump that cannot be written is compiled from memory instead, so
-// that neither a stale dump of an earlier run nor nothing is compiled.
+// While "debugShader" is on the text is written to a numbered dump file and compiled with debug
+// information under that file's name, so that messages name the dump. The text compiled is the
+// one in memory, never the file read back: another process working in the same folder writes
+// dumps of the same names. A dump that cannot be written is compiled as without "debugShader".
 template <class Art>
 HRESULT Quelm_ShaderZwilling<Art>::Kompiliere(const TSpeicher& hlsl, bool still) {
   const char* text = reinterpret_cast<const char*>(hlsl.daten);
   const auto laenge = static_cast<UINT>(hlsl.groesse);
   const std::string profil = ShaderProfil(Art::kPixel);
+  char datei[32];
+  const char* name = nullptr;  // the compiler's "memory"
+  DWORD flags = 0;
+  if (debugShader.wertBool) {
+    std::snprintf(datei, sizeof datei, Art::kDumpMuster, static_cast<int>(Art::dumpZaehler.fetch_add(1)));
+    if (SchreibeDump(datei, text, laenge)) {
+      name = datei;
+      flags = D3DXSHADER_DEBUG | D3DXSHADER_SKIPOPTIMIZATION;
+    } else if (!still) {
+      Protokolliere("?%s::UebersetzeQuelltext(...): \"%s\" nicht schreibbar, übersetze aus dem Speicher.",
+                    Art::kKlasse, datei);
+    }
+  }
   ID3DXBuffer* c = nullptr;
   ID3DXBuffer* m = nullptr;
   ID3DXConstantTable* t = nullptr;
-  HRESULT hr = E_FAIL;
-  bool ausDatei = false;
-  if (debugShader.wertBool) {
-    char datei[32];
-    std::snprintf(datei, sizeof datei, Art::kDumpMuster, static_cast<int>(Art::dumpZaehler.fetch_add(1)));
-    ausDatei = SchreibeDump(datei, text, laenge);
-    if (ausDatei)
-      hr = D3DXCompileShaderFromFileA(datei, nullptr, nullptr, "main", profil.c_str(),
-                                      D3DXSHADER_DEBUG | D3DXSHADER_SKIPOPTIMIZATION, &c, &m, &t);
-    else if (!still)
-      Protokolliere("?%s::UebersetzeQuelltext(...): \"%s\" nicht schreibbar, übersetze aus dem Speicher.",
-                    Art::kKlasse, datei);
-  }
-  if (!ausDatei) hr = D3DXCompileShader(text, laenge, nullptr, nullptr, "main", profil.c_str(), 0, &c, &m, &t);
+  const HRESULT hr =
+      D3DXCompileShaderNamed(text, laenge, name, nullptr, nullptr, "main", profil.c_str(), flags, &c, &m, &t);
   code.reset(c);
   meldungen.reset(m);
   konstantenTabelle.reset(t);

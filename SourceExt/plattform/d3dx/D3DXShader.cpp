@@ -1,5 +1,5 @@
-// D3DXCompileShader and its file twin: HLSL -> SPIR-V (glslang) -> Direct3D 9 stage
-// interface -> GLSL and reflection (SPIRV-Cross) -> registers -> ShaderBlob.
+// D3DXCompileShader with its named and its file twin: HLSL -> SPIR-V (glslang) -> Direct3D 9
+// stage interface -> GLSL and reflection (SPIRV-Cross) -> registers -> ShaderBlob.
 #include <cstring>
 #include <map>
 #include <new>
@@ -159,11 +159,20 @@ HRESULT D3DXCompileShader(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO* pDe
                           LPD3DXINCLUDE pInclude, LPCSTR pFunctionName, LPCSTR pProfile,
                           DWORD Flags, LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs,
                           LPD3DXCONSTANTTABLE* ppConstantTable) {
+  return D3DXCompileShaderNamed(pSrcData, SrcDataLen, nullptr, pDefines, pInclude, pFunctionName,
+                                pProfile, Flags, ppShader, ppErrorMsgs, ppConstantTable);
+}
+
+HRESULT D3DXCompileShaderNamed(LPCSTR pSrcData, UINT SrcDataLen, LPCSTR pSourceName,
+                               const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                               LPCSTR pFunctionName, LPCSTR pProfile, DWORD Flags,
+                               LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs,
+                               LPD3DXCONSTANTTABLE* ppConstantTable) {
   const Ausgabe aus{ppShader, ppErrorMsgs, ppConstantTable};
   return Sicher(aus, [&]() -> HRESULT {
     if (!pSrcData || !pFunctionName || !pProfile) return E_INVALIDARG;
-    return Uebersetze(std::string_view(pSrcData, SrcDataLen), "memory", false, pDefines,
-                      pInclude, pFunctionName, pProfile, Flags, aus);
+    return Uebersetze(std::string_view(pSrcData, SrcDataLen), pSourceName ? pSourceName : "memory",
+                      false, pDefines, pInclude, pFunctionName, pProfile, Flags, aus);
   });
 }
 

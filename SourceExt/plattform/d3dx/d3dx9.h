@@ -123,7 +123,16 @@ HRESULT D3DXCompileShader(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO* pDe
                           DWORD Flags, LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs,
                           LPD3DXCONSTANTTABLE* ppConstantTable);
 
-// As above with the source read from a file; without an include handler, local
+// Not in D3DX 9 (Direct3D's later D3DCompile has the same pSourceName): as D3DXCompileShader,
+// the text named pSourceName where messages name it ("memory" when null). Nothing is read
+// from a file of that name, and includes are found only through pInclude.
+HRESULT D3DXCompileShaderNamed(LPCSTR pSrcData, UINT SrcDataLen, LPCSTR pSourceName,
+                               const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                               LPCSTR pFunctionName, LPCSTR pProfile, DWORD Flags,
+                               LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs,
+                               LPD3DXCONSTANTTABLE* ppConstantTable);
+
+// As D3DXCompileShader with the source read from a file; without an include handler, local
 // includes are looked up beside the including file.
 HRESULT D3DXCompileShaderFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDefines,
                                    LPD3DXINCLUDE pInclude, LPCSTR pFunctionName,

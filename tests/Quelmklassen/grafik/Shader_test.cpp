@@ -7,6 +7,7 @@
 #include "RenderTestHilfen.h"
 #include "TSpeicher.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <regex>
 
@@ -185,11 +186,13 @@ Licht gLampen[2];
 float4x4 gMatrix : register(c0);
 float4x4 gKnochen[3] : register(c20);
 float4 gGemeinsam;
+float4 gRand : register(c255);
 DEF_SAMPLER_2D( gHoehe);
 DEF_SAMPLER_2D( gBeide);
+DEF_SAMPLER_2D( gLetzte) : register(s3);
 $main() {
-  fpos = mul( gMatrix, vpos) + gLicht[0] + gLicht[2] + gSonne.farbe + gLampen[1].richtung + gGemeinsam;
-  fpos += SAMPLE_2D_LOD( gHoehe, vuv, 0) + SAMPLE_2D_LOD( gBeide, vuv, 0);
+  fpos = mul( gMatrix, vpos) + gLicht[0] + gLicht[2] + gSonne.farbe + gLampen[1].richtung + gGemeinsam + gRand;
+  fpos += SAMPLE_2D_LOD( gHoehe, vuv, 0) + SAMPLE_2D_LOD( gBeide, vuv, 0) + SAMPLE_2D_LOD( gLetzte, vuv, 0);
   fpos += mul( gKnochen[1], vpos) + mul( gKnochen[2], vpos);
   fuv = vuv;
 }
@@ -200,10 +203,12 @@ $rein float2 fuv;
 $raus float4 erg;
 float4 gNurPixel : register(c5);
 float4 gGemeinsam;
+float4 gRand : register(c223);
 DEF_SAMPLER_2D( gBild);
 DEF_SAMPLER_2D( gBeide) : register(s3);
+DEF_SAMPLER_2D( gLetzte) : register(s15);
 $main() {
-  erg = SAMPLE_2D( gBild, fuv) * gNurPixel + gGemeinsam + SAMPLE_2D( gBeide, fuv);
+  erg = SAMPLE_2D( gBild, fuv) * gNurPixel + gGemeinsam + SAMPLE_2D( gBeide, fuv) + gRand + SAMPLE_2D( gLetzte, fuv);
 }
 )";
 
@@ -243,6 +248,9 @@ TEST_F(Shader, KonstantenkarteMitFeldernUndStrukturenUndDieHandlesDesProgramms) 
   EXPECT_EQ(programm->FindeKonstante("gLicht[2]"), (0xFFF << 12) | 12);
   EXPECT_EQ(programm->FindeKonstante("gGemeinsam"), (psGemeinsam << 12) | vsGemeinsam);
   EXPECT_EQ(programm->FindeKonstante("fehlt"), 0xFFFFFF);
+  // The last register and stage of each profile.
+  EXPECT_EQ(programm->FindeKonstante("gRand"), (223 << 12) | 255);
+  EXPECT_EQ(programm->FindeSampler("gLetzte"), (3 << 8) | 15);
   EXPECT_EQ(programm->FindeSampler("gBeide"), (static_cast<std::int32_t>(k.at("gBeide").register_) << 8) | 3);
   EXPECT_EQ(programm->FindeSampler("gHoehe") & 0xFF, 0xFF);
   EXPECT_EQ(programm->FindeSampler("gBild") >> 8, 0xFF);
@@ -270,8 +278,14 @@ TEST_F(Shader, DumpDateienMitGetrenntenZaehlern) {
   EXPECT_NE(dump.find("void main( float4 vpos : POSITION0"), std::string::npos);
   EXPECT_NE(LeseDatei(name("vs%03d.txt", vs0 + 1)).find("void main( out float4 p : POSITION0)"), std::string::npos);
   EXPECT_NE(LeseDatei(name("ps%03d.txt", ps0)).find("out float4 erg : COLOR0"), std::string::npos);
-  // Compiled from the file: same constants as from memory.
   EXPECT_EQ(erster->konstanten.at("gLicht").register_, 10u);
+  // The text compiled is this process's, not the file read back (another process may have
+  // written the same name in the meantime); here the dump goes nowhere.
+  std::filesystem::create_symlink("/dev/null", name("vs%03d.txt", vs0 + 2));
+  const Quelm_VertexShader* dritter = Vs(kVertex);
+  EXPECT_EQ(Quelm_VertexShaderArt::dumpZaehler, vs0 + 3);
+  ASSERT_TRUE(dritter->konstanten.count("gLicht"));
+  EXPECT_EQ(dritter->konstanten.at("gLicht").register_, 10u);
 
   // A folder of the next dump's name: the file cannot be written, and nothing stale may be compiled.
   std::filesystem::create_directory(name("ps%03d.txt", ps0 + 1));
@@ -279,6 +293,15 @@ TEST_F(Shader, DumpDateienMitGetrenntenZaehlern) {
   EXPECT_EQ(pixelShader->konstanten.at("gNurPixel").register_, 5u);
   EXPECT_TRUE(Geloggt("?Quelm_PixelShader::UebersetzeQuelltext(...): \"" + name("ps%03d.txt", ps0 + 1) +
                       "\" nicht schreibbar, übersetze aus dem Speicher."));
+
+  // The compiler's messages name the dump, with the line of the fault in it.
+  Quelm_PixelShader* kaputt = kontext->ErzeugePixelShader();
+  EXPECT_FALSE(kaputt->UebersetzeAusString("$raus float4 erg;\n$main() {\n erg = unbekannt; }\n", {}, true));
+  const std::string psDump = LeseDatei(name("ps%03d.txt", ps0 + 2));
+  const auto zeile = std::count(psDump.begin(), psDump.begin() + psDump.find("unbekannt"), '\n') + 1;
+  const std::string meldung = Text(kaputt->GibUebersetzungsMeldungen());
+  EXPECT_NE(meldung.find(name("ps%03d.txt", ps0 + 2) + "(" + std::to_string(zeile) + "): error"), std::string::npos)
+      << meldung;
 }
 
 TEST_F(Shader, FehlschlaegeMitUndOhneStill) {

@@ -123,9 +123,21 @@ TEST(Uebersetzung, AusDateiMitEinbindungDaneben) {
   EXPECT_TRUE(FAILED(fehlt.hr));
   EXPECT_NE(fehlt.meldungen.find(".fehlt"), std::string::npos);
 
-  // From memory, without a handler, nothing can be included.
+  // From memory, without a handler, nothing can be included, also when the text is named
+  // after a file beside the included one; and that file itself is not read.
   auto m = Uebersetze("#include \"teile/farbe.h\"\nfloat4 main() : COLOR0 { return 1; }", "ps_3_0");
   EXPECT_TRUE(FAILED(m.hr));
+  for (const char* text : {"#include \"teile/farbe.h\"\nfloat4 main() : COLOR0 { return 1; }",
+                           "float4 main() : COLOR0 { return undefiniert; }"}) {
+    ID3DXBuffer* meldungen = nullptr;
+    EXPECT_EQ(D3DXCompileShaderNamed(text, static_cast<UINT>(std::strlen(text)), datei.c_str(), nullptr, nullptr,
+                                     "main", "ps_3_0", 0, nullptr, &meldungen, nullptr),
+              E_FAIL);
+    ASSERT_NE(meldungen, nullptr);
+    const std::string meldung = static_cast<const char*>(meldungen->GetBufferPointer());
+    EXPECT_NE(meldung.find(datei + "("), std::string::npos) << meldung;
+    meldungen->Release();
+  }
 }
 
 TEST(Uebersetzung, EinbindungUeberDenHandlerDesAufrufers) {
