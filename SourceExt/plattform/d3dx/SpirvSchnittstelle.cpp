@@ -98,7 +98,10 @@ class Umbau {
     }
     std::vector<Variable*> eingaenge, ausgaenge;
     for (auto& v : variablen_) {
-      if (v.builtin) continue;
+      if (v.builtin) {
+        if (!PruefeBuiltin(v)) return erg_;
+        continue;
+      }
       (v.speicher == SpvStorageClassInput ? eingaenge : ausgaenge).push_back(&v);
     }
     bool ok = stufe_ == ShaderStufe::Vertex ? VertexEingaenge(eingaenge) && VertexAusgaenge(ausgaenge)
@@ -357,6 +360,26 @@ class Umbau {
     EntferneDekoration(v, SpvDecorationLocation);
     EntferneDekoration(v, SpvDecorationComponent);
     Dekoriere(v.id, SpvDecorationBuiltIn, builtin);
+  }
+
+  // glslang makes PSIZE, DEPTH and SV_Position built-ins itself where they are parameters of
+  // the entry point (members of a structure come here as their semantics); each must have the
+  // type of the GLSL variable it becomes.
+  bool PruefeBuiltin(const Variable& v) {
+    const Befehl* t = Typ(v.typ);
+    const bool float4 = t && Op(*t) == SpvOpTypeVector && (*t)[2] == floatTyp_ && (*t)[3] == 4;
+    switch (*v.builtin) {
+      case SpvBuiltInPointSize:
+        return v.typ == floatTyp_ || Scheitere("error: output PSIZE must be a float");
+      case SpvBuiltInFragDepth:
+        return v.typ == floatTyp_ || Scheitere("error: output DEPTH must be a float");
+      case SpvBuiltInPosition:
+      case SpvBuiltInFragCoord:
+        return float4 || Scheitere("error: '" + (v.semantik.empty() ? std::string("SV_Position") : v.semantik) +
+                                   "' must be a float4");
+      default:
+        return true;
+    }
   }
 
   bool VertexEingaenge(std::vector<Variable*>& eingaenge) {

@@ -89,3 +89,32 @@ float4 main(float4 f : COLOR0) : COLOR0 { return f + tex2D(gBild, float2(0.5, 0.
   const auto weiss = [](int r, int g, int b) { return r + g + b == 3 * 255; };
   EXPECT_EQ(LiesRueckpuffer().Umriss(weiss), (std::array<UINT, 4>{5, 5, 12, 12}));
 }
+
+// Direct3D 9 hands every interpolator over as a float4 register: what a narrower vertex output
+// leaves unwritten arrives as 0 in y and z and 1 in w.
+TEST_F(D3d9Zeichnen, SchmaleInterpolatorenKommenMitNullUndEinsAn) {
+  Uebersetze(R"(
+void main(float4 p : POSITION0, out float4 o : POSITION0, out float k : TEXCOORD0, out float2 uv : TEXCOORD1,
+          out float3 n : TEXCOORD2) {
+  o = p; k = 0.25; uv = 0.25; n = 0.25;
+})",
+             true);
+  Uebersetze(R"(
+float4 main(float4 k : TEXCOORD0, float4 uv : TEXCOORD1, float4 n : TEXCOORD2) : COLOR0 {
+  return float4(k.y + k.z + uv.z, k.w * uv.w * n.w, k.x + uv.y + n.z, 1);
+})",
+             false);
+  ASSERT_TRUE(vs_ && ps_);
+  ASSERT_EQ(g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080u, 1.0f, 0), S_OK);
+  ASSERT_EQ(g_->BeginScene(), S_OK);
+  g_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  g_->SetVertexDeclaration(dekl_);
+  g_->SetVertexShader(vs_);
+  g_->SetPixelShader(ps_);
+  // Past the edges: the half-pixel offset of Direct3D 9 leaves every pixel covered.
+  Zeichne({{-2, 2, 0, 1, 0, 0, 0, 0}, {2, 2, 0, 1, 0, 0, 0, 0}, {-2, -2, 0, 1, 0, 0, 0, 0}, {2, -2, 0, 1, 0, 0, 0, 0}},
+          D3DPT_TRIANGLESTRIP, 2);
+  ASSERT_EQ(g_->EndScene(), S_OK);
+  const auto soll = [](int r, int g, int b) { return r == 0 && g == 255 && b >= 190 && b <= 192; };
+  EXPECT_EQ(LiesRueckpuffer().Umriss(soll), (std::array<UINT, 4>{0, 0, 16, 16})) << std::hex << LiesRueckpuffer()(8, 8);
+}

@@ -1,6 +1,9 @@
 // Register allocation on given layouts, and the semantic names.
 #include <gtest/gtest.h>
 
+#include <array>
+
+#include "KonstantenTabelle.h"
 #include "RegisterBelegung.h"
 #include "SpirvSchnittstelle.h"
 
@@ -96,9 +99,100 @@ TEST(RegisterBelegung, SamplerStufenUndEinheiten) {
   EXPECT_EQ(pixel.samplerEinheit[0], 0u);
 }
 
+// The last register and stage of each profile can be taken, one more cannot; explicit places,
+// first fit and arrays meet those ends exactly.
+TEST(RegisterBelegung, LetztesRegisterUndLetzteStufeJedesProfils) {
+  auto feld = [](std::uint32_t n, int reg = -1) { return Vektor("f", 0, n, reg); };
+  auto s = [](std::uint32_t n, int reg = -1) { return SamplerKonstante{"s", D3DXPT_SAMPLER2D, n, reg, true}; };
+  const auto vs = ShaderStufe::Vertex, ps = ShaderStufe::Pixel;
+  const struct {
+    const char* name;
+    ShaderStufe stufe;
+    std::vector<BlockKonstante> block;
+    std::vector<SamplerKonstante> sampler;
+    std::vector<std::pair<UINT, UINT>> register_;  // (first, count) of each entry; none: refused
+  } faelle[] = {
+      {"vs c255", vs, {feld(1, 255)}, {}, {{255, 1}}},
+      {"vs c255 zwei", vs, {feld(2, 255)}, {}, {}},
+      {"vs alle 256", vs, {feld(256)}, {}, {{0, 256}}},
+      {"vs 257", vs, {feld(257)}, {}, {}},
+      {"ps alle 224", ps, {feld(224)}, {}, {{0, 224}}},
+      {"ps 225", ps, {feld(225)}, {}, {}},
+      {"ps letzte Lücke", ps, {feld(223, 0), Vektor("g", 0)}, {}, {{0, 223}, {223, 1}}},
+      {"ps Lücke genau", ps, {Vektor("a", 0, 1, 2), feld(2), Vektor("b", 0)}, {}, {{2, 1}, {0, 2}, {3, 1}}},
+      {"vs alle 4 Stufen", vs, {}, {s(4)}, {{0, 4}}},
+      {"vs s3", vs, {}, {s(1, 3)}, {{3, 1}}},
+      {"vs s3 zwei", vs, {}, {s(2, 3)}, {}},
+      {"ps alle 16 Stufen", ps, {}, {s(16)}, {{0, 16}}},
+      {"ps 17 Stufen", ps, {}, {s(17)}, {}},
+      {"ps s15", ps, {}, {s(1, 15)}, {{15, 1}}},
+      {"ps s15 zwei", ps, {}, {s(2, 15)}, {}},
+      {"ps s4 doppelt", ps, {}, {s(1, 4), s(1, 4)}, {}},
+      {"ps Feld über s4", ps, {}, {s(2, 3), s(1, 4)}, {}},
+  };
+  for (const auto& f : faelle) {
+    SCOPED_TRACE(f.name);
+    const auto erg = BelegeRegister(f.stufe, f.block, f.sampler);
+    EXPECT_EQ(erg.ok, !f.register_.empty()) << erg.fehler;
+    if (!erg.ok) continue;
+    std::vector<std::pair<UINT, UINT>> ist;
+    for (const auto& k : erg.konstanten) {
+      const auto& d = k.beschreibung;
+      ist.emplace_back(d.RegisterIndex, d.RegisterCount);
+      EXPECT_EQ(d.Elements, d.RegisterCount);
+      EXPECT_EQ(d.Bytes, (d.RegisterSet == D3DXRS_SAMPLER ? 4u : 16u) * d.Elements);
+    }
+    EXPECT_EQ(ist, f.register_);
+  }
+}
+
+// Handles reach members of members; each level answers up to its last index and no further.
+// A member after an array member starts behind all its elements.
+TEST(KonstantenTabelle, GliederVonGliedernBisZumLetztenIndex) {
+  LayoutTyp v4 = Typ(D3DXPC_VECTOR, 1, 4), paar = v4;
+  paar.feld = {2};
+  LayoutTyp innen = Typ(D3DXPC_STRUCT, 1, 1), aussen = innen;
+  innen.grundtyp = aussen.grundtyp = D3DXPT_VOID;
+  innen.glieder = {{"a", 0, v4}, {"b", 16, paar}, {"c", 48, v4}};
+  aussen.glieder = {{"x", 0, v4}, {"i", 16, innen}, {"z", 80, v4}};
+  auto erg = BelegeRegister(ShaderStufe::Vertex, {Vektor("vorn", 0), {"g", 16, aussen}}, {});
+  ASSERT_TRUE(erg.ok) << erg.fehler;
+  auto* t = new KonstantenTabelle(std::move(erg.konstanten), 0xFFFE0300);
+  auto weg = [t](const std::vector<UINT>& pfad) {
+    D3DXHANDLE h = nullptr;
+    for (UINT i : pfad) h = t->GetConstant(h, i);
+    return h;
+  };
+  const struct {
+    std::vector<UINT> pfad;
+    const char* name;
+    UINT register_, anzahl, spalten;
+  } soll[] = {
+      {{0}, "vorn", 0, 1, 4}, {{1}, "g", 1, 6, 24},    {{1, 0}, "x", 1, 1, 4},    {{1, 1}, "i", 2, 4, 16},
+      {{1, 1, 0}, "a", 2, 1, 4}, {{1, 1, 1}, "b", 3, 2, 4}, {{1, 1, 2}, "c", 5, 1, 4}, {{1, 2}, "z", 6, 1, 4},
+  };
+  for (const auto& k : soll) {
+    D3DXCONSTANT_DESC d{};
+    UINT n = 1;
+    ASSERT_EQ(t->GetConstantDesc(weg(k.pfad), &d, &n), S_OK) << k.name;
+    EXPECT_STREQ(d.Name, k.name);
+    EXPECT_EQ((std::array{d.RegisterIndex, d.RegisterCount, d.Columns}), (std::array{k.register_, k.anzahl, k.spalten}))
+        << k.name;
+  }
+  for (const std::vector<UINT>& dahinter : {std::vector<UINT>{2}, {1, 3}, {1, 1, 3}, {0, 0}, {1, 1, 1, 0}}) {
+    std::vector<UINT> eltern(dahinter.begin(), dahinter.end() - 1);
+    EXPECT_TRUE(eltern.empty() || weg(eltern));
+    EXPECT_EQ(weg(dahinter), nullptr) << dahinter.size();
+  }
+  t->Release();
+}
+
 TEST(Semantik, NameUndIndex) {
   const std::pair<const char*, const char*> zerlegt[] = {
-      {"TEXCOORD12", "TEXCOORD 12"}, {"position", "POSITION 0"}, {"SV_Target1", "SV_TARGET 1"}};
+      {"TEXCOORD12", "TEXCOORD 12"}, {"position", "POSITION 0"}, {"SV_Target1", "SV_TARGET 1"},
+      // Indices stop at 65535, however many digits follow.
+      {"TEXCOORD65535", "TEXCOORD 65535"}, {"TEXCOORD65536", "TEXCOORD 65535"},
+      {"TEXCOORD18446744073709551617", "TEXCOORD 65535"}};
   for (const auto& [text, soll] : zerlegt) {
     const auto s = ZerlegeSemantik(text);
     EXPECT_EQ(s.name + " " + std::to_string(s.index), soll);

@@ -111,6 +111,73 @@ PsAus main(float2 uv : TEXCOORD3, float4 c : COLOR0) {
   EXPECT_NE(ps.blob.glsl.find("gl_FragDepth ="), std::string::npos) << ps.blob.glsl;
   EXPECT_EQ(ps.blob.uniformBlockBytes, 0u);  // no constants, no block to bind
   EXPECT_EQ(PruefeGlsl(vs.blob.glsl, ps.blob.glsl), "");
+
+  // Structure members come as their semantics, not as glslang's built-ins: PSIZE and DEPTH are
+  // one float there too.
+  const struct {
+    const char *profil, *glied, *glsl;
+  } glieder[] = {{"vs_3_0", "float s : PSIZE", "gl_PointSize = "},
+                 {"vs_3_0", "float2 s : PSIZE", nullptr},
+                 {"ps_3_0", "float2 s : DEPTH", nullptr}};
+  for (const auto& g : glieder) {
+    const bool vertex = g.profil[0] == 'v';
+    auto e = Uebersetze(std::string("struct A { float4 o : ") + (vertex ? "POSITION0" : "COLOR0") + "; " + g.glied +
+                            "; };\nA main(float4 p : " + (vertex ? "POSITION0" : "TEXCOORD0") +
+                            ") { A a; a.o = p; a.s = p.x; return a; }",
+                        g.profil);
+    EXPECT_EQ(SUCCEEDED(e.hr), g.glsl != nullptr) << g.glied << e.meldungen;
+    EXPECT_NE(g.glsl ? e.blob.glsl.find(g.glsl) : e.meldungen.find("must be a float"), std::string::npos)
+        << g.glied << e.blob.glsl << e.meldungen;
+  }
+}
+
+// The last register of each semantic can be taken, one more cannot; interpolators keep their
+// interpolation; built-ins have their one type. `glsl`: a line of the translation, for what was
+// taken.
+TEST(Schnittstelle, LetzterPlatzJederSemantik) {
+  const struct {
+    const char *profil, *deklaration, *gebrauch, *glsl;
+  } faelle[] = {
+      {"vs_3_0", "out float4x4 m : TEXCOORD12", "m = float4x4(p, p, p, p);",
+       "layout(location = 15) out vec4 io_TEXCOORD15;"},
+      {"vs_3_0", "out float4x4 m : TEXCOORD13", "m = float4x4(p, p, p, p);", nullptr},
+      {"vs_3_0", "out float4 m[2] : COLOR2", "m[0] = p; m[1] = p;", "layout(location = 19) out vec4 io_COLOR3;"},
+      {"vs_3_0", "out float4 m[2] : COLOR3", "m[0] = p; m[1] = p;", nullptr},
+      {"vs_3_0", "out float m : FOG", "m = p.x;", "layout(location = 20) out vec4 io_FOG0;"},
+      {"vs_3_0", "out float m[2] : FOG", "m[0] = p.x; m[1] = p.y;", nullptr},
+      {"vs_3_0", "out float m : PSIZE", "m = p.x;", "gl_PointSize = "},
+      {"vs_3_0", "out float2 m : PSIZE", "m = p.xy;", nullptr},
+      {"ps_3_0", "nointerpolation float4 m : TEXCOORD15", "o += m;",
+       "layout(location = 15) flat in vec4 io_TEXCOORD15;"},
+      {"ps_3_0", "float4 m[2] : TEXCOORD15", "o += m[1];", nullptr},
+      {"ps_3_0", "out float4 m : COLOR3", "m = p;", "layout(location = 3) out vec4"},
+      {"ps_3_0", "out float4 m : COLOR4", "m = p;", nullptr},
+      {"ps_3_0", "out float4 m : SV_Target3", "m = p;", "layout(location = 3) out vec4"},
+      {"ps_3_0", "out float4 m : SV_Target4", "m = p;", nullptr},
+      {"ps_3_0", "out float m : DEPTH", "m = p.x;", "gl_FragDepth = "},
+      {"ps_3_0", "out float2 m : DEPTH", "m = p.xy;", nullptr},
+      {"ps_3_0", "float4 m : SV_Position", "o += m;", "gl_FragCoord"},
+      {"ps_3_0", "float2 m : SV_Position", "o.xy += m;", nullptr},
+  };
+  for (const auto& f : faelle) {
+    SCOPED_TRACE(f.deklaration);
+    const bool vertex = f.profil[0] == 'v';
+    const std::string hlsl = std::string(vertex ? "void main(float4 p : POSITION0, out float4 o : POSITION0, "
+                                                  : "void main(float4 p : TEXCOORD0, out float4 o : COLOR0, ") +
+                             f.deklaration + ") { o = p; " + f.gebrauch + " }";
+    auto e = Uebersetze(hlsl, f.profil);
+    EXPECT_EQ(SUCCEEDED(e.hr), f.glsl != nullptr) << e.meldungen;
+    EXPECT_NE(f.glsl ? e.blob.glsl.find(f.glsl) : e.meldungen.find("error"), std::string::npos)
+        << e.blob.glsl << e.meldungen;
+  }
+  // An input array takes one usage index per element.
+  auto vs = Uebersetze("void main(float4 p : POSITION0, float4 m[2] : TEXCOORD3, out float4 o : POSITION0) "
+                       "{ o = p + m[1]; }",
+                       "vs_3_0");
+  ASSERT_EQ(vs.hr, S_OK) << vs.meldungen;
+  std::vector<std::array<std::uint32_t, 3>> eingaenge;
+  for (const auto& e : vs.blob.eingaenge) eingaenge.push_back({e.usage, e.usageIndex, e.location});
+  EXPECT_EQ(eingaenge, (decltype(eingaenge){{kPosition, 0, 0}, {kTexcoord, 3, 1}, {kTexcoord, 4, 2}}));
 }
 
 TEST(Schnittstelle, SemantikenOhnePlatzWerdenAbgelehnt) {
