@@ -279,12 +279,11 @@ namespace {
 // finds the device part 8 bytes later.
 Datensatz Gepuffert(const Datensatz& satz) {
   if (!Zustaende().wow64 || satz.groesse < sizeof(RAWINPUTHEADER)) return satz;
-  Datensatz breit{};
-  breit.groesse = satz.groesse + 8;
-  std::memcpy(breit.bytes, satz.bytes, sizeof(RAWINPUTHEADER));
-  std::memcpy(breit.bytes + sizeof(RAWINPUTHEADER) + 8, satz.bytes + sizeof(RAWINPUTHEADER),
-              std::min<std::size_t>(satz.groesse - sizeof(RAWINPUTHEADER), sizeof breit.bytes - 32));
-  std::memcpy(breit.bytes + offsetof(RAWINPUTHEADER, dwSize), &breit.groesse, sizeof(DWORD));
+  RAWINPUTHEADER kopf;
+  std::memcpy(&kopf, satz.bytes, sizeof kopf);
+  const UINT teil = satz.groesse - sizeof kopf;
+  Datensatz breit = Leer(kopf.dwType, kopf.hDevice, teil, true);
+  std::memcpy(breit.bytes + breit.groesse - teil, satz.bytes + sizeof kopf, teil);
   return breit;
 }
 
