@@ -87,7 +87,6 @@ class GlMitschnitt {
       for (std::size_t i = a; i < a + n; ++i) {
         if (zeiger_[i] == schatten_[i]) continue;
         schatten_[i] = zeiger_[i];
-        ++geaenderteBytes;
         if (i < 16) anfangGeaendert_ = true;
         if (letzteLesung_[i] > erledigt_) {
           if (verletzungen++ == 0) {
@@ -108,7 +107,6 @@ class GlMitschnitt {
   std::uint32_t zeichnungen = 0;     // draws seen
   std::uint64_t verletzungen = 0;    // bytes rewritten while a draw may read them
   std::string erste;                 // the first of them
-  std::uint64_t geaenderteBytes = 0;
   int rundenAnfaenge = 0;            // checks that found the ring's first bytes changed
   int zaeune = 0, warten = 0, fertig = 0, zeitAus = 0;
   std::vector<int> gewartet;  // the fences waited for, numbered 1, 2, ... as they were made

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "GlGeraet.h"
+#include "GlMitschnitt.h"
 #include "d3d9/GlEinfarbig.h"
 #include "d3d9/GlIndexFolge.h"
 #include "d3d9/GlSampler.h"
@@ -187,14 +188,14 @@ class SchnellwegeTest : public GlGeraetTest {};
 // maybe a rectangle with 0x80, both from system memory. The filters of its sampler object
 // after a draw show how the backend reads it.
 TEST_F(SchnellwegeTest, OnlyOneLevelTexturesNothingRendersIntoAreOfOneValue) {
-  enum Art { Voll, EineEbene, Einfarbig };
+  using enum Lesart;
   struct Fall {
     D3DFORMAT format;
     UINT ebenen;
     DWORD usage;
     bool wuerfel;
     RECT teil;
-    Art soll;
+    Lesart soll;
     int letzteZeile = 0x40;
   };
   constexpr D3DFORMAT F = D3DFMT_A8R8G8B8;
@@ -247,8 +248,8 @@ TEST_F(SchnellwegeTest, OnlyOneLevelTexturesNothingRendersIntoAreOfOneValue) {
     const GLuint s = Gebunden(0);
     EXPECT_EQ(std::tuple(Param(s, GL_TEXTURE_MIN_FILTER), Param(s, GL_TEXTURE_MAG_FILTER),
                          Param(s, GL_TEXTURE_MAX_ANISOTROPY)),
-              f.soll == Einfarbig   ? std::tuple(GL_NEAREST, GL_NEAREST, 1)
-              : f.soll == EineEbene ? std::tuple(GL_LINEAR, GL_LINEAR, 4)
+              f.soll == Lesart::Einfarbig   ? std::tuple(GL_NEAREST, GL_NEAREST, 1)
+              : f.soll == Lesart::EineEbene ? std::tuple(GL_LINEAR, GL_LINEAR, 4)
                                     : std::tuple(GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, 4))
         << "Fall " << i;
   }
@@ -304,17 +305,27 @@ TEST(GlIndexFolge, DrawsAsArraysOnlyInsideTheRun) {
     EXPECT_EQ(f.AlsArrays(a.basis, a.start, a.anzahl), a.arrays) << a.basis << ", " << a.start << ", " << a.anzahl;
 }
 
-// Counts the draws issued as arrays. Epoxy's entry points are global function pointers
-// whose first call stores the resolved function in the global: during the call the global
-// holds the saved pointer, after it the wrapper again.
-int alsArrays = 0;
-decltype(epoxy_glDrawArraysInstanced) echt = nullptr;
-void EPOXY_CALLSPEC Arrays(GLenum m, GLint f, GLsizei n, GLsizei i) {
-  ++alsArrays;
-  epoxy_glDrawArraysInstanced = echt;
-  echt(m, f, n, i);
-  echt = std::exchange(epoxy_glDrawArraysInstanced, &Arrays);
-}
+// Counts the draws made as arrays while it lives.
+class ArraysZaehler {
+ public:
+  ArraysZaehler() {
+    anzahl_ = 0;
+    echt_ = epoxy_glDrawArraysInstanced;
+    epoxy_glDrawArraysInstanced = &Haken;
+  }
+  ~ArraysZaehler() { epoxy_glDrawArraysInstanced = echt_; }
+  ArraysZaehler(const ArraysZaehler&) = delete;
+  ArraysZaehler& operator=(const ArraysZaehler&) = delete;
+  int Anzahl() const { return anzahl_; }
+
+ private:
+  static void EPOXY_CALLSPEC Haken(GLenum m, GLint f, GLsizei n, GLsizei i) {
+    ++anzahl_;
+    RufeDurch(epoxy_glDrawArraysInstanced, echt_, &Haken, m, f, n, i);
+  }
+  static inline int anzahl_ = 0;
+  static inline decltype(epoxy_glDrawArraysInstanced) echt_ = nullptr;
+};
 
 // Vertex i is a point at pixel (i, 0): the lit pixels of row 0 show which vertices a draw
 // read. Each step locks the indices from `ab` on (unless no values are given), then draws.
@@ -334,7 +345,7 @@ TEST_F(SchnellwegeTest, IndexedDrawsFollowTheIndicesAndGoAsArraysExactlyInsideTh
   std::memcpy(p, ecken.data(), 16 * sizeof(Ecke));
   vb->Unlock();
   auto* ps = Ps(kPsFarbe);
-  echt = std::exchange(epoxy_glDrawArraysInstanced, &Arrays);
+  const ArraysZaehler alsArrays;
   for (const auto& [format, bytes] : {std::pair{D3DFMT_INDEX16, 2u}, {D3DFMT_INDEX32, 4u}}) {
     IDirect3DIndexBuffer9* ib = nullptr;
     ASSERT_EQ(g_->CreateIndexBuffer(12 * bytes, 0, format, D3DPOOL_DEFAULT, &ib, nullptr), D3D_OK);
@@ -352,10 +363,10 @@ TEST_F(SchnellwegeTest, IndexedDrawsFollowTheIndicesAndGoAsArraysExactlyInsideTh
       Beginne(ps);
       g_->SetStreamSource(0, vb, 0, sizeof(Ecke));
       g_->SetIndices(ib);
-      const int vorher = alsArrays;
+      const int vorher = alsArrays.Anzahl();
       EXPECT_EQ(g_->DrawIndexedPrimitive(D3DPT_POINTLIST, s.basis, s.basis < 0 ? -s.basis : 0, 1, s.start, s.anzahl),
                 D3D_OK);
-      EXPECT_EQ(alsArrays - vorher, s.arrays ? 1 : 0) << bytes << ", Schritt " << i;
+      EXPECT_EQ(alsArrays.Anzahl() - vorher, s.arrays ? 1 : 0) << bytes << ", Schritt " << i;
       g_->EndScene();
       const Pixelbild b = LiesRueckpuffer();
       std::vector<bool> soll(16);
@@ -364,7 +375,6 @@ TEST_F(SchnellwegeTest, IndexedDrawsFollowTheIndicesAndGoAsArraysExactlyInsideTh
     }
     g_->SetIndices(nullptr);
   }
-  epoxy_glDrawArraysInstanced = echt;
 }
 
 }  // namespace

@@ -43,6 +43,19 @@ class D3d9Zeichnen : public GlTest::GlGeraetTest {
     return 0;
   }
 
+  // Clears to `grund` and draws a quad from -h to h in x and y with the created shaders.
+  void ZeichneViereck(D3DCOLOR grund, float h) {
+    ASSERT_EQ(g_->Clear(0, nullptr, D3DCLEAR_TARGET, grund, 1.0f, 0), S_OK);
+    ASSERT_EQ(g_->BeginScene(), S_OK);
+    g_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    g_->SetVertexDeclaration(dekl_);
+    g_->SetVertexShader(vs_);
+    g_->SetPixelShader(ps_);
+    Zeichne({{-h, h, 0, 1, 0, 0, 0, 0}, {h, h, 0, 1, 0, 0, 0, 0}, {-h, -h, 0, 1, 0, 0, 0, 0}, {h, -h, 0, 1, 0, 0, 0, 0}},
+            D3DPT_TRIANGLESTRIP, 2);
+    ASSERT_EQ(g_->EndScene(), S_OK);
+  }
+
   IDirect3DVertexShader9* vs_ = nullptr;
   IDirect3DPixelShader9* ps_ = nullptr;
 };
@@ -74,16 +87,7 @@ float4 main(float4 f : COLOR0) : COLOR0 { return f + tex2D(gBild, float2(0.5, 0.
   g_->SetPixelShaderConstantF(Register(ps, "gFarbe"), blau, 1);       // adds blue
 
   // A quad from -0.5 to 0.5 in x and y, scaled by the vertex shader's constant.
-  ASSERT_EQ(g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), S_OK);
-  ASSERT_EQ(g_->BeginScene(), S_OK);
-  g_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  g_->SetVertexDeclaration(dekl_);
-  g_->SetVertexShader(vs_);
-  g_->SetPixelShader(ps_);
-  Zeichne({{-0.5f, 0.5f, 0, 1, 0, 0, 0, 0}, {0.5f, 0.5f, 0, 1, 0, 0, 0, 0}, {-0.5f, -0.5f, 0, 1, 0, 0, 0, 0},
-           {0.5f, -0.5f, 0, 1, 0, 0, 0, 0}},
-          D3DPT_TRIANGLESTRIP, 2);
-  ASSERT_EQ(g_->EndScene(), S_OK);
+  ASSERT_NO_FATAL_FAILURE(ZeichneViereck(0xFF000000u, 0.5f));
   // Edges at 4.125 and 11.875 pixels; white only where both samplers and both constants
   // were found apart.
   const auto weiss = [](int r, int g, int b) { return r + g + b == 3 * 255; };
@@ -105,16 +109,8 @@ float4 main(float4 k : TEXCOORD0, float4 uv : TEXCOORD1, float4 n : TEXCOORD2) :
 })",
              false);
   ASSERT_TRUE(vs_ && ps_);
-  ASSERT_EQ(g_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080u, 1.0f, 0), S_OK);
-  ASSERT_EQ(g_->BeginScene(), S_OK);
-  g_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  g_->SetVertexDeclaration(dekl_);
-  g_->SetVertexShader(vs_);
-  g_->SetPixelShader(ps_);
   // Past the edges: the half-pixel offset of Direct3D 9 leaves every pixel covered.
-  Zeichne({{-2, 2, 0, 1, 0, 0, 0, 0}, {2, 2, 0, 1, 0, 0, 0, 0}, {-2, -2, 0, 1, 0, 0, 0, 0}, {2, -2, 0, 1, 0, 0, 0, 0}},
-          D3DPT_TRIANGLESTRIP, 2);
-  ASSERT_EQ(g_->EndScene(), S_OK);
+  ASSERT_NO_FATAL_FAILURE(ZeichneViereck(0xFF808080u, 2));
   const auto soll = [](int r, int g, int b) { return r == 0 && g == 255 && b >= 190 && b <= 192; };
   EXPECT_EQ(LiesRueckpuffer().Umriss(soll), (std::array<UINT, 4>{0, 0, 16, 16})) << std::hex << LiesRueckpuffer()(8, 8);
 }

@@ -133,31 +133,36 @@ PsAus main(float2 uv : TEXCOORD3, float4 c : COLOR0) {
 
 // The last register of each semantic can be taken, one more cannot; interpolators keep their
 // interpolation; built-ins have their one type. `glsl`: a line of the translation, for what was
-// taken.
+// taken; `meldung`: what the refusal says, for what was not.
 TEST(Schnittstelle, LetzterPlatzJederSemantik) {
   const struct {
-    const char *profil, *deklaration, *gebrauch, *glsl;
+    const char *profil, *deklaration, *gebrauch, *glsl, *meldung;
   } faelle[] = {
       {"vs_3_0", "out float4x4 m : TEXCOORD12", "m = float4x4(p, p, p, p);",
-       "layout(location = 15) out vec4 io_TEXCOORD15;"},
-      {"vs_3_0", "out float4x4 m : TEXCOORD13", "m = float4x4(p, p, p, p);", nullptr},
-      {"vs_3_0", "out float4 m[2] : COLOR2", "m[0] = p; m[1] = p;", "layout(location = 19) out vec4 io_COLOR3;"},
-      {"vs_3_0", "out float4 m[2] : COLOR3", "m[0] = p; m[1] = p;", nullptr},
-      {"vs_3_0", "out float m : FOG", "m = p.x;", "layout(location = 20) out vec4 io_FOG0;"},
-      {"vs_3_0", "out float m[2] : FOG", "m[0] = p.x; m[1] = p.y;", nullptr},
-      {"vs_3_0", "out float m : PSIZE", "m = p.x;", "gl_PointSize = "},
-      {"vs_3_0", "out float2 m : PSIZE", "m = p.xy;", nullptr},
+       "layout(location = 15) out vec4 io_TEXCOORD15;", nullptr},
+      {"vs_3_0", "out float4x4 m : TEXCOORD13", "m = float4x4(p, p, p, p);", nullptr,
+       "error: interpolator 'TEXCOORD13' lies beyond the last TEXCOORD register"},
+      {"vs_3_0", "out float4 m[2] : COLOR2", "m[0] = p; m[1] = p;", "layout(location = 19) out vec4 io_COLOR3;",
+       nullptr},
+      {"vs_3_0", "out float4 m[2] : COLOR3", "m[0] = p; m[1] = p;", nullptr,
+       "error: interpolator 'COLOR3' lies beyond the last COLOR register"},
+      {"vs_3_0", "out float m : FOG", "m = p.x;", "layout(location = 20) out vec4 io_FOG0;", nullptr},
+      {"vs_3_0", "out float m[2] : FOG", "m[0] = p.x; m[1] = p.y;", nullptr,
+       "error: interpolator 'FOG' lies beyond the last FOG register"},
+      {"vs_3_0", "out float m : PSIZE", "m = p.x;", "gl_PointSize = ", nullptr},
+      {"vs_3_0", "out float2 m : PSIZE", "m = p.xy;", nullptr, "error: output PSIZE must be a float"},
       {"ps_3_0", "nointerpolation float4 m : TEXCOORD15", "o += m;",
-       "layout(location = 15) flat in vec4 io_TEXCOORD15;"},
-      {"ps_3_0", "float4 m[2] : TEXCOORD15", "o += m[1];", nullptr},
-      {"ps_3_0", "out float4 m : COLOR3", "m = p;", "layout(location = 3) out vec4"},
-      {"ps_3_0", "out float4 m : COLOR4", "m = p;", nullptr},
-      {"ps_3_0", "out float4 m : SV_Target3", "m = p;", "layout(location = 3) out vec4"},
-      {"ps_3_0", "out float4 m : SV_Target4", "m = p;", nullptr},
-      {"ps_3_0", "out float m : DEPTH", "m = p.x;", "gl_FragDepth = "},
-      {"ps_3_0", "out float2 m : DEPTH", "m = p.xy;", nullptr},
-      {"ps_3_0", "float4 m : SV_Position", "o += m;", "gl_FragCoord"},
-      {"ps_3_0", "float2 m : SV_Position", "o.xy += m;", nullptr},
+       "layout(location = 15) flat in vec4 io_TEXCOORD15;", nullptr},
+      {"ps_3_0", "float4 m[2] : TEXCOORD15", "o += m[1];", nullptr,
+       "error: interpolator 'TEXCOORD15' lies beyond the last TEXCOORD register"},
+      {"ps_3_0", "out float4 m : COLOR3", "m = p;", "layout(location = 3) out vec4", nullptr},
+      {"ps_3_0", "out float4 m : COLOR4", "m = p;", nullptr, "error: output 'COLOR4' has no target"},
+      {"ps_3_0", "out float4 m : SV_Target3", "m = p;", "layout(location = 3) out vec4", nullptr},
+      {"ps_3_0", "out float4 m : SV_Target4", "m = p;", nullptr, "error: output 'SV_TARGET4' has no target"},
+      {"ps_3_0", "out float m : DEPTH", "m = p.x;", "gl_FragDepth = ", nullptr},
+      {"ps_3_0", "out float2 m : DEPTH", "m = p.xy;", nullptr, "error: output DEPTH must be a float"},
+      {"ps_3_0", "float4 m : SV_Position", "o += m;", "gl_FragCoord", nullptr},
+      {"ps_3_0", "float2 m : SV_Position", "o.xy += m;", nullptr, "error: 'SV_POSITION' must be a float4"},
   };
   for (const auto& f : faelle) {
     SCOPED_TRACE(f.deklaration);
@@ -165,9 +170,10 @@ TEST(Schnittstelle, LetzterPlatzJederSemantik) {
     const std::string hlsl = std::string(vertex ? "void main(float4 p : POSITION0, out float4 o : POSITION0, "
                                                   : "void main(float4 p : TEXCOORD0, out float4 o : COLOR0, ") +
                              f.deklaration + ") { o = p; " + f.gebrauch + " }";
+    ASSERT_NE(f.glsl == nullptr, f.meldung == nullptr);
     auto e = Uebersetze(hlsl, f.profil);
     EXPECT_EQ(SUCCEEDED(e.hr), f.glsl != nullptr) << e.meldungen;
-    EXPECT_NE(f.glsl ? e.blob.glsl.find(f.glsl) : e.meldungen.find("error"), std::string::npos)
+    EXPECT_NE(f.glsl ? e.blob.glsl.find(f.glsl) : e.meldungen.find(f.meldung), std::string::npos)
         << e.blob.glsl << e.meldungen;
   }
   // An input array takes one usage index per element.

@@ -120,13 +120,13 @@ std::vector<fs::path> Dateien(const fs::path& ordner) {
 
 class Uebersetzungsspeicher : public ::testing::Test {
  protected:
-  void SetUp() override { SetzeUebersetzungsspeicher(ordner_.pfad() / "shader"); }
+  void SetUp() override { SetzeUebersetzungsspeicher(Ordner()); }
   void TearDown() override { SetzeUebersetzungsspeicher({}); }
   // Translation without the entries, to compare against.
   Lauf Frisch(const Anfrage& a) {
     SetzeUebersetzungsspeicher({});
     Lauf l = Uebersetze(a);
-    SetzeUebersetzungsspeicher(ordner_.pfad() / "shader");
+    SetzeUebersetzungsspeicher(Ordner());
     return l;
   }
   static std::uint64_t Treffer() { return LiesUebersetzungsspeicherStand().treffer; }
@@ -348,7 +348,6 @@ TEST_F(Uebersetzungsspeicher, OrdnerMitTausendDateienWirdGeleert) {
 TEST_F(Uebersetzungsspeicher, UnbrauchbarerOrdnerUebersetztOhneEintraege) {
   const fs::path datei = SchreibeDatei(ordner_.pfad() / "datei", "kein Ordner");
   const Anfrage anfrage{kVertex, "vs_3_0"};
-  SetzeUebersetzungsspeicher(datei / "shader");
   const Lauf frisch = Frisch(anfrage);
   SetzeUebersetzungsspeicher(datei / "shader");
   const std::uint64_t gespeichert = Gespeichert();
