@@ -19,9 +19,9 @@ class Eingabe : public Programm {
     std::system("setxkbmap us");
     Programm::TearDown();
   }
-  void Zeige(int x, int y) {
-    Xdo("mousemove --window " + fenster_ + " " + std::to_string(x) + " " + std::to_string(y));
-    // Clicks 0.2 s apart are two clicks, not a double click.
+  // The pointer to (x, y), then a pause: clicks 0.2 s apart are two clicks, not a double click.
+  void ZeigeUndWarte(int x, int y) {
+    Zeige(x, y);
     Bilder(3, 300);
   }
   // What xdotool sends while the tool is stopped arrives for its next frame all at once.
@@ -46,7 +46,7 @@ TEST_F(Eingabe, KlicksUndTastenInEinemBildWirkenJeder) {
   // read two frames apart: when frames come too slowly for 0.2 s, it was two clicks on
   // empty ground, and it is tried again.
   for (int versuch = 0; versuch < 5 && !Gruen(b(630, 440)); ++versuch) {
-    Zeige(640, 468);
+    ZeigeUndWarte(640, 468);
     Angehalten("click --repeat 2 --delay 80 1");
     Bilder(5);
     b = Lies();
@@ -57,7 +57,7 @@ TEST_F(Eingabe, KlicksUndTastenInEinemBildWirkenJeder) {
   EXPECT_GT(gruenMitNeuem, gruenAmAnfang);
 
   // A click selects the far corner: a white wire cube.
-  Zeige(640, 330);
+  ZeigeUndWarte(640, 330);
   Angehalten("click 1");
   b = WarteAufBild([](const Bild& b) { return Zaehle(b, Weiss, 620, 296, 660, 336).anzahl > 20; });
   EXPECT_GT(Zaehle(b, Weiss, 620, 296, 660, 336).anzahl, 20);
@@ -78,9 +78,7 @@ TEST_F(Eingabe, ZeichenFolgenDerBelegungDesServers) {
   ASSERT_EQ(std::system("setxkbmap de"), 0);
   Taste("29");  // the X keycode of that key
   Taste("Return");
-  const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (Protokoll().find("Unbekannter Befehl") == std::string::npos && std::chrono::steady_clock::now() < ende)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  WarteAufZeile("Unbekannter Befehl");
   const std::string log = Protokoll();
   EXPECT_NE(log.find("!Unbekannter Befehl \"z\""), std::string::npos) << log;
 }

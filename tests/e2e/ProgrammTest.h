@@ -77,16 +77,24 @@ class Programm : public ::testing::Test {
   std::string Protokoll() const { return LeseDatei(Benutzerordner() / "tool.log"); }
   std::string Einstellungen() const { return LeseDatei(Benutzerordner() / "tool.cfg"); }
 
-  // Settings for a window of that size; 0 by 0 is the desktop's size.
-  static std::string Konfig(int breite, int hoehe) {
+  // Settings for a window (or fullscreen) of that size; 0 by 0 is the desktop's size.
+  static std::string Konfig(int breite, int hoehe, bool vollbild = false) {
     const auto var = [](const char* name, const std::string& wert) {
       return "    <var name=\"" + std::string(name) + "\" wert=\"" + wert + "\" />\n";
     };
     return "<?xml version=\"1.0\" ?>\n<config>\n" + var("displaywidth", std::to_string(breite)) +
-           var("displayheight", std::to_string(hoehe)) + var("fullscreen", "nein") + "</config>\n";
+           var("displayheight", std::to_string(hoehe)) + var("fullscreen", vollbild ? "ja" : "nein") +
+           "</config>\n";
   }
-  void SchreibeKonfig(int breite, int hoehe) {
-    SchreibeDatei(Benutzerordner() / "tool.cfg", Konfig(breite, hoehe));
+  void SchreibeKonfig(int breite, int hoehe, bool vollbild = false) {
+    SchreibeDatei(Benutzerordner() / "tool.cfg", Konfig(breite, hoehe, vollbild));
+  }
+  // Waits until the log holds `zeile` (or a minute has passed); whether it does.
+  bool WarteAufZeile(const std::string& zeile) {
+    const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (Protokoll().find(zeile) == std::string::npos && std::chrono::steady_clock::now() < ende)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return Protokoll().find(zeile) != std::string::npos;
   }
 
   void Starte(bool mitBildschirm = true, const std::string& programm = VELMAR_PROGRAMM) {
@@ -189,6 +197,8 @@ class Programm : public ::testing::Test {
     ASSERT_FALSE(fenster_.empty());
     Xdo("windowfocus --sync " + fenster_);
   }
+  // The pointer to (x, y) in the window.
+  void Zeige(int x, int y) { Xdo("mousemove --window " + fenster_ + " " + std::to_string(x) + " " + std::to_string(y)); }
   // A key held over a few frames: keys are read once a frame.
   void Taste(const std::string& taste) {
     Xdo("keydown " + taste);

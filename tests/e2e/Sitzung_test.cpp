@@ -50,7 +50,6 @@ class Sitzung : public Programm {
     Programm::SetUp();
     SchreibeKonfig(1280, 720);
   }
-  void Zeige(int x, int y) { Xdo("mousemove --window " + fenster_ + " " + std::to_string(x) + " " + std::to_string(y)); }
   // Each step read by a frame. Clicks 0.2 s apart on the program's clock are a double
   // click: the wait before pressing keeps clicks apart.
   void Klick(int x, int y) {
@@ -67,10 +66,7 @@ class Sitzung : public Programm {
     const fs::path foto = Benutzerordner() / "screenshots" / name;
     // Logged once the file is complete.
     const std::string zeile = "Screenshot saved as \"" + foto.string() + "\".";
-    const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (Protokoll().find(zeile) == std::string::npos && std::chrono::steady_clock::now() < ende)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_NE(Protokoll().find(zeile), std::string::npos) << Protokoll();
+    EXPECT_TRUE(WarteAufZeile(zeile)) << Protokoll();
     Quelm_Bild png;
     EXPECT_TRUE(png.LadeBildAusDatei(foto)) << name;
     Bild b{static_cast<int>(png.breite), static_cast<int>(png.hoehe), {}};

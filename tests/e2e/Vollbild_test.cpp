@@ -38,10 +38,7 @@ class Vollbild : public Programm {
 };
 
 TEST_F(Vollbild, StartBeiEinerGroesseFernVonJedemModus) {
-  std::string konfig = Konfig(320, 200);
-  const std::string fenster = "name=\"fullscreen\" wert=\"nein\"";
-  konfig.replace(konfig.find(fenster), fenster.size(), "name=\"fullscreen\" wert=\"ja\"");
-  SchreibeDatei(Benutzerordner() / "tool.cfg", konfig);
+  SchreibeKonfig(320, 200, true);
   Oeffne();
   PruefeVollbild();
   SchliesseUndPruefeEinstellungen();

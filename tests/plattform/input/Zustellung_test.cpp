@@ -35,10 +35,6 @@ struct Journal : DRENO::InputHandler {
     zeilen.push_back("button " + std::to_string(b) + (down ? " down" : " up"));
     return true;
   }
-  bool OnMouseMoved(DRENO::Mouse*, float, float) override {
-    zeilen.push_back("move");
-    return true;
-  }
 };
 
 class Zustellung : public ::testing::Test {
