@@ -127,9 +127,9 @@ bool StapelWanderer::ZeigeAufrufstapel(pid_t thread, const ucontext_t* kontext) 
   std::uint64_t adressen[kHoechstensRahmen];
   std::size_t anzahl = 0;
   if (!fremd) {
-    // Code in no module (a call through a null or stale function pointer) has no unwind
-    // information, and the own stack's unwinder stops there: walked from the registers, with
-    // the caller found at the stack pointer.
+    // Code in no module (reached through a null or stale function pointer, or made at run
+    // time) has no unwind information, and the own stack's unwinder stops there: walked from
+    // the registers instead.
     if (kontext && !Plattform::Absturz::InModulCode(reinterpret_cast<const void*>(kontext->uc_mcontext.gregs[REG_RIP])))
       anzahl = symbole_->StapelAdressen(kontext->uc_mcontext.gregs, adressen, kHoechstensRahmen);
     else

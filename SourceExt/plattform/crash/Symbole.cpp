@@ -69,6 +69,19 @@ struct SymbolSitzung::Innen {
   }
 };
 
+namespace {
+// Whether the interrupted instruction could not even be fetched: a page fault at the program
+// counter itself, or no code readable there (registers that did not come with a fault).
+bool AnweisungNichtGeholt(const gregset_t& register_) {
+  constexpr greg_t kSeitenfehler = 14;
+  if (register_[REG_TRAPNO] == kSeitenfehler && register_[REG_CR2] == register_[REG_RIP]) return true;
+  char byte = 0;
+  iovec ziel{&byte, 1};
+  iovec quelle{reinterpret_cast<void*>(register_[REG_RIP]), 1};
+  return process_vm_readv(getpid(), &ziel, 1, &quelle, 1, 0) != 1;
+}
+}  // namespace
+
 SymbolSitzung::SymbolSitzung() : innen_(std::make_unique<Innen>()) {}
 
 SymbolSitzung::~SymbolSitzung() {
@@ -170,10 +183,12 @@ std::size_t SymbolSitzung::StapelAdressen(const gregset_t& register_, std::uint6
   gregset_t start;
   std::memcpy(start, register_, sizeof start);
   std::size_t anzahl = 0;
-  std::uint64_t ruecksprung = 0;  // the caller's return address when the first frame lies in no module
+  std::uint64_t ruecksprung = 0;  // the caller's return address when the instruction could not be fetched
   const auto pc = static_cast<std::uint64_t>(register_[REG_RIP]);
-  // libdw's own module list: the loader's may be locked by a held thread.
-  if (!innen_->ModulBei(pc, true)) {
+  // libdw's own module list: the loader's may be locked by a held thread. Code made at run
+  // time lies in no module too, but there the word at the stack pointer may be anything the
+  // code saved: its frame is walked like any other.
+  if (!innen_->ModulBei(pc, true) && AnweisungNichtGeholt(register_)) {
     // No frame information: like a function without unwind information, the frame holds
     // only the return address at the stack pointer (a call through a null or stale
     // pointer has just pushed it).

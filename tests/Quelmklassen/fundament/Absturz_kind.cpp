@@ -41,6 +41,22 @@ __attribute__((noinline)) void RufeZeiger() {
   gNachDemAufruf = gNachDemAufruf + 1;
 }
 
+// Code made at run time, as a JIT compiler makes it: a frame of its own, a value saved on
+// the stack, then a read of address 0. The word at the stack pointer is that value.
+void (*ErzeugterCode())() {
+  static const unsigned char kCode[] = {
+      0x55,                                            // push rbp
+      0x48, 0x89, 0xE5,                                // mov rbp, rsp
+      0x68, 0x78, 0x56, 0x34, 0x12,                    // push 0x12345678
+      0x48, 0x8B, 0x04, 0x25, 0x00, 0x00, 0x00, 0x00,  // mov rax, [0]
+      0xC9, 0xC3};                                     // leave; ret
+  void* seite = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (seite == MAP_FAILED) return nullptr;
+  std::memcpy(seite, kCode, sizeof kCode);
+  if (mprotect(seite, 4096, PROT_READ | PROT_EXEC) != 0) return nullptr;
+  return reinterpret_cast<void (*)()>(seite);
+}
+
 volatile bool gWeiter = true;
 
 __attribute__((noinline)) int Rekursion(int tiefe) {
@@ -82,7 +98,7 @@ int main(int argc, char** argv) {
     WarteAufDasEnde();
   }
   if (art == "null") SchreibeNull();
-  if (art == "nullzeiger" || art == "zeiger10" || art == "zeigerfrei") {
+  if (art == "nullzeiger" || art == "zeiger10" || art == "zeigerfrei" || art == "zeigerdaten" || art == "erzeugt") {
     if (art == "zeiger10") gFunktion = reinterpret_cast<void (*)()>(0x10);
     if (art == "zeigerfrei") {
       // A stale pointer: into a page that was mapped once and is gone.
@@ -90,6 +106,16 @@ int main(int argc, char** argv) {
       if (seite == MAP_FAILED) return 4;
       munmap(seite, 4096);
       gFunktion = reinterpret_cast<void (*)()>(static_cast<char*>(seite) + 16);
+    }
+    if (art == "zeigerdaten") {
+      // Into data: readable, but no code may be fetched there.
+      void* seite = mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (seite == MAP_FAILED) return 4;
+      gFunktion = reinterpret_cast<void (*)()>(seite);
+    }
+    if (art == "erzeugt") {
+      gFunktion = ErzeugterCode();
+      if (!gFunktion) return 4;
     }
     RufeZeiger();
   }
