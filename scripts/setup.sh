@@ -19,6 +19,8 @@ packages=(
   linux-perf
   # running under a virtual display, and driving it from tests
   libgl1-mesa-dri xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
+  # a window manager for the tests of the window on a desktop
+  openbox
   # the bold sans font shipped as the widget font
   fonts-crosextra-carlito
 )

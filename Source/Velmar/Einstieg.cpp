@@ -6,12 +6,34 @@
 #include "Quelm_Protokoll.h"
 #include "Quelm_System.h"
 #include "Uebersetzungsspeicher.h"
+#include "fenster/Fenster.h"
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <exception>
 #include <string>
 
 namespace Spiel {
+
+namespace {
+// Saves "tool.cfg"; a failed save is said on the terminal. Whether the settings survived.
+bool SpeichereEinstellungen() {
+  if (Quelm_Konfig::Speichere() || Quelm_Konfig::SpeicherFehler().empty()) return true;
+  MeldeAufTerminal(Quelm_Konfig::SpeicherFehler());
+  return false;
+}
+
+// The X server is gone (it ended, or the connection was killed): no window and no device
+// can be closed any more, and every X call would end up here again.
+void VerbindungVerloren() {
+  const char* text = "Verbindung zum X-Server verloren.";
+  Protokolliere("!%s", text);
+  MeldeAufTerminal(text);
+  SpeichereEinstellungen();
+  _exit(1);
+}
+}  // namespace
 
 void MeldeAufTerminal(const std::string& text) {
   if (gProtokoll.dateiPfad.empty())
@@ -23,6 +45,7 @@ void MeldeAufTerminal(const std::string& text) {
 
 int ProgrammEinstieg(const std::function<void()>& anwendung) {
   Plattform::FangeBeendenSignale(gSystem.beenden);
+  Plattform::Fenster::BeiVerbindungsverlust(&VerbindungVerloren);
   Plattform::BehalteFreigegebenenSpeicher();
   gProtokoll.Aktiviere(gSystem.benutzerVerzeichnis);
   if (!gSystem.ordnerFehler.empty()) {
@@ -48,10 +71,7 @@ int ProgrammEinstieg(const std::function<void()>& anwendung) {
     ergebnis = -1;
   }
   // A lost save is a failed run: the user's settings did not survive it.
-  if (!Quelm_Konfig::Speichere() && !Quelm_Konfig::SpeicherFehler().empty()) {
-    MeldeAufTerminal(Quelm_Konfig::SpeicherFehler());
-    if (ergebnis == 0) ergebnis = 1;
-  }
+  if (!SpeichereEinstellungen() && ergebnis == 0) ergebnis = 1;
   return ergebnis;
 }
 

@@ -188,7 +188,12 @@ TEST_F(ButtonsTest, SeiteFolgtDerAnzeige) {
          Quelm_KonsolenBefehl::Finde("reinitvideo")->ausfuehren("");
        },
        800, 600},
-      {"Fenstergroesse", [] { Quelm_Screen3D::GroesseRueckruf(nullptr, 1024, 768); }, 1024, 768}};
+      {"Fenstergroesse",
+       [] {
+         Quelm_Screen3D::GroesseRueckruf(nullptr, 1024, 768);
+         Quelm_Screen3D::VerarbeiteFensterEreignisse();  // taken after the poll
+       },
+       1024, 768}};
   for (const Fall& f : faelle) {
     SCOPED_TRACE(f.wie);
     f.wechsel();

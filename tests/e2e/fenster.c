@@ -5,7 +5,11 @@
  *                                          as a binary PPM file;
  *   fenster bilder TITLE SECONDS N MS      waits until it has drawn N frames and MS
  *                                          milliseconds have passed: input sent before
- *                                          has then been read by a frame, however slow.
+ *                                          has then been read by a frame, however slow;
+ *   fenster zerstoeren TITLE SECONDS       destroys it, as a broken window manager or a
+ *                                          script may (XDestroyWindow);
+ *   fenster trennen TITLE SECONDS          closes its owner's connection to the X server,
+ *                                          as a forced close does (XKillClient).
  * Exit 0 when done, 1 when no such window appeared (or too few frames in time), 2 on other
  * errors. */
 #define _POSIX_C_SOURCE 200809L
@@ -128,7 +132,9 @@ static int zaehle_bilder(Display* dpy, Window fenster, double frist, int anzahl,
 int main(int argc, char** argv) {
   int bild = argc == 5 && strcmp(argv[1], "bild") == 0;
   int bilder = argc == 6 && strcmp(argv[1], "bilder") == 0;
-  if (!bild && !bilder && (argc != 4 || strcmp(argv[1], "schliessen") != 0)) return 2;
+  int zerstoeren = argc == 4 && strcmp(argv[1], "zerstoeren") == 0;
+  int trennen = argc == 4 && strcmp(argv[1], "trennen") == 0;
+  if (!bild && !bilder && !zerstoeren && !trennen && (argc != 4 || strcmp(argv[1], "schliessen") != 0)) return 2;
   Display* d = XOpenDisplay(NULL);
   if (!d) return 2;
   Window fenster = 0;
@@ -139,10 +145,12 @@ int main(int argc, char** argv) {
       nanosleep(&ts, NULL);
     }
   }
-  int ergebnis = !fenster  ? 1
-                 : bild    ? schreibe_bild(d, fenster, argv[4])
-                 : bilder  ? zaehle_bilder(d, fenster, atof(argv[3]), atoi(argv[4]), atof(argv[5]))
-                           : schliesse(d, fenster);
+  int ergebnis = !fenster     ? 1
+                 : bild       ? schreibe_bild(d, fenster, argv[4])
+                 : bilder     ? zaehle_bilder(d, fenster, atof(argv[3]), atoi(argv[4]), atof(argv[5]))
+                 : zerstoeren ? (XDestroyWindow(d, fenster), XSync(d, False), 0)
+                 : trennen    ? (XKillClient(d, fenster), XSync(d, False), 0)
+                              : schliesse(d, fenster);
   XCloseDisplay(d);
   return ergebnis;
 }

@@ -20,6 +20,8 @@ Quelm_Anzeigemodus Quelm_Screen3D::modus;
 bool Quelm_Screen3D::initialisiert = false;
 bool Quelm_Screen3D::vollbildJetzt = false;
 bool Quelm_Screen3D::moduswechselLaeuft = false;
+int Quelm_Screen3D::gemeldeteBreite = 0;
+int Quelm_Screen3D::gemeldeteHoehe = 0;
 std::uint64_t Quelm_Screen3D::modusFlags = 0;
 GLFWwindow* Quelm_Screen3D::fenster = nullptr;
 bool Quelm_Screen3D::eigenesFenster = false;
@@ -111,10 +113,28 @@ void Quelm_Screen3D::InitGlfw() {
   Plattform::Fenster::LeiteFehlerUm(&MeldeFensterFehler);
   if (!glfwInit()) return;
   Plattform::Fenster::LeiteFehlerUm(&MeldeFensterFehler);
-  gSystem.proBild = [] {
-    if (glfwGestartet) glfwPollEvents();
-  };
+  Plattform::Fenster::BeiZerstoerung(&FensterZerstoert);
+  gSystem.proBild = &VerarbeiteFensterEreignisse;
   glfwGestartet = true;
+}
+
+void Quelm_Screen3D::VerarbeiteFensterEreignisse() {
+  if (glfwGestartet) glfwPollEvents();
+  if (gemeldeteBreite < 1) return;
+  // A window manager sends a size for every step of a drag, queued until the next poll:
+  // only the last one of a poll is the window's size now, and the device takes it. The
+  // window's size is never set from an event: that would undo the later steps.
+  const Quelm_Anzeigemodus neu{static_cast<std::uint64_t>(gemeldeteBreite),
+                               static_cast<std::uint64_t>(gemeldeteHoehe), modus.bits16, modus.refresh};
+  gemeldeteBreite = gemeldeteHoehe = 0;
+  AendereModus(neu, fullscreen.wertBool, vsync.wertBool, false);
+}
+
+void Quelm_Screen3D::FensterZerstoert(GLFWwindow* zerstoert) {
+  if (zerstoert != fenster) return;
+  // Every request on it fails from now on: the run ends as when the window is closed.
+  Protokolliere("!Das Fenster wurde von einem anderen Programm zerstört.");
+  SchliessRueckruf(zerstoert);
 }
 
 bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
@@ -242,8 +262,12 @@ Quelm_Anzeigemodus Quelm_Screen3D::ErmittleModi(Quelm_Anzeigemodus gewuenscht) {
 }
 
 void Quelm_Screen3D::SetzeModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyncAn) {
+  AendereModus(neu, vollbild, vsyncAn, true);
+}
+
+void Quelm_Screen3D::AendereModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyncAn, bool fensterGroesseSetzen) {
   moduswechselLaeuft = true;
-  modus = vollbild ? ErmittleModi(neu) : BegrenzeFenster(neu);
+  modus = vollbild ? ErmittleModi(neu) : fensterGroesseSetzen ? BegrenzeFenster(neu) : neu;
   if (eigenesFenster) {
     displaywidth.SetzeInt(static_cast<std::int32_t>(modus.width));
     displayheight.SetzeInt(static_cast<std::int32_t>(modus.height));
@@ -257,9 +281,11 @@ void Quelm_Screen3D::SetzeModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyn
                              modus.refresh ? static_cast<int>(modus.refresh) : GLFW_DONT_CARE);
       else if (vollbildJetzt && !vollbild)
         glfwSetWindowMonitor(fenster, nullptr, 64, 64, w, h, GLFW_DONT_CARE);
-      int jetztW = 0, jetztH = 0;
-      glfwGetWindowSize(fenster, &jetztW, &jetztH);
-      if (jetztW != w || jetztH != h) glfwSetWindowSize(fenster, w, h);
+      if (fensterGroesseSetzen) {
+        int jetztW = 0, jetztH = 0;
+        glfwGetWindowSize(fenster, &jetztW, &jetztH);
+        if (jetztW != w || jetztH != h) glfwSetWindowSize(fenster, w, h);
+      }
       Plattform::Fenster::LeiteFehlerUm(&MeldeFensterFehler);
     }
     vollbildJetzt = vollbild;
@@ -291,8 +317,9 @@ void Quelm_Screen3D::Beenden() {
 void Quelm_Screen3D::GroesseRueckruf(GLFWwindow*, int breite, int hoehe) {
   // Minimising reports 0 by 0: that must never become the device's size.
   if (breite < 1 || hoehe < 1 || (modusFlags & Vollbild) || moduswechselLaeuft) return;
-  SetzeModus({static_cast<std::uint64_t>(breite), static_cast<std::uint64_t>(hoehe), modus.bits16, modus.refresh},
-             fullscreen.wertBool, vsync.wertBool);
+  // Taken once after the poll (VerarbeiteFensterEreignisse).
+  gemeldeteBreite = breite;
+  gemeldeteHoehe = hoehe;
 }
 
 void Quelm_Screen3D::FokusRueckruf(GLFWwindow*, int fokussiert) {

@@ -38,6 +38,9 @@ class Quelm_Screen3D {
   static Quelm_ModusSignal ModusGeaendert;
 
   static void InitGlfw();
+  // The per-frame hook: polls the window events (while GLFW is started), then brings the
+  // device to the last size the window reported.
+  static void VerarbeiteFensterEreignisse();
   static bool Init(Quelm_Anzeigemodus modus, std::uint64_t flags);
   static Quelm_Anzeigemodus ErmittleModi(Quelm_Anzeigemodus gewuenscht);
   static void SetzeModus(Quelm_Anzeigemodus modus, bool vollbild, bool vsync);
@@ -59,6 +62,13 @@ class Quelm_Screen3D {
   static void BefehlVideoRam(const std::string& argumente);
 
  private:
+  // The last size the window reported since the device took one; 0 by 0 for none.
+  static int gemeldeteBreite, gemeldeteHoehe;
+  // SetzeModus; `fensterGroesseSetzen` false leaves the window's size as it is (the mode
+  // follows the window).
+  static void AendereModus(Quelm_Anzeigemodus modus, bool vollbild, bool vsync, bool fensterGroesseSetzen);
+  static void FensterZerstoert(GLFWwindow* fenster);
+
   // The screen's side of its render context, in Quelm_Screen3DKontext.cpp: the window and
   // mode code does not include the context, which reads the screen's mode and window.
   // Makes the context; false (and none kept) without a device.

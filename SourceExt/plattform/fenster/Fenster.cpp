@@ -2,12 +2,20 @@
 
 #include <GLFW/glfw3.h>
 #include <X11/Xlib.h>
+#include <unistd.h>
 
 #include <cstdio>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
+
+// GLFW's native access (its header would want the XRandR headers too): the X server's ids
+// of a window and of its GLX drawable.
+extern "C" Window glfwGetX11Window(GLFWwindow* fenster);
+extern "C" XID glfwGetGLXWindow(GLFWwindow* fenster);
 
 namespace Plattform::Fenster {
 namespace {
@@ -15,6 +23,10 @@ namespace {
 struct Register {
   std::mutex m;
   std::unordered_map<GLFWwindow*, std::unique_ptr<HWND__>> eintraege;
+  // The X ids of destroyed windows whose records are gone: Xlib reports an error only when
+  // it next reads from the server, so the failed requests of closing such a window may be
+  // reported after it.
+  std::vector<unsigned long> zerstoerteIds;
 };
 
 Register& Alle() {
@@ -23,6 +35,8 @@ Register& Alle() {
 }
 
 void (*fehlerMeldung)(const char*) = nullptr;
+void (*zerstoerungMeldung)(GLFWwindow*) = nullptr;
+void (*verbindungVerloren)() = nullptr;
 
 void GlfwFehler(int code, const char* text) {
   if (!fehlerMeldung) return;
@@ -31,10 +45,34 @@ void GlfwFehler(int code, const char* text) {
   fehlerMeldung(zeile);
 }
 
+// Whether the failed request names a window of a record that is gone; the first such
+// error marks it.
+bool NenntZerstoertesFenster(const XErrorEvent& fehler) {
+  GLFWwindow* neu = nullptr;
+  bool gefunden = false;
+  {
+    auto& r = Alle();
+    std::lock_guard<std::mutex> l(r.m);
+    if (std::ranges::find(r.zerstoerteIds, fehler.resourceid) != r.zerstoerteIds.end()) return true;
+    for (auto& [glfw, e] : r.eintraege) {
+      const bool fensterFehlt = e->xFenster != 0 && fehler.resourceid == e->xFenster &&
+                                (fehler.error_code == BadWindow || fehler.error_code == BadDrawable);
+      if (!fensterFehlt && (e->glxFenster == 0 || fehler.resourceid != e->glxFenster)) continue;
+      gefunden = true;
+      if (!e->zerstoert) neu = glfw;
+      e->zerstoert = true;
+      break;
+    }
+  }
+  // Outside the lock: the one told may ask for the record.
+  if (neu && zerstoerungMeldung) zerstoerungMeldung(neu);
+  return gefunden;
+}
+
 // Xlib's default handler ends the process on any protocol error; a failed request is
 // logged instead and the program goes on.
 int XFehler(Display* anzeige, XErrorEvent* fehler) {
-  if (!fehlerMeldung) return 0;
+  if (NenntZerstoertesFenster(*fehler) || !fehlerMeldung) return 0;
   char text[256] = "";
   XGetErrorText(anzeige, fehler->error_code, text, sizeof text);
   char zeile[512];
@@ -42,6 +80,11 @@ int XFehler(Display* anzeige, XErrorEvent* fehler) {
                 fehler->minor_code, fehler->resourceid);
   fehlerMeldung(zeile);
   return 0;
+}
+
+int XVerbindungVerloren(Display*) {
+  if (verbindungVerloren) verbindungVerloren();
+  _exit(1);
 }
 
 }  // namespace
@@ -54,6 +97,13 @@ HWND HandleVon(GLFWwindow* fenster) {
   if (!e) {
     e = std::make_unique<HWND__>();
     e->glfw = fenster;
+    e->xFenster = glfwGetX11Window(fenster);
+    // Asked only of a window with a GLX context: GLFW reports an error otherwise.
+    if (glfwGetWindowAttrib(fenster, GLFW_CLIENT_API) != GLFW_NO_API &&
+        glfwGetWindowAttrib(fenster, GLFW_CONTEXT_CREATION_API) == GLFW_NATIVE_CONTEXT_API)
+      e->glxFenster = glfwGetGLXWindow(fenster);
+    // A new connection to the server may hand out the ids of an earlier one again.
+    std::erase_if(r.zerstoerteIds, [&](unsigned long id) { return id == e->xFenster || id == e->glxFenster; });
   }
   return e.get();
 }
@@ -69,13 +119,26 @@ void SetzeTauschIntervall(GLFWwindow* fenster, int intervall) {
 void Vergiss(GLFWwindow* fenster) {
   auto& r = Alle();
   std::lock_guard<std::mutex> l(r.m);
-  r.eintraege.erase(fenster);
+  const auto e = r.eintraege.find(fenster);
+  if (e == r.eintraege.end()) return;
+  if (e->second->zerstoert) {
+    for (unsigned long id : {e->second->xFenster, e->second->glxFenster})
+      if (id != 0) r.zerstoerteIds.push_back(id);
+  }
+  r.eintraege.erase(e);
 }
 
 void LeiteFehlerUm(void (*meldung)(const char* text)) {
   fehlerMeldung = meldung;
   glfwSetErrorCallback(&GlfwFehler);
   XSetErrorHandler(&XFehler);
+}
+
+void BeiZerstoerung(void (*zerstoert)(GLFWwindow* fenster)) { zerstoerungMeldung = zerstoert; }
+
+void BeiVerbindungsverlust(void (*verloren)()) {
+  verbindungVerloren = verloren;
+  XSetIOErrorHandler(&XVerbindungVerloren);
 }
 
 void SetzeOpenGLHinweise(bool bits16) {

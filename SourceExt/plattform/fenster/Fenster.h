@@ -9,6 +9,9 @@ struct GLFWwindow;
 struct HWND__ {
   GLFWwindow* glfw = nullptr;
   int tauschIntervall = -1;  // as last set by SetzeTauschIntervall; -1 before
+  // The X server's ids of the window and of its GLX drawable (0 without one).
+  unsigned long xFenster = 0, glxFenster = 0;
+  bool zerstoert = false;  // another client destroyed the window
 };
 
 namespace Plattform::Fenster {
@@ -30,7 +33,19 @@ void Vergiss(GLFWwindow* fenster);
 // GLFW errors and X protocol errors go to `meldung` (one line each) instead of ending the
 // process. GLFW puts back Xlib's default handler after some of its calls (window creation):
 // call this again after those.
+//
+// A window of a record that another client destroyed makes every request on it fail: the
+// first error that names it (BadWindow or BadDrawable on the window, any error on its GLX
+// drawable, which the server frees with it) marks the record and calls `zerstoert` once,
+// from inside Xlib; those errors are not reported to `meldung`.
 void LeiteFehlerUm(void (*meldung)(const char* text));
+void BeiZerstoerung(void (*zerstoert)(GLFWwindow* fenster));
+
+// When the connection to the X server breaks (the server ends, or the client is killed),
+// `verloren` runs instead of Xlib's default handler, which ends the process with status 1
+// and says nothing of why. It must make no X call and not return; should it return, the
+// process ends with status 1 at once.
+void BeiVerbindungsverlust(void (*verloren)());
 
 // Window hints for the next glfwCreateWindow: an OpenGL 4.5 core context (the device
 // layer draws with it) and colour bits 5/6/5 when bits16 is set, else 8/8/8. The window

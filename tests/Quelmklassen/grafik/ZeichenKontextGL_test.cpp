@@ -5,6 +5,7 @@
 #include "ProtokollSammler.h"
 #include "Quelm_Bild.h"
 #include "Quelm_Screen3D.h"
+#include "Quelm_System.h"
 #include "Quelm_ZeichenKontext.h"
 #include "d3d9/D3D9Steuerung.h"
 #include "fenster/Fenster.h"
@@ -13,6 +14,7 @@
 #include <X11/Xlib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -86,6 +88,34 @@ TEST_F(Screen3DGL, XUndGlfwFehlerGehenInsProtokollStattDasProgrammZuBeenden) {
   Quelm_Screen3D::Beenden();
   EXPECT_TRUE(Gemeldet("): !GLFW-Fehler 0x10003: ")) << ::testing::PrintToString(sammler->zeilen);
   EXPECT_TRUE(Gemeldet("): !X-Fehler: BadWindow")) << ::testing::PrintToString(sammler->zeilen);
+}
+
+// Another client sets two sizes before the screen's next poll: the first event is stale
+// by then. The device takes the window's last size with one reset, and the window is never
+// set back to a size it had.
+TEST_F(Screen3DGL, GroessenEreignisseSetzenDasFensterNichtZurueck) {
+  ASSERT_TRUE(Quelm_Screen3D::Init({640, 480, 0, 0}, 2));
+  Display* anderer = XOpenDisplay(nullptr);
+  ASSERT_NE(anderer, nullptr);
+  const Window fenster = Quelm_Screen3D::nativesFenster->xFenster;
+  XResizeWindow(anderer, fenster, 500, 400);
+  XResizeWindow(anderer, fenster, 700, 450);
+  XSync(anderer, False);
+  sammler->zeilen.clear();
+  for (int poll = 0; poll < 5; ++poll) gSystem.proBild();
+  XWindowAttributes lage{};
+  ASSERT_TRUE(XGetWindowAttributes(anderer, fenster, &lage));
+  EXPECT_EQ(lage.width, 700);
+  EXPECT_EQ(lage.height, 450);
+  EXPECT_EQ(Quelm_Screen3D::modus.width, 700u);
+  EXPECT_EQ(Quelm_Screen3D::modus.height, 450u);
+  const D3DPRESENT_PARAMETERS& darstellung = Quelm_Screen3D::zeichenKontext->impl.darstellung;
+  EXPECT_EQ(darstellung.BackBufferWidth, 700u);
+  EXPECT_EQ(darstellung.BackBufferHeight, 450u);
+  EXPECT_EQ(std::ranges::count(sammler->Texte(), "ReInit Darstellung: Device zurücksetzen"), 1)
+      << ::testing::PrintToString(sammler->zeilen);
+  XCloseDisplay(anderer);
+  Quelm_Screen3D::Beenden();
 }
 
 }  // namespace
