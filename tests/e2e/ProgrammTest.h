@@ -1,11 +1,13 @@
 #pragma once
 // The real program started under the test's virtual X server with a temporary home.
+#include "Quelm_Bild.h"
 #include "TempOrdner.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +40,13 @@ inline bool Hintergrund(const std::array<int, 3>& p) { return Text(p) == "26,77,
 // The landscape's yellow-green and the white of selection marks and text.
 inline bool Gruen(const std::array<int, 3>& p) { return p[1] > p[0] + 30 && p[1] > p[2] + 30; }
 inline bool Weiss(const std::array<int, 3>& p) { return std::min({p[0], p[1], p[2]}) > 235; }
+
+// How often `teil` stands in `text`.
+inline int Vorkommen(const std::string& text, const std::string& teil) {
+  int n = 0;
+  for (auto p = text.find(teil); p != std::string::npos; p = text.find(teil, p + 1)) ++n;
+  return n;
+}
 
 // Pixels of a kind in a rectangle, and their centre.
 struct Flaeche {
@@ -173,6 +182,23 @@ class Programm : public ::testing::Test {
 
   static void Xdo(const std::string& befehl) {
     ASSERT_EQ(std::system(("xdotool " + befehl).c_str()), 0) << befehl;
+  }
+  // F10: the screenshot of that number appears and is logged; it holds what the window shows.
+  Bild Foto(const char* name) {
+    Taste("F10");
+    const fs::path foto = Benutzerordner() / "screenshots" / name;
+    // Logged once the file is complete.
+    const std::string zeile = "Screenshot saved as \"" + foto.string() + "\".";
+    EXPECT_TRUE(WarteAufZeile(zeile)) << Protokoll();
+    Quelm_Bild png;
+    EXPECT_TRUE(png.LadeBildAusDatei(foto)) << name;
+    Bild b{static_cast<int>(png.breite), static_cast<int>(png.hoehe), {}};
+    for (std::uint64_t y = 0; y < png.hoehe; ++y)
+      for (std::uint64_t x = 0; x < png.breite; ++x) {
+        const TFarbe f = png.LiesPixel(x, y);
+        for (float k : {f.r, f.g, f.b}) b.rgb.push_back(static_cast<unsigned char>(std::lround(k * 255)));
+      }
+    return b;
   }
   // The id of the program's window, empty when none appeared.
   static std::string Fenster() {

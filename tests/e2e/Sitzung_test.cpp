@@ -3,7 +3,6 @@
 // by position on the US layout of the virtual X server: undo sits on the key that reads Z
 // on a German keyboard (Y here).
 #include "ProgrammTest.h"
-#include "Quelm_Bild.h"
 
 #include <algorithm>
 #include <cmath>
@@ -59,23 +58,6 @@ class Sitzung : public Programm {
       Xdo(schritt);
       Bilder();
     }
-  }
-  // F10: the screenshot of that number appears and is logged; it holds what the window shows.
-  Bild Foto(const char* name) {
-    Taste("F10");
-    const fs::path foto = Benutzerordner() / "screenshots" / name;
-    // Logged once the file is complete.
-    const std::string zeile = "Screenshot saved as \"" + foto.string() + "\".";
-    EXPECT_TRUE(WarteAufZeile(zeile)) << Protokoll();
-    Quelm_Bild png;
-    EXPECT_TRUE(png.LadeBildAusDatei(foto)) << name;
-    Bild b{static_cast<int>(png.breite), static_cast<int>(png.hoehe), {}};
-    for (std::uint64_t y = 0; y < png.hoehe; ++y)
-      for (std::uint64_t x = 0; x < png.breite; ++x) {
-        const TFarbe f = png.LiesPixel(x, y);
-        for (float k : {f.r, f.g, f.b}) b.rgb.push_back(static_cast<unsigned char>(std::lround(k * 255)));
-      }
-    return b;
   }
   // The picture once the frames have settled (the camera eases, the landscape follows):
   // the same outline three times, frames and a quarter second apart.
@@ -271,9 +253,7 @@ TEST_F(Sitzung, EinTagMitDemWerkzeug) {
   ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 0);
   // The one error is the typed one, and everything made was released.
   log = Protokoll();
-  int fehler = 0;
-  for (auto p = log.find("): !"); p != std::string::npos; p = log.find("): !", p + 1)) ++fehler;
-  EXPECT_EQ(fehler, 1) << log;
+  EXPECT_EQ(Vorkommen(log, "): !"), 1) << log;
   EXPECT_EQ(log.find("nicht freigegeben"), std::string::npos) << log;
 
   // 6. A second start keeps the settings the first saved; closing the window ends it the
