@@ -1,6 +1,7 @@
 // The device over OpenGL: real pixels read back from the back buffer.
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -462,7 +463,11 @@ TEST_F(PixelTest, PresentWithAnIntervalKeepsToTheDisplayRate) {
   };
   const double getaktet = zehnBilder(D3DPRESENT_INTERVAL_ONE);
   EXPECT_GE(getaktet, 10 * 0.85 / hz);
-  EXPECT_LT(zehnBilder(D3DPRESENT_INTERVAL_IMMEDIATE), getaktet / 2);
+  // The quickest of three runs: on a loaded machine one run may be slowed down as a whole,
+  // while presents that wait for the display are slow in every run.
+  double sofort = zehnBilder(D3DPRESENT_INTERVAL_IMMEDIATE);
+  for (int lauf = 1; lauf < 3; ++lauf) sofort = std::min(sofort, zehnBilder(D3DPRESENT_INTERVAL_IMMEDIATE));
+  EXPECT_LT(sofort, getaktet / 2);
 }
 
 }  // namespace
