@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include <algorithm>
@@ -139,6 +140,10 @@ void BeiZerstoerung(void (*zerstoert)(GLFWwindow* fenster)) { zerstoerungMeldung
 void BeiVerbindungsverlust(void (*verloren)()) {
   verbindungVerloren = verloren;
   XSetIOErrorHandler(&XVerbindungVerloren);
+  // A write that meets the server's close (between the library's check of the socket and
+  // its write, or while another thread reads) would end the process by SIGPIPE before
+  // the handler is reached; ignored, the write fails and the next call reaches it.
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
 void SetzeOpenGLHinweise(bool bits16) {

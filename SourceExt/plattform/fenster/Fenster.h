@@ -44,7 +44,8 @@ void BeiZerstoerung(void (*zerstoert)(GLFWwindow* fenster));
 // When the connection to the X server breaks (the server ends, or the client is killed),
 // `verloren` runs instead of Xlib's default handler, which ends the process with status 1
 // and says nothing of why. It must make no X call and not return; should it return, the
-// process ends with status 1 at once.
+// process ends with status 1 at once. SIGPIPE is ignored from then on, so that a write to
+// the closed connection reaches `verloren` too.
 void BeiVerbindungsverlust(void (*verloren)());
 
 // Window hints for the next glfwCreateWindow: an OpenGL 4.5 core context (the device
