@@ -15,6 +15,16 @@
 
 namespace Plattform::Absturz {
 
+namespace {
+// The process's own memory, through the kernel: an unmapped address fails instead of
+// faulting.
+bool LiesEigenenSpeicher(std::uint64_t adresse, void* ziel, std::size_t laenge) {
+  iovec nach{ziel, laenge};
+  iovec von{reinterpret_cast<void*>(adresse), laenge};
+  return process_vm_readv(getpid(), &nach, 1, &von, 1, 0) == static_cast<ssize_t>(laenge);
+}
+}  // namespace
+
 struct SymbolSitzung::Innen {
   Dwfl* dwfl = nullptr;
   std::string pfad;
@@ -52,11 +62,8 @@ struct SymbolSitzung::Innen {
     *fadenDaten = innen;
     return getpid();
   }
-  // Through the kernel: an unmapped address fails instead of faulting.
   static bool LiesWort(Dwfl*, Dwarf_Addr adresse, Dwarf_Word* wert, void*) {
-    iovec ziel{wert, sizeof *wert};
-    iovec quelle{reinterpret_cast<void*>(adresse), sizeof *wert};
-    return process_vm_readv(getpid(), &ziel, 1, &quelle, 1, 0) == static_cast<ssize_t>(sizeof *wert);
+    return LiesEigenenSpeicher(adresse, wert, sizeof *wert);
   }
   static bool SetzeRegister(Dwfl_Thread* faden, void* innen) {
     // DWARF's numbering on x86-64: rax rdx rcx rbx rsi rdi rbp rsp r8-r15, the return address.
@@ -76,9 +83,7 @@ bool AnweisungNichtGeholt(const gregset_t& register_) {
   constexpr greg_t kSeitenfehler = 14;
   if (register_[REG_TRAPNO] == kSeitenfehler && register_[REG_CR2] == register_[REG_RIP]) return true;
   char byte = 0;
-  iovec ziel{&byte, 1};
-  iovec quelle{reinterpret_cast<void*>(register_[REG_RIP]), 1};
-  return process_vm_readv(getpid(), &ziel, 1, &quelle, 1, 0) != 1;
+  return !LiesEigenenSpeicher(static_cast<std::uint64_t>(register_[REG_RIP]), &byte, 1);
 }
 }  // namespace
 

@@ -45,7 +45,8 @@ class SymbolSitzung {
   // pointer: the fault lies at the program counter, or nothing can be read there) has none:
   // its frame is taken as that of a function without unwind information, which has pushed
   // nothing but the return address at the stack pointer, and the walk goes on from the
-  // caller there. Other code in no module (made at run time) is walked by libdw's rules. The stack must hold still meanwhile (the caller's own, or a thread held by
+  // caller there. Other code in no module (made at run time) is walked by libdw's rules.
+  // The stack must hold still meanwhile (the caller's own, or a thread held by
   // AngehaltenerThread); its memory is read without risk of a fault. Returns the count.
   std::size_t StapelAdressen(const gregset_t& register_, std::uint64_t* adressen, std::size_t hoechstens);
 
