@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <functional>
+#include <grp.h>
 
 namespace {
 
@@ -166,5 +167,72 @@ const auto kFaelle = ::testing::Values(
 
 INSTANTIATE_TEST_SUITE_P(Programm, Startdaten, kFaelle,
                          [](const ::testing::TestParamInfo<Fall>& info) { return std::string(info.param.name); });
+
+// The program run by a user who is not root (nobody, when the tests run as root), who may
+// not write whatever it likes; it ends by SIGTERM once it draws.
+class AlsNutzer : public Programm {
+ protected:
+  static constexpr uid_t kNiemand = 65534;
+
+  int LaufeBisSigterm() {
+    const bool root = geteuid() == 0;
+    if (root) {
+      EXPECT_EQ(lchown(home_.pfad().c_str(), kNiemand, kNiemand), 0);
+      for (const auto& e : fs::recursive_directory_iterator(home_.pfad()))
+        EXPECT_EQ(lchown(e.path().c_str(), kNiemand, kNiemand), 0) << e.path();
+    }
+    const fs::path daten = fs::path(VELMAR_PROGRAMM).parent_path().parent_path() / "Daten";
+    const char* anzeige = std::getenv("DISPLAY");
+    const std::string xSocket = std::string("/tmp/.X11-unix/X") + (anzeige ? anzeige + 1 : "");
+    pid_ = fork();
+    if (pid_ == 0) {
+      if (FILE* f = std::fopen((home_.pfad() / "stderr.txt").c_str(), "w")) dup2(fileno(f), 2);
+      if (root && (setgroups(0, nullptr) != 0 || setgid(kNiemand) != 0 || setuid(kNiemand) != 0)) _exit(125);
+      for (const auto& [pfad, art] : {std::pair{std::string(VELMAR_PROGRAMM), X_OK},
+                                      std::pair{daten.string(), R_OK | X_OK}, std::pair{xSocket, R_OK | W_OK}})
+        if (access(pfad.c_str(), art) != 0) {
+          std::fprintf(stderr, "not reachable for uid %d: %s\n", static_cast<int>(getuid()), pfad.c_str());
+          _exit(125);
+        }
+      setenv("HOME", home_.pfad().c_str(), 1);
+      unsetenv("XDG_DATA_HOME");
+      unsetenv("XDG_CACHE_HOME");
+      if (chdir(home_.pfad().c_str()) != 0) _exit(126);
+      execl(VELMAR_PROGRAMM, VELMAR_PROGRAMM, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    WarteAufErstesBild();
+    kill(pid_, SIGTERM);
+    return WarteAufEnde(std::chrono::seconds(60));
+  }
+  std::string Terminal() const { return LeseDatei(home_.pfad() / "stderr.txt"); }
+  static unsigned Rechte(const fs::path& pfad) { return static_cast<unsigned>(fs::status(pfad).permissions()); }
+};
+
+// "ln -s ~/dotfiles/tool.cfg": the link stays, the private file it names gets the settings.
+TEST_F(AlsNutzer, VerknuepfteEinstellungenWerdenGespeichertUndBleibenPrivat) {
+  const fs::path ziel = SchreibeDatei(home_.pfad() / "dotfiles" / "tool.cfg", Konfig(640, 480));
+  fs::permissions(ziel, static_cast<fs::perms>(0600));
+  fs::create_symlink(ziel, Benutzerordner() / "tool.cfg");
+  EXPECT_EQ(LaufeBisSigterm(), 0) << Terminal();
+  EXPECT_TRUE(fs::is_symlink(Benutzerordner() / "tool.cfg"));
+  const std::string cfg = LeseDatei(ziel);
+  EXPECT_NE(cfg.find("<var name=\"displaywidth\" wert=\"640\" />"), std::string::npos) << cfg;
+  EXPECT_NE(cfg.find("<var name=\"vsync\""), std::string::npos) << cfg;  // the program's, not the test's
+  EXPECT_EQ(Rechte(ziel), 0600u);
+}
+
+// Made read-only by its owner: kept as it is, and the failed save is said and ends with 1.
+TEST_F(AlsNutzer, SchreibgeschuetzteEinstellungenBleibenUndDerLaufScheitert) {
+  const fs::path datei = Benutzerordner() / "tool.cfg";
+  SchreibeKonfig(640, 480);
+  fs::permissions(datei, static_cast<fs::perms>(0444));
+  EXPECT_EQ(LaufeBisSigterm(), 1) << Terminal();
+  EXPECT_EQ(Einstellungen(), Konfig(640, 480));
+  EXPECT_EQ(Rechte(datei), 0444u);
+  EXPECT_NE(Terminal().find("ToolVelmar: Konfig-Datei \"" + datei.string() + "\" konnte nicht gespeichert werden"),
+            std::string::npos)
+      << Terminal();
+}
 
 }  // namespace

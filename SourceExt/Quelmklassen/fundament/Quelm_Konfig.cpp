@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -22,6 +24,8 @@ QUELM_INIT(QUELM_SLOT_VARIABLENREGISTER) std::string speicherFehler;
 // The file holds two levels; deeper elements are ignored, but a file nested this deep is
 // no configuration and would exhaust the parser's stack.
 constexpr std::size_t kMaxTiefe = 64;
+// Links followed from the configuration path before it counts as a loop.
+constexpr int kMaxVerknuepfungen = 40;
 
 struct Datei {
   std::FILE* f;
@@ -49,6 +53,23 @@ void BewahreAuf(const std::string& schaden) {
   else
     Protokolliere("?Konfig-Datei \"%s\" ist beschädigt (%s), aufbewahrt als \"%s\".", konfigPfad.string().c_str(),
                   schaden.c_str(), kopie.filename().string().c_str());
+}
+
+// A link (or a chain of them) is followed to the file it names, so the save replaces that
+// file and the link stays. A target that is not there yet is fine: the save creates it.
+bool FolgeVerknuepfungen(std::filesystem::path& pfad, int& nummer) {
+  for (int i = 0; i < kMaxVerknuepfungen; ++i) {
+    std::error_code fehler;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(pfad, fehler))) return true;
+    const std::filesystem::path ziel = std::filesystem::read_symlink(pfad, fehler);
+    if (fehler) {
+      nummer = fehler.value();
+      return false;
+    }
+    pfad = pfad.parent_path() / ziel;  // a relative target counts from the link's folder
+  }
+  nummer = ELOOP;
+  return false;
 }
 
 bool MeldeSpeicherFehler(const std::string& was, int nummer) {
@@ -124,22 +145,36 @@ bool Speichere() {
       wurzel->LinkEndChild(var);
     }
   }
+  std::filesystem::path ziel = konfigPfad;
+  int nummer = 0;
+  if (!FolgeVerknuepfungen(ziel, nummer)) return MeldeSpeicherFehler("Verknüpfung nicht auflösbar", nummer);
+  // A file its owner made read-only stays as it is. Root may write anything, so for root
+  // only a file without any write bit counts as read-only.
+  struct stat alt {};
+  const bool da = stat(ziel.c_str(), &alt) == 0;
+  if (da) {
+    const bool root = geteuid() == 0;
+    if (root ? (alt.st_mode & 0222) == 0 : faccessat(AT_FDCWD, ziel.c_str(), W_OK, AT_EACCESS) != 0)
+      return MeldeSpeicherFehler("schreibgeschützt", root ? EACCES : errno);
+  }
   // Written beside the old file and renamed over it, so a crash during the save keeps the
   // previous settings. The name is the process's own: two instances ending at once must not
   // write into one file.
-  const std::filesystem::path neu = MitEndung(konfigPfad, ".neu." + std::to_string(getpid()));
+  const std::filesystem::path neu = MitEndung(ziel, ".neu." + std::to_string(getpid()));
   std::FILE* f = Plattform::OeffneDatei(neu, "wb");
   if (!f) return MeldeSpeicherFehler("\"" + neu.filename().string() + "\" nicht anlegbar", errno);
-  bool gut = dokument.SaveFile(f);
+  // The old file's mode before any setting is written: a private file stays private.
+  bool gut = !da || fchmod(fileno(f), alt.st_mode & 07777) == 0;
+  gut = gut && dokument.SaveFile(f);
   gut = std::fflush(f) == 0 && gut;
   gut = fsync(fileno(f)) == 0 && gut;
-  int nummer = errno;
+  nummer = errno;
   if (std::fclose(f) != 0 && gut) {
     gut = false;
     nummer = errno;
   }
   std::error_code fehler;
-  if (gut) std::filesystem::rename(neu, konfigPfad, fehler);
+  if (gut) std::filesystem::rename(neu, ziel, fehler);
   if (!gut || fehler) {
     std::error_code egal;
     std::filesystem::remove(neu, egal);

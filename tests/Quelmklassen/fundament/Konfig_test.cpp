@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <optional>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -146,6 +152,93 @@ TEST_F(Konfig, MisslungenesSpeichernWirdGemeldetUndLaesstNichtsZurueck) {
   EXPECT_EQ(sammler.Texte(), std::vector<std::string>{"!" + Quelm_Konfig::SpeicherFehler() + "."});
   for (const auto& eintrag : std::filesystem::directory_iterator(ordner.pfad()))
     EXPECT_FALSE(eintrag.path().filename().string().starts_with("tool.cfg.neu")) << eintrag.path();
+}
+
+namespace fs = std::filesystem;
+
+mode_t Modus(const fs::path& pfad) {
+  struct stat s {};
+  return stat(pfad.c_str(), &s) == 0 ? s.st_mode & 07777 : 0;
+}
+
+struct Verhalten {
+  const char* name;
+  std::vector<std::pair<const char*, std::string>> links;  // link in the folder, what it names
+  const char* ziel;  // the file the links lead to, in the folder; null: none
+  mode_t modus;      // of that file before the save, written "alt"; 0: no file
+  bool gelingt;
+};
+
+// Saves into `platz`, where Lade found no file and the row's files were laid out; what is
+// wrong afterwards, empty when nothing. Returns text so that a child process can tell it.
+std::string SpeichereUndPruefe(const Verhalten& fall, const fs::path& platz) {
+  std::string fehler;
+  const auto pruefe = [&](bool gut, const std::string& was) {
+    if (!gut) fehler += was + "; ";
+  };
+  const fs::path datei = platz / "tool.cfg";
+  const fs::path ziel = platz / (fall.ziel ? fall.ziel : "");
+  const mode_t maske = umask(0);
+  umask(maske);
+  const bool gespeichert = Quelm_Konfig::Speichere();
+  pruefe(gespeichert == fall.gelingt, "Speichere: " + Quelm_Konfig::SpeicherFehler());
+  pruefe(fall.links.empty() || fs::is_symlink(datei), "link replaced");
+  if (fall.gelingt) {
+    pruefe(LeseDatei(ziel).find("<var name=\"k_zahl\"") != std::string::npos, "target not saved");
+    pruefe(Modus(ziel) == (fall.modus ? fall.modus : 0666 & ~maske), "mode " + std::to_string(Modus(ziel)));
+  } else {
+    pruefe(Quelm_Konfig::SpeicherFehler().find(datei.string()) != std::string::npos, "error does not name the file");
+    if (fall.modus) pruefe(LeseDatei(ziel) == "alt" && Modus(ziel) == fall.modus, "file changed");
+  }
+  for (const auto& eintrag : fs::recursive_directory_iterator(platz))
+    pruefe(eintrag.path().filename().string().find(".neu.") == std::string::npos, "left " + eintrag.path().string());
+  return fehler;
+}
+
+TEST_F(Konfig, VerknuepfungenRechteUndSchreibschutzBleiben) {
+  const std::string absolut = (ordner.pfad() / "absolut0" / "dotfiles" / "tool.cfg").string();
+  const Verhalten faelle[] = {
+      {"absolut", {{"tool.cfg", absolut}}, "dotfiles/tool.cfg", 0640, true},
+      // Each relative target counts from its own link's folder; a missing target is created.
+      {"relativ", {{"tool.cfg", "a/zwischen"}, {"a/zwischen", "../dotfiles/tool.cfg"}}, "dotfiles/tool.cfg", 0, true},
+      {"privat", {}, "tool.cfg", 0600, true},
+      {"schreibgeschuetzt", {}, "tool.cfg", 0444, false},
+      {"schleife", {{"tool.cfg", "tool.cfg"}}, nullptr, 0, false},
+  };
+  for (const Verhalten& fall : faelle) {
+    SCOPED_TRACE(fall.name);
+    // Root may write anything, so the read-only file is also saved by a user who is not.
+    const bool alsNiemand = fall.modus == 0444 && geteuid() == 0;
+    for (int lauf = 0; lauf < (alsNiemand ? 2 : 1); ++lauf) {
+      const fs::path platz = ordner.pfad() / (std::string(fall.name) + std::to_string(lauf));
+      fs::create_directories(platz / "a");
+      fs::create_directories(platz / "dotfiles");
+      Quelm_Konfig::Lade(platz, "tool.cfg");
+      if (fall.modus) {
+        SchreibeDatei(platz / fall.ziel, "alt");
+        fs::permissions(platz / fall.ziel, static_cast<fs::perms>(fall.modus));
+      }
+      for (const auto& [link, ziel] : fall.links) fs::create_symlink(ziel, platz / link);
+      if (lauf == 0) {
+        EXPECT_EQ(SpeichereUndPruefe(fall, platz), "");
+        continue;
+      }
+      // As nobody, in a child that tells by its exit status; the folder and the log become its own.
+      ASSERT_EQ(lchown(ordner.pfad().c_str(), 65534, 65534), 0);
+      for (const auto& eintrag : fs::recursive_directory_iterator(ordner.pfad()))
+        ASSERT_EQ(lchown(eintrag.path().c_str(), 65534, 65534), 0) << eintrag.path();
+      const pid_t kind = fork();
+      if (kind == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        const std::string fehler = SpeichereUndPruefe(fall, platz);
+        if (!fehler.empty()) std::fprintf(stderr, "as nobody: %s\n", fehler.c_str());
+        _exit(fehler.empty() ? 0 : 1);
+      }
+      int status = -1;
+      ASSERT_EQ(waitpid(kind, &status, 0), kind);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "as nobody: status " << status;
+    }
+  }
 }
 
 }  // namespace
