@@ -18,7 +18,7 @@
 namespace Plattform::Absturz {
 namespace {
 
-constexpr int kSignale[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP};
+constexpr int kSignale[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT};
 constexpr std::size_t kAltStapel = 1024 * 1024;  // the report reads symbols on it (reserved, not committed)
 
 LPTOP_LEVEL_EXCEPTION_FILTER gFilter = nullptr;
@@ -47,8 +47,8 @@ struct AltStapel {
 thread_local AltStapel tAltStapel;
 
 bool IstFehlerSignal(int signal, const siginfo_t* info) {
-  // Sent by kill or raise, or a breakpoint: returning would not repeat the fault.
-  return info && !IstGesendet(info) && signal != SIGTRAP;
+  // Sent by kill or raise, an abort, or a breakpoint: returning would not repeat the fault.
+  return info && !IstGesendet(info) && signal != SIGTRAP && signal != SIGABRT;
 }
 
 // Hands the signal to what was installed before us, then lets the default end the process.
@@ -101,9 +101,13 @@ void Signalbehandler(int signal, siginfo_t* info, void* roh) {
   satz.beschreibung = text ? text : "";
   char absender[160];
   if (IstGesendet(info)) {
-    // Where the thread happened to be is no fault address; who sent it is what helps.
-    std::snprintf(absender, sizeof absender, "%s, sent by process %d (user %u)", satz.beschreibung,
-                  static_cast<int>(info->si_pid), static_cast<unsigned>(info->si_uid));
+    // Where the thread happened to be is no fault address; who sent it is what helps. An
+    // abort (a failed assertion, the heap check) is the process's own: its stack says why.
+    if (info->si_pid == getpid())
+      std::snprintf(absender, sizeof absender, "%s, raised by the process itself", satz.beschreibung);
+    else
+      std::snprintf(absender, sizeof absender, "%s, sent by process %d (user %u)", satz.beschreibung,
+                    static_cast<int>(info->si_pid), static_cast<unsigned>(info->si_uid));
     satz.beschreibung = absender;
   } else if (kontext) {
     satz.ExceptionAddress = reinterpret_cast<void*>(kontext->uc_mcontext.gregs[REG_RIP]);

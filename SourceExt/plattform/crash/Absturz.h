@@ -1,9 +1,9 @@
 #pragma once
 // The unhandled-exception filter over POSIX signals. A fault (SIGSEGV, SIGBUS, SIGILL,
-// SIGFPE, SIGTRAP) or a C++ exception that escapes every handler is handed to the
-// installed filter as an exception record with the matching Windows exception code;
-// afterwards the signal passes on to the action that was installed before, or to the
-// default, which ends the process.
+// SIGFPE, SIGTRAP), an abort (SIGABRT) or a C++ exception that escapes every handler is
+// handed to the installed filter as an exception record with the matching Windows
+// exception code; afterwards the signal passes on to the action that was installed
+// before, or to the default, which ends the process.
 #include "WinTypen.h"
 
 #include <csignal>
@@ -39,13 +39,14 @@ constexpr LONG EXCEPTION_EXECUTE_HANDLER = 1;  // end the process without the ea
 
 struct EXCEPTION_RECORD {
   // 0 when nothing faulted: a C++ exception escaped every handler, or a process sent the
-  // signal (kill, sigqueue, tgkill).
+  // signal (kill, sigqueue, tgkill; abort sends it to its own process).
   DWORD ExceptionCode = 0;
   void* ExceptionAddress = nullptr; // the faulting instruction; null for a sent signal
   int signal = 0;                   // 0 without a signal
   const siginfo_t* info = nullptr;
   // The system's description of what happened: the signal's description, with the sender
-  // of a sent signal, or the escaped exception's type and message. Never null.
+  // of a sent signal (or that the process raised it itself), or the escaped exception's
+  // type and message. Never null.
   const char* beschreibung = "";
 };
 
@@ -57,7 +58,7 @@ struct EXCEPTION_POINTERS {
 using LPTOP_LEVEL_EXCEPTION_FILTER = LONG (*)(EXCEPTION_POINTERS*);
 
 // Installs `filter` and returns the one installed before (null when none). The first
-// filter hooks the fault signals (alternate stack, earlier actions kept) and
+// filter hooks the fault signals and SIGABRT (alternate stack, earlier actions kept) and
 // std::terminate; setting null again restores the earlier actions and terminate handler.
 LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
 

@@ -11,10 +11,15 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 #include <thread>
+
+// The assertion below fails in every build type.
+#undef NDEBUG
+#include <cassert>
 
 namespace {
 
@@ -24,6 +29,8 @@ volatile int gNenner = 0;
 __attribute__((noinline)) void SchreibeNull() { *gNull = 42; }
 
 __attribute__((noinline)) int Teile(int zaehler) { return zaehler / gNenner; }
+
+__attribute__((noinline)) void PruefeAnzahl(int anzahl) { assert(anzahl == 1); }
 
 // A call that never returns ends its caller's code: the return address lies past it.
 [[noreturn]] __attribute__((noinline)) void SchreibeNullEndgueltig() {
@@ -121,6 +128,7 @@ int main(int argc, char** argv) {
   }
   if (art == "am_ende") RufeAmEnde();
   if (art == "division") return Teile(7);
+  if (art == "zusicherung") PruefeAnzahl(argc);  // 2: the assertion fails
   if (art == "ausnahme") throw std::runtime_error("kaputt");
   if (art == "arbeiter" || art == "faser") {
     Quelm_ParallelKern kern;
@@ -148,9 +156,10 @@ int main(int argc, char** argv) {
     };
     SchreibeNull();
   }
-  if (art == "symbolfehler" || art == "symbolhaenger") {
+  if (art == "symbolfehler" || art == "symbolabbruch" || art == "symbolhaenger") {
     gAbsturzSchutz.frist = 1;
     if (art == "symbolfehler") gAbsturzSchutz.vorBericht = [] { SchreibeNull(); };
+    else if (art == "symbolabbruch") gAbsturzSchutz.vorBericht = [] { std::abort(); };
     else gAbsturzSchutz.vorBericht = [] { WarteAufDasEnde(); };
     SchreibeNull();
   }

@@ -272,18 +272,22 @@ TEST(Absturz, OhneModullisteGehtDerBerichtWeiter) {
   EXPECT_TRUE(ParseAbbild(lauf.abbild).gueltig);
 }
 
-// A fault signal sent by another process: nothing faulted, so the report names the sender
-// instead of an exception and a fault address.
+// A fault signal or an abort sent by another process: nothing faulted, so the report names
+// the sender instead of an exception and a fault address.
 TEST(Absturz, GesendetesSignalNenntDenAbsenderOhneFehleradresse) {
   struct Sendung {
     const char* wie;
     int siCode;
+    int signal;
+    const char* text;  // the signal's description
     void (*senden)(pid_t);
   };
   const Sendung sendungen[] = {
-      {"kill", SI_USER, [](pid_t kind) { kill(kind, SIGSEGV); }},
-      {"sigqueue", SI_QUEUE, [](pid_t kind) { sigqueue(kind, SIGSEGV, sigval{}); }},
-      {"tgkill", SI_TKILL, [](pid_t kind) { syscall(SYS_tgkill, kind, kind, SIGSEGV); }},
+      {"kill", SI_USER, SIGSEGV, "Segmentation fault", [](pid_t kind) { kill(kind, SIGSEGV); }},
+      {"sigqueue", SI_QUEUE, SIGSEGV, "Segmentation fault", [](pid_t kind) { sigqueue(kind, SIGSEGV, sigval{}); }},
+      {"tgkill", SI_TKILL, SIGSEGV, "Segmentation fault",
+       [](pid_t kind) { syscall(SYS_tgkill, kind, kind, SIGSEGV); }},
+      {"kill -ABRT", SI_USER, SIGABRT, "Aborted", [](pid_t kind) { kill(kind, SIGABRT); }},
   };
   const std::string absender =
       "sent by process " + std::to_string(getpid()) + " (user " + std::to_string(getuid()) + ")\n";
@@ -295,8 +299,9 @@ TEST(Absturz, GesendetesSignalNenntDenAbsenderOhneFehleradresse) {
       for (int i = 0; i < 1000 && !Enthaelt(LeseDatei(log), "): bereit\n"); ++i) usleep(10000);
       s.senden(kind);
     });
-    EXPECT_EQ(lauf.signal, SIGSEGV);
-    EXPECT_TRUE(Enthaelt(lauf.log, "): !Exception code: 00000000 Segmentation fault, " + absender)) << lauf.log;
+    EXPECT_EQ(lauf.signal, s.signal);
+    EXPECT_TRUE(Enthaelt(lauf.log, std::string("): !Exception code: 00000000 ") + s.text + ", " + absender))
+        << lauf.log;
     EXPECT_TRUE(Enthaelt(lauf.log, "): Fault address:  none\n")) << lauf.log;
     EXPECT_TRUE(Enthaelt(lauf.log, "): Minidump created.\n")) << lauf.log;
     const Abbild abbild = ParseAbbild(lauf.abbild);
@@ -314,6 +319,7 @@ struct Fall {
   const char* zeile;     // the exception line
   const char* funktion;  // the first frame, "" when not checked
   const char* weiteres;  // another text the log or stderr must hold
+  const char* stapel = "";  // a pattern the log's frames must match, "" when not checked
 };
 
 class AbsturzArten : public ::testing::TestWithParam<Fall> {};
@@ -326,8 +332,19 @@ TEST_P(AbsturzArten, BerichtAbbildUndEnde) {
   EXPECT_TRUE(Enthaelt(lauf.log, f.zeile)) << lauf.log;
   EXPECT_TRUE(Enthaelt(lauf.log, f.funktion)) << lauf.log;
   EXPECT_TRUE(Enthaelt(lauf.log + lauf.fehlerAusgabe, f.weiteres)) << lauf.log << lauf.fehlerAusgabe;
+  EXPECT_TRUE(std::regex_search(lauf.log, std::regex(f.stapel))) << lauf.log;
   EXPECT_TRUE(Enthaelt(lauf.log, "): Minidump created.\n")) << lauf.log;
   EXPECT_TRUE(ParseAbbild(lauf.abbild).gueltig);
+  // One report, however the crash goes on (an escaped exception aborts afterwards), and its
+  // stack begins where the thread was stopped, not in the signal handler.
+  if (*f.zeile) {
+    std::size_t berichte = 0;
+    for (auto stelle = lauf.log.find(std::string(84, '*')); stelle != std::string::npos;
+         stelle = lauf.log.find(std::string(84, '*'), stelle + 1))
+      ++berichte;
+    EXPECT_EQ(berichte, 1u) << lauf.log;
+  }
+  EXPECT_FALSE(Enthaelt(lauf.log, "Signalbehandler(")) << lauf.log;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -341,8 +358,17 @@ INSTANTIATE_TEST_SUITE_P(
         Fall{"faser", SIGSEGV, "!Exception code: C00000FD STACK_OVERFLOW\n", "::Rekursion(int)\n", ""},
         Fall{"vorher", SIGSEGV, "!Exception code: C0000005", "::SchreibeNull()\n", "frueherer Behandler lief"},
         Fall{"symbolfehler", SIGSEGV, "", "", "!Crash report cut short"},
+        // An abort inside the report (a library's failed assertion) cuts it short too.
+        Fall{"symbolabbruch", SIGSEGV, "", "", "!Crash report cut short"},
         Fall{"symbolhaenger", SIGSEGV, "", "", "!Crash report cut short"},
-        Fall{"ausnahme", SIGABRT, "!Exception code: 00000000 std::runtime_error: kaputt\n", "", ""}),
+        Fall{"ausnahme", SIGABRT, "!Exception code: 00000000 std::runtime_error: kaputt\n", "", ""},
+        // A failed assertion: raised by the process itself, the stack from inside abort
+        // through the assertion to main.
+        Fall{"zusicherung", SIGABRT, "!Exception code: 00000000 Aborted, raised by the process itself\n", "",
+             "Assertion `anzahl == 1' failed",
+             "\\): abort\n(?:[^\n]*\n)*?[^\n]*\\): __assert_fail\n(?:[^\n]*\n)*?[^\n]*Absturz_kind\\.cpp "
+             "\\(\\d+\\): \\(anonymous namespace\\)::PruefeAnzahl\\(int\\)\n[^\n]*Absturz_kind\\.cpp "
+             "\\(\\d+\\): main\n"}),
     [](const auto& info) { return std::string(info.param.art); });
 
 TEST(Programmende, DasProtokollSchreibtNochNachDenVariablen) {
