@@ -19,8 +19,8 @@ packages=(
   linux-perf
   # running under a virtual display, and driving it from tests
   libgl1-mesa-dri xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
-  # a window manager for the tests of the window on a desktop
-  openbox
+  # window managers for the tests of the window on a desktop, and a client that asks them
+  openbox i3-wm wmctrl
   # the bold sans font shipped as the widget font
   fonts-crosextra-carlito
 )

@@ -1,10 +1,14 @@
 // End to end: the window on a desktop. Resized by a window manager (openbox, dragged by its
 // corner as a person drags it) or by another client, the window settles at the size it was
-// given and the picture takes that size; destroyed by another client, or cut off from the X
-// server, the tool ends and keeps the settings of its run.
+// given and the picture takes that size; a size the manager refuses (i3 keeps a tile's)
+// leaves the picture at the window's size; fullscreen taken away by the manager goes on in
+// a window. Destroyed by another client, or cut off from the X server, the tool ends and
+// keeps the settings of its run; after a killed window manager GLFW's failed assertion is
+// reported. On a screen of 16 colour bits fullscreen takes that depth's modes.
 #include "ProgrammTest.h"
 
 #include <csignal>
+#include <fcntl.h>
 
 namespace {
 
@@ -21,20 +25,27 @@ class Desktop : public Programm {
   }
   void TearDown() override {
     Programm::TearDown();
-    if (fenstermanager_ > 0) {
-      kill(fenstermanager_, SIGTERM);
-      waitpid(fenstermanager_, nullptr, 0);
+    if (fenstermanager_ >= 0) {
+      if (fenstermanager_ > 0) {
+        kill(fenstermanager_, SIGTERM);
+        waitpid(fenstermanager_, nullptr, 0);
+      }
       // openbox leaves its check property behind, naming a window that is gone; GLFW 3.3
       // then fails an assertion when the next program opens its window.
       std::system("xprop -root -remove _NET_SUPPORTING_WM_CHECK");
     }
   }
 
-  // Starts openbox and waits until it manages the screen.
-  void StarteFenstermanager() {
+  // Starts a window manager ("openbox" or "i3") and waits until it manages the screen.
+  void StarteFenstermanager(const std::string& name = "openbox") {
+    // i3 with a configuration of its own: no bar, no key bindings.
+    const fs::path i3Konfig = SchreibeDatei(home_.pfad() / "i3.config", "# i3 config file (v4)\nfont pango:monospace 8\n");
     fenstermanager_ = fork();
     if (fenstermanager_ == 0) {
-      execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+      if (name == "i3")
+        execlp("i3", "i3", "-c", i3Konfig.c_str(), static_cast<char*>(nullptr));
+      else
+        execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
       _exit(127);
     }
     const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -114,8 +125,127 @@ class Desktop : public Programm {
     EXPECT_NE(cfg.find("<var name=\"sprache\" wert=\"8\" />"), std::string::npos) << cfg;
   }
 
+  // Typed at the console, one line after the other, each seen in the log.
+  void Konsole(std::initializer_list<std::string> zeilen) {
+    Taste("F11");
+    for (const std::string& zeile : zeilen) {
+      Xdo("type --delay 80 '" + zeile + "'");
+      Taste("Return");
+      ASSERT_TRUE(WarteAufZeile(">" + zeile + "\n")) << Protokoll();
+    }
+    Taste("F11");
+  }
+
+  // Whether the window manager holds the window fullscreen.
+  bool VollbildLautVerwaltung() const {
+    return std::system(("xprop -id " + fenster_ + " _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN").c_str()) == 0;
+  }
+
   pid_t fenstermanager_ = -1;
 };
+
+// A size asked at the console: granted (no window manager, openbox), the device takes it with
+// one reset; refused (i3 keeps the tile's size), the picture keeps the window's size.
+struct GroessenFall {
+  const char* fenstermanager;  // "" for none
+  bool gewaehrt;
+};
+
+class DesktopGroesse : public Desktop, public ::testing::WithParamInterface<GroessenFall> {};
+
+TEST_P(DesktopGroesse, DasBildNimmtDieGroesseDesFensters) {
+  const GroessenFall& f = GetParam();
+  if (*f.fenstermanager) StarteFenstermanager(f.fenstermanager);
+  Oeffne();
+  Groesse vorher;
+  ASSERT_TRUE(Ruhig(vorher));
+  const int resets = Resets();
+  Konsole({"set displaywidth 800", "set displayheight 500", "reinitvideo"});
+  ASSERT_TRUE(WarteAufZeile("Darstellung wird geändert auf 800x500, Fenster.")) << Protokoll();
+  Groesse g;
+  ASSERT_TRUE(Ruhig(g));
+  EXPECT_EQ(Resets(), resets + 1) << Protokoll();
+  if (f.gewaehrt) {
+    EXPECT_EQ(g, (Groesse{800, 500}));
+  } else {
+    EXPECT_EQ(g, vorher);
+  }
+  PruefeGroesse(g);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fenstermanager, DesktopGroesse,
+                         ::testing::Values(GroessenFall{"", true}, GroessenFall{"openbox", true},
+                                           GroessenFall{"i3", false}),
+                         [](const auto& info) {
+                           return std::string(*info.param.fenstermanager ? info.param.fenstermanager : "ohne");
+                         });
+
+// Fullscreen, at start or switched to at the console, stays under a window manager; taken
+// away by it, the tool goes on in a window: the picture follows the window, and the run
+// saves a window of its size.
+struct VollbildFall {
+  const char* fenstermanager;
+  bool amStart;
+};
+
+class DesktopVollbild : public Desktop, public ::testing::WithParamInterface<VollbildFall> {};
+
+TEST_P(DesktopVollbild, VonDerVerwaltungBeendetGehtImFensterWeiter) {
+  const VollbildFall& f = GetParam();
+  SchreibeKonfig(1000, 600, f.amStart);
+  StarteFenstermanager(f.fenstermanager);
+  Oeffne();
+  if (!f.amStart) Konsole({"set fullscreen ja", "reinitvideo"});
+  const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!VollbildLautVerwaltung() && std::chrono::steady_clock::now() < ende)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(VollbildLautVerwaltung());
+  Bilder(10);
+  EXPECT_EQ(Lage(), (Groesse{1280, 1024}));
+  const std::string verlassen = "?Die Fensterverwaltung hat das Vollbild beendet";
+  ASSERT_EQ(Protokoll().find(verlassen), std::string::npos) << Protokoll();
+
+  ASSERT_EQ(std::system(("wmctrl -i -r " + fenster_ + " -b remove,fullscreen").c_str()), 0);
+  ASSERT_TRUE(WarteAufZeile(verlassen)) << Protokoll();
+  // Sized afterwards, as a person does (i3 keeps the tile's size).
+  Xdo("windowsize " + fenster_ + " 900 500");
+  Groesse g;
+  ASSERT_TRUE(Ruhig(g));
+  if (std::string(f.fenstermanager) == "openbox") {
+    EXPECT_EQ(g, (Groesse{900, 500}));
+  }
+  EXPECT_NE(g, (Groesse{1280, 1024}));
+  PruefeGroesse(g);
+  EXPECT_NE(Einstellungen().find("name=\"fullscreen\" wert=\"nein\""), std::string::npos) << Einstellungen();
+}
+
+INSTANTIATE_TEST_SUITE_P(Fenstermanager, DesktopVollbild,
+                         ::testing::Values(VollbildFall{"openbox", true}, VollbildFall{"i3", false}),
+                         [](const auto& info) {
+                           return std::string(info.param.fenstermanager) + (info.param.amStart ? "_Start" : "_Wechsel");
+                         });
+
+// A killed window manager leaves its check property on the root window, and GLFW 3.3 then
+// fails an assertion when the tool opens its window: the abort is reported with its stack,
+// a dump is written, and the process still ends by SIGABRT.
+TEST_F(Desktop, AbbruchNachGetoetetemFenstermanagerWirdBerichtet) {
+  StarteFenstermanager();
+  kill(fenstermanager_, SIGKILL);
+  waitpid(fenstermanager_, nullptr, 0);
+  fenstermanager_ = 0;  // gone, its property still to be removed
+  Starte();
+  ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 128 + SIGABRT);
+  const std::string log = Protokoll();
+  EXPECT_NE(log.find("!Exception code: 00000000 Aborted, raised by the process itself\n"), std::string::npos) << log;
+  // The stack from the abort through the screen's start to the program entry.
+  std::size_t stelle = 0;
+  for (const char* rahmen : {": abort\n", "__assert_fail", "Quelm_Screen3D::Init", "Spiel::ProgrammEinstieg"}) {
+    stelle = log.find(rahmen, stelle);
+    ASSERT_NE(stelle, std::string::npos) << rahmen << "\n" << log;
+  }
+  EXPECT_NE(log.find("Minidump created."), std::string::npos) << log;
+  EXPECT_TRUE(fs::exists(Benutzerordner() / "MiniDump.dmp"));
+}
 
 // The corner dragged with Alt and the right button, 240 by 150 pixels in 30 steps 16 ms
 // apart, sent by one xdotool as a person's hand would.
@@ -173,5 +303,69 @@ TEST_F(Desktop, VerbindungVerlorenSpeichertUndEndetMitFehler) {
   EXPECT_NE(terminal.find("ToolVelmar: Verbindung zum X-Server verloren.\n"), std::string::npos) << terminal;
   PruefeSpracheGespeichert();
 }
+
+// A virtual X server of its own with a screen of 16 colour bits, as a VNC server or a
+// virtual machine may have; DISPLAY names it while the test runs.
+class Desktop16 : public Desktop, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    int rohr[2];
+    ASSERT_EQ(pipe(rohr), 0);
+    xvfb_ = fork();
+    if (xvfb_ == 0) {
+      dup2(rohr[1], 3);
+      const int still = open("/dev/null", O_WRONLY);
+      dup2(still, 2);
+      execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x720x16", "-nolisten", "tcp", "-noreset",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(rohr[1]);
+    char nummer[16] = {};
+    FILE* ein = fdopen(rohr[0], "r");
+    ASSERT_TRUE(ein && std::fgets(nummer, sizeof nummer, ein)) << "Xvfb did not start";
+    std::fclose(ein);
+    if (const char* vorher = std::getenv("DISPLAY")) display_ = vorher;
+    setenv("DISPLAY", (":" + std::string(nummer, std::strcspn(nummer, "\n"))).c_str(), 1);
+    Desktop::SetUp();
+  }
+  void TearDown() override {
+    Desktop::TearDown();
+    if (xvfb_ > 0) {
+      kill(xvfb_, SIGTERM);
+      waitpid(xvfb_, nullptr, 0);
+    }
+    setenv("DISPLAY", display_.c_str(), 1);
+  }
+  pid_t xvfb_ = -1;
+  std::string display_;
+};
+
+// Fullscreen with the size of the settings and no fullscreen line (fullscreen is the
+// default), or switched to at the console: the screen's modes all have 16 bits, and the
+// tool takes them rather than none.
+TEST_P(Desktop16, VollbildNimmtDieModiDerTiefeDesBildschirms) {
+  const bool amStart = GetParam();
+  if (amStart)
+    SchreibeDatei(Benutzerordner() / "tool.cfg",
+                  "<?xml version=\"1.0\" ?>\n<config>\n    <var name=\"displaywidth\" wert=\"1280\" />\n"
+                  "    <var name=\"displayheight\" wert=\"720\" />\n</config>\n");
+  Starte();
+  // Its colours are not those of 24 bits: frames drawn show that it runs.
+  Bilder(3);
+  fenster_ = Fenster();
+  ASSERT_FALSE(fenster_.empty());
+  Xdo("windowfocus --sync " + fenster_);
+  if (!amStart) Konsole({"set fullscreen ja", "reinitvideo"});
+  Bilder(5);
+  PruefeGroesse({1280, 720});
+  const std::string log = Protokoll();
+  for (const char* fehler : {"Invalid window size", "Textur-Erzeugung gescheitert", "Failed to set render target"})
+    EXPECT_EQ(log.find(fehler), std::string::npos) << fehler << "\n" << log;
+  EXPECT_NE(Einstellungen().find("name=\"fullscreen\" wert=\"ja\""), std::string::npos) << Einstellungen();
+}
+
+INSTANTIATE_TEST_SUITE_P(Tiefe16, Desktop16, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "Start" : "Wechsel"); });
 
 }  // namespace

@@ -20,6 +20,7 @@ Quelm_Anzeigemodus Quelm_Screen3D::modus;
 bool Quelm_Screen3D::initialisiert = false;
 bool Quelm_Screen3D::vollbildJetzt = false;
 bool Quelm_Screen3D::moduswechselLaeuft = false;
+bool Quelm_Screen3D::verwaltungHaeltVollbild = false;
 int Quelm_Screen3D::gemeldeteBreite = 0;
 int Quelm_Screen3D::gemeldeteHoehe = 0;
 std::uint64_t Quelm_Screen3D::modusFlags = 0;
@@ -84,6 +85,10 @@ Quelm_Anzeigemodus BegrenzeFenster(Quelm_Anzeigemodus m) {
 // every start.
 constexpr std::uint64_t kMinBreite = 320, kMinHoehe = 200;
 
+// How long a size asked of the window waits for the window manager's answer (milliseconds);
+// one that never answers leaves the window's size as it is then.
+constexpr int kAntwortFrist = 1000;
+
 // A size too small for a usable window becomes 0 by 0, which stands for the desktop's size.
 Quelm_Anzeigemodus MitNutzbarerGroesse(Quelm_Anzeigemodus m) {
   if (m.width == 0 || m.height == 0 || (m.width >= kMinBreite && m.height >= kMinHoehe)) return m;
@@ -95,6 +100,29 @@ Quelm_Anzeigemodus MitNutzbarerGroesse(Quelm_Anzeigemodus m) {
 }
 
 void MeldeFensterFehler(const char* text) { Protokolliere("!%s", text); }
+
+bool Leer(const Quelm_Anzeigemodus& m) { return m.width == 0 || m.height == 0; }
+
+// The fullscreen mode for a wish: the nearest of the wished colour depth, else of the depth
+// the screen has (an X screen's modes all have its depth, which no program can change).
+// All zero when the monitor has none.
+Quelm_Anzeigemodus VollbildModus(Quelm_Anzeigemodus wunsch) {
+  Quelm_Anzeigemodus m = Quelm_Screen3D::ErmittleModi(wunsch);
+  if (!Leer(m)) return m;
+  if (const GLFWvidmode* desktop = Desktopmodus()) {
+    const std::uint32_t bits16 = Farbbits(*desktop) <= 16 ? 1 : 0;
+    if (bits16 != (wunsch.bits16 == 1 ? 1u : 0u)) {
+      wunsch.bits16 = bits16;
+      m = Quelm_Screen3D::ErmittleModi(wunsch);
+    }
+  }
+  return m;
+}
+
+void MeldeKeinVollbild(const Quelm_Anzeigemodus& m) {
+  Protokolliere("?Kein Vollbildmodus für %llux%llu, benutze ein Fenster.", static_cast<unsigned long long>(m.width),
+                static_cast<unsigned long long>(m.height));
+}
 
 // Presence from the window's focus and visibility; fires the signal on change.
 void AktualisierePraesenz() {
@@ -120,6 +148,7 @@ void Quelm_Screen3D::InitGlfw() {
 
 void Quelm_Screen3D::VerarbeiteFensterEreignisse() {
   if (glfwGestartet) glfwPollEvents();
+  PruefeVollbildDerVerwaltung();
   if (gemeldeteBreite < 1) return;
   // A window manager sends a size for every step of a drag, queued until the next poll:
   // only the last one of a poll is the window's size now, and the device takes it. The
@@ -127,7 +156,32 @@ void Quelm_Screen3D::VerarbeiteFensterEreignisse() {
   const Quelm_Anzeigemodus neu{static_cast<std::uint64_t>(gemeldeteBreite),
                                static_cast<std::uint64_t>(gemeldeteHoehe), modus.bits16, modus.refresh};
   gemeldeteBreite = gemeldeteHoehe = 0;
+  // The size that SetzeModus waited for, or one the device has already: nothing to change.
+  if (neu.width == modus.width && neu.height == modus.height && fullscreen.wertBool == vollbildJetzt &&
+      vsync.wertBool == ((modusFlags & VSync) != 0))
+    return;
   AendereModus(neu, fullscreen.wertBool, vsync.wertBool, false);
+}
+
+void Quelm_Screen3D::PruefeVollbildDerVerwaltung() {
+  if (!vollbildJetzt || !fenster || moduswechselLaeuft) return;
+  // Under X the window manager may take fullscreen away (its key, another program); the
+  // window's state then no longer holds it. Before the manager first answers, and on a
+  // desktop without one, the state holds nothing either: only a state once seen counts.
+  switch (Plattform::Fenster::VollbildLautVerwaltung(fenster)) {
+    case Plattform::Fenster::VerwaltungsVollbild::Ja: verwaltungHaeltVollbild = true; return;
+    case Plattform::Fenster::VerwaltungsVollbild::Unbekannt: return;
+    case Plattform::Fenster::VerwaltungsVollbild::Nein: break;
+  }
+  // GLFW minimises a fullscreen window that loses the focus: that is no leaving.
+  if (!verwaltungHaeltVollbild || glfwGetWindowAttrib(fenster, GLFW_ICONIFIED)) return;
+  int breite = 0, hoehe = 0;
+  glfwGetWindowSize(fenster, &breite, &hoehe);
+  if (breite < 1 || hoehe < 1) return;
+  Protokolliere("?Die Fensterverwaltung hat das Vollbild beendet, weiter im Fenster mit %dx%d.", breite, hoehe);
+  // As "set fullscreen nein" and "reinitvideo" would, at the window's size.
+  AendereModus({static_cast<std::uint64_t>(breite), static_cast<std::uint64_t>(hoehe), modus.bits16, modus.refresh},
+               false, vsync.wertBool, false);
 }
 
 void Quelm_Screen3D::FensterZerstoert(GLFWwindow* zerstoert) {
@@ -162,11 +216,20 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
     }
   }
 
-  const bool vollbild = modusFlags & Vollbild;
+  bool vollbild = modusFlags & Vollbild;
+  verwaltungHaeltVollbild = false;
   if (vollbild) {
-    modus = ErmittleModi(modus);
-    vollbildJetzt = true;
-  } else {
+    const Quelm_Anzeigemodus gewaehlt = VollbildModus(modus);
+    if (Leer(gewaehlt)) {
+      MeldeKeinVollbild(modus);
+      modusFlags &= ~Vollbild;
+      vollbild = false;
+    } else {
+      modus = gewaehlt;
+      vollbildJetzt = true;
+    }
+  }
+  if (!vollbild) {
     if (desktopGelesen) modus.bits16 = desktopFarbbits <= 16 ? 1 : 0;
     modus = BegrenzeFenster(modus);
   }
@@ -267,27 +330,59 @@ void Quelm_Screen3D::SetzeModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyn
 
 void Quelm_Screen3D::AendereModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyncAn, bool fensterGroesseSetzen) {
   moduswechselLaeuft = true;
-  modus = vollbild ? ErmittleModi(neu) : fensterGroesseSetzen ? BegrenzeFenster(neu) : neu;
+  if (vollbild) {
+    const Quelm_Anzeigemodus gewaehlt = VollbildModus(neu);
+    if (Leer(gewaehlt)) {
+      MeldeKeinVollbild(neu);
+      vollbild = false;
+    } else {
+      modus = gewaehlt;
+    }
+  }
+  if (!vollbild) modus = fensterGroesseSetzen ? BegrenzeFenster(neu) : neu;
   if (eigenesFenster) {
-    displaywidth.SetzeInt(static_cast<std::int32_t>(modus.width));
-    displayheight.SetzeInt(static_cast<std::int32_t>(modus.height));
     vsync.SetzeBool(vsyncAn);
     modusFlags = (modusFlags & ~(Vollbild | VSync)) | (vollbild ? Vollbild : 0) |
                  (vsyncAn ? VSync : 0);
+    if (vollbild != vollbildJetzt) verwaltungHaeltVollbild = false;
     if (fenster) {
       const int w = static_cast<int>(modus.width), h = static_cast<int>(modus.height);
-      if (!vollbildJetzt && vollbild)
+      const unsigned long anfrage = Plattform::Fenster::NaechsteAnfrage();
+      // A window manager may refuse a window's size (a tiling one keeps the tile's) or
+      // change it; a fullscreen mode's size is the screen's own.
+      bool groesseErbeten = false;
+      if (!vollbildJetzt && vollbild) {
         glfwSetWindowMonitor(fenster, glfwGetPrimaryMonitor(), 0, 0, w, h,
                              modus.refresh ? static_cast<int>(modus.refresh) : GLFW_DONT_CARE);
-      else if (vollbildJetzt && !vollbild)
-        glfwSetWindowMonitor(fenster, nullptr, 64, 64, w, h, GLFW_DONT_CARE);
-      if (fensterGroesseSetzen) {
+      } else if (vollbildJetzt && !vollbild) {
+        // Left through the window manager, the window stays where it is.
+        int x = 64, y = 64;
+        if (!fensterGroesseSetzen) glfwGetWindowPos(fenster, &x, &y);
+        glfwSetWindowMonitor(fenster, nullptr, x, y, w, h, GLFW_DONT_CARE);
+        groesseErbeten = true;
+      }
+      if (fensterGroesseSetzen && !groesseErbeten) {
         int jetztW = 0, jetztH = 0;
         glfwGetWindowSize(fenster, &jetztW, &jetztH);
-        if (jetztW != w || jetztH != h) glfwSetWindowSize(fenster, w, h);
+        if (jetztW != w || jetztH != h) {
+          glfwSetWindowSize(fenster, w, h);
+          groesseErbeten = !vollbild;
+        }
+      }
+      if (groesseErbeten) {
+        // The device takes the size the window has once the manager has answered.
+        Plattform::Fenster::WarteAufKonfiguration(fenster, anfrage, kAntwortFrist);
+        int jetztW = 0, jetztH = 0;
+        glfwGetWindowSize(fenster, &jetztW, &jetztH);
+        if (jetztW > 0 && jetztH > 0) {
+          modus.width = static_cast<std::uint64_t>(jetztW);
+          modus.height = static_cast<std::uint64_t>(jetztH);
+        }
       }
       Plattform::Fenster::LeiteFehlerUm(&MeldeFensterFehler);
     }
+    displaywidth.SetzeInt(static_cast<std::int32_t>(modus.width));
+    displayheight.SetzeInt(static_cast<std::int32_t>(modus.height));
     vollbildJetzt = vollbild;
     fullscreen.SetzeBool(vollbild);
   }

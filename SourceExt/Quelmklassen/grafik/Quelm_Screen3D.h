@@ -68,6 +68,11 @@ class Quelm_Screen3D {
   // follows the window).
   static void AendereModus(Quelm_Anzeigemodus modus, bool vollbild, bool vsync, bool fensterGroesseSetzen);
   static void FensterZerstoert(GLFWwindow* fenster);
+  // Whether the window manager has set the fullscreen state since the window went
+  // fullscreen; from then on a state without it means the manager took it away.
+  static bool verwaltungHaeltVollbild;
+  // Leaves fullscreen at the window's size when the window manager took it away.
+  static void PruefeVollbildDerVerwaltung();
 
   // The screen's side of its render context, in Quelm_Screen3DKontext.cpp: the window and
   // mode code does not include the context, which reads the screen's mode and window.

@@ -1,13 +1,16 @@
 #include "Fenster.h"
 
 #include <GLFW/glfw3.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -15,6 +18,7 @@
 
 // GLFW's native access (its header would want the XRandR headers too): the X server's ids
 // of a window and of its GLX drawable.
+extern "C" Display* glfwGetX11Display();
 extern "C" Window glfwGetX11Window(GLFWwindow* fenster);
 extern "C" XID glfwGetGLXWindow(GLFWwindow* fenster);
 
@@ -144,6 +148,69 @@ void BeiVerbindungsverlust(void (*verloren)()) {
   // its write, or while another thread reads) would end the process by SIGPIPE before
   // the handler is reached; ignored, the write fails and the next call reaches it.
   std::signal(SIGPIPE, SIG_IGN);
+}
+
+VerwaltungsVollbild VollbildLautVerwaltung(GLFWwindow* fenster) {
+  Display* anzeige = glfwGetX11Display();
+  if (!anzeige || !fenster) return VerwaltungsVollbild::Unbekannt;
+  const Atom zustand = XInternAtom(anzeige, "_NET_WM_STATE", False);
+  const Atom vollbild = XInternAtom(anzeige, "_NET_WM_STATE_FULLSCREEN", False);
+  const Atom versteckt = XInternAtom(anzeige, "_NET_WM_STATE_HIDDEN", False);
+  Atom typ = None;
+  int format = 0;
+  unsigned long anzahl = 0, rest = 0;
+  unsigned char* daten = nullptr;
+  if (XGetWindowProperty(anzeige, glfwGetX11Window(fenster), zustand, 0, 64, False, XA_ATOM, &typ, &format, &anzahl,
+                         &rest, &daten) != Success)
+    return VerwaltungsVollbild::Unbekannt;
+  VerwaltungsVollbild ergebnis = VerwaltungsVollbild::Nein;
+  if (typ == XA_ATOM && format == 32 && daten) {
+    const auto* atome = reinterpret_cast<const unsigned long*>(daten);
+    for (unsigned long i = 0; i < anzahl; ++i) {
+      // A hidden (minimised) window keeps its state, but nothing it shows can be trusted.
+      if (atome[i] == versteckt) {
+        ergebnis = VerwaltungsVollbild::Unbekannt;
+        break;
+      }
+      if (atome[i] == vollbild) ergebnis = VerwaltungsVollbild::Ja;
+    }
+  }
+  if (daten) XFree(daten);
+  return ergebnis;
+}
+
+unsigned long NaechsteAnfrage() {
+  Display* anzeige = glfwGetX11Display();
+  return anzeige ? NextRequest(anzeige) : 0;
+}
+
+bool WarteAufKonfiguration(GLFWwindow* fenster, unsigned long anfrage, int ms) {
+  Display* anzeige = glfwGetX11Display();
+  if (!anzeige || !fenster) return false;
+  struct Suche {
+    Window fenster;
+    unsigned long ab;
+    bool gefunden;
+  } suche{glfwGetX11Window(fenster), anfrage, false};
+  // Only looks: the predicate never takes an event out of the queue.
+  const auto sieh = [](Display*, XEvent* e, XPointer roh) -> Bool {
+    auto* s = reinterpret_cast<Suche*>(roh);
+    if (e->type == ConfigureNotify && e->xconfigure.window == s->fenster &&
+        static_cast<long>(e->xany.serial - s->ab) >= 0)
+      s->gefunden = true;
+    return False;
+  };
+  const auto ende = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    XEvent egal;
+    XCheckIfEvent(anzeige, &egal, sieh, reinterpret_cast<XPointer>(&suche));
+    if (suche.gefunden) return true;
+    const auto bleibt =
+        std::chrono::duration_cast<std::chrono::milliseconds>(ende - std::chrono::steady_clock::now()).count();
+    if (bleibt <= 0) return false;
+    pollfd verbindung{ConnectionNumber(anzeige), POLLIN, 0};
+    poll(&verbindung, 1, static_cast<int>(std::min<long long>(bleibt, 50)));
+  }
 }
 
 void SetzeOpenGLHinweise(bool bits16) {

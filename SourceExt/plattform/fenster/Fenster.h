@@ -48,6 +48,22 @@ void BeiZerstoerung(void (*zerstoert)(GLFWwindow* fenster));
 // the closed connection reaches `verloren` too.
 void BeiVerbindungsverlust(void (*verloren)());
 
+// What the window manager says of a window's fullscreen state (_NET_WM_STATE): holds it,
+// does not hold it (also when the manager has set no state at all), or nothing to go by
+// (the window is hidden, or the state cannot be read).
+enum class VerwaltungsVollbild { Unbekannt, Ja, Nein };
+VerwaltungsVollbild VollbildLautVerwaltung(GLFWwindow* fenster);
+
+// The number of the next request to the X server; events that a request from then on
+// caused carry this number or a later one.
+unsigned long NaechsteAnfrage();
+
+// Waits until the window got a ConfigureNotify (the window manager's answer to a size asked
+// for: granted, changed or refused, ICCCM's synthetic event included) caused by a request
+// from `anfrage` on, or `ms` milliseconds have passed; whether it came. The event stays
+// queued for GLFW.
+bool WarteAufKonfiguration(GLFWwindow* fenster, unsigned long anfrage, int ms);
+
 // Window hints for the next glfwCreateWindow: an OpenGL 4.5 core context (the device
 // layer draws with it) and colour bits 5/6/5 when bits16 is set, else 8/8/8. The window
 // needs no depth or stencil bits: the device draws into buffers of its own.
