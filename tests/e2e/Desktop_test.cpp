@@ -151,6 +151,8 @@ struct GroessenFall {
   bool gewaehrt;
 };
 
+void PrintTo(const GroessenFall& f, std::ostream* aus) { *aus << (*f.fenstermanager ? f.fenstermanager : "ohne"); }
+
 class DesktopGroesse : public Desktop, public ::testing::WithParamInterface<GroessenFall> {};
 
 TEST_P(DesktopGroesse, DasBildNimmtDieGroesseDesFensters) {
@@ -188,7 +190,34 @@ struct VollbildFall {
   bool amStart;
 };
 
-class DesktopVollbild : public Desktop, public ::testing::WithParamInterface<VollbildFall> {};
+void PrintTo(const VollbildFall& f, std::ostream* aus) {
+  *aus << f.fenstermanager << (f.amStart ? ", am Start" : ", gewechselt");
+}
+
+class DesktopVollbild : public Desktop, public ::testing::WithParamInterface<VollbildFall> {
+ protected:
+  // Another window takes the focus, and GLFW minimises the fullscreen window; activated
+  // again, it is fullscreen as before.
+  void FokusAnEinAnderesFenster() {
+    const pid_t anderes = fork();
+    if (anderes == 0) {
+      execlp("xmessage", "xmessage", "-name", "anderes", "anderes Fenster", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    Xdo("search --sync --classname '^anderes$' windowactivate --sync");
+    const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::system(("xprop -id " + fenster_ + " WM_STATE | grep -q Iconic").c_str()) != 0) {
+      ASSERT_LT(std::chrono::steady_clock::now(), ende) << "not minimised";
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    // A minimised window draws nothing: its frames run on meanwhile.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    Xdo("windowactivate --sync " + fenster_);
+    kill(anderes, SIGTERM);
+    waitpid(anderes, nullptr, 0);
+    Bilder(5);
+  }
+};
 
 TEST_P(DesktopVollbild, VonDerVerwaltungBeendetGehtImFensterWeiter) {
   const VollbildFall& f = GetParam();
@@ -201,6 +230,8 @@ TEST_P(DesktopVollbild, VonDerVerwaltungBeendetGehtImFensterWeiter) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ASSERT_TRUE(VollbildLautVerwaltung());
   Bilder(10);
+  if (std::string(f.fenstermanager) == "openbox") FokusAnEinAnderesFenster();
+  EXPECT_TRUE(VollbildLautVerwaltung());
   EXPECT_EQ(Lage(), (Groesse{1280, 1024}));
   const std::string verlassen = "?Die Fensterverwaltung hat das Vollbild beendet";
   ASSERT_EQ(Protokoll().find(verlassen), std::string::npos) << Protokoll();

@@ -103,25 +103,25 @@ void MeldeFensterFehler(const char* text) { Protokolliere("!%s", text); }
 
 bool Leer(const Quelm_Anzeigemodus& m) { return m.width == 0 || m.height == 0; }
 
-// The fullscreen mode for a wish: the nearest of the wished colour depth, else of the depth
-// the screen has (an X screen's modes all have its depth, which no program can change).
-// All zero when the monitor has none.
-Quelm_Anzeigemodus VollbildModus(Quelm_Anzeigemodus wunsch) {
+// Replaces the wish with its fullscreen mode: the nearest of the wished colour depth, else
+// of the depth the screen has (an X screen's modes all have its depth, which no program can
+// change). False, logged and the wish kept, when the monitor has none: an all-zero mode
+// would make a window and a device of 0 by 0.
+bool NimmVollbildModus(Quelm_Anzeigemodus& wunsch) {
   Quelm_Anzeigemodus m = Quelm_Screen3D::ErmittleModi(wunsch);
-  if (!Leer(m)) return m;
-  if (const GLFWvidmode* desktop = Desktopmodus()) {
-    const std::uint32_t bits16 = Farbbits(*desktop) <= 16 ? 1 : 0;
-    if (bits16 != (wunsch.bits16 == 1 ? 1u : 0u)) {
-      wunsch.bits16 = bits16;
-      m = Quelm_Screen3D::ErmittleModi(wunsch);
-    }
+  const GLFWvidmode* desktop = Desktopmodus();
+  if (Leer(m) && desktop) {
+    Quelm_Anzeigemodus tiefe = wunsch;
+    tiefe.bits16 = Farbbits(*desktop) <= 16 ? 1 : 0;
+    if (tiefe.bits16 != (wunsch.bits16 == 1 ? 1u : 0u)) m = Quelm_Screen3D::ErmittleModi(tiefe);
   }
-  return m;
-}
-
-void MeldeKeinVollbild(const Quelm_Anzeigemodus& m) {
-  Protokolliere("?Kein Vollbildmodus für %llux%llu, benutze ein Fenster.", static_cast<unsigned long long>(m.width),
-                static_cast<unsigned long long>(m.height));
+  if (Leer(m)) {
+    Protokolliere("?Kein Vollbildmodus für %llux%llu, benutze ein Fenster.",
+                  static_cast<unsigned long long>(wunsch.width), static_cast<unsigned long long>(wunsch.height));
+    return false;
+  }
+  wunsch = m;
+  return true;
 }
 
 // Presence from the window's focus and visibility; fires the signal on change.
@@ -216,20 +216,12 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
     }
   }
 
-  bool vollbild = modusFlags & Vollbild;
+  const bool vollbild = (modusFlags & Vollbild) && NimmVollbildModus(modus);
   verwaltungHaeltVollbild = false;
   if (vollbild) {
-    const Quelm_Anzeigemodus gewaehlt = VollbildModus(modus);
-    if (Leer(gewaehlt)) {
-      MeldeKeinVollbild(modus);
-      modusFlags &= ~Vollbild;
-      vollbild = false;
-    } else {
-      modus = gewaehlt;
-      vollbildJetzt = true;
-    }
-  }
-  if (!vollbild) {
+    vollbildJetzt = true;
+  } else {
+    modusFlags &= ~Vollbild;
     if (desktopGelesen) modus.bits16 = desktopFarbbits <= 16 ? 1 : 0;
     modus = BegrenzeFenster(modus);
   }
@@ -330,16 +322,9 @@ void Quelm_Screen3D::SetzeModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyn
 
 void Quelm_Screen3D::AendereModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyncAn, bool fensterGroesseSetzen) {
   moduswechselLaeuft = true;
-  if (vollbild) {
-    const Quelm_Anzeigemodus gewaehlt = VollbildModus(neu);
-    if (Leer(gewaehlt)) {
-      MeldeKeinVollbild(neu);
-      vollbild = false;
-    } else {
-      modus = gewaehlt;
-    }
-  }
-  if (!vollbild) modus = fensterGroesseSetzen ? BegrenzeFenster(neu) : neu;
+  Quelm_Anzeigemodus vollbildModus = neu;
+  if (vollbild) vollbild = NimmVollbildModus(vollbildModus);
+  modus = vollbild ? vollbildModus : fensterGroesseSetzen ? BegrenzeFenster(neu) : neu;
   if (eigenesFenster) {
     vsync.SetzeBool(vsyncAn);
     modusFlags = (modusFlags & ~(Vollbild | VSync)) | (vollbild ? Vollbild : 0) |
