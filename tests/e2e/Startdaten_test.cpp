@@ -45,17 +45,25 @@ class Startdaten : public Programm, public ::testing::WithParamInterface<Fall> {
   }
 };
 
-TEST_P(Startdaten, EndetWieBeschrieben) {
-  const Fall& fall = GetParam();
+// A copy of the program with its data folder in `ordner` ("bin64/ToolVelmar", "Daten"), to
+// be changed or run by another user; the program's path.
+fs::path KopiereProgramm(const fs::path& ordner) {
   const fs::path quelle = fs::path(VELMAR_PROGRAMM).parent_path().parent_path() / "Daten";
-  TempOrdner ordner;
-  const fs::path daten = ordner.pfad() / "Daten";
-  fs::create_directories(ordner.pfad() / "bin64");
+  const fs::path daten = ordner / "Daten";
+  fs::create_directories(ordner / "bin64");
   fs::create_directories(daten);
   for (const auto& e : fs::directory_iterator(quelle))
     if (e.path().filename().string()[0] != '.') fs::copy_file(fs::canonical(e.path()), daten / e.path().filename());
-  const fs::path programm = ordner.pfad() / "bin64" / "ToolVelmar";
+  const fs::path programm = ordner / "bin64" / "ToolVelmar";
   fs::copy_file(VELMAR_PROGRAMM, programm);
+  return programm;
+}
+
+TEST_P(Startdaten, EndetWieBeschrieben) {
+  const Fall& fall = GetParam();
+  TempOrdner ordner;
+  const fs::path daten = ordner.pfad() / "Daten";
+  const fs::path programm = KopiereProgramm(ordner.pfad());
   SchreibeDatei(Benutzerordner() / "tool.cfg", KonfigVon(fall));
   fall.vorbereiten(daten, Benutzerordner());
   const std::string vorher = fs::is_directory(Benutzerordner()) ? Einstellungen() : "";
@@ -176,19 +184,23 @@ class AlsNutzer : public Programm {
 
   int LaufeBisSigterm() {
     const bool root = geteuid() == 0;
+    std::string programm = VELMAR_PROGRAMM;
     if (root) {
+      // The build may lie where nobody cannot reach it (below root's home): the program and
+      // its data go into the home it is given.
+      programm = KopiereProgramm(home_.pfad() / "programm").string();
       EXPECT_EQ(lchown(home_.pfad().c_str(), kNiemand, kNiemand), 0);
       for (const auto& e : fs::recursive_directory_iterator(home_.pfad()))
         EXPECT_EQ(lchown(e.path().c_str(), kNiemand, kNiemand), 0) << e.path();
     }
-    const fs::path daten = fs::path(VELMAR_PROGRAMM).parent_path().parent_path() / "Daten";
+    const fs::path daten = fs::path(programm).parent_path().parent_path() / "Daten";
     const char* anzeige = std::getenv("DISPLAY");
     const std::string xSocket = std::string("/tmp/.X11-unix/X") + (anzeige ? anzeige + 1 : "");
     pid_ = fork();
     if (pid_ == 0) {
       if (FILE* f = std::fopen((home_.pfad() / "stderr.txt").c_str(), "w")) dup2(fileno(f), 2);
       if (root && (setgroups(0, nullptr) != 0 || setgid(kNiemand) != 0 || setuid(kNiemand) != 0)) _exit(125);
-      for (const auto& [pfad, art] : {std::pair{std::string(VELMAR_PROGRAMM), X_OK},
+      for (const auto& [pfad, art] : {std::pair{programm, X_OK},
                                       std::pair{daten.string(), R_OK | X_OK}, std::pair{xSocket, R_OK | W_OK}})
         if (access(pfad.c_str(), art) != 0) {
           std::fprintf(stderr, "not reachable for uid %d: %s\n", static_cast<int>(getuid()), pfad.c_str());
@@ -198,7 +210,7 @@ class AlsNutzer : public Programm {
       unsetenv("XDG_DATA_HOME");
       unsetenv("XDG_CACHE_HOME");
       if (chdir(home_.pfad().c_str()) != 0) _exit(126);
-      execl(VELMAR_PROGRAMM, VELMAR_PROGRAMM, static_cast<char*>(nullptr));
+      execl(programm.c_str(), programm.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     WarteAufErstesBild();
