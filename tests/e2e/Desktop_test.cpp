@@ -114,26 +114,10 @@ class Desktop : public Programm {
   }
 
   // A setting changed at the console, to be found saved afterwards.
-  void AendereSprache() {
-    Taste("F11");
-    Xdo("type --delay 80 'set sprache 8'");
-    Taste("Return");
-    ASSERT_TRUE(WarteAufZeile(">set sprache 8")) << Protokoll();
-  }
+  void AendereSprache() { Konsole({"set sprache 8"}); }
   void PruefeSpracheGespeichert() {
     const std::string cfg = Einstellungen();
     EXPECT_NE(cfg.find("<var name=\"sprache\" wert=\"8\" />"), std::string::npos) << cfg;
-  }
-
-  // Typed at the console, one line after the other, each seen in the log.
-  void Konsole(std::initializer_list<std::string> zeilen) {
-    Taste("F11");
-    for (const std::string& zeile : zeilen) {
-      Xdo("type --delay 80 '" + zeile + "'");
-      Taste("Return");
-      ASSERT_TRUE(WarteAufZeile(">" + zeile + "\n")) << Protokoll();
-    }
-    Taste("F11");
   }
 
   // Whether the window manager holds the window fullscreen.

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -182,6 +183,16 @@ class Programm : public ::testing::Test {
 
   static void Xdo(const std::string& befehl) {
     ASSERT_EQ(std::system(("xdotool " + befehl).c_str()), 0) << befehl;
+  }
+  // Lines typed at the console (F11 opens and closes it), each seen in the log.
+  void Konsole(std::initializer_list<std::string> zeilen) {
+    Taste("F11");
+    for (const std::string& zeile : zeilen) {
+      Xdo("type --delay 80 '" + zeile + "'");
+      Taste("Return");
+      ASSERT_TRUE(WarteAufZeile(">" + zeile + "\n")) << Protokoll();
+    }
+    Taste("F11");
   }
   // F10: the screenshot of that number appears and is logged; it holds what the window shows.
   Bild Foto(const char* name) {

@@ -47,12 +47,7 @@ TEST_F(Vollbild, StartBeiEinerGroesseFernVonJedemModus) {
 TEST_F(Vollbild, WechselBeiEinerGroesseFernVonJedemModus) {
   SchreibeKonfig(320, 200);
   Oeffne();
-  Taste("F11");
-  Xdo("type --delay 80 'set fullscreen ja'");
-  Taste("Return");
-  Xdo("type --delay 80 reinitvideo");
-  Taste("Return");
-  Taste("F11");  // the console closed again: the picture's corner shows the scene
+  Konsole({"set fullscreen ja", "reinitvideo"});  // closed again: the picture's corner shows the scene
   PruefeVollbild();
   const std::string log = Protokoll();
   EXPECT_NE(log.find("Darstellung wird geändert auf 320x200, Vollbild."), std::string::npos) << log;

@@ -89,9 +89,11 @@ constexpr std::uint64_t kMinBreite = 320, kMinHoehe = 200;
 // one that never answers leaves the window's size as it is then.
 constexpr int kAntwortFrist = 1000;
 
+bool Leer(const Quelm_Anzeigemodus& m) { return m.width == 0 || m.height == 0; }
+
 // A size too small for a usable window becomes 0 by 0, which stands for the desktop's size.
 Quelm_Anzeigemodus MitNutzbarerGroesse(Quelm_Anzeigemodus m) {
-  if (m.width == 0 || m.height == 0 || (m.width >= kMinBreite && m.height >= kMinHoehe)) return m;
+  if (Leer(m) || (m.width >= kMinBreite && m.height >= kMinHoehe)) return m;
   Protokolliere("?Fenstergröße %llux%llu ist zu klein (mindestens %llux%llu), benutze die Größe der Anzeige.",
                 static_cast<unsigned long long>(m.width), static_cast<unsigned long long>(m.height),
                 static_cast<unsigned long long>(kMinBreite), static_cast<unsigned long long>(kMinHoehe));
@@ -100,8 +102,6 @@ Quelm_Anzeigemodus MitNutzbarerGroesse(Quelm_Anzeigemodus m) {
 }
 
 void MeldeFensterFehler(const char* text) { Protokolliere("!%s", text); }
-
-bool Leer(const Quelm_Anzeigemodus& m) { return m.width == 0 || m.height == 0; }
 
 // Replaces the wish with its fullscreen mode: the nearest of the wished colour depth, else
 // of the depth the screen has (an X screen's modes all have its depth, which no program can
@@ -164,10 +164,11 @@ void Quelm_Screen3D::VerarbeiteFensterEreignisse() {
 }
 
 void Quelm_Screen3D::PruefeVollbildDerVerwaltung() {
-  if (!vollbildJetzt || !fenster || moduswechselLaeuft) return;
   // Under X the window manager may take fullscreen away (its key, another program); the
   // window's state then no longer holds it. Before the manager first answers, and on a
   // desktop without one, the state holds nothing either: only a state once seen counts.
+  // It is read only when the manager has changed it.
+  if (!vollbildJetzt || !fenster || moduswechselLaeuft || !Plattform::Fenster::ZustandGeaendert(fenster)) return;
   switch (Plattform::Fenster::VollbildLautVerwaltung(fenster)) {
     case Plattform::Fenster::VerwaltungsVollbild::Ja: verwaltungHaeltVollbild = true; return;
     case Plattform::Fenster::VerwaltungsVollbild::Unbekannt: return;
@@ -199,7 +200,7 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
 
   bool desktopGelesen = false;
   std::uint32_t desktopFarbbits = 24;
-  if (modus.width == 0 || modus.height == 0) {
+  if (Leer(modus)) {
     if (const GLFWvidmode* desktop = Desktopmodus()) {
       modus.width = static_cast<std::uint64_t>(desktop->width);
       modus.height = static_cast<std::uint64_t>(desktop->height);
@@ -208,7 +209,7 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
     } else {
       Protokolliere("!No monitor found. What the heck is going on here? Starting up windowed.");
     }
-    if (modus.width == 0 || modus.height == 0) {
+    if (Leer(modus)) {
       modusFlags &= ~Vollbild;
       modus.width = 1280;
       modus.height = 768;
@@ -425,7 +426,7 @@ void Quelm_Screen3D::BefehlReinitVideo(const std::string&) {
                                                  static_cast<std::uint64_t>(std::max(displayheight.wertInt, 0)),
                                                  modus.bits16, modus.refresh});
   // 0 stands for the desktop size, as at start.
-  if (neu.width == 0 || neu.height == 0) {
+  if (Leer(neu)) {
     if (const GLFWvidmode* desktop = Desktopmodus()) {
       neu.width = static_cast<std::uint64_t>(desktop->width);
       neu.height = static_cast<std::uint64_t>(desktop->height);
