@@ -20,7 +20,7 @@ packages=(
   # running under a virtual display, and driving it from tests
   libgl1-mesa-dri xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
   # window managers for the tests of the window on a desktop, and a client that asks them
-  openbox i3-wm wmctrl
+  openbox i3-wm fluxbox wmctrl x11-xserver-utils
   # the bold sans font shipped as the widget font
   fonts-crosextra-carlito
 )
