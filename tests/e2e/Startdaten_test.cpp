@@ -8,6 +8,8 @@
 #include <csignal>
 #include <functional>
 #include <grp.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -246,5 +248,37 @@ TEST_F(AlsNutzer, SchreibgeschuetzteEinstellungenBleibenUndDerLaufScheitert) {
             std::string::npos)
       << Terminal();
 }
+
+// "ln -s /dev/null tool.cfg" (a null device of the test's own), or a FIFO nobody reads or
+// writes: the start does not wait for it, and the save writes into it and never replaces it.
+// The FIFO cannot take the settings: a failed save.
+class AlsNutzerOhneDatei : public AlsNutzer, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(AlsNutzerOhneDatei, WirdNichtErsetzt) {
+  const bool geraet = GetParam();
+  if (geraet && geteuid() != 0) GTEST_SKIP() << "a device node needs root";
+  const fs::path ziel = home_.pfad() / "ablage" / "ziel";
+  fs::create_directories(ziel.parent_path());
+  ASSERT_EQ(geraet ? mknod(ziel.c_str(), S_IFCHR, makedev(1, 3)) : mkfifo(ziel.c_str(), 0), 0);
+  fs::permissions(ziel, static_cast<fs::perms>(0666));
+  fs::create_symlink(ziel, Benutzerordner() / "tool.cfg");
+  EXPECT_EQ(LaufeBisSigterm(), geraet ? 0 : 1) << Terminal() << Protokoll();
+  struct stat s {};
+  ASSERT_EQ(lstat(ziel.c_str(), &s), 0);
+  EXPECT_EQ(s.st_mode & S_IFMT, geraet ? S_IFCHR : S_IFIFO);
+  EXPECT_NE(Protokoll().find("ist da, kann aber nicht gelesen werden: keine gewöhnliche Datei, sondern " +
+                             std::string(geraet ? "ein Gerät" : "eine FIFO")),
+            std::string::npos)
+      << Protokoll();
+  if (!geraet) {
+    EXPECT_NE(Terminal().find("ToolVelmar: Konfig-Datei \"" + (Benutzerordner() / "tool.cfg").string() +
+                              "\" konnte nicht gespeichert werden"),
+              std::string::npos)
+        << Terminal();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Programm, AlsNutzerOhneDatei, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Geraet" : "Fifo"; });
 
 }  // namespace
