@@ -114,10 +114,7 @@ std::FILE* OeffneEinstellungen(std::string& grund) {
   if (fstat(fd, &art) != 0) grund = std::strerror(errno);
   else if (!S_ISREG(art.st_mode))
     grund = std::string("keine gewöhnliche Datei, sondern ") +
-            (S_ISDIR(art.st_mode)    ? "ein Ordner"
-             : S_ISFIFO(art.st_mode) ? "eine FIFO"
-             : S_ISSOCK(art.st_mode) ? "ein Socket"
-                                     : "ein Gerät");
+            (S_ISDIR(art.st_mode) ? "ein Ordner" : S_ISFIFO(art.st_mode) ? "eine FIFO" : "ein Gerät");
   else if (!(f = fdopen(fd, "rb"))) grund = std::strerror(errno);
   if (!f) close(fd);
   return f;

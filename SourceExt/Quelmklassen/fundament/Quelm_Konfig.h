@@ -13,7 +13,8 @@ void Lade(const std::filesystem::path& ordner, const std::string& dateiName);
 
 // Writes the saved variables to the remembered path. A regular file is replaced, keeping its
 // owner and mode; anything else (a device, a FIFO) is written into. Returns false when nothing
-// could be written (no path yet, or the file could not be replaced); the old file then stays.
+// could be written (no path yet, or the file could not be replaced or written); a replaced
+// file then stays as it was.
 // A failure with a path is logged, and SpeicherFehler() tells it.
 bool Speichere();
 
