@@ -283,6 +283,8 @@ bool Speichere() {
   // Only a regular file is replaced; anything else takes the settings as it is.
   struct stat alt {};
   const bool da = stat(ziel.c_str(), &alt) == 0;
+  // A disk (a block device) would lose what it holds at its start: never written.
+  if (da && S_ISBLK(alt.st_mode)) return MeldeSpeicherFehler("ein Blockgerät wird nicht beschrieben", EPERM);
   if (da && !S_ISREG(alt.st_mode)) return SchreibeHinein(ziel, text);
   // A file its owner made read-only stays as it is. Root may write anything, so for root
   // only a file without any write bit counts as read-only.

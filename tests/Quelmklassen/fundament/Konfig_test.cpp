@@ -187,7 +187,7 @@ mode_t Modus(const fs::path& pfad) {
   return stat(pfad.c_str(), &s) == 0 ? s.st_mode & 07777 : 0;
 }
 
-enum class Art { Datei, Fifo, Null, Voll };  // Null and Voll: the devices of /dev/null and /dev/full
+enum class Art { Datei, Fifo, Null, Voll, Block };  // Null and Voll: the devices of /dev/null and /dev/full
 enum class Wer { Selbst, Niemand, Beide };   // Niemand: uid 65534 with the supplementary group 100
 
 struct Verhalten {
@@ -241,6 +241,8 @@ std::string SpeichereUndPruefe(const Verhalten& fall, const fs::path& platz) {
   }
   if (!fall.gelingt)
     pruefe(Quelm_Konfig::SpeicherFehler().find(datei.string()) != std::string::npos, "error does not name the file");
+  if (fall.art == Art::Block)
+    pruefe(Quelm_Konfig::SpeicherFehler().find("Blockgerät") != std::string::npos, "block device not refused");
   if (fall.besitzer)
     pruefe(nachher.st_uid == fall.besitzer && nachher.st_gid == fall.gruppe,
            "owner " + std::to_string(nachher.st_uid) + ":" + std::to_string(nachher.st_gid));
@@ -270,6 +272,8 @@ TEST_F(Konfig, VerknuepfungenRechteUndSchreibschutzBleiben) {
       {"fifo", {}, "tool.cfg", 0600, false, Art::Fifo, Wer::Beide},
       {"null", {{"tool.cfg", "geraete/null"}}, "geraete/null", 0666, true, Art::Null, Wer::Beide},
       {"voll", {{"tool.cfg", "geraete/voll"}}, "geraete/voll", 0666, false, Art::Voll},
+      // A loop device's numbers that no loop device has: a write would meet none, the refusal says so.
+      {"block", {{"tool.cfg", "geraete/platte"}}, "geraete/platte", 0666, false, Art::Block},
       // Owner, group and the whole mode stay; who cannot give the owner writes into the file.
       {"setuid", {}, "tool.cfg", 06775, true, Art::Datei, Wer::Beide},
       {"eines Nutzers", {}, "tool.cfg", 0640, true, Art::Datei, Wer::Selbst, 65534, 65534},
@@ -278,7 +282,7 @@ TEST_F(Konfig, VerknuepfungenRechteUndSchreibschutzBleiben) {
   const bool root = geteuid() == 0;
   for (const Verhalten& fall : faelle) {
     SCOPED_TRACE(fall.name);
-    const bool nurRoot = fall.besitzer || fall.art == Art::Null || fall.art == Art::Voll;
+    const bool nurRoot = fall.besitzer || fall.art == Art::Null || fall.art == Art::Voll || fall.art == Art::Block;
     for (int lauf = 0; lauf < 2; ++lauf) {
       const bool alsNiemand = lauf == 1;
       if (alsNiemand ? !root || fall.wer == Wer::Selbst : fall.wer == Wer::Niemand || (nurRoot && !root)) continue;
@@ -288,6 +292,8 @@ TEST_F(Konfig, VerknuepfungenRechteUndSchreibschutzBleiben) {
       const fs::path ziel = platz / fall.ziel;
       if (fall.art == Art::Fifo) {
         ASSERT_EQ(mkfifo(ziel.c_str(), fall.modus), 0);
+      } else if (fall.art == Art::Block) {
+        ASSERT_EQ(mknod(ziel.c_str(), S_IFBLK, makedev(7, 250)), 0);
       } else if (fall.art != Art::Datei) {
         ASSERT_EQ(mknod(ziel.c_str(), S_IFCHR, makedev(1, fall.art == Art::Null ? 3 : 7)), 0);
       }
