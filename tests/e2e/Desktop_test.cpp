@@ -2,9 +2,10 @@
 // corner as a person drags it) or by another client, the window settles at the size it was
 // given and the picture takes that size; a size the manager refuses (i3 keeps a tile's)
 // leaves the picture at the window's size; fullscreen taken away by the manager, also at
-// once, goes on in a window, and a screen mode changed from outside is followed. Destroyed by another client, or cut off from the X server, the tool ends and
-// keeps the settings of its run; after a killed window manager GLFW's failed assertion is
-// reported. On a screen of 16 colour bits fullscreen takes that depth's modes.
+// once, goes on in a window, and a screen mode changed from outside is followed. Destroyed
+// by another client, or cut off from the X server, the tool ends and keeps the settings of
+// its run; after a killed window manager GLFW's failed assertion is reported. On a screen of
+// 16 colour bits fullscreen takes that depth's modes.
 #include "ProgrammTest.h"
 
 #include <csignal>
