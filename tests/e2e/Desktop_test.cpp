@@ -1,10 +1,11 @@
 // End to end: the window on a desktop. Resized by a window manager (openbox, dragged by its
 // corner as a person drags it) or by another client, the window settles at the size it was
 // given and the picture takes that size; a size the manager refuses (i3 keeps a tile's)
-// leaves the picture at the window's size; fullscreen taken away by the manager goes on in
-// a window. Destroyed by another client, or cut off from the X server, the tool ends and
-// keeps the settings of its run; after a killed window manager GLFW's failed assertion is
-// reported. On a screen of 16 colour bits fullscreen takes that depth's modes.
+// leaves the picture at the window's size; fullscreen taken away by the manager, also at
+// once, goes on in a window, and a screen mode changed from outside is followed. Destroyed
+// by another client, or cut off from the X server, the tool ends and keeps the settings of
+// its run; after a killed window manager GLFW's failed assertion is reported. On a screen of
+// 16 colour bits fullscreen takes that depth's modes.
 #include "ProgrammTest.h"
 
 #include <csignal>
@@ -124,6 +125,29 @@ class Desktop : public Programm {
   bool VollbildLautVerwaltung() const {
     return std::system(("xprop -id " + fenster_ + " _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN").c_str()) == 0;
   }
+  void WarteAufVollbild() {
+    const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!VollbildLautVerwaltung() && std::chrono::steady_clock::now() < ende)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(VollbildLautVerwaltung());
+  }
+
+  // Fullscreen taken away: the tool says so and goes on in a window. Sized afterwards, as a
+  // person does (i3 keeps the tile's size), the picture follows, and the run saves a window
+  // of its size.
+  void WeiterImFenster(const std::string& fenstermanager) {
+    ASSERT_TRUE(WarteAufZeile(kVerlassen)) << Protokoll();
+    Xdo("windowsize " + fenster_ + " 900 500");
+    Groesse g;
+    ASSERT_TRUE(Ruhig(g));
+    if (fenstermanager == "openbox") {
+      EXPECT_EQ(g, (Groesse{900, 500}));
+    }
+    EXPECT_NE(g, (Groesse{1280, 1024}));
+    PruefeGroesse(g);
+    EXPECT_NE(Einstellungen().find("name=\"fullscreen\" wert=\"nein\""), std::string::npos) << Einstellungen();
+  }
+  static constexpr const char* kVerlassen = "?Die Fensterverwaltung hat das Vollbild beendet";
 
   pid_t fenstermanager_ = -1;
 };
@@ -209,29 +233,15 @@ TEST_P(DesktopVollbild, VonDerVerwaltungBeendetGehtImFensterWeiter) {
   StarteFenstermanager(f.fenstermanager);
   Oeffne();
   if (!f.amStart) Konsole({"set fullscreen ja", "reinitvideo"});
-  const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!VollbildLautVerwaltung() && std::chrono::steady_clock::now() < ende)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  ASSERT_TRUE(VollbildLautVerwaltung());
+  WarteAufVollbild();
   Bilder(10);
   if (std::string(f.fenstermanager) == "openbox") FokusAnEinAnderesFenster();
   EXPECT_TRUE(VollbildLautVerwaltung());
   EXPECT_EQ(Lage(), (Groesse{1280, 1024}));
-  const std::string verlassen = "?Die Fensterverwaltung hat das Vollbild beendet";
-  ASSERT_EQ(Protokoll().find(verlassen), std::string::npos) << Protokoll();
+  ASSERT_EQ(Protokoll().find(kVerlassen), std::string::npos) << Protokoll();
 
   ASSERT_EQ(std::system(("wmctrl -i -r " + fenster_ + " -b remove,fullscreen").c_str()), 0);
-  ASSERT_TRUE(WarteAufZeile(verlassen)) << Protokoll();
-  // Sized afterwards, as a person does (i3 keeps the tile's size).
-  Xdo("windowsize " + fenster_ + " 900 500");
-  Groesse g;
-  ASSERT_TRUE(Ruhig(g));
-  if (std::string(f.fenstermanager) == "openbox") {
-    EXPECT_EQ(g, (Groesse{900, 500}));
-  }
-  EXPECT_NE(g, (Groesse{1280, 1024}));
-  PruefeGroesse(g);
-  EXPECT_NE(Einstellungen().find("name=\"fullscreen\" wert=\"nein\""), std::string::npos) << Einstellungen();
+  WeiterImFenster(f.fenstermanager);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fenstermanager, DesktopVollbild,
@@ -239,6 +249,53 @@ INSTANTIATE_TEST_SUITE_P(Fenstermanager, DesktopVollbild,
                          [](const auto& info) {
                            return std::string(info.param.fenstermanager) + (info.param.amStart ? "_Start" : "_Wechsel");
                          });
+
+// Taken away as soon as the manager shows it (a rule against fullscreen, a script): the
+// tool's first look at the state already lacks it.
+class DesktopVollbildWeg : public Desktop, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(DesktopVollbildWeg, SofortWeggenommenGehtImFensterWeiter) {
+  SchreibeKonfig(1000, 600, true);
+  StarteFenstermanager(GetParam());
+  const pid_t wache = fork();
+  if (wache == 0) {
+    execlp("timeout", "timeout", "60", "sh", "-c",
+           "until w=$(xdotool search --name '^ToolVelmar$'); do :; done;"
+           "until xprop -id $w _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN; do :; done;"
+           "exec wmctrl -i -r $w -b remove,fullscreen",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  Oeffne();
+  int status = -1;
+  waitpid(wache, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  WeiterImFenster(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Fenstermanager, DesktopVollbildWeg, ::testing::Values("openbox", "i3"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// The screen's mode changed from outside (display settings) while fullscreen: openbox sizes
+// the window to it, and the picture and the saved size follow, still fullscreen.
+TEST_F(Desktop, VollbildFolgtDemVonAussenGeaendertenModus) {
+  SchreibeKonfig(1000, 600, true);
+  StarteFenstermanager();
+  Oeffne();
+  WarteAufVollbild();
+  // The test's screen is the next test's too.
+  struct Zurueck {
+    ~Zurueck() {
+      std::system("xrandr --output screen --mode 1280x1024; xrandr --delmode screen 1024x600_60;"
+                  "xrandr --rmmode 1024x600_60");
+    }
+  } zurueck;
+  ASSERT_EQ(std::system("xrandr --newmode 1024x600_60 49 1024 1072 1168 1312 600 603 613 624 -hsync +vsync &&"
+                        "xrandr --addmode screen 1024x600_60 && xrandr --output screen --mode 1024x600_60"),
+            0);
+  PruefeGroesse({1024, 600});
+  EXPECT_NE(Einstellungen().find("name=\"fullscreen\" wert=\"ja\""), std::string::npos) << Einstellungen();
+}
 
 // A killed window manager leaves its check property on the root window, and GLFW 3.3 then
 // fails an assertion when the tool opens its window: the abort is reported with its stack,

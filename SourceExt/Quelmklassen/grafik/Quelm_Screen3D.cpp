@@ -20,7 +20,6 @@ Quelm_Anzeigemodus Quelm_Screen3D::modus;
 bool Quelm_Screen3D::initialisiert = false;
 bool Quelm_Screen3D::vollbildJetzt = false;
 bool Quelm_Screen3D::moduswechselLaeuft = false;
-bool Quelm_Screen3D::verwaltungHaeltVollbild = false;
 int Quelm_Screen3D::gemeldeteBreite = 0;
 int Quelm_Screen3D::gemeldeteHoehe = 0;
 std::uint64_t Quelm_Screen3D::modusFlags = 0;
@@ -148,8 +147,12 @@ void Quelm_Screen3D::InitGlfw() {
 
 void Quelm_Screen3D::VerarbeiteFensterEreignisse() {
   if (glfwGestartet) glfwPollEvents();
-  PruefeVollbildDerVerwaltung();
   if (gemeldeteBreite < 1) return;
+  if (vollbildJetzt) {
+    gemeldeteBreite = gemeldeteHoehe = 0;
+    FolgeDerVerwaltung();
+    return;
+  }
   // A window manager sends a size for every step of a drag, queued until the next poll:
   // only the last one of a poll is the window's size now, and the device takes it. The
   // window's size is never set from an event: that would undo the later steps.
@@ -163,26 +166,29 @@ void Quelm_Screen3D::VerarbeiteFensterEreignisse() {
   AendereModus(neu, fullscreen.wertBool, vsync.wertBool, false);
 }
 
-void Quelm_Screen3D::PruefeVollbildDerVerwaltung() {
-  // Under X the window manager may take fullscreen away (its key, another program); the
-  // window's state then no longer holds it. Before the manager first answers, and on a
-  // desktop without one, the state holds nothing either: only a state once seen counts.
-  // It is read only when the manager has changed it.
-  if (!vollbildJetzt || !fenster || moduswechselLaeuft || !Plattform::Fenster::ZustandGeaendert(fenster)) return;
+void Quelm_Screen3D::FolgeDerVerwaltung() {
+  // Under X the window manager may take fullscreen away (its key, a rule, another program)
+  // or size a fullscreen window to a screen mode changed from outside. Its state tells
+  // which; before its first answer, and on a desktop without one, the state holds nothing,
+  // but the window then has the mode's size. The size and the state are read together,
+  // now: an event may be older than the manager's last change.
+  int breite = 0, hoehe = 0;
+  glfwGetWindowSize(fenster, &breite, &hoehe);
+  if (breite < 1 || hoehe < 1 ||
+      (static_cast<std::uint64_t>(breite) == modus.width && static_cast<std::uint64_t>(hoehe) == modus.height))
+    return;
+  const Quelm_Anzeigemodus neu{static_cast<std::uint64_t>(breite), static_cast<std::uint64_t>(hoehe), modus.bits16,
+                               modus.refresh};
   switch (Plattform::Fenster::VollbildLautVerwaltung(fenster)) {
-    case Plattform::Fenster::VerwaltungsVollbild::Ja: verwaltungHaeltVollbild = true; return;
+    case Plattform::Fenster::VerwaltungsVollbild::Ja: AendereModus(neu, true, vsync.wertBool, false); return;
     case Plattform::Fenster::VerwaltungsVollbild::Unbekannt: return;
     case Plattform::Fenster::VerwaltungsVollbild::Nein: break;
   }
   // GLFW minimises a fullscreen window that loses the focus: that is no leaving.
-  if (!verwaltungHaeltVollbild || glfwGetWindowAttrib(fenster, GLFW_ICONIFIED)) return;
-  int breite = 0, hoehe = 0;
-  glfwGetWindowSize(fenster, &breite, &hoehe);
-  if (breite < 1 || hoehe < 1) return;
+  if (glfwGetWindowAttrib(fenster, GLFW_ICONIFIED)) return;
   Protokolliere("?Die Fensterverwaltung hat das Vollbild beendet, weiter im Fenster mit %dx%d.", breite, hoehe);
   // As "set fullscreen nein" and "reinitvideo" would, at the window's size.
-  AendereModus({static_cast<std::uint64_t>(breite), static_cast<std::uint64_t>(hoehe), modus.bits16, modus.refresh},
-               false, vsync.wertBool, false);
+  AendereModus(neu, false, vsync.wertBool, false);
 }
 
 void Quelm_Screen3D::FensterZerstoert(GLFWwindow* zerstoert) {
@@ -218,7 +224,6 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
   }
 
   const bool vollbild = (modusFlags & Vollbild) && NimmVollbildModus(modus);
-  verwaltungHaeltVollbild = false;
   if (vollbild) {
     vollbildJetzt = true;
   } else {
@@ -324,13 +329,13 @@ void Quelm_Screen3D::SetzeModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyn
 void Quelm_Screen3D::AendereModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyncAn, bool fensterGroesseSetzen) {
   moduswechselLaeuft = true;
   Quelm_Anzeigemodus vollbildModus = neu;
-  if (vollbild) vollbild = NimmVollbildModus(vollbildModus);
+  // A fullscreen window that the manager sized to the screen's new mode keeps that size.
+  if (vollbild && (fensterGroesseSetzen || !vollbildJetzt)) vollbild = NimmVollbildModus(vollbildModus);
   modus = vollbild ? vollbildModus : fensterGroesseSetzen ? BegrenzeFenster(neu) : neu;
   if (eigenesFenster) {
     vsync.SetzeBool(vsyncAn);
     modusFlags = (modusFlags & ~(Vollbild | VSync)) | (vollbild ? Vollbild : 0) |
                  (vsyncAn ? VSync : 0);
-    if (vollbild != vollbildJetzt) verwaltungHaeltVollbild = false;
     if (fenster) {
       const int w = static_cast<int>(modus.width), h = static_cast<int>(modus.height);
       const unsigned long anfrage = Plattform::Fenster::NaechsteAnfrage();
@@ -397,8 +402,9 @@ void Quelm_Screen3D::Beenden() {
 
 void Quelm_Screen3D::GroesseRueckruf(GLFWwindow*, int breite, int hoehe) {
   // Minimising reports 0 by 0: that must never become the device's size.
-  if (breite < 1 || hoehe < 1 || (modusFlags & Vollbild) || moduswechselLaeuft) return;
-  // Taken once after the poll (VerarbeiteFensterEreignisse).
+  if (breite < 1 || hoehe < 1 || moduswechselLaeuft) return;
+  // Taken once after the poll (VerarbeiteFensterEreignisse); in fullscreen the window
+  // manager's state decides what it means.
   gemeldeteBreite = breite;
   gemeldeteHoehe = hoehe;
 }

@@ -39,7 +39,8 @@ class Quelm_Screen3D {
 
   static void InitGlfw();
   // The per-frame hook: polls the window events (while GLFW is started), then brings the
-  // device to the last size the window reported.
+  // device to the last size the window reported (in fullscreen, as the window manager's
+  // state says).
   static void VerarbeiteFensterEreignisse();
   static bool Init(Quelm_Anzeigemodus modus, std::uint64_t flags);
   static Quelm_Anzeigemodus ErmittleModi(Quelm_Anzeigemodus gewuenscht);
@@ -68,11 +69,10 @@ class Quelm_Screen3D {
   // follows the window).
   static void AendereModus(Quelm_Anzeigemodus modus, bool vollbild, bool vsync, bool fensterGroesseSetzen);
   static void FensterZerstoert(GLFWwindow* fenster);
-  // Whether the window manager has set the fullscreen state since the window went
-  // fullscreen; from then on a state without it means the manager took it away.
-  static bool verwaltungHaeltVollbild;
-  // Leaves fullscreen at the window's size when the window manager took it away.
-  static void PruefeVollbildDerVerwaltung();
+  // After a size event in fullscreen: when the window's size is not the device's, the
+  // device takes it, still fullscreen while the window manager's state holds fullscreen,
+  // else in a window (the manager took fullscreen away).
+  static void FolgeDerVerwaltung();
 
   // The screen's side of its render context, in Quelm_Screen3DKontext.cpp: the window and
   // mode code does not include the context, which reads the screen's mode and window.

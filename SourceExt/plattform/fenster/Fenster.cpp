@@ -14,7 +14,6 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 // GLFW's native access (its header would want the XRandR headers too): the X server's ids
@@ -22,11 +21,6 @@
 extern "C" Display* glfwGetX11Display();
 extern "C" Window glfwGetX11Window(GLFWwindow* fenster);
 extern "C" XID glfwGetGLXWindow(GLFWwindow* fenster);
-
-// Xlib's hook for extensions (Xlibint.h, whose macros do not mix with C++): the function
-// that turns an event of one type, as read from the server, into an XEvent.
-using Umsetzer = Bool (*)(Display*, XEvent*, struct _xEvent*);
-extern "C" Umsetzer XESetWireToEvent(Display* anzeige, int typ, Umsetzer umsetzer);
 
 namespace Plattform::Fenster {
 namespace {
@@ -93,30 +87,6 @@ int XFehler(Display* anzeige, XErrorEvent* fehler) {
   return 0;
 }
 
-// Xlib's own conversion, to which ours hands every PropertyNotify first.
-Umsetzer eigenschaftUmsetzer = nullptr;
-Atom zustandsAtom = None;
-
-// Marks the window whose state the window manager changed.
-Bool UmsetzenUndZustandMerken(Display* anzeige, XEvent* ereignis, struct _xEvent* roh) {
-  const Bool ergebnis = eigenschaftUmsetzer(anzeige, ereignis, roh);
-  if (ergebnis && ereignis->type == PropertyNotify && ereignis->xproperty.atom == zustandsAtom) {
-    auto& r = Alle();
-    std::lock_guard<std::mutex> l(r.m);
-    for (auto& [glfw, e] : r.eintraege)
-      if (e->xFenster == ereignis->xproperty.window) e->zustandGeaendert = true;
-  }
-  return ergebnis;
-}
-
-// Once per connection (GLFW opens a new one when it starts again).
-void BeobachteZustaende(Display* anzeige) {
-  if (!anzeige) return;
-  zustandsAtom = XInternAtom(anzeige, "_NET_WM_STATE", False);
-  const Umsetzer vorher = XESetWireToEvent(anzeige, PropertyNotify, &UmsetzenUndZustandMerken);
-  if (vorher != &UmsetzenUndZustandMerken) eigenschaftUmsetzer = vorher;
-}
-
 int XVerbindungVerloren(Display*) {
   if (verbindungVerloren) verbindungVerloren();
   _exit(1);
@@ -127,7 +97,7 @@ int XVerbindungVerloren(Display*) {
 HWND HandleVon(GLFWwindow* fenster) {
   if (!fenster) return nullptr;
   auto& r = Alle();
-  std::unique_lock<std::mutex> l(r.m);
+  std::lock_guard<std::mutex> l(r.m);
   auto& e = r.eintraege[fenster];
   if (!e) {
     e = std::make_unique<HWND__>();
@@ -139,11 +109,6 @@ HWND HandleVon(GLFWwindow* fenster) {
       e->glxFenster = glfwGetGLXWindow(fenster);
     // A new connection to the server may hand out the ids of an earlier one again.
     std::erase_if(r.zerstoerteIds, [&](unsigned long id) { return id == e->xFenster || id == e->glxFenster; });
-    HWND neu = e.get();
-    // Outside the lock: Xlib takes the connection's lock, in which the converter takes ours.
-    l.unlock();
-    BeobachteZustaende(glfwGetX11Display());
-    return neu;
   }
   return e.get();
 }
@@ -212,13 +177,6 @@ VerwaltungsVollbild VollbildLautVerwaltung(GLFWwindow* fenster) {
   }
   if (daten) XFree(daten);
   return ergebnis;
-}
-
-bool ZustandGeaendert(GLFWwindow* fenster) {
-  HWND e = HandleVon(fenster);
-  if (!e) return false;
-  std::lock_guard<std::mutex> l(Alle().m);
-  return std::exchange(e->zustandGeaendert, false);
 }
 
 unsigned long NaechsteAnfrage() {

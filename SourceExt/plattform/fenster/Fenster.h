@@ -12,8 +12,6 @@ struct HWND__ {
   // The X server's ids of the window and of its GLX drawable (0 without one).
   unsigned long xFenster = 0, glxFenster = 0;
   bool zerstoert = false;  // another client destroyed the window
-  // The window manager changed the window's state (_NET_WM_STATE) since it was last asked.
-  bool zustandGeaendert = true;
 };
 
 namespace Plattform::Fenster {
@@ -55,10 +53,6 @@ void BeiVerbindungsverlust(void (*verloren)());
 // (the window is hidden, or the state cannot be read).
 enum class VerwaltungsVollbild { Unbekannt, Ja, Nein };
 VerwaltungsVollbild VollbildLautVerwaltung(GLFWwindow* fenster);
-
-// Whether the window manager changed the window's state since the last call (true at the
-// first), seen in the events Xlib reads, so that the state need not be read every frame.
-bool ZustandGeaendert(GLFWwindow* fenster);
 
 // The number of the next request to the X server; events that a request from then on
 // caused carry this number or a later one.
