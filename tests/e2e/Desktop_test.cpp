@@ -366,7 +366,9 @@ struct TiefenFall {
   bool amStart;
 };
 
-void PrintTo(const TiefenFall& f, std::ostream* aus) { *aus << f.tiefe << (f.amStart ? " Bit, am Start" : " Bit, gewechselt"); }
+void PrintTo(const TiefenFall& f, std::ostream* aus) {
+  *aus << f.tiefe << (f.amStart ? " Bit, am Start" : " Bit, gewechselt");
+}
 
 class DesktopTiefe : public Desktop, public ::testing::WithParamInterface<TiefenFall> {
  protected:
@@ -402,7 +404,8 @@ INSTANTIATE_TEST_SUITE_P(Tiefe, DesktopTiefe,
                          ::testing::Values(TiefenFall{16, true}, TiefenFall{16, false}, TiefenFall{15, true},
                                            TiefenFall{30, false}),
                          [](const auto& info) {
-                           return "Bit" + std::to_string(info.param.tiefe) + (info.param.amStart ? "_Start" : "_Wechsel");
+                           const std::string tiefe = "Bit" + std::to_string(info.param.tiefe);
+                           return tiefe + (info.param.amStart ? "_Start" : "_Wechsel");
                          });
 
 // A start that fails, with no display at all (as over ssh) or on a screen without GLX (8
