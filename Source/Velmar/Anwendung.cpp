@@ -28,6 +28,8 @@
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace Spiel {
 
@@ -67,11 +69,32 @@ class LetzterFehler : public Quelm_KonsoleBasisAnzeige {
   Quelm_KonsoleBasisAnzeige* vorher_;
 };
 
-const Quelm_KonsolenVariable& Variable(const char* name) {
-  const Quelm_KonsolenVariable* v = Quelm_KonsolenVariable::Finde(name);
+Quelm_KonsolenVariable& Variable(const char* name) {
+  Quelm_KonsolenVariable* v = Quelm_KonsolenVariable::Finde(name);
   if (!v) Quelm_Ausnahme::Wirf(std::string("Variable fehlt: ") + name, "Spiel::Anwendung::Anwendung", __FILE__, __LINE__);
   return *v;
 }
+
+// The screen's settings as they were before the start (the file's, else the defaults); put
+// back unless the start got through. What the screen chose for a start that failed (a
+// window, a size where there was no display) is no choice of the user's, and is not saved.
+class BildschirmEinstellungen {
+ public:
+  BildschirmEinstellungen() {
+    for (const char* name : {"fullscreen", "displaywidth", "displayheight"}) {
+      Quelm_KonsolenVariable& variable = Variable(name);
+      vorher_.emplace_back(&variable, variable.text);
+    }
+  }
+  ~BildschirmEinstellungen() {
+    if (gestartet) return;
+    for (const auto& [variable, text] : vorher_) variable->SetzeText(text.c_str());
+  }
+  bool gestartet = false;
+
+ private:
+  std::vector<std::pair<Quelm_KonsolenVariable*, std::string>> vorher_;
+};
 }  // namespace
 
 std::uint64_t Anwendung::ModusFlags(bool vollbild, bool vsync) {
@@ -79,6 +102,7 @@ std::uint64_t Anwendung::ModusFlags(bool vollbild, bool vsync) {
 }
 
 Anwendung::Anwendung() {
+  BildschirmEinstellungen einstellungen;
   Quelm_Anzeigemodus modus;
   modus.width = static_cast<std::uint64_t>(std::max(Variable("displaywidth").wertInt, 0));
   modus.height = static_cast<std::uint64_t>(std::max(Variable("displayheight").wertInt, 0));
@@ -106,6 +130,7 @@ Anwendung::Anwendung() {
     Abbauen();
     throw;
   }
+  einstellungen.gestartet = true;
 }
 
 Quelm_KonsoleStandardAnzeige* Anwendung::ErzeugeKonsole(const std::filesystem::path& schrift) {

@@ -5,7 +5,8 @@
 // once, goes on in a window, and a screen mode changed from outside is followed. Destroyed
 // by another client, or cut off from the X server, the tool ends and keeps the settings of
 // its run; after a killed window manager GLFW's failed assertion is reported. On a screen of
-// 16 colour bits fullscreen takes that depth's modes.
+// 15, 16 or 30 colour bits fullscreen takes that depth's modes. A start that fails leaves
+// the screen's settings as they were.
 #include "ProgrammTest.h"
 
 #include <csignal>
@@ -35,6 +36,36 @@ class Desktop : public Programm {
       // then fails an assertion when the next program opens its window.
       std::system("xprop -root -remove _NET_SUPPORTING_WM_CHECK");
     }
+    if (xvfb_ > 0) {
+      kill(xvfb_, SIGTERM);
+      waitpid(xvfb_, nullptr, 0);
+      setenv("DISPLAY", display_.c_str(), 1);
+    }
+  }
+
+  // A virtual X server of its own with a screen of `tiefe` colour bits, as a VNC server, a
+  // virtual machine or a deep-colour workstation may have; DISPLAY names it while the test
+  // runs.
+  void StarteBildschirm(int tiefe) {
+    int rohr[2];
+    ASSERT_EQ(pipe(rohr), 0);
+    xvfb_ = fork();
+    if (xvfb_ == 0) {
+      dup2(rohr[1], 3);
+      const int still = open("/dev/null", O_WRONLY);
+      dup2(still, 2);
+      const std::string bildschirm = "1280x720x" + std::to_string(tiefe);
+      execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", bildschirm.c_str(), "-nolisten", "tcp", "-noreset",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(rohr[1]);
+    char nummer[16] = {};
+    FILE* ein = fdopen(rohr[0], "r");
+    ASSERT_TRUE(ein && std::fgets(nummer, sizeof nummer, ein)) << "Xvfb did not start";
+    std::fclose(ein);
+    if (const char* vorher = std::getenv("DISPLAY")) display_ = vorher;
+    setenv("DISPLAY", (":" + std::string(nummer, std::strcspn(nummer, "\n"))).c_str(), 1);
   }
 
   // Starts a window manager ("openbox" or "i3") and waits until it manages the screen.
@@ -150,6 +181,8 @@ class Desktop : public Programm {
   static constexpr const char* kVerlassen = "?Die Fensterverwaltung hat das Vollbild beendet";
 
   pid_t fenstermanager_ = -1;
+  pid_t xvfb_ = -1;
+  std::string display_;
 };
 
 // A size asked at the console: granted (no window manager, openbox), the device takes it with
@@ -382,48 +415,28 @@ TEST_F(Desktop, VerbindungVerlorenSpeichertUndEndetMitFehler) {
   PruefeSpracheGespeichert();
 }
 
-// A virtual X server of its own with a screen of 16 colour bits, as a VNC server or a
-// virtual machine may have; DISPLAY names it while the test runs.
-class Desktop16 : public Desktop, public ::testing::WithParamInterface<bool> {
- protected:
-  void SetUp() override {
-    int rohr[2];
-    ASSERT_EQ(pipe(rohr), 0);
-    xvfb_ = fork();
-    if (xvfb_ == 0) {
-      dup2(rohr[1], 3);
-      const int still = open("/dev/null", O_WRONLY);
-      dup2(still, 2);
-      execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x720x16", "-nolisten", "tcp", "-noreset",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(rohr[1]);
-    char nummer[16] = {};
-    FILE* ein = fdopen(rohr[0], "r");
-    ASSERT_TRUE(ein && std::fgets(nummer, sizeof nummer, ein)) << "Xvfb did not start";
-    std::fclose(ein);
-    if (const char* vorher = std::getenv("DISPLAY")) display_ = vorher;
-    setenv("DISPLAY", (":" + std::string(nummer, std::strcspn(nummer, "\n"))).c_str(), 1);
-    Desktop::SetUp();
-  }
-  void TearDown() override {
-    Desktop::TearDown();
-    if (xvfb_ > 0) {
-      kill(xvfb_, SIGTERM);
-      waitpid(xvfb_, nullptr, 0);
-    }
-    setenv("DISPLAY", display_.c_str(), 1);
-  }
-  pid_t xvfb_ = -1;
-  std::string display_;
+// Fullscreen with the size of the settings and no fullscreen line (fullscreen is the
+// default), or switched to at the console: the screen's modes all have its depth, and the
+// tool takes them rather than none.
+struct TiefenFall {
+  int tiefe;
+  bool amStart;
 };
 
-// Fullscreen with the size of the settings and no fullscreen line (fullscreen is the
-// default), or switched to at the console: the screen's modes all have 16 bits, and the
-// tool takes them rather than none.
-TEST_P(Desktop16, VollbildNimmtDieModiDerTiefeDesBildschirms) {
-  const bool amStart = GetParam();
+void PrintTo(const TiefenFall& f, std::ostream* aus) {
+  *aus << f.tiefe << (f.amStart ? " Bit, am Start" : " Bit, gewechselt");
+}
+
+class DesktopTiefe : public Desktop, public ::testing::WithParamInterface<TiefenFall> {
+ protected:
+  void SetUp() override {
+    Desktop::SetUp();
+    StarteBildschirm(GetParam().tiefe);
+  }
+};
+
+TEST_P(DesktopTiefe, VollbildNimmtDieModiDerTiefeDesBildschirms) {
+  const bool amStart = GetParam().amStart;
   if (amStart)
     SchreibeDatei(Benutzerordner() / "tool.cfg",
                   "<?xml version=\"1.0\" ?>\n<config>\n    <var name=\"displaywidth\" wert=\"1280\" />\n"
@@ -438,12 +451,56 @@ TEST_P(Desktop16, VollbildNimmtDieModiDerTiefeDesBildschirms) {
   Bilder(5);
   PruefeGroesse({1280, 720});
   const std::string log = Protokoll();
-  for (const char* fehler : {"Invalid window size", "Textur-Erzeugung gescheitert", "Failed to set render target"})
+  for (const char* fehler :
+       {"Kein Vollbildmodus", "Invalid window size", "Textur-Erzeugung gescheitert", "Failed to set render target"})
     EXPECT_EQ(log.find(fehler), std::string::npos) << fehler << "\n" << log;
   EXPECT_NE(Einstellungen().find("name=\"fullscreen\" wert=\"ja\""), std::string::npos) << Einstellungen();
 }
 
-INSTANTIATE_TEST_SUITE_P(Tiefe16, Desktop16, ::testing::Bool(),
-                         [](const auto& info) { return std::string(info.param ? "Start" : "Wechsel"); });
+INSTANTIATE_TEST_SUITE_P(Tiefe, DesktopTiefe,
+                         ::testing::Values(TiefenFall{16, true}, TiefenFall{16, false}, TiefenFall{15, true},
+                                           TiefenFall{30, false}),
+                         [](const auto& info) {
+                           const std::string tiefe = "Bit" + std::to_string(info.param.tiefe);
+                           return tiefe + (info.param.amStart ? "_Start" : "_Wechsel");
+                         });
+
+// A start that fails, with no display at all (as over ssh) or on a screen without GLX (8
+// bits), leaves the screen's settings as the file had them, else as the defaults: not the
+// window or the size that the screen chose for it.
+struct FehlstartFall {
+  int tiefe;  // 0: no display
+  bool mitKonfig;
+};
+
+void PrintTo(const FehlstartFall& f, std::ostream* aus) {
+  *aus << (f.tiefe ? std::to_string(f.tiefe) + " Bit" : "ohne Anzeige") << (f.mitKonfig ? ", tool.cfg" : "");
+}
+
+class DesktopFehlstart : public Desktop, public ::testing::WithParamInterface<FehlstartFall> {};
+
+TEST_P(DesktopFehlstart, LaesstDieEinstellungenDesBildschirms) {
+  const FehlstartFall& f = GetParam();
+  if (f.tiefe) StarteBildschirm(f.tiefe);
+  if (f.mitKonfig)
+    SchreibeKonfig(1600, 900, true);
+  else
+    fs::remove(Benutzerordner() / "tool.cfg");
+  Starte(f.tiefe != 0);
+  ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 255);
+  EXPECT_NE(Protokoll().find("Screen initialisation failed."), std::string::npos) << Protokoll();
+  const std::string cfg = Einstellungen();
+  for (const auto& [name, wert] : {std::pair{"fullscreen", "ja"}, std::pair{"displaywidth", f.mitKonfig ? "1600" : "0"},
+                                   std::pair{"displayheight", f.mitKonfig ? "900" : "0"}})
+    EXPECT_NE(cfg.find("<var name=\"" + std::string(name) + "\" wert=\"" + wert + "\" />"), std::string::npos)
+        << name << "\n" << cfg;
+}
+
+INSTANTIATE_TEST_SUITE_P(Anzeige, DesktopFehlstart,
+                         ::testing::Values(FehlstartFall{0, true}, FehlstartFall{0, false}, FehlstartFall{8, true}),
+                         [](const auto& info) {
+                           return (info.param.tiefe ? "Bit" + std::to_string(info.param.tiefe) : std::string("Ohne")) +
+                                  (info.param.mitKonfig ? "_Konfig" : "_Standard");
+                         });
 
 }  // namespace

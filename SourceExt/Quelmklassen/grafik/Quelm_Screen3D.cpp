@@ -36,6 +36,18 @@ using V = Quelm_KonsolenVariable;
 // listing of "set" shows them as watched.
 bool NimmAlles(V*, int, const std::string&) { return true; }
 
+// "fullscreen" says "nein" only because fullscreen was asked and the screen had no mode for
+// it: the window is a fallback, not the user's choice, and the user's "ja" goes back into
+// the variable when the screen closes, to be saved.
+bool vollbildVerweigert = false;
+bool screenSetztVollbild = false;
+
+// Set by anyone but the screen (the console, the settings file): the user's own choice.
+bool VollbildGesetzt(V*, int phase, const std::string&) {
+  if (phase == 1 && !screenSetztVollbild) vollbildVerweigert = false;
+  return true;
+}
+
 struct ScreenZustand {
   ScreenZustand() { Quelm_Screen3D::eigenesFenster = true; }
 };
@@ -44,13 +56,28 @@ QUELM_INIT(QUELM_SLOT_SCREEN) ScreenZustand screenZustand;
 QUELM_INIT(QUELM_SLOT_DISPLAYWIDTH) V displaywidth("displaywidth", V::Int, V::Dauerhaft, std::int32_t{0}, &NimmAlles);
 QUELM_INIT(QUELM_SLOT_DISPLAYHEIGHT) V displayheight("displayheight", V::Int, V::Dauerhaft, std::int32_t{0}, &NimmAlles);
 QUELM_INIT(QUELM_SLOT_DISPLAYDEPTH) V displaydepth("displaydepth", V::Int, V::Dauerhaft, std::int32_t{32}, &NimmAlles);
-QUELM_INIT(QUELM_SLOT_FULLSCREEN) V fullscreen("fullscreen", V::Bool, V::Dauerhaft, true, &NimmAlles);
+QUELM_INIT(QUELM_SLOT_FULLSCREEN) V fullscreen("fullscreen", V::Bool, V::Dauerhaft, true, &VollbildGesetzt);
 QUELM_INIT(QUELM_SLOT_VSYNC) V vsync("vsync", V::Bool, V::Dauerhaft, true, &NimmAlles);
 QUELM_INIT(QUELM_SLOT_BEFEHL_REINITVIDEO)
 Quelm_KonsolenBefehl befehlReinitVideo("reinitvideo", &Quelm_Screen3D::BefehlReinitVideo);
 QUELM_INIT(QUELM_SLOT_BEFEHL_VIDEORAM) Quelm_KonsolenBefehl befehlVideoRam("videoram", &Quelm_Screen3D::BefehlVideoRam);
 
 std::uint32_t Farbbits(const GLFWvidmode& m) { return static_cast<std::uint32_t>(m.redBits + m.greenBits + m.blueBits); }
+
+// The back buffer for a screen of that many colour bits: R5G6B5 up to 16 (15 bits: red and
+// blue as the screen has them, green one bit finer), else X8R8G8B8 (30 bits too: the device
+// shows no deeper format, and GLX offers 8-bit visuals there as well). The present copies it
+// onto whatever visual the window got.
+std::uint32_t Bits16Fuer(std::uint32_t farbbits) { return farbbits <= 16 ? 1 : 0; }
+
+// The variable "fullscreen" takes the screen's state; a fullscreen asked for and not had is
+// remembered as refused.
+void SetzeVollbildVariable(bool vollbild, bool gewuenscht) {
+  screenSetztVollbild = true;
+  fullscreen.SetzeBool(vollbild);
+  screenSetztVollbild = false;
+  if (gewuenscht) vollbildVerweigert = !vollbild;
+}
 
 // The primary monitor's current mode, or null.
 const GLFWvidmode* Desktopmodus() {
@@ -103,16 +130,17 @@ Quelm_Anzeigemodus MitNutzbarerGroesse(Quelm_Anzeigemodus m) {
 void MeldeFensterFehler(const char* text) { Protokolliere("!%s", text); }
 
 // Replaces the wish with its fullscreen mode: the nearest of the wished colour depth, else
-// of the depth the screen has (an X screen's modes all have its depth, which no program can
-// change). False, logged and the wish kept, when the monitor has none: an all-zero mode
-// would make a window and a device of 0 by 0.
+// of the depth the screen has, whatever it is (an X screen's modes all have its depth, which
+// no program can change: 15 and 30 bits too), with that depth's back buffer. False, logged
+// and the wish kept, when the monitor has none: an all-zero mode would make a window and a
+// device of 0 by 0.
 bool NimmVollbildModus(Quelm_Anzeigemodus& wunsch) {
   Quelm_Anzeigemodus m = Quelm_Screen3D::ErmittleModi(wunsch);
   const GLFWvidmode* desktop = Desktopmodus();
   if (Leer(m) && desktop) {
     Quelm_Anzeigemodus tiefe = wunsch;
-    tiefe.bits16 = Farbbits(*desktop) <= 16 ? 1 : 0;
-    if (tiefe.bits16 != (wunsch.bits16 == 1 ? 1u : 0u)) m = Quelm_Screen3D::ErmittleModi(tiefe);
+    tiefe.bits16 = Bits16Fuer(Farbbits(*desktop));
+    m = Quelm_Screen3D::ErmittleModi(tiefe, Farbbits(*desktop));
   }
   if (Leer(m)) {
     Protokolliere("?Kein Vollbildmodus für %llux%llu, benutze ein Fenster.",
@@ -204,6 +232,7 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
   modus = MitNutzbarerGroesse(gewuenscht);
   modusFlags = flags;
 
+  const bool vollbildGewuenscht = (flags & Vollbild) != 0;
   bool desktopGelesen = false;
   std::uint32_t desktopFarbbits = 24;
   if (Leer(modus)) {
@@ -228,10 +257,10 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
     vollbildJetzt = true;
   } else {
     modusFlags &= ~Vollbild;
-    if (desktopGelesen) modus.bits16 = desktopFarbbits <= 16 ? 1 : 0;
+    if (desktopGelesen) modus.bits16 = Bits16Fuer(desktopFarbbits);
     modus = BegrenzeFenster(modus);
   }
-  fullscreen.SetzeBool(vollbild);
+  SetzeVollbildVariable(vollbild, vollbildGewuenscht);
   // The chosen size goes back into the variables, so that "reinitvideo" and the saved
   // configuration see the real size rather than 0 by 0.
   displaywidth.SetzeInt(static_cast<std::int32_t>(modus.width));
@@ -266,7 +295,8 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
   return true;
 }
 
-Quelm_Anzeigemodus Quelm_Screen3D::WaehleModus(const GLFWvidmode* moden, int anzahl, Quelm_Anzeigemodus gewuenscht) {
+Quelm_Anzeigemodus Quelm_Screen3D::WaehleModus(const GLFWvidmode* moden, int anzahl, Quelm_Anzeigemodus gewuenscht,
+                                               std::uint32_t farbbits) {
   Quelm_Anzeigemodus ergebnis;
   // 0 by 0 stands for the desktop's size, which the callers put in themselves.
   if (gewuenscht.width == 0 && gewuenscht.height == 0) return ergebnis;
@@ -282,7 +312,7 @@ Quelm_Anzeigemodus Quelm_Screen3D::WaehleModus(const GLFWvidmode* moden, int anz
   // Every real mode is nearer than none: a wish far from all of them still gets one.
   bool gefunden = false;
   std::uint32_t besterAbstand = 0;
-  const std::uint32_t gesuchteBits = gewuenscht.bits16 == 1 ? 16 : 24;
+  const std::uint32_t gesuchteBits = farbbits ? farbbits : gewuenscht.bits16 == 1 ? 16 : 24;
   for (int i = 0; i < anzahl; ++i) {
     const GLFWvidmode& m = moden[i];
     if (Farbbits(m) != gesuchteBits) continue;
@@ -309,7 +339,7 @@ Quelm_Anzeigemodus Quelm_Screen3D::WaehleModus(const GLFWvidmode* moden, int anz
   return ergebnis;
 }
 
-Quelm_Anzeigemodus Quelm_Screen3D::ErmittleModi(Quelm_Anzeigemodus gewuenscht) {
+Quelm_Anzeigemodus Quelm_Screen3D::ErmittleModi(Quelm_Anzeigemodus gewuenscht, std::uint32_t farbbits) {
   InitGlfw();
   GLFWmonitor* monitor = glfwGestartet ? glfwGetPrimaryMonitor() : nullptr;
   if (!monitor) {
@@ -319,7 +349,7 @@ Quelm_Anzeigemodus Quelm_Screen3D::ErmittleModi(Quelm_Anzeigemodus gewuenscht) {
   }
   int anzahl = 0;
   const GLFWvidmode* moden = glfwGetVideoModes(monitor, &anzahl);
-  return WaehleModus(moden, moden ? anzahl : 0, gewuenscht);
+  return WaehleModus(moden, moden ? anzahl : 0, gewuenscht, farbbits);
 }
 
 void Quelm_Screen3D::SetzeModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyncAn) {
@@ -328,6 +358,7 @@ void Quelm_Screen3D::SetzeModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyn
 
 void Quelm_Screen3D::AendereModus(Quelm_Anzeigemodus neu, bool vollbild, bool vsyncAn, bool fensterGroesseSetzen) {
   moduswechselLaeuft = true;
+  const bool vollbildGewuenscht = vollbild;
   Quelm_Anzeigemodus vollbildModus = neu;
   // A fullscreen window that the manager sized to the screen's new mode keeps that size.
   if (vollbild && (fensterGroesseSetzen || !vollbildJetzt)) vollbild = NimmVollbildModus(vollbildModus);
@@ -375,7 +406,7 @@ void Quelm_Screen3D::AendereModus(Quelm_Anzeigemodus neu, bool vollbild, bool vs
     displaywidth.SetzeInt(static_cast<std::int32_t>(modus.width));
     displayheight.SetzeInt(static_cast<std::int32_t>(modus.height));
     vollbildJetzt = vollbild;
-    fullscreen.SetzeBool(vollbild);
+    SetzeVollbildVariable(vollbild, vollbildGewuenscht);
   }
   SetzeZeichenKontextZurueck();
   moduswechselLaeuft = false;
@@ -398,6 +429,9 @@ void Quelm_Screen3D::Beenden() {
     glfwTerminate();
     glfwGestartet = false;
   }
+  // A window that fullscreen had no mode for was no choice of the user's.
+  if (vollbildVerweigert) SetzeVollbildVariable(true, false);
+  vollbildVerweigert = false;
 }
 
 void Quelm_Screen3D::GroesseRueckruf(GLFWwindow*, int breite, int hoehe) {

@@ -15,7 +15,7 @@ struct Quelm_ModusSignal;
 struct Quelm_Anzeigemodus {
   std::uint64_t width = 0;
   std::uint64_t height = 0;
-  std::uint32_t bits16 = 0;   // 1: 16-bit colour, else 24-bit
+  std::uint32_t bits16 = 0;   // 1: 16-bit colour (15 too), else 24-bit (30 too)
   std::uint64_t refresh = 0;  // Hz; 0 = any rate
 };
 
@@ -43,16 +43,19 @@ class Quelm_Screen3D {
   // state says).
   static void VerarbeiteFensterEreignisse();
   static bool Init(Quelm_Anzeigemodus modus, std::uint64_t flags);
-  static Quelm_Anzeigemodus ErmittleModi(Quelm_Anzeigemodus gewuenscht);
+  // `farbbits`: the modes of that many colour bits (red + green + blue); 0 for those of the
+  // wish's depth (16 or 24).
+  static Quelm_Anzeigemodus ErmittleModi(Quelm_Anzeigemodus gewuenscht, std::uint32_t farbbits = 0);
   static void SetzeModus(Quelm_Anzeigemodus modus, bool vollbild, bool vsync);
   static void Beenden();
   static void SchaffeVideoRAMPlatz();
 
   // The mode of `moden` nearest to the wish (the choice rule of ErmittleModi, without GLFW):
-  // of the modes with the wished colour depth the nearest, the later one of equals, however
-  // far; logged when it is not the wish. All zero for a 0 by 0 wish and when no mode has
-  // that depth.
-  static Quelm_Anzeigemodus WaehleModus(const GLFWvidmode* moden, int anzahl, Quelm_Anzeigemodus gewuenscht);
+  // of the modes with the wished colour depth (or `farbbits`, as there) the nearest, the
+  // later one of equals, however far; logged when it is not the wish. All zero for a 0 by 0
+  // wish and when no mode has that depth.
+  static Quelm_Anzeigemodus WaehleModus(const GLFWvidmode* moden, int anzahl, Quelm_Anzeigemodus gewuenscht,
+                                        std::uint32_t farbbits = 0);
 
   static void GroesseRueckruf(GLFWwindow* fenster, int breite, int hoehe);
   static void FokusRueckruf(GLFWwindow* fenster, int fokussiert);

@@ -10,9 +10,10 @@
 
 namespace {
 
+// Split as GLFW splits an X screen's depth: 16 as 5/6/5, 15 as 5/5/5, 30 as 10/10/10.
 GLFWvidmode Modus(int w, int h, int bits, int hz) {
-  const int gruen = bits == 16 ? 6 : 8;
-  const int rotBlau = bits == 16 ? 5 : 8;
+  const int gruen = bits == 16 ? 6 : bits / 3;
+  const int rotBlau = bits == 16 ? 5 : bits / 3;
   return GLFWvidmode{w, h, rotBlau, gruen, rotBlau, hz};
 }
 
@@ -32,11 +33,14 @@ TEST_F(ModusWahl, NaechsterModusPassenderTiefeUndBeiGleichstandDerLetzte) {
                                Modus(1280, 800, 24, 75), Modus(1280, 800, 24, 60)};
   const GLFWvidmode gemischt[] = {Modus(640, 480, 16, 60), Modus(800, 600, 24, 60)};
   const GLFWvidmode nurFullHd[] = {Modus(1920, 1080, 24, 60)};
+  const GLFWvidmode tief15[] = {Modus(1280, 720, 15, 60), Modus(1024, 768, 15, 60)};
+  const GLFWvidmode tief30[] = {Modus(800, 600, 30, 60), Modus(1280, 720, 30, 60)};
   const struct {
     const GLFWvidmode* moden;
     int anzahl;
     Quelm_Anzeigemodus wunsch, erwartet;
     const char* zeile;  // the log line, none when the wish is met
+    std::uint32_t farbbits = 0;
   } faelle[] = {
       // 1280x800 (distance 70) twice and 1280x720 (distance 70): the last of the equals wins;
       // no rate wished is reported as 0.
@@ -65,12 +69,19 @@ TEST_F(ModusWahl, NaechsterModusPassenderTiefeUndBeiGleichstandDerLetzte) {
       {moden, 0, Wunsch(800, 600), Wunsch(0, 0), nullptr},     // no mode at all
       {gemischt, 2, Wunsch(800, 600, 1), Wunsch(640, 480, 1),
        "?Anzeigemodus 800x600 gibt es nicht, benutze den nächsten: 640x480."},
+      // Screens of 15 and 30 bits: only their own depth asked by its bits finds their modes.
+      {tief15, 2, Wunsch(1280, 720, 1), Wunsch(0, 0), nullptr},
+      {tief15, 2, Wunsch(1280, 720, 1), Wunsch(1280, 720, 1), nullptr, 15},
+      {tief30, 2, Wunsch(1280, 720), Wunsch(0, 0), nullptr},
+      {tief30, 2, Wunsch(1000, 700), Wunsch(1280, 720),
+       "?Anzeigemodus 1000x700 gibt es nicht, benutze den nächsten: 1280x720.", 30},
+      {tief30, 2, Wunsch(1280, 720), Wunsch(0, 0), nullptr, 15},
   };
   for (const auto& f : faelle) {
     SCOPED_TRACE(std::to_string(f.wunsch.width) + "x" + std::to_string(f.wunsch.height) + " bei " +
                  std::to_string(f.wunsch.refresh));
     sammler->zeilen.clear();
-    const Quelm_Anzeigemodus m = Quelm_Screen3D::WaehleModus(f.moden, f.anzahl, f.wunsch);
+    const Quelm_Anzeigemodus m = Quelm_Screen3D::WaehleModus(f.moden, f.anzahl, f.wunsch, f.farbbits);
     EXPECT_EQ(std::vector<std::uint64_t>({m.width, m.height, m.bits16, m.refresh}),
               std::vector<std::uint64_t>({f.erwartet.width, f.erwartet.height, f.erwartet.bits16, f.erwartet.refresh}));
     EXPECT_EQ(sammler->Texte(), f.zeile ? std::vector<std::string>{f.zeile} : std::vector<std::string>{});
@@ -133,6 +144,30 @@ TEST_F(ReinitVideo, WendetDieVariablenAnUndSetztDasGeraetZurueck) {
   EXPECT_NE(Aufrufe("Reset")[0].find("800x600"), std::string::npos) << Aufrufe("Reset")[0];
   EXPECT_EQ(signale, 1);
   EXPECT_FALSE(Quelm_Screen3D::moduswechselLaeuft);
+}
+
+// Fullscreen asked with no mode to take (here no monitor): the run goes on in a window, and
+// "fullscreen" says so, also through the window's resizes; the user's "ja" is what the
+// closed screen leaves to be saved, unless the user chose "nein" since.
+TEST_F(ReinitVideo, VollbildOhneModusLaesstDenWunschStehen) {
+  Quelm_Screen3D::eigenesFenster = true;
+  for (const bool danachNein : {false, true}) {
+    SCOPED_TRACE(danachNein);
+    Setze("displaywidth", "1000");
+    Setze("displayheight", "600");
+    Setze("fullscreen", "ja");
+    Reinit();
+    EXPECT_TRUE(Geloggt("?Kein Vollbildmodus für 1000x600, benutze ein Fenster.")) << ::testing::PrintToString(Texte());
+    EXPECT_EQ(Quelm_Screen3D::modusFlags & Quelm_Screen3D::Vollbild, 0u);
+    Quelm_Screen3D::GroesseRueckruf(nullptr, 900, 500);
+    Quelm_Screen3D::VerarbeiteFensterEreignisse();
+    EXPECT_EQ(Quelm_Screen3D::modus.width, 900u);
+    EXPECT_EQ(Quelm_KonsolenVariable::Finde("fullscreen")->text, "nein");
+    if (danachNein) Setze("fullscreen", "nein");
+    Quelm_Screen3D::Beenden();
+    kontext = nullptr;  // closed with the screen
+    EXPECT_EQ(Quelm_KonsolenVariable::Finde("fullscreen")->text, danachNein ? "nein" : "ja");
+  }
 }
 
 TEST_F(ReinitVideo, NullMalNullWirdNieDieGeraetegroesse) {
