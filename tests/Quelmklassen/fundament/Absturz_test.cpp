@@ -39,8 +39,9 @@ struct Lauf {
 };
 
 // Runs the crashing program with its own user data folder and, unless `ohneOptionen`, the
-// sanitizers' own fault handling off, so that the program's filter sees the fault alone.
-// `waehrend` runs in this process while the child runs.
+// sanitizers' own fault handling off, so that the program's filter sees the fault alone
+// (their small signal stack is still installed first). `waehrend` runs in this process
+// while the child runs.
 Lauf StarteKind(const TempOrdner& ordner, const char* art, const std::function<void(pid_t)>& waehrend = {},
                 bool ohneOptionen = false) {
   const std::string fehlerDatei = (ordner.pfad() / "stderr.txt").string();
@@ -53,8 +54,8 @@ Lauf StarteKind(const TempOrdner& ordner, const char* art, const std::function<v
     dup2(aus, STDERR_FILENO);
     char* argumente[] = {const_cast<char*>(ABSTURZ_KIND), const_cast<char*>(art), nullptr};
     char* umgebung[] = {const_cast<char*>(heim.c_str()), const_cast<char*>(daten.c_str()),
-                        ohneOptionen ? nullptr : const_cast<char*>(asan.c_str()), const_cast<char*>(ubsan.c_str()),
-                        nullptr};
+                        const_cast<char*>(asan.c_str()), const_cast<char*>(ubsan.c_str()), nullptr};
+    if (ohneOptionen) umgebung[2] = nullptr;  // neither sanitizer's
     execve(ABSTURZ_KIND, argumente, umgebung);
     _exit(127);
   }
