@@ -8,8 +8,11 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <iterator>
 
 Quelm_AbsturzSchutz gAbsturzSchutz;
 
@@ -67,9 +70,39 @@ const char* AbbildPfad() {
   return pfad;
 }
 
+// Set by the filter while it reports a crash that left the heap's lock held.
+bool gOhneHeap = false;
+
 void GeschuetzterBericht(void* ausnahme) {
   if (gAbsturzSchutz.vorBericht) gAbsturzSchutz.vorBericht();
   Quelm_AbsturzBericht(static_cast<EXCEPTION_POINTERS*>(ausnahme));
+}
+
+// The stack from the modules' symbol tables alone, without the heap that reading symbols
+// and lines needs: each frame with its module, the place in the module's file and the
+// stored symbol name. Runs guarded: the modules' files are read in place.
+void ZeigeStapelOhneHeap(void* roh) {
+  const auto* kontext = static_cast<const ucontext_t*>(roh);
+  std::uint64_t adressen[256];
+  const std::size_t anzahl = Plattform::Absturz::StapelAdressen(kontext, adressen, std::size(adressen));
+  for (std::size_t i = 0; i < anzahl; ++i) {
+    // Below the first frame the addresses are return addresses: the call lies just before.
+    const std::uint64_t suche = (i == 0 && kontext) || adressen[i] == 0 ? adressen[i] : adressen[i] - 1;
+    Plattform::Absturz::Ort ort;
+    Plattform::Absturz::FindeOrt(reinterpret_cast<const void*>(suche), ort);
+    const char* schraeg = std::strrchr(ort.modul, '/');
+    const char* modul = ort.modul[0] ? (schraeg ? schraeg + 1 : ort.modul) : "(module-name not available)";
+    char name[1024];
+    std::uint64_t abstand = 0;
+    if (Plattform::Absturz::SymbolOhneHeap(ort, name, sizeof name, abstand))
+      ProtokolliereSofort("%p (%s+0x%llx): (filename not available): %s+0x%llx", reinterpret_cast<void*>(adressen[i]),
+                          modul, static_cast<unsigned long long>(ort.relativ), name,
+                          static_cast<unsigned long long>(abstand));
+    else
+      ProtokolliereSofort("%p (%s+0x%llx): (filename not available): (function-name not available)",
+                          reinterpret_cast<void*>(adressen[i]), modul, static_cast<unsigned long long>(ort.relativ));
+  }
+  ProtokolliereSofort("\n");
 }
 
 }  // namespace
@@ -82,7 +115,14 @@ const char* Quelm_AusnahmeName(DWORD code) {
 
 void Quelm_AbsturzBericht(EXCEPTION_POINTERS* ausnahme) {
   const EXCEPTION_RECORD* satz = ausnahme ? ausnahme->ExceptionRecord : nullptr;
-  ProtokolliereSofort("%s", std::string(84, '*').c_str());
+  // Nothing here allocates before the heap is known to be free.
+  static constexpr auto kSterne = [] {
+    std::array<char, 85> zeile{};
+    zeile.fill('*');
+    zeile.back() = '\0';
+    return zeile;
+  }();
+  ProtokolliereSofort("%s", kSterne.data());
 
   const DWORD code = satz ? satz->ExceptionCode : 0;
   const char* name = Quelm_AusnahmeName(code);
@@ -104,6 +144,11 @@ void Quelm_AbsturzBericht(EXCEPTION_POINTERS* ausnahme) {
                         static_cast<unsigned>(ort.versatz), ort.modul);
   }
 
+  if (gOhneHeap) {
+    ProtokolliereSofort("!Heap locked by the crash: the stack from the modules' symbol tables only.");
+    ZeigeStapelOhneHeap(ausnahme ? ausnahme->ContextRecord : nullptr);
+    return;
+  }
   Quelm_StapelWanderer wanderer;
   wanderer.ZeigeAufrufstapel(static_cast<pid_t>(syscall(SYS_gettid)), ausnahme ? ausnahme->ContextRecord : nullptr);
 }
@@ -122,9 +167,23 @@ LONG Quelm_AbsturzFilter(EXCEPTION_POINTERS* ausnahme) {
   }
 
   // Symbols are read with calls a signal handler may not make: a fault or hang there
-  // cuts the report short instead of stopping the crash from ending.
-  if (!Plattform::Absturz::FuehreGeschuetztAus(&GeschuetzterBericht, ausnahme, gAbsturzSchutz.frist))
-    ProtokolliereSofort("!Crash report cut short: fault or time-out while reading symbols.");
+  // cuts the report short instead of stopping the crash from ending. A crash inside the
+  // heap (its check aborting) may have left the heap's lock held, which reading symbols
+  // needs: then only what needs no heap.
+  gOhneHeap = !Plattform::Absturz::HeapFrei(1);
+  const int abbruch = Plattform::Absturz::FuehreGeschuetztAus(&GeschuetzterBericht, ausnahme, gAbsturzSchutz.frist);
+  gOhneHeap = false;
+  if (abbruch != 0) {
+    if (abbruch == SIGALRM) {
+      ProtokolliereSofort("!Crash report cut short: time-out after %u s while reading symbols.", gAbsturzSchutz.frist);
+    } else {
+      const char* text = sigdescr_np(abbruch);
+      ProtokolliereSofort("!Crash report cut short: fault while reading symbols (%s).", text ? text : "?");
+    }
+    // The stack still, as far as it can be read without symbols.
+    Plattform::Absturz::FuehreGeschuetztAus(&ZeigeStapelOhneHeap, ausnahme ? ausnahme->ContextRecord : nullptr,
+                                            gAbsturzSchutz.frist);
+  }
 
   if (datei < 0) ProtokolliereSofort("MiniDump, CreateFile() failed with error: %u", static_cast<unsigned>(dateiFehler));
   else if (abbildGeschrieben) ProtokolliereSofort("Minidump created.");

@@ -1,5 +1,6 @@
 #include "Absturz.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csetjmp>
@@ -8,8 +9,10 @@
 #include <cstring>
 #include <cxxabi.h>
 #include <exception>
+#include <fcntl.h>
 #include <link.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <typeinfo>
 #include <unistd.h>
@@ -33,14 +36,14 @@ std::atomic<pid_t> gGeschuetzterThread{0};
 
 pid_t EigeneThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
 
-// The calling thread's alternate stack, unmapped when the thread ends.
+// The calling thread's alternate stack, unmapped when the thread ends; the one it replaced
+// is put back then, for whoever installed it to release.
 struct AltStapel {
   void* speicher = nullptr;
+  stack_t vorher{nullptr, SS_DISABLE, 0};
   ~AltStapel() {
     if (!speicher) return;
-    stack_t aus{};
-    aus.ss_flags = SS_DISABLE;
-    sigaltstack(&aus, nullptr);
+    sigaltstack(&vorher, nullptr);
     munmap(speicher, kAltStapel + 4096);
   }
 };
@@ -85,7 +88,13 @@ bool UebernimmAbsturz() {
   for (;;) pause();               // the reporting thread ends the process
 }
 
+// Sent by another process (kill, sigqueue): nothing in this process faulted.
+bool VonAussen(const siginfo_t* info) { return IstGesendet(info) && info->si_pid != getpid(); }
+
 void Signalbehandler(int signal, siginfo_t* info, void* roh) {
+  // A signal sent from outside while a crash is reported is dropped: the report goes on and
+  // then ends the process by the first signal.
+  if (VonAussen(info) && gAbsturzThread.load() != 0) return;
   if (tGeschuetzt) siglongjmp(*tGeschuetzt, signal);
   const int gesichertesErrno = errno;
   auto* kontext = static_cast<ucontext_t*>(roh);
@@ -148,7 +157,8 @@ void Beenden() {
   std::abort();
 }
 
-void Wachhund(int, siginfo_t*, void*) {
+void Wachhund(int, siginfo_t* info, void*) {
+  if (VonAussen(info)) return;  // not our timer
   if (tGeschuetzt) siglongjmp(*tGeschuetzt, SIGALRM);
   // Delivered to another thread: hand it to the one that runs the guarded work.
   if (pid_t ziel = gGeschuetzterThread.load()) syscall(SYS_tgkill, getpid(), ziel, SIGALRM);
@@ -212,7 +222,10 @@ DWORD CodeFuerSignal(int signal, const siginfo_t* info, const ucontext_t* kontex
 void BereiteThreadVor() {
   if (tAltStapel.speicher) return;
   stack_t jetzt{};
-  if (sigaltstack(nullptr, &jetzt) == 0 && !(jetzt.ss_flags & SS_DISABLE)) return;  // someone else's
+  if (sigaltstack(nullptr, &jetzt) != 0 || (jetzt.ss_flags & SS_ONSTACK)) return;
+  // Someone else's serves when it is as large; a smaller one (AddressSanitizer's) would
+  // overflow while the report reads symbols.
+  if (!(jetzt.ss_flags & SS_DISABLE) && jetzt.ss_size >= kAltStapel) return;
   void* p = mmap(nullptr, kAltStapel + 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) return;
   mprotect(p, 4096, PROT_NONE);  // overflowing the handler's stack faults instead of overwriting
@@ -224,9 +237,10 @@ void BereiteThreadVor() {
     return;
   }
   tAltStapel.speicher = p;
+  if (!(jetzt.ss_flags & SS_DISABLE)) tAltStapel.vorher = jetzt;
 }
 
-bool FuehreGeschuetztAus(void (*arbeit)(void*), void* daten, unsigned sekunden) {
+int FuehreGeschuetztAus(void (*arbeit)(void*), void* daten, unsigned sekunden) {
   struct sigaction wache{}, vorher{};
   wache.sa_sigaction = &Wachhund;
   sigemptyset(&wache.sa_mask);
@@ -234,19 +248,28 @@ bool FuehreGeschuetztAus(void (*arbeit)(void*), void* daten, unsigned sekunden) 
   sigaction(SIGALRM, &wache, &vorher);
   sigjmp_buf sprung;
   sigjmp_buf* aeusserer = tGeschuetzt;
-  bool fertig = false;
-  if (sigsetjmp(sprung, 1) == 0) {
+  const int abbruch = sigsetjmp(sprung, 1);
+  if (abbruch == 0) {
     tGeschuetzt = &sprung;
     gGeschuetzterThread.store(EigeneThreadId());
     alarm(sekunden);
     arbeit(daten);
-    fertig = true;
   }
   alarm(0);
   gGeschuetzterThread.store(0);
   tGeschuetzt = aeusserer;
   sigaction(SIGALRM, &vorher, nullptr);
-  return fertig;
+  return abbruch;
+}
+
+bool HeapFrei(unsigned sekunden) {
+  return FuehreGeschuetztAus(
+             [](void*) {
+               // calloc takes the heap's lock even where malloc would take a cached block.
+               void* volatile block = std::calloc(1, 1);
+               std::free(block);
+             },
+             nullptr, sekunden) == 0;
 }
 
 namespace {
@@ -275,6 +298,7 @@ int SucheSegment(dl_phdr_info* info, size_t, void* roh) {
     if (!s->ort) return 1;
     s->ort->abschnitt = segment;
     s->ort->versatz = relativ - kopf.p_vaddr;
+    s->ort->relativ = relativ;
     const char* name = info->dlpi_name;
     if (!name || !*name) {
       // The program itself carries no name here.
@@ -293,6 +317,55 @@ void FindeOrt(const void* adresse, Ort& ort) {
   ort = Ort{};
   Suche suche{reinterpret_cast<std::uint64_t>(adresse), &ort, false, false};
   dl_iterate_phdr(&SucheSegment, &suche);
+}
+
+bool SymbolOhneHeap(const Ort& ort, char* name, std::size_t groesse, std::uint64_t& abstand) {
+  if (!ort.modul[0] || groesse == 0) return false;
+  const int datei = open(ort.modul, O_RDONLY | O_CLOEXEC);
+  if (datei < 0) return false;
+  struct stat info{};
+  void* abbild = fstat(datei, &info) == 0 && info.st_size > 0
+                     ? mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, datei, 0)
+                     : MAP_FAILED;
+  close(datei);
+  if (abbild == MAP_FAILED) return false;
+  const auto laenge = static_cast<std::uint64_t>(info.st_size);
+  const auto* d = static_cast<const unsigned char*>(abbild);
+  auto passt = [&](std::uint64_t stelle, std::uint64_t bytes) { return stelle <= laenge && bytes <= laenge - stelle; };
+  bool gefunden = false;
+  const auto* kopf = reinterpret_cast<const ElfW(Ehdr)*>(d);
+  if (passt(0, sizeof *kopf) && std::memcmp(kopf->e_ident, ELFMAG, SELFMAG) == 0 &&
+      kopf->e_ident[EI_CLASS] == ELFCLASS64 && kopf->e_shentsize == sizeof(ElfW(Shdr)) &&
+      passt(kopf->e_shoff, std::uint64_t{kopf->e_shnum} * sizeof(ElfW(Shdr)))) {
+    const auto* abschnitte = reinterpret_cast<const ElfW(Shdr)*>(d + kopf->e_shoff);
+    // The full table where the file keeps it, else the exported symbols.
+    const ElfW(Shdr)* tabelle = nullptr;
+    for (int art : {SHT_SYMTAB, SHT_DYNSYM})
+      for (unsigned i = 0; i < kopf->e_shnum && !tabelle; ++i)
+        if (abschnitte[i].sh_type == static_cast<unsigned>(art)) tabelle = &abschnitte[i];
+    const ElfW(Shdr)* texte = tabelle && tabelle->sh_link < kopf->e_shnum ? &abschnitte[tabelle->sh_link] : nullptr;
+    if (texte && passt(tabelle->sh_offset, tabelle->sh_size) && passt(texte->sh_offset, texte->sh_size)) {
+      const auto* symbole = reinterpret_cast<const ElfW(Sym)*>(d + tabelle->sh_offset);
+      const std::uint64_t anzahl = tabelle->sh_size / sizeof(ElfW(Sym));
+      for (std::uint64_t i = 0; i < anzahl && !gefunden; ++i) {
+        const ElfW(Sym)& sym = symbole[i];
+        const int typ = ELF64_ST_TYPE(sym.st_info);
+        if (typ != STT_FUNC && typ != STT_GNU_IFUNC && typ != STT_NOTYPE) continue;  // code only
+        if (sym.st_shndx == SHN_UNDEF || sym.st_size == 0 || sym.st_name >= texte->sh_size) continue;
+        if (ort.relativ < sym.st_value || ort.relativ - sym.st_value >= sym.st_size) continue;
+        const char* text = reinterpret_cast<const char*>(d + texte->sh_offset + sym.st_name);
+        const std::size_t hoechstens = std::min<std::uint64_t>(groesse - 1, texte->sh_size - sym.st_name);
+        std::size_t n = 0;
+        while (n < hoechstens && text[n]) ++n;
+        std::memcpy(name, text, n);
+        name[n] = '\0';
+        abstand = ort.relativ - sym.st_value;
+        gefunden = true;
+      }
+    }
+  }
+  munmap(abbild, static_cast<std::size_t>(info.st_size));
+  return gefunden;
 }
 
 bool InModulCode(const void* adresse) {

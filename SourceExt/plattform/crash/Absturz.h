@@ -78,9 +78,15 @@ DWORD CodeFuerSignal(int signal, const siginfo_t* info, const ucontext_t* kontex
 void BereiteThreadVor();
 
 // Runs `arbeit(daten)` so that a fault inside it, or running longer than `sekunden`,
-// returns false to the caller instead of ending the process. For work done inside the
-// filter that is not safe in a signal handler.
-bool FuehreGeschuetztAus(void (*arbeit)(void*), void* daten, unsigned sekunden);
+// returns to the caller instead of ending the process. For work done inside the filter
+// that is not safe in a signal handler. 0 when the work ran to its end, else the signal
+// that cut it short: SIGALRM when the time ran out, otherwise the fault's (or the abort's).
+int FuehreGeschuetztAus(void (*arbeit)(void*), void* daten, unsigned sekunden);
+
+// Whether this thread can still allocate: a crash inside the heap's own code (its check
+// aborting) leaves the heap's lock held, and every allocation would then wait for good.
+// Tried under FuehreGeschuetztAus with `sekunden`.
+bool HeapFrei(unsigned sekunden);
 
 // Signal-safe file creation for the dump: creates or empties `pfad` for reading and
 // writing; the file descriptor, or -1 with errno set.
@@ -98,8 +104,14 @@ struct Ort {
   char modul[4096] = {};
   unsigned abschnitt = 0;
   std::uint64_t versatz = 0;
+  std::uint64_t relativ = 0;  // the address in the module file's own numbering
 };
 void FindeOrt(const void* adresse, Ort& ort);
+
+// The name (as stored, mangled) of the symbol in the module's symbol table that holds the
+// place `ort`, and how far into it the place lies. Read from the file without the heap,
+// for a report that cannot allocate. False when the module has no such symbol.
+bool SymbolOhneHeap(const Ort& ort, char* name, std::size_t groesse, std::uint64_t& abstand);
 
 // True when `adresse` lies in the code of one of the process's modules: an executable
 // loaded segment (the loader's list, read in memory). An instruction anywhere else was

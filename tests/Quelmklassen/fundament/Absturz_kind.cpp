@@ -8,6 +8,7 @@
 #include "Quelm_Protokoll.h"
 #include "Quelm_System.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -62,6 +63,16 @@ void (*ErzeugterCode())() {
   std::memcpy(seite, kCode, sizeof kCode);
   if (mprotect(seite, 4096, PROT_READ | PROT_EXEC) != 0) return nullptr;
   return reinterpret_cast<void (*)()>(seite);
+}
+
+// The C library's heap check finds the size of the block after ours damaged and aborts
+// inside malloc, with the heap's lock held (taken once a second thread has existed).
+__attribute__((noinline)) void VerderbeDenHeap() {
+  std::thread([] {}).join();
+  auto* block = static_cast<char*>(std::malloc(50000));  // the free rest of the heap follows it
+  *reinterpret_cast<volatile std::size_t*>(block + malloc_usable_size(block)) = ~std::size_t{0xE};
+  void* volatile danach = std::malloc(60000);
+  std::free(danach);
 }
 
 volatile bool gWeiter = true;
@@ -127,6 +138,7 @@ int main(int argc, char** argv) {
     RufeZeiger();
   }
   if (art == "am_ende") RufeAmEnde();
+  if (art == "heap") VerderbeDenHeap();
   if (art == "division") return Teile(7);
   if (art == "zusicherung") PruefeAnzahl(argc);  // 2: the assertion fails
   if (art == "ausnahme") throw std::runtime_error("kaputt");
