@@ -124,7 +124,9 @@ void Signalbehandler(int signal, siginfo_t* info, void* roh) {
   EXCEPTION_POINTERS zeiger{&satz, kontext};
   LONG ergebnis = gFilter ? gFilter(&zeiger) : EXCEPTION_CONTINUE_SEARCH;
   errno = gesichertesErrno;
-  GibWeiter(signal, info, roh, ergebnis != EXCEPTION_EXECUTE_HANDLER);
+  // A signal from another process faulted nothing that an earlier handler (a sanitizer's)
+  // could look into: the default ends the process by it, as without such a handler.
+  GibWeiter(signal, info, roh, ergebnis != EXCEPTION_EXECUTE_HANDLER && !VonAussen(info));
 }
 
 // std::terminate: a C++ exception escaped every handler (or terminate was called).
