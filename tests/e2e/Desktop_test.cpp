@@ -389,4 +389,21 @@ TEST_P(Desktop16, VollbildNimmtDieModiDerTiefeDesBildschirms) {
 INSTANTIATE_TEST_SUITE_P(Tiefe16, Desktop16, ::testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "Start" : "Wechsel"); });
 
+// Without a window manager: two sizes set back to back, again and again, from the moment
+// the window exists (its first frames and the first landscape still under way), 0 to 50 ms
+// apart. The tool draws on through every reset and settles at the last size.
+TEST_F(Desktop, ZweiGroessenImmerWiederOhneFenstermanager) {
+  Starte();
+  fenster_ = Fenster();
+  ASSERT_FALSE(fenster_.empty());
+  std::string folge;
+  for (int i = 0; i < 24; ++i) {
+    static const char* const kAbstand[] = {"0", "0.01", "0.02", "0.05"};
+    folge += " windowsize " + fenster_ + " 800 600 sleep " + kAbstand[i % 4] + " windowsize " + fenster_ +
+             " 1000 700 sleep 0.03";
+  }
+  Xdo(folge);
+  PruefeGroesse({1000, 700});
+}
+
 }  // namespace
