@@ -403,6 +403,9 @@ TEST_F(Desktop, ZweiGroessenImmerWiederOhneFenstermanager) {
              " 1000 700 sleep 0.03";
   }
   Xdo(folge);
+  // Then once more at once with the frames running, as a person's two quick drags.
+  Bilder(5);
+  Xdo("windowsize " + fenster_ + " 800 600 windowsize " + fenster_ + " 1000 700");
   PruefeGroesse({1000, 700});
 }
 
