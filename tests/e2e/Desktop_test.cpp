@@ -503,4 +503,24 @@ INSTANTIATE_TEST_SUITE_P(Anzeige, DesktopFehlstart,
                                   (info.param.mitKonfig ? "_Konfig" : "_Standard");
                          });
 
+// Without a window manager: two sizes set back to back, again and again, from the moment
+// the window exists (its first frames and the first landscape still under way), 0 to 50 ms
+// apart. The tool draws on through every reset and settles at the last size.
+TEST_F(Desktop, ZweiGroessenImmerWiederOhneFenstermanager) {
+  Starte();
+  fenster_ = Fenster();
+  ASSERT_FALSE(fenster_.empty());
+  std::string folge;
+  for (int i = 0; i < 24; ++i) {
+    static const char* const kAbstand[] = {"0", "0.01", "0.02", "0.05"};
+    folge += " windowsize " + fenster_ + " 800 600 sleep " + kAbstand[i % 4] + " windowsize " + fenster_ +
+             " 1000 700 sleep 0.03";
+  }
+  Xdo(folge);
+  // Then once more at once with the frames running, as a person's two quick drags.
+  Bilder(5);
+  Xdo("windowsize " + fenster_ + " 800 600 windowsize " + fenster_ + " 1000 700");
+  PruefeGroesse({1000, 700});
+}
+
 }  // namespace

@@ -80,12 +80,18 @@ class Programm : public ::testing::Test {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
     }
+    // What the program said on the terminal (an abort's own message goes nowhere else)
+    // beside its log: the home and both files are gone after the test.
+    if (HasFailure())
+      std::printf("--- tool.log:\n%s--- stderr:\n%s---\n", Protokoll().c_str(), Terminal().c_str());
   }
 
   fs::path Benutzerordner() const { return home_.pfad() / ".local" / "share" / "ToolVelmar"; }
   fs::path Zwischenspeicher() const { return home_.pfad() / ".cache" / "ToolVelmar"; }
   std::string Protokoll() const { return LeseDatei(Benutzerordner() / "tool.log"); }
   std::string Einstellungen() const { return LeseDatei(Benutzerordner() / "tool.cfg"); }
+  // What the program wrote to stderr.
+  std::string Terminal() const { return LeseDatei(home_.pfad() / "stderr.txt"); }
 
   // Settings for a window (or fullscreen) of that size; 0 by 0 is the desktop's size.
   static std::string Konfig(int breite, int hoehe, bool vollbild = false) {
