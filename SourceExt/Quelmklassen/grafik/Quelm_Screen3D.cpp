@@ -174,7 +174,7 @@ void Quelm_Screen3D::PruefeVollbildDerVerwaltung() {
     case Plattform::Fenster::VerwaltungsVollbild::Unbekannt: return;
     case Plattform::Fenster::VerwaltungsVollbild::Nein: break;
   }
-  // GLFW minimises a fullscreen window that loses the focus: that is no leaving.
+  // A fullscreen window that loses the focus is minimised (FokusRueckruf): that is no leaving.
   if (!verwaltungHaeltVollbild || glfwGetWindowAttrib(fenster, GLFW_ICONIFIED)) return;
   int breite = 0, hoehe = 0;
   glfwGetWindowSize(fenster, &breite, &hoehe);
@@ -233,7 +233,12 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
   displayheight.SetzeInt(static_cast<std::int32_t>(modus.height));
 
   // An OpenGL context rather than none: the device layer draws with it.
-  if (glfwGestartet) Plattform::Fenster::SetzeOpenGLHinweise(modus.bits16 == 1);
+  if (glfwGestartet) {
+    Plattform::Fenster::SetzeOpenGLHinweise(modus.bits16 == 1);
+    // The focus callback minimises a fullscreen window that lost the focus, where GLFW would
+    // on every loss it is told of (FokusRueckruf).
+    glfwWindowHint(GLFW_AUTO_ICONIFY, GLFW_FALSE);
+  }
   fenster = glfwGestartet ? glfwCreateWindow(static_cast<int>(modus.width), static_cast<int>(modus.height),
                                              "ToolVelmar", vollbild ? glfwGetPrimaryMonitor() : nullptr, nullptr)
                           : nullptr;
@@ -403,10 +408,17 @@ void Quelm_Screen3D::GroesseRueckruf(GLFWwindow*, int breite, int hoehe) {
   gemeldeteHoehe = hoehe;
 }
 
-void Quelm_Screen3D::FokusRueckruf(GLFWwindow*, int fokussiert) {
+void Quelm_Screen3D::FokusRueckruf(GLFWwindow* fenster, int fokussiert) {
   gSystem.fokus = fokussiert != 0;
   AktualisierePraesenz();
   if (DRENO::InputSystem* eingabe = DRENO::GetInstance()) eingabe->SetFocus(fokussiert != 0);
+  // A fullscreen window that another window took the focus from gives up the screen, as a
+  // fullscreen program does; a loss that the focus came back from at once is none (a
+  // manager focusing the new window under the pointer), and only a manager that can hold
+  // fullscreen can minimise it.
+  if (!fokussiert && fenster && vollbildJetzt && !Plattform::Fenster::HatTastaturfokus(fenster) &&
+      Plattform::Fenster::VerwaltungKannVollbild())
+    glfwIconifyWindow(fenster);
 }
 
 void Quelm_Screen3D::IkonisierRueckruf(GLFWwindow*, int ikonisiert) {

@@ -56,6 +56,16 @@ void BeiVerbindungsverlust(void (*verloren)());
 enum class VerwaltungsVollbild { Unbekannt, Ja, Nein };
 VerwaltungsVollbild VollbildLautVerwaltung(GLFWwindow* fenster);
 
+// Whether the window holds the keyboard focus now, as the X server says. A focus event tells
+// of a change that may be over already, or of none: with the focus at the pointer's window,
+// a manager that gives a new window the focus sends it a loss first.
+bool HatTastaturfokus(GLFWwindow* fenster);
+
+// Whether a window manager runs that can hold a window fullscreen (EWMH: its check window
+// and _NET_WM_STATE_FULLSCREEN among what it supports). Only such a one can minimise a
+// fullscreen window.
+bool VerwaltungKannVollbild();
+
 // Whether the window manager changed the window's state since the last call (true at the
 // first), seen in the events Xlib reads, so that the state need not be read every frame.
 bool ZustandGeaendert(GLFWwindow* fenster);
