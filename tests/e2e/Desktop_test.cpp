@@ -28,7 +28,9 @@ class Desktop : public Programm {
     SchliesseAnderesFenster();
     if (fenstermanager_ >= 0) {
       if (fenstermanager_ > 0) {
-        kill(fenstermanager_, SIGTERM);
+        // fluxbox talks to the X server in its handler of SIGTERM, and hangs there when the
+        // signal came in the middle of a request of its own.
+        kill(fenstermanager_, fluxbox_ ? SIGKILL : SIGTERM);
         waitpid(fenstermanager_, nullptr, 0);
       }
       // openbox leaves its check property behind, naming a window that is gone; GLFW 3.3
@@ -43,7 +45,8 @@ class Desktop : public Programm {
     const fs::path i3Konfig = SchreibeDatei(home_.pfad() / "i3.config", "# i3 config file (v4)\nfont pango:monospace 8\n");
     // fluxbox writes its configuration into the home; with no wallpaper set, it starts no
     // programs that would show windows of their own.
-    if (name == "fluxbox") SchreibeDatei(home_.pfad() / ".fluxbox" / "overlay", "background: none\n");
+    fluxbox_ = name == "fluxbox";
+    if (fluxbox_) SchreibeDatei(home_.pfad() / ".fluxbox" / "overlay", "background: none\n");
     fenstermanager_ = fork();
     if (fenstermanager_ == 0) {
       if (name == "i3") {
@@ -143,13 +146,7 @@ class Desktop : public Programm {
       execlp("xmessage", "xmessage", "-name", "anderes", "anderes Fenster", static_cast<char*>(nullptr));
       _exit(127);
     }
-    std::string id;
-    if (FILE* aus = popen("xdotool search --sync --classname '^anderes$'", "r")) {
-      char zeile[32] = {};
-      if (std::fgets(zeile, sizeof zeile, aus)) id = std::string(zeile, std::strcspn(zeile, "\n"));
-      pclose(aus);
-    }
-    return id;
+    return Fenster("--classname '^anderes$'");
   }
   void SchliesseAnderesFenster() {
     if (anderes_ > 0) {
@@ -177,6 +174,7 @@ class Desktop : public Programm {
   }
 
   pid_t fenstermanager_ = -1;
+  bool fluxbox_ = false;
   pid_t anderes_ = -1;
 };
 
