@@ -157,7 +157,8 @@ class Desktop : public Programm {
   }
 
   // Another window takes the focus, and the fullscreen window is minimised; activated again
-  // (after the other one closed, with the focus back on the desktop), it is fullscreen as before.
+  // (with `zuerstSchliessen` after the other one closed, the focus back on the desktop), it is
+  // fullscreen as before.
   void FokusAnEinAnderesFenster(bool zuerstSchliessen = false) {
     Xdo("windowactivate --sync " + ZeigeAnderesFenster());
     const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);

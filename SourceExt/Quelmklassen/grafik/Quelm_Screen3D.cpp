@@ -103,6 +103,11 @@ Quelm_Anzeigemodus MitNutzbarerGroesse(Quelm_Anzeigemodus m) {
 
 void MeldeFensterFehler(const char* text) { Protokolliere("!%s", text); }
 
+// Whether a window manager that can hold fullscreen ran when GLFW started: GLFW asks then,
+// and can minimise a fullscreen window only with such a one (a manager started later makes
+// no difference to it).
+bool vollbildVerwaltet = false;
+
 // Replaces the wish with its fullscreen mode: the nearest of the wished colour depth, else
 // of the depth the screen has (an X screen's modes all have its depth, which no program can
 // change). False, logged and the wish kept, when the monitor has none: an all-zero mode
@@ -142,6 +147,7 @@ void Quelm_Screen3D::InitGlfw() {
   if (!glfwInit()) return;
   Plattform::Fenster::LeiteFehlerUm(&MeldeFensterFehler);
   Plattform::Fenster::BeiZerstoerung(&FensterZerstoert);
+  vollbildVerwaltet = Plattform::Fenster::VerwaltungKannVollbild();
   gSystem.proBild = &VerarbeiteFensterEreignisse;
   glfwGestartet = true;
 }
@@ -413,11 +419,9 @@ void Quelm_Screen3D::FokusRueckruf(GLFWwindow* fenster, int fokussiert) {
   AktualisierePraesenz();
   if (DRENO::InputSystem* eingabe = DRENO::GetInstance()) eingabe->SetFocus(fokussiert != 0);
   // A fullscreen window that another window took the focus from gives up the screen, as a
-  // fullscreen program does; a loss that the focus came back from at once is none (a
-  // manager focusing the new window under the pointer), and only a manager that can hold
-  // fullscreen can minimise it.
-  if (!fokussiert && fenster && vollbildJetzt && !Plattform::Fenster::HatTastaturfokus(fenster) &&
-      Plattform::Fenster::VerwaltungKannVollbild())
+  // fullscreen program does, where a manager can minimise it. A loss told while the window
+  // still holds the focus is none (a manager focusing the new window under the pointer).
+  if (!fokussiert && fenster && vollbildJetzt && vollbildVerwaltet && !Plattform::Fenster::HatTastaturfokus(fenster))
     glfwIconifyWindow(fenster);
 }
 

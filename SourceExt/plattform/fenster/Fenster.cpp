@@ -244,8 +244,8 @@ bool VerwaltungKannVollbild() {
     return werte;
   };
   // A manager that ended leaves its check property naming a window that is gone (or
-  // another one): only a window that names itself is a running manager's.
-  // Asking a window that is gone fails, which is no error to report.
+  // another one): only a window that names itself is a running manager's. Asking a window
+  // that is gone fails, which is no error to report.
   const auto pruef = lies(wurzel, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1);
   if (pruef.empty()) return false;
   XSync(anzeige, False);
