@@ -6,7 +6,8 @@
 // by another client, or cut off from the X server, the tool ends and keeps the settings of
 // its run; after a killed window manager GLFW's failed assertion is reported. On a screen of
 // 15, 16 or 30 colour bits fullscreen takes that depth's modes. A start that fails leaves
-// the screen's settings as they were.
+// the screen's settings as they were. A fullscreen start under fluxbox keeps the focus, and
+// without a window manager a focus change reports no error.
 #include "ProgrammTest.h"
 
 #include <csignal>
@@ -27,9 +28,12 @@ class Desktop : public Programm {
   }
   void TearDown() override {
     Programm::TearDown();
+    SchliesseAnderesFenster();
     if (fenstermanager_ >= 0) {
       if (fenstermanager_ > 0) {
-        kill(fenstermanager_, SIGTERM);
+        // fluxbox talks to the X server in its handler of SIGTERM, and hangs there when the
+        // signal came in the middle of a request of its own.
+        kill(fenstermanager_, fluxbox_ ? SIGKILL : SIGTERM);
         waitpid(fenstermanager_, nullptr, 0);
       }
       // openbox leaves its check property behind, naming a window that is gone; GLFW 3.3
@@ -68,21 +72,32 @@ class Desktop : public Programm {
     setenv("DISPLAY", (":" + std::string(nummer, std::strcspn(nummer, "\n"))).c_str(), 1);
   }
 
-  // Starts a window manager ("openbox" or "i3") and waits until it manages the screen.
+  // Starts a window manager ("openbox", "i3" or "fluxbox") and waits until it manages the screen.
   void StarteFenstermanager(const std::string& name = "openbox") {
     // i3 with a configuration of its own: no bar, no key bindings.
     const fs::path i3Konfig = SchreibeDatei(home_.pfad() / "i3.config", "# i3 config file (v4)\nfont pango:monospace 8\n");
+    // fluxbox writes its configuration into the home; with no wallpaper set, it starts no
+    // programs that would show windows of their own.
+    fluxbox_ = name == "fluxbox";
+    if (fluxbox_) SchreibeDatei(home_.pfad() / ".fluxbox" / "overlay", "background: none\n");
     fenstermanager_ = fork();
     if (fenstermanager_ == 0) {
-      if (name == "i3")
+      if (name == "i3") {
         execlp("i3", "i3", "-c", i3Konfig.c_str(), static_cast<char*>(nullptr));
-      else
+      } else if (name == "fluxbox") {
+        setenv("HOME", home_.pfad().c_str(), 1);
+        const int still = open("/dev/null", O_WRONLY);
+        dup2(still, 1);
+        dup2(still, 2);
+        execlp("fluxbox", "fluxbox", static_cast<char*>(nullptr));
+      } else {
         execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+      }
       _exit(127);
     }
     const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::system("xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'") != 0) {
-      ASSERT_LT(std::chrono::steady_clock::now(), ende) << "openbox did not start";
+      ASSERT_LT(std::chrono::steady_clock::now(), ende) << name << " did not start";
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
   }
@@ -180,9 +195,46 @@ class Desktop : public Programm {
   }
   static constexpr const char* kVerlassen = "?Die Fensterverwaltung hat das Vollbild beendet";
 
+  // Another client's window, shown; its id.
+  std::string ZeigeAnderesFenster() {
+    anderes_ = fork();
+    if (anderes_ == 0) {
+      execlp("xmessage", "xmessage", "-name", "anderes", "anderes Fenster", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    return Fenster("--classname '^anderes$'");
+  }
+  void SchliesseAnderesFenster() {
+    if (anderes_ > 0) {
+      kill(anderes_, SIGTERM);
+      waitpid(anderes_, nullptr, 0);
+    }
+    anderes_ = -1;
+  }
+
+  // Another window takes the focus, and the fullscreen window is minimised; activated again
+  // (with `zuerstSchliessen` after the other one closed, the focus back on the desktop), it is
+  // fullscreen as before.
+  void FokusAnEinAnderesFenster(bool zuerstSchliessen = false) {
+    Xdo("windowactivate --sync " + ZeigeAnderesFenster());
+    const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::system(("xprop -id " + fenster_ + " WM_STATE | grep -q Iconic").c_str()) != 0) {
+      ASSERT_LT(std::chrono::steady_clock::now(), ende) << "not minimised";
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    // A minimised window draws nothing: its frames run on meanwhile.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    if (zuerstSchliessen) SchliesseAnderesFenster();
+    Xdo("windowactivate --sync " + fenster_);
+    SchliesseAnderesFenster();
+    Bilder(5);
+  }
+
   pid_t fenstermanager_ = -1;
   pid_t xvfb_ = -1;
   std::string display_;
+  bool fluxbox_ = false;
+  pid_t anderes_ = -1;
 };
 
 // A size asked at the console: granted (no window manager, openbox), the device takes it with
@@ -235,30 +287,7 @@ void PrintTo(const VollbildFall& f, std::ostream* aus) {
   *aus << f.fenstermanager << (f.amStart ? ", am Start" : ", gewechselt");
 }
 
-class DesktopVollbild : public Desktop, public ::testing::WithParamInterface<VollbildFall> {
- protected:
-  // Another window takes the focus, and GLFW minimises the fullscreen window; activated
-  // again, it is fullscreen as before.
-  void FokusAnEinAnderesFenster() {
-    const pid_t anderes = fork();
-    if (anderes == 0) {
-      execlp("xmessage", "xmessage", "-name", "anderes", "anderes Fenster", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    Xdo("search --sync --classname '^anderes$' windowactivate --sync");
-    const auto ende = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::system(("xprop -id " + fenster_ + " WM_STATE | grep -q Iconic").c_str()) != 0) {
-      ASSERT_LT(std::chrono::steady_clock::now(), ende) << "not minimised";
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    // A minimised window draws nothing: its frames run on meanwhile.
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    Xdo("windowactivate --sync " + fenster_);
-    kill(anderes, SIGTERM);
-    waitpid(anderes, nullptr, 0);
-    Bilder(5);
-  }
-};
+class DesktopVollbild : public Desktop, public ::testing::WithParamInterface<VollbildFall> {};
 
 TEST_P(DesktopVollbild, VonDerVerwaltungBeendetGehtImFensterWeiter) {
   const VollbildFall& f = GetParam();
@@ -521,6 +550,58 @@ TEST_F(Desktop, ZweiGroessenImmerWiederOhneFenstermanager) {
   Bilder(5);
   Xdo("windowsize " + fenster_ + " 800 600 windowsize " + fenster_ + " 1000 700");
   PruefeGroesse({1000, 700});
+}
+
+// The focus of a fullscreen window. The focus changes that X reports are not all real: with
+// the focus on the desktop, the window under the pointer has it too, and loses it when a
+// window manager gives the focus to that very window.
+class DesktopFokus : public Desktop {
+ protected:
+  // The tool's last focus change as the log has it: "got" or "lost".
+  std::string LetzterFokus() const {
+    const std::string log = Protokoll();
+    const auto got = log.rfind("DRENO: got focus"), lost = log.rfind("DRENO: lost focus");
+    if (lost == std::string::npos) return "got";
+    return got != std::string::npos && got > lost ? "got" : "lost";
+  }
+  bool Gezeigt() const {
+    return std::system(("xprop -id " + fenster_ + " WM_STATE | grep -q 'state: Normal'").c_str()) == 0;
+  }
+};
+
+// Under fluxbox, fullscreen as the first window of a fresh desktop: shown with the keyboard
+// focus, F10 reaches it; minimised by another window, activated again after that one
+// closed, it is shown again.
+TEST_F(DesktopFokus, VollbildstartUnterFluxbox) {
+  SchreibeKonfig(1000, 600, true);
+  StarteFenstermanager("fluxbox");
+  // As on a new X server: the focus on the desktop, where earlier tests may have left none.
+  ASSERT_EQ(std::system("xdotool windowfocus $(xwininfo -root | awk '/Window id/ {print $4}')"), 0);
+  Starte();
+  ASSERT_NO_FATAL_FAILURE(WarteAufErstesBild());
+  fenster_ = Fenster();
+  ASSERT_FALSE(fenster_.empty());
+  Bilder(5);
+  ASSERT_TRUE(Gezeigt());
+  EXPECT_EQ(LetzterFokus(), "got") << Protokoll();
+  Foto("screenshot0000.png");
+  ASSERT_NO_FATAL_FAILURE(FokusAnEinAnderesFenster(true));
+  ASSERT_TRUE(Gezeigt());
+  Foto("screenshot0001.png");
+}
+
+// With no window manager nothing can minimise a fullscreen window: focus changes log no
+// error, and the presence follows them.
+TEST_F(DesktopFokus, VollbildOhneFenstermanagerWechseltDenFokusOhneFehler) {
+  SchreibeKonfig(1000, 600, true);
+  Oeffne();
+  Xdo("windowfocus --sync " + ZeigeAnderesFenster());
+  Bilder(3);
+  EXPECT_EQ(LetzterFokus(), "lost") << Protokoll();
+  Xdo("windowfocus --sync " + fenster_);
+  Bilder(3);
+  EXPECT_EQ(LetzterFokus(), "got") << Protokoll();
+  EXPECT_EQ(Protokoll().find("GLFW-Fehler"), std::string::npos) << Protokoll();
 }
 
 }  // namespace

@@ -217,10 +217,11 @@ class Programm : public ::testing::Test {
       }
     return b;
   }
-  // The id of the program's window, empty when none appeared.
-  static std::string Fenster() {
+  // The id of the program's window (or of the first that xdotool's `suche` finds), empty when
+  // none appeared.
+  static std::string Fenster(const std::string& suche = "--name '^ToolVelmar$'") {
     std::string id;
-    if (FILE* aus = popen("xdotool search --sync --name '^ToolVelmar$'", "r")) {
+    if (FILE* aus = popen(("xdotool search --sync " + suche).c_str(), "r")) {
       char zeile[32] = {};
       if (std::fgets(zeile, sizeof zeile, aus)) id = std::string(zeile, std::strcspn(zeile, "\n"));
       pclose(aus);

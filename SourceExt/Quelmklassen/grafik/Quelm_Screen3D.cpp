@@ -129,6 +129,11 @@ Quelm_Anzeigemodus MitNutzbarerGroesse(Quelm_Anzeigemodus m) {
 
 void MeldeFensterFehler(const char* text) { Protokolliere("!%s", text); }
 
+// Whether a window manager that can hold fullscreen ran when GLFW started: GLFW asks then,
+// and can minimise a fullscreen window only with such a one (a manager started later makes
+// no difference to it).
+bool vollbildVerwaltet = false;
+
 // Replaces the wish with its fullscreen mode: the nearest of the wished colour depth, else
 // of the depth the screen has, whatever it is (an X screen's modes all have its depth, which
 // no program can change: 15 and 30 bits too), with that depth's back buffer. False, logged
@@ -169,6 +174,7 @@ void Quelm_Screen3D::InitGlfw() {
   if (!glfwInit()) return;
   Plattform::Fenster::LeiteFehlerUm(&MeldeFensterFehler);
   Plattform::Fenster::BeiZerstoerung(&FensterZerstoert);
+  vollbildVerwaltet = Plattform::Fenster::VerwaltungKannVollbild();
   gSystem.proBild = &VerarbeiteFensterEreignisse;
   glfwGestartet = true;
 }
@@ -212,7 +218,7 @@ void Quelm_Screen3D::FolgeDerVerwaltung() {
     case Plattform::Fenster::VerwaltungsVollbild::Unbekannt: return;
     case Plattform::Fenster::VerwaltungsVollbild::Nein: break;
   }
-  // GLFW minimises a fullscreen window that loses the focus: that is no leaving.
+  // A fullscreen window that loses the focus is minimised (FokusRueckruf): that is no leaving.
   if (glfwGetWindowAttrib(fenster, GLFW_ICONIFIED)) return;
   Protokolliere("?Die Fensterverwaltung hat das Vollbild beendet, weiter im Fenster mit %dx%d.", breite, hoehe);
   // As "set fullscreen nein" and "reinitvideo" would, at the window's size.
@@ -267,7 +273,12 @@ bool Quelm_Screen3D::Init(Quelm_Anzeigemodus gewuenscht, std::uint64_t flags) {
   displayheight.SetzeInt(static_cast<std::int32_t>(modus.height));
 
   // An OpenGL context rather than none: the device layer draws with it.
-  if (glfwGestartet) Plattform::Fenster::SetzeOpenGLHinweise(modus.bits16 == 1);
+  if (glfwGestartet) {
+    Plattform::Fenster::SetzeOpenGLHinweise(modus.bits16 == 1);
+    // The focus callback minimises a fullscreen window that lost the focus, where GLFW would
+    // on every loss it is told of (FokusRueckruf).
+    glfwWindowHint(GLFW_AUTO_ICONIFY, GLFW_FALSE);
+  }
   fenster = glfwGestartet ? glfwCreateWindow(static_cast<int>(modus.width), static_cast<int>(modus.height),
                                              "ToolVelmar", vollbild ? glfwGetPrimaryMonitor() : nullptr, nullptr)
                           : nullptr;
@@ -443,10 +454,15 @@ void Quelm_Screen3D::GroesseRueckruf(GLFWwindow*, int breite, int hoehe) {
   gemeldeteHoehe = hoehe;
 }
 
-void Quelm_Screen3D::FokusRueckruf(GLFWwindow*, int fokussiert) {
+void Quelm_Screen3D::FokusRueckruf(GLFWwindow* fenster, int fokussiert) {
   gSystem.fokus = fokussiert != 0;
   AktualisierePraesenz();
   if (DRENO::InputSystem* eingabe = DRENO::GetInstance()) eingabe->SetFocus(fokussiert != 0);
+  // A fullscreen window that another window took the focus from gives up the screen, as a
+  // fullscreen program does, where a manager can minimise it. A loss told while the window
+  // still holds the focus is none (a manager focusing the new window under the pointer).
+  if (!fokussiert && fenster && vollbildJetzt && vollbildVerwaltet && !Plattform::Fenster::HatTastaturfokus(fenster))
+    glfwIconifyWindow(fenster);
 }
 
 void Quelm_Screen3D::IkonisierRueckruf(GLFWwindow*, int ikonisiert) {

@@ -179,6 +179,51 @@ VerwaltungsVollbild VollbildLautVerwaltung(GLFWwindow* fenster) {
   return ergebnis;
 }
 
+bool HatTastaturfokus(GLFWwindow* fenster) {
+  Display* anzeige = glfwGetX11Display();
+  if (!anzeige || !fenster) return false;
+  Window fokus = None;
+  int zurueck = 0;
+  XGetInputFocus(anzeige, &fokus, &zurueck);
+  return fokus == glfwGetX11Window(fenster);
+}
+
+bool VerwaltungKannVollbild() {
+  Display* anzeige = glfwGetX11Display();
+  if (!anzeige) return false;
+  const Window wurzel = DefaultRootWindow(anzeige);
+  // The values of a property of one window, as many as `max`.
+  const auto lies = [&](Window w, const char* name, Atom typ, long max) {
+    std::vector<unsigned long> werte;
+    Atom hatTyp = None;
+    int format = 0;
+    unsigned long anzahl = 0, rest = 0;
+    unsigned char* daten = nullptr;
+    if (XGetWindowProperty(anzeige, w, XInternAtom(anzeige, name, False), 0, max, False, typ, &hatTyp, &format,
+                           &anzahl, &rest, &daten) == Success &&
+        hatTyp == typ && format == 32 && daten) {
+      const auto* w32 = reinterpret_cast<const unsigned long*>(daten);
+      werte.assign(w32, w32 + anzahl);
+    }
+    if (daten) XFree(daten);
+    return werte;
+  };
+  // A manager that ended leaves its check property naming a window that is gone (or
+  // another one): only a window that names itself is a running manager's. Asking a window
+  // that is gone fails, which is no error to report.
+  const auto pruef = lies(wurzel, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1);
+  if (pruef.empty()) return false;
+  XSync(anzeige, False);
+  const XErrorHandler vorher = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  const bool laeuft = lies(pruef[0], "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1) == pruef;
+  XSync(anzeige, False);
+  XSetErrorHandler(vorher);
+  if (!laeuft) return false;
+  const auto unterstuetzt = lies(wurzel, "_NET_SUPPORTED", XA_ATOM, 4096);
+  return std::ranges::find(unterstuetzt, XInternAtom(anzeige, "_NET_WM_STATE_FULLSCREEN", False)) !=
+         unterstuetzt.end();
+}
+
 unsigned long NaechsteAnfrage() {
   Display* anzeige = glfwGetX11Display();
   return anzeige ? NextRequest(anzeige) : 0;

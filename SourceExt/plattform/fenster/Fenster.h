@@ -54,6 +54,17 @@ void BeiVerbindungsverlust(void (*verloren)());
 enum class VerwaltungsVollbild { Unbekannt, Ja, Nein };
 VerwaltungsVollbild VollbildLautVerwaltung(GLFWwindow* fenster);
 
+// Whether the window holds the keyboard focus now, as the X server says. A focus event may
+// tell of a change that is over already, or of none: while the focus is on the desktop, the
+// window under the pointer shares it, and the server reports a loss of that share to it when
+// a window manager gives it the focus itself.
+bool HatTastaturfokus(GLFWwindow* fenster);
+
+// Whether a window manager runs that can hold a window fullscreen (EWMH: its check window
+// and _NET_WM_STATE_FULLSCREEN among what it supports). Only such a one can minimise a
+// fullscreen window. Call it once GLFW has started.
+bool VerwaltungKannVollbild();
+
 // The number of the next request to the X server; events that a request from then on
 // caused carry this number or a later one.
 unsigned long NaechsteAnfrage();
