@@ -578,13 +578,15 @@ TEST_F(DesktopFokus, VollbildstartUnterFluxbox) {
   // As on a new X server: the focus on the desktop, where earlier tests may have left none.
   ASSERT_EQ(std::system("xdotool windowfocus $(xwininfo -root | awk '/Window id/ {print $4}')"), 0);
   Starte();
-  ASSERT_NO_FATAL_FAILURE(WarteAufErstesBild());
   fenster_ = Fenster();
   ASSERT_FALSE(fenster_.empty());
+  // Its frames and its own screenshot, not a capture of the window: fluxbox may leave a
+  // fullscreen window it has just mapped a title bar's height down, partly off the screen,
+  // where the X server gives no capture of it.
   Bilder(5);
   ASSERT_TRUE(Gezeigt());
   EXPECT_EQ(LetzterFokus(), "got") << Protokoll();
-  Foto("screenshot0000.png");
+  EXPECT_TRUE(Hintergrund(Foto("screenshot0000.png")(2, 2)));
   ASSERT_NO_FATAL_FAILURE(FokusAnEinAnderesFenster(true));
   ASSERT_TRUE(Gezeigt());
   Foto("screenshot0001.png");
