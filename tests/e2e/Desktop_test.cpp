@@ -439,7 +439,7 @@ TEST_F(Desktop, VerbindungVerlorenSpeichertUndEndetMitFehler) {
   ASSERT_EQ(std::system((std::string(FENSTER) + " trennen ToolVelmar 10").c_str()), 0);
   EXPECT_EQ(WarteAufEnde(std::chrono::seconds(30)), 1);
   EXPECT_NE(Protokoll().find("): !Verbindung zum X-Server verloren.\n"), std::string::npos) << Protokoll();
-  const std::string terminal = LeseDatei(home_.pfad() / "stderr.txt");
+  const std::string terminal = Terminal();
   EXPECT_NE(terminal.find("ToolVelmar: Verbindung zum X-Server verloren.\n"), std::string::npos) << terminal;
   PruefeSpracheGespeichert();
 }

@@ -86,7 +86,7 @@ TEST_P(Startdaten, EndetWieBeschrieben) {
   }
   const int code = WarteAufEnde(std::chrono::seconds(60));
   const std::string log = Protokoll();
-  const std::string terminal = LeseDatei(home_.pfad() / "stderr.txt");
+  const std::string terminal = Terminal();
   if (fall.ende == Ende::MinusEins || fall.ende == Ende::OhneBildschirm) {
     EXPECT_EQ(code, 255) << log;
     EXPECT_NE(log.find("Exception thrown: "), std::string::npos) << log;
@@ -219,7 +219,6 @@ class AlsNutzer : public Programm {
     kill(pid_, SIGTERM);
     return WarteAufEnde(std::chrono::seconds(60));
   }
-  std::string Terminal() const { return LeseDatei(home_.pfad() / "stderr.txt"); }
   static unsigned Rechte(const fs::path& pfad) { return static_cast<unsigned>(fs::status(pfad).permissions()); }
 };
 
