@@ -367,13 +367,7 @@ TEST_F(Desktop, AbbruchNachGetoetetemFenstermanagerWirdBerichtet) {
   kill(fenstermanager_, SIGKILL);
   waitpid(fenstermanager_, nullptr, 0);
   fenstermanager_ = 0;  // gone, its property still to be removed
-  // As the crash tests run their child: the sanitizer's own small signal stack would be
-  // taken for the report's.
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  const std::string vorher = asan ? asan : "";
-  setenv("ASAN_OPTIONS", (vorher + ":use_sigaltstack=0").c_str(), 1);
   Starte();
-  setenv("ASAN_OPTIONS", vorher.c_str(), 1);
   ASSERT_EQ(WarteAufEnde(std::chrono::seconds(60)), 128 + SIGABRT);
   const std::string log = Protokoll();
   EXPECT_NE(log.find("!Exception code: 00000000 Aborted, raised by the process itself\n"), std::string::npos) << log;
