@@ -546,6 +546,42 @@ TEST_F(Desktop, ZweiGroessenImmerWiederOhneFenstermanager) {
   PruefeGroesse({1000, 700});
 }
 
+// The resizes with Mesa's render threads held up where a busy machine preempts them: after
+// counting a scene done, before unlocking its fence (renderfaden_bremse.c). The main thread
+// must not free the fence under them; the C library fills freed memory, so an unlock on
+// freed memory is seen, and a heap it corrupted aborts or hangs the tool.
+TEST_F(Desktop, GroessenBeiAufgehaltenenRenderThreads) {
+  struct Umgebung {
+    Umgebung() {
+      setenv("LD_PRELOAD", BREMSE, 1);
+      setenv("GLIBC_TUNABLES", "glibc.malloc.tcache_count=0:glibc.malloc.perturb=165", 1);
+      // The sanitizer's runtime would insist on being loaded first.
+      const char* asan = std::getenv("ASAN_OPTIONS");
+      vorher = asan ? asan : "";
+      setenv("ASAN_OPTIONS", (vorher + ":verify_asan_link_order=0").c_str(), 1);
+    }
+    ~Umgebung() {
+      unsetenv("LD_PRELOAD");
+      unsetenv("GLIBC_TUNABLES");
+      setenv("ASAN_OPTIONS", vorher.c_str(), 1);
+    }
+    std::string vorher;
+  };
+  {
+    const Umgebung umgebung;
+    Starte();
+  }
+  fenster_ = Fenster();
+  ASSERT_FALSE(fenster_.empty());
+  std::string folge;
+  for (int i = 0; i < 80; ++i)
+    folge += " windowsize " + fenster_ + " " + std::to_string(600 + 5 * i) + " 500 sleep 0.05 windowsize " + fenster_ +
+             " 1000 700 sleep 0.05";
+  Xdo(folge);
+  PruefeGroesse({1000, 700});
+  EXPECT_EQ(Terminal().find("Bremse:"), std::string::npos) << Terminal();
+}
+
 // The focus of a fullscreen window. The focus changes that X reports are not all real: with
 // the focus on the desktop, the window under the pointer has it too, and loses it when a
 // window manager gives the focus to that very window.
