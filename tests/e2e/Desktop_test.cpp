@@ -312,6 +312,22 @@ INSTANTIATE_TEST_SUITE_P(Fenstermanager, DesktopVollbild,
                            return std::string(info.param.fenstermanager) + (info.param.amStart ? "_Start" : "_Wechsel");
                          });
 
+// A manager may tell a fullscreen window its next size (a synthetic event) before it has it,
+// as openbox does when it takes fullscreen away; GLFW then tells the real change no more, as
+// it has that size already. Here another client announces a size and then sets it, with no
+// manager (whose state would say fullscreen): the tool still sees the window's new size and
+// goes on in a window of it.
+TEST_F(Desktop, AngekuendigteGroesseImVollbildWirdGesehen) {
+  SchreibeKonfig(1000, 600, true);
+  Oeffne();
+  Bilder(5);
+  ASSERT_EQ(std::system((std::string(FENSTER) + " ankuendigen ToolVelmar 10 1100 900").c_str()), 0);
+  Bilder(2);
+  Xdo("windowsize " + fenster_ + " 1100 900");
+  ASSERT_TRUE(WarteAufZeile(std::string(kVerlassen) + ", weiter im Fenster mit 1100x900.")) << Protokoll();
+  PruefeGroesse({1100, 900});
+}
+
 // Taken away as soon as the manager shows it (a rule against fullscreen, a script): the
 // tool's first look at the state already lacks it.
 class DesktopVollbildWeg : public Desktop, public ::testing::WithParamInterface<const char*> {};

@@ -9,7 +9,10 @@
  *   fenster zerstoeren TITLE SECONDS       destroys it, as a broken window manager or a
  *                                          script may (XDestroyWindow);
  *   fenster trennen TITLE SECONDS          closes its owner's connection to the X server,
- *                                          as a forced close does (XKillClient).
+ *                                          as a forced close does (XKillClient);
+ *   fenster ankuendigen TITLE SECONDS W H  tells it a size it does not have yet, as a window
+ *                                          manager may before it resizes (a synthetic
+ *                                          ConfigureNotify).
  * Exit 0 when done, 1 when no such window appeared (or too few frames in time), 2 on other
  * errors. */
 #define _POSIX_C_SOURCE 200809L
@@ -129,12 +132,27 @@ static int zaehle_bilder(Display* dpy, Window fenster, double frist, int anzahl,
   return 0;
 }
 
+static int kuendige_an(Display* d, Window fenster, int breite, int hoehe) {
+  XEvent e;
+  memset(&e, 0, sizeof e);
+  e.xconfigure.type = ConfigureNotify;
+  e.xconfigure.display = d;
+  e.xconfigure.event = fenster;
+  e.xconfigure.window = fenster;
+  e.xconfigure.width = breite;
+  e.xconfigure.height = hoehe;
+  if (!XSendEvent(d, fenster, False, StructureNotifyMask, &e)) return 1;
+  XSync(d, False);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   int bild = argc == 5 && strcmp(argv[1], "bild") == 0;
   int bilder = argc == 6 && strcmp(argv[1], "bilder") == 0;
   int zerstoeren = argc == 4 && strcmp(argv[1], "zerstoeren") == 0;
   int trennen = argc == 4 && strcmp(argv[1], "trennen") == 0;
-  if (!bild && !bilder && !zerstoeren && !trennen && (argc != 4 || strcmp(argv[1], "schliessen") != 0)) return 2;
+  int ankuendigen = argc == 6 && strcmp(argv[1], "ankuendigen") == 0;
+  if (!bild && !bilder && !zerstoeren && !trennen && !ankuendigen && (argc != 4 || strcmp(argv[1], "schliessen") != 0)) return 2;
   Display* d = XOpenDisplay(NULL);
   if (!d) return 2;
   Window fenster = 0;
@@ -150,6 +168,7 @@ int main(int argc, char** argv) {
                  : bilder     ? zaehle_bilder(d, fenster, atof(argv[3]), atoi(argv[4]), atof(argv[5]))
                  : zerstoeren ? (XDestroyWindow(d, fenster), XSync(d, False), 0)
                  : trennen    ? (XKillClient(d, fenster), XSync(d, False), 0)
+                 : ankuendigen ? kuendige_an(d, fenster, atoi(argv[4]), atoi(argv[5]))
                               : schliesse(d, fenster);
   XCloseDisplay(d);
   return ergebnis;

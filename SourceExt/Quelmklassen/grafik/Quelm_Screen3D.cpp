@@ -13,6 +13,7 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 bool Quelm_Screen3D::glfwGestartet = false;
@@ -129,6 +130,13 @@ Quelm_Anzeigemodus MitNutzbarerGroesse(Quelm_Anzeigemodus m) {
 
 void MeldeFensterFehler(const char* text) { Protokolliere("!%s", text); }
 
+// When the last size was reported. A manager may announce a fullscreen window's new size (a
+// synthetic event) before the window has it; GLFW then tells the real change no more, as it
+// has that size already. Such a report is looked at again each frame until the window has its
+// size, for at most this long.
+std::chrono::steady_clock::time_point gemeldetUm;
+constexpr auto kAngekuendigteGroesseFrist = std::chrono::seconds(2);
+
 // Whether a window manager that can hold fullscreen ran when GLFW started: GLFW asks then,
 // and can minimise a fullscreen window only with such a one (a manager started later makes
 // no difference to it).
@@ -183,8 +191,7 @@ void Quelm_Screen3D::VerarbeiteFensterEreignisse() {
   if (glfwGestartet) glfwPollEvents();
   if (gemeldeteBreite < 1) return;
   if (vollbildJetzt) {
-    gemeldeteBreite = gemeldeteHoehe = 0;
-    FolgeDerVerwaltung();
+    if (FolgeDerVerwaltung()) gemeldeteBreite = gemeldeteHoehe = 0;
     return;
   }
   // A window manager sends a size for every step of a drag, queued until the next poll:
@@ -200,7 +207,7 @@ void Quelm_Screen3D::VerarbeiteFensterEreignisse() {
   AendereModus(neu, fullscreen.wertBool, vsync.wertBool, false);
 }
 
-void Quelm_Screen3D::FolgeDerVerwaltung() {
+bool Quelm_Screen3D::FolgeDerVerwaltung() {
   // Under X the window manager may take fullscreen away (its key, a rule, another program)
   // or size a fullscreen window to a screen mode changed from outside. Its state tells
   // which; before its first answer, and on a desktop without one, the state holds nothing,
@@ -208,21 +215,25 @@ void Quelm_Screen3D::FolgeDerVerwaltung() {
   // now: an event may be older than the manager's last change.
   int breite = 0, hoehe = 0;
   glfwGetWindowSize(fenster, &breite, &hoehe);
+  if ((breite != gemeldeteBreite || hoehe != gemeldeteHoehe) &&
+      std::chrono::steady_clock::now() - gemeldetUm < kAngekuendigteGroesseFrist)
+    return false;
   if (breite < 1 || hoehe < 1 ||
       (static_cast<std::uint64_t>(breite) == modus.width && static_cast<std::uint64_t>(hoehe) == modus.height))
-    return;
+    return true;
   const Quelm_Anzeigemodus neu{static_cast<std::uint64_t>(breite), static_cast<std::uint64_t>(hoehe), modus.bits16,
                                modus.refresh};
   switch (Plattform::Fenster::VollbildLautVerwaltung(fenster)) {
-    case Plattform::Fenster::VerwaltungsVollbild::Ja: AendereModus(neu, true, vsync.wertBool, false); return;
-    case Plattform::Fenster::VerwaltungsVollbild::Unbekannt: return;
+    case Plattform::Fenster::VerwaltungsVollbild::Ja: AendereModus(neu, true, vsync.wertBool, false); return true;
+    case Plattform::Fenster::VerwaltungsVollbild::Unbekannt: return true;
     case Plattform::Fenster::VerwaltungsVollbild::Nein: break;
   }
   // A fullscreen window that loses the focus is minimised (FokusRueckruf): that is no leaving.
-  if (glfwGetWindowAttrib(fenster, GLFW_ICONIFIED)) return;
+  if (glfwGetWindowAttrib(fenster, GLFW_ICONIFIED)) return true;
   Protokolliere("?Die Fensterverwaltung hat das Vollbild beendet, weiter im Fenster mit %dx%d.", breite, hoehe);
   // As "set fullscreen nein" and "reinitvideo" would, at the window's size.
   AendereModus(neu, false, vsync.wertBool, false);
+  return true;
 }
 
 void Quelm_Screen3D::FensterZerstoert(GLFWwindow* zerstoert) {
@@ -452,6 +463,7 @@ void Quelm_Screen3D::GroesseRueckruf(GLFWwindow*, int breite, int hoehe) {
   // manager's state decides what it means.
   gemeldeteBreite = breite;
   gemeldeteHoehe = hoehe;
+  gemeldetUm = std::chrono::steady_clock::now();
 }
 
 void Quelm_Screen3D::FokusRueckruf(GLFWwindow* fenster, int fokussiert) {

@@ -75,7 +75,8 @@ class Quelm_Screen3D {
   // After a size event in fullscreen: when the window's size is not the device's, the
   // device takes it, still fullscreen while the window manager's state holds fullscreen,
   // else in a window (the manager took fullscreen away).
-  static void FolgeDerVerwaltung();
+  // False while the window has not yet the size last reported: to be called again next frame.
+  static bool FolgeDerVerwaltung();
 
   // The screen's side of its render context, in Quelm_Screen3DKontext.cpp: the window and
   // mode code does not include the context, which reads the screen's mode and window.
