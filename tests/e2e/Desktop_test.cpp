@@ -567,26 +567,13 @@ TEST_F(Desktop, ZweiGroessenImmerWiederOhneFenstermanager) {
 // must not free the fence under them; the C library fills freed memory, so an unlock on
 // freed memory is seen, and a heap it corrupted aborts or hangs the tool.
 TEST_F(Desktop, GroessenBeiAufgehaltenenRenderThreads) {
-  struct Umgebung {
-    Umgebung() {
-      setenv("LD_PRELOAD", BREMSE, 1);
-      setenv("GLIBC_TUNABLES", "glibc.malloc.tcache_count=0:glibc.malloc.perturb=165", 1);
-      // The sanitizer's runtime would insist on being loaded first.
-      const char* asan = std::getenv("ASAN_OPTIONS");
-      vorher = asan ? asan : "";
-      setenv("ASAN_OPTIONS", (vorher + ":verify_asan_link_order=0").c_str(), 1);
-    }
-    ~Umgebung() {
-      unsetenv("LD_PRELOAD");
-      unsetenv("GLIBC_TUNABLES");
-      setenv("ASAN_OPTIONS", vorher.c_str(), 1);
-    }
-    std::string vorher;
-  };
-  {
-    const Umgebung umgebung;
-    Starte();
-  }
+  // The sanitizer's runtime would insist on being loaded first.
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  umgebung_ = {{"LD_PRELOAD", BREMSE},
+               {"GLIBC_TUNABLES", "glibc.malloc.tcache_count=0:glibc.malloc.perturb=165"},
+               {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"}};
+  // Resized from the window's first moment, while its textures and their mipmaps are new.
+  Starte();
   fenster_ = Fenster();
   ASSERT_FALSE(fenster_.empty());
   std::string folge;

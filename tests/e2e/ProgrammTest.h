@@ -120,6 +120,7 @@ class Programm : public ::testing::Test {
       setenv("HOME", home_.pfad().c_str(), 1);
       unsetenv("XDG_DATA_HOME");
       unsetenv("XDG_CACHE_HOME");
+      for (const auto& [name, wert] : umgebung_) setenv(name.c_str(), wert.c_str(), 1);
       // Its own working folder: with "debugShader" on, every start writes its shader dumps
       // there, and programs of tests running side by side must not read each other's.
       if (chdir(home_.pfad().c_str()) != 0) _exit(126);
@@ -253,6 +254,8 @@ class Programm : public ::testing::Test {
 
   TempOrdner home_;
   pid_t pid_ = -1;
+  // Variables set for the program started next, on top of the test's own.
+  std::vector<std::pair<std::string, std::string>> umgebung_;
   std::string fenster_;
 };
 

@@ -11,11 +11,11 @@
 // preempted right there, and a resize makes many small scenes at once (mipmaps of every
 // texture made again). Waiting for the unlock closes that window; a mutex nobody holds
 // (every other destroy) costs one load.
+#include "Basisdienste.h"
+
 #include <dlfcn.h>
 #include <pthread.h>
 #include <sched.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -33,7 +33,7 @@ void WarteAufFreigabe(pthread_mutex_t& mutex) {
   // glibc's layout: the lock word is 0 when the mutex is free, the owner the holder's
   // thread id. The calling thread's own lock is its own mistake, not a holder to wait for.
   if (__atomic_load_n(&mutex.__data.__lock, __ATOMIC_ACQUIRE) == 0) return;
-  const int ich = static_cast<int>(syscall(SYS_gettid));
+  const int ich = static_cast<int>(Plattform::ThreadId());
   const auto ende = std::chrono::steady_clock::now() + kHoechstensWarten;
   while (__atomic_load_n(&mutex.__data.__lock, __ATOMIC_ACQUIRE) != 0 &&
          __atomic_load_n(&mutex.__data.__owner, __ATOMIC_RELAXED) != ich &&
